@@ -1,0 +1,87 @@
+// The diagnostic loop: instead of polling, listens on the line, logs every
+// byte, and answers the five diagnostic requests at once.
+
+#include "link/Diagnostic.h"
+#include "link/Records.h"
+#include "link/SerialLine.h"
+#include "link/commPort.h"
+#include "platform/Log.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+
+namespace plovex {
+
+void commPort::idleThreadTest(std::stop_token stop)
+{
+    int32_t attempts = 0; // cycles spent with the line closed
+    int32_t cycle = 0;    // 0..1001
+
+    if (!sleep(1.0, stop))
+        return;
+    while (!stop.stop_requested()) {
+        if (PortOpenOK.load(std::memory_order_acquire) == 0) {
+            OpenPort();
+            handOverData(records::diagnosticLinkDownRecord(attempts));
+            attempts = attempts == std::numeric_limits<int32_t>::max() ? 0 : attempts + 1;
+            if (!sleep(1.0, stop))
+                return;
+        } else {
+            diagnosticBurst(stop);
+            if (!sleep(0.001, stop))
+                return;
+        }
+        cycle = cycle > 1000 ? 0 : cycle + 1;
+    }
+}
+
+void commPort::diagnosticBurst(std::stop_token stop)
+{
+    std::lock_guard lock(serialPortLock);
+    if (PortOpenOK.load(std::memory_order_acquire) == 0)
+        return;
+    const int fd = portDescriptor_.load(std::memory_order_acquire);
+    for (;;) {
+        uint8_t byte = 0;
+        const LineRead r = readLine(fd, &byte, 1, options_.lineTimeoutDeciseconds, stop);
+        if (r.status != LineStatus::Data) {
+            if (r.status == LineStatus::Gone)
+                closeLocked();
+            return; // a quiet line ends the burst
+        }
+        char text[8];
+        std::snprintf(text, sizeof text, "%x, ", byte);
+        platform::logEntry(text);
+        if (!wire::isDiagnosticRequest(byte))
+            continue;
+        platform::logEntry(wire::diagnosticLogText(byte));
+
+        // The further bytes of a request come with one read, however many it delivers.
+        uint8_t further[6] = {};
+        std::size_t got = 0;
+        if (const std::size_t need = wire::diagnosticFurtherBytes(byte)) {
+            const LineRead more = readLine(fd, further, need, options_.lineTimeoutDeciseconds, stop);
+            if (more.status == LineStatus::Data)
+                got = more.count;
+            else if (more.status == LineStatus::Gone) {
+                closeLocked();
+                return;
+            }
+        }
+        const auto reply = wire::diagnosticReply(byte, further, got);
+        if (!reply) {
+            char why[96];
+            std::snprintf(why, sizeof why, "request %02X incomplete: %zu of %zu further bytes arrived; not answered", byte,
+                          got, wire::diagnosticFurtherBytes(byte));
+            platform::logEntry(why);
+            continue;
+        }
+        if (!writeLine(fd, reply->data(), reply->size()) && errnoMeansGone(errno)) {
+            closeLocked();
+            return;
+        }
+    }
+}
+
+} // namespace plovex

@@ -1,0 +1,31 @@
+#pragma once
+// The two records the link hands to the main thread, and the names of the
+// notifications that carry them.
+
+#include "link/Protocol.h"
+#include "platform/Record.h"
+
+#include <string>
+#include <vector>
+
+namespace plovex::records {
+
+inline constexpr const char* kInclinoData = "inclinoData";
+inline constexpr const char* kInclinoParameter = "inclinoParameter";
+
+// The eleven measurement keys, in record order.
+const std::vector<std::string>& measurementKeys();
+// The two parameter keys: "paddress", "pdata".
+const std::vector<std::string>& parameterKeys();
+
+// From a received frame: the nine values, packetCount, commState 1.
+platform::RecordPtr measurementRecord(const wire::MeasurementValues& values, int32_t packetCount);
+// Made in a cycle that found the port closed: axis entries 0..7, temp and
+// packetCount both the packet counter, commState 0.
+platform::RecordPtr linkDownRecord(int32_t packetCount);
+// The diagnostic loop's record: the first ten entries of the link-down
+// record (no commState), with its attempt counter under temp and packetCount.
+platform::RecordPtr diagnosticLinkDownRecord(int32_t attempts);
+platform::RecordPtr parameterRecord(int32_t paddress, int32_t pdata);
+
+} // namespace plovex::records

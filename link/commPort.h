@@ -105,6 +105,8 @@ public:
     const commPortOptions& options() const { return options_; }
 
 private:
+    friend struct commPortTestAccess; // lets tests hold the port lock
+
     // Hand-over of a record to the main thread, never waiting for it.
     void handOverData(platform::RecordPtr record);
     void handOverParameter(platform::RecordPtr record);

@@ -1,0 +1,76 @@
+#include "gauge/plovexGaugeView.h"
+
+#include "gauge/NeedleGeometry.h"
+
+#include <QPainter>
+#include <QPen>
+
+#include <mutex>
+
+// The dial lives in a resource compiled into this static library. Nothing else refers to it,
+// so without this explicit registration the linker would leave it out of the program.
+static void registerGaugeResource()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { Q_INIT_RESOURCE(gauge); });
+}
+
+namespace plovex {
+
+plovexGaugeView::plovexGaugeView(QWidget* parent, const QString& imagePath)
+    : QWidget(parent)
+{
+    registerGaugeResource();
+    QImage image(imagePath);
+    if (!image.isNull()) {
+        // Stored in the format the raster painter blends fastest.
+        gaugeImage_ = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+QSize plovexGaugeView::sizeHint() const
+{
+    return {240, 240};
+}
+
+QSize plovexGaugeView::minimumSizeHint() const
+{
+    // Room for the needle on both sides of the centre, with its line width to spare.
+    const int side = static_cast<int>(2.0 * kNeedleLength) + 4;
+    return {side, side};
+}
+
+void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+
+    const QRect widgetRect = rect();
+    if (!gaugeImage_.isNull()) {
+        const QRectF source(0.0, 0.0, gaugeImage_.width(), gaugeImage_.height());
+        painter.drawImage(QRectF(widgetRect), gaugeImage_, source);
+    }
+
+    // The geometry is worked out with y growing upward; the widget's y grows downward.
+    const GaugeRect bounds{static_cast<float>(widgetRect.x()), static_cast<float>(widgetRect.y()),
+                           static_cast<float>(widgetRect.width()), static_cast<float>(widgetRect.height())};
+    const NeedleGeometry g = toYDown(needleGeometry(bounds, angle_), bounds);
+
+    const QColor ink = palette().color(QPalette::WindowText);
+    // Flat ends: the stroke stops exactly at the centre and at the tip, as a plain stroke does.
+    QPen needlePen(ink, g.lineWidth, Qt::SolidLine, Qt::FlatCap);
+    painter.setPen(needlePen);
+    const QPointF root(g.centre.x, g.centre.y);
+    const GaugePoint tip = g.tip();
+    painter.drawLine(root, QPointF(tip.x, tip.y));
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawEllipse(QRectF(g.hub.x, g.hub.y, g.hub.width, g.hub.height));
+}
+
+} // namespace plovex

@@ -14,8 +14,9 @@ bool interruptibleSleep(std::chrono::nanoseconds duration, std::stop_token stop)
     std::mutex m;
     std::condition_variable_any cv;
     std::unique_lock lock(m);
-    // wait_for with a stop token returns true only when stop was requested.
-    return !cv.wait_for(lock, stop, duration, [] { return false; });
+    // Nothing notifies cv: the wait ends at the timeout or at a stop request.
+    cv.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
 }
 
 bool ScaledSleeper::sleepFor(double seconds, std::stop_token stop)

@@ -1,0 +1,102 @@
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationQueue.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+struct Rig {
+    NotificationCenter center;
+    NotificationQueue queue{center};
+    std::vector<std::pair<std::string, int>> seen;
+    Rig()
+    {
+        for (const char* name : {"inclinoData", "inclinoParameter"})
+            center.addObserver(name, [this](const Notification& n) { seen.emplace_back(n.name, n.object->intValue("n")); });
+    }
+    void enqueue(const char* name, int n) { queue.enqueueWhenIdle({name, makeRecord({"n"}, {n})}); }
+};
+
+} // namespace
+
+TEST(NotificationQueue, DeliversEveryRecordOnceInOrderAcrossBothNames)
+{
+    Rig rig;
+    for (int i = 0; i < 10000; ++i)
+        rig.enqueue(i % 3 ? "inclinoData" : "inclinoParameter", i);
+    EXPECT_TRUE(rig.seen.empty()) << "nothing is delivered before the loop is idle";
+    rig.queue.deliverWhenIdle();
+    ASSERT_EQ(rig.seen.size(), 10000u);
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(rig.seen[static_cast<std::size_t>(i)].second, i);
+        ASSERT_EQ(rig.seen[static_cast<std::size_t>(i)].first, i % 3 ? "inclinoData" : "inclinoParameter");
+    }
+    rig.queue.deliverWhenIdle();
+    EXPECT_EQ(rig.seen.size(), 10000u) << "each is delivered once";
+}
+
+TEST(NotificationQueue, EqualRecordsAreNeverMerged)
+{
+    Rig rig;
+    auto same = makeRecord({"n"}, {7});
+    rig.queue.enqueueWhenIdle({"inclinoData", same});
+    rig.queue.enqueueWhenIdle({"inclinoData", same});
+    rig.enqueue("inclinoData", 7);
+    rig.queue.deliverWhenIdle();
+    EXPECT_EQ(rig.seen.size(), 3u);
+}
+
+TEST(NotificationQueue, AModalSessionHoldsDeliveryUntilItEnds)
+{
+    Rig rig;
+    int wakeUps = 0;
+    rig.queue.setWakeUp([&] { ++wakeUps; });
+    rig.enqueue("inclinoData", 1);
+    {
+        ModalSession alert(rig.queue);
+        {
+            ModalSession nested(rig.queue);
+            rig.enqueue("inclinoParameter", 2);
+        }
+        rig.enqueue("inclinoData", 3);
+        rig.queue.deliverWhenIdle(); // an idle pass of the alert's own loop
+        EXPECT_TRUE(rig.seen.empty());
+        EXPECT_TRUE(rig.queue.held());
+    }
+    EXPECT_FALSE(rig.queue.held());
+    EXPECT_GE(wakeUps, 2) << "the loop is asked for an idle pass when the alert ends";
+    rig.queue.deliverWhenIdle();
+    EXPECT_EQ(rig.seen, (std::vector<std::pair<std::string, int>>{{"inclinoData", 1}, {"inclinoParameter", 2}, {"inclinoData", 3}}));
+}
+
+TEST(NotificationQueue, RecordsQueuedDuringDeliveryFollowInTheSamePass)
+{
+    NotificationCenter center;
+    NotificationQueue queue(center);
+    std::vector<int> seen;
+    center.addObserver("inclinoData", [&](const Notification& n) {
+        seen.push_back(n.object->intValue("n"));
+        if (seen.size() == 1)
+            queue.enqueueWhenIdle({"inclinoData", makeRecord({"n"}, {99})});
+    });
+    queue.enqueueWhenIdle({"inclinoData", makeRecord({"n"}, {1})});
+    queue.enqueueWhenIdle({"inclinoData", makeRecord({"n"}, {2})});
+    queue.deliverWhenIdle();
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 99}));
+}
+
+TEST(NotificationCenter, ObserversByNameInRegistrationOrderAndRemovable)
+{
+    NotificationCenter center;
+    std::vector<std::string> calls;
+    auto a = center.addObserver("x", [&](const Notification&) { calls.push_back("a"); });
+    center.addObserver("x", [&](const Notification&) { calls.push_back("b"); });
+    center.addObserver("y", [&](const Notification&) { calls.push_back("y"); });
+    center.post({"x", nullptr});
+    center.removeObserver(a);
+    center.post({"x", nullptr});
+    center.post({"z", nullptr});
+    EXPECT_EQ(calls, (std::vector<std::string>{"a", "b", "b"}));
+}

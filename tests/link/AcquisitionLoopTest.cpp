@@ -156,11 +156,11 @@ TEST(AcquisitionLoop, SilentBoardPostsNothingAndFailedReadsAreRetriedAtTheSameAd
     ScriptedBoard board;
     MainSide main;
     auto sleeper = std::make_shared<RecordingSleeper>(0.0);
+    board.silent = true;
     commPort p(main.options(LoopKind::Acquisition, sleeper, 1));
     p.setCommPortPath(board.path());
     p.setBaudRate(38400);
     ASSERT_GE(p.OpenPort(), 0);
-    board.silent = true;
     main.loop.runFor(600ms);
     EXPECT_TRUE(main.delivered.empty()) << "a silent board gives no record at all";
     EXPECT_EQ(p.portOpenOK(), 1);

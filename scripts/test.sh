@@ -1,21 +1,36 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the whole suite, then the Qt-free
-# suites again under ThreadSanitizer.
+# Sets up, builds and runs every test: the whole suite; the whole suite again
+# under AddressSanitizer and UndefinedBehaviorSanitizer; the Qt-free suites
+# under ThreadSanitizer. PLOVEX_TEST_STAGES picks stages (default: "main asan tsan").
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
+stages="${PLOVEX_TEST_STAGES:-main asan tsan}"
 "$root/scripts/setup.sh"
 
 export QT_QPA_PLATFORM=offscreen
 
-start=$(date +%s)
-"$root/scripts/build.sh" "$root/build"
-ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
-echo "plovex tests: main suite done in $(( $(date +%s) - start )) s"
+stage() { # name build-dir cmake-args...
+  local name="$1" dir="$2"
+  shift 2
+  local start=$(date +%s)
+  "$root/scripts/build.sh" "$dir" "$@"
+  local built=$(date +%s)
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+  echo "plovex tests: $name: built in $(( built - start )) s, tests ran in $(( $(date +%s) - built )) s"
+}
 
-start=$(date +%s)
-"$root/scripts/build.sh" "$root/build-tsan" -DPLOVEX_WITH_QT=OFF -DPLOVEX_BUILD_BENCH=OFF \
-  -DPLOVEX_SANITIZE=thread -DCMAKE_CXX_COMPILER=clang++
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs"
-echo "plovex tests: ThreadSanitizer suite done in $(( $(date +%s) - start )) s"
+for s in $stages; do
+  case "$s" in
+    main) stage "main suite" "$root/build" ;;
+    asan)
+      ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        stage "AddressSanitizer+UndefinedBehaviorSanitizer" "$root/build-asan" \
+        -DPLOVEX_SANITIZE=address,undefined -DPLOVEX_BUILD_BENCH=OFF ;;
+    tsan)
+      TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+        stage "ThreadSanitizer (Qt-free suites)" "$root/build-tsan" \
+        -DPLOVEX_SANITIZE=thread -DPLOVEX_WITH_QT=OFF -DPLOVEX_BUILD_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++ ;;
+    *) echo "plovex tests: unknown stage '$s'" >&2; exit 2 ;;
+  esac
+done

@@ -9,8 +9,8 @@ namespace plovex {
 
 struct Color {
     float red, green, blue, alpha;
-    static constexpr Color green() { return {0.0f, 1.0f, 0.0f, 1.0f}; }
-    static constexpr Color red() { return {1.0f, 0.0f, 0.0f, 1.0f}; }
+    static constexpr Color greenColor() { return {0.0f, 1.0f, 0.0f, 1.0f}; }
+    static constexpr Color redColor() { return {1.0f, 0.0f, 0.0f, 1.0f}; }
     bool operator==(const Color&) const = default;
 };
 

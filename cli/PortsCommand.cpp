@@ -1,0 +1,94 @@
+// plovex-cli ports: the serial ports the monitor would offer, one per line,
+// name then path (separated by a tab).
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "discovery/PortDiscovery.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace plovex::cli {
+
+namespace {
+
+const char* const kPortsUsage =
+    "usage: plovex-cli ports [--sysfs-root DIR]\n"
+    "\n"
+    "Lists the serial ports (and running simulated boards) that the monitor\n"
+    "offers, one per line: name, a tab, the callout device path.\n"
+    "The discovery's own console lines go to standard error.\n"
+    "\n"
+    "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n";
+
+// Sends what is written to standard output to standard error for the scope,
+// so that the listing alone remains on standard output.
+class StdoutToStderr {
+public:
+    StdoutToStderr()
+    {
+        std::fflush(stdout);
+        saved_ = ::dup(STDOUT_FILENO);
+        if (saved_ >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+    ~StdoutToStderr()
+    {
+        std::fflush(stdout);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDOUT_FILENO);
+            ::close(saved_);
+        }
+    }
+    StdoutToStderr(const StdoutToStderr&) = delete;
+    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+int cmdPorts(const Words& words)
+{
+    const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
+    if (args.error.empty() && args.has("help")) {
+        std::cout << kPortsUsage;
+        return kExitOk;
+    }
+    std::string error = args.error;
+    if (error.empty() && !args.positional.empty())
+        error = "unexpected argument '" + args.positional.front() + "'";
+    const auto sysfsRoot = args.option("sysfs-root");
+    if (error.empty() && sysfsRoot && sysfsRoot->empty())
+        error = "--sysfs-root needs a folder";
+    if (!error.empty()) {
+        std::cerr << "plovex-cli ports: " << error << "\n" << kPortsUsage;
+        return kExitUsage;
+    }
+
+    DiscoveryRoots roots;
+    if (sysfsRoot)
+        roots.sysfs = *sysfsRoot;
+    int status = 0;
+    std::vector<PortEntry> ports;
+    {
+        StdoutToStderr redirect;
+        ports = listPorts(roots, &status);
+    }
+    for (const auto& port : ports)
+        std::cout << port.name << '\t' << port.path << '\n';
+    std::cout.flush();
+    if (status != 0)
+        return kExitFailed;
+    if (ports.empty())
+        std::cerr << "No serial ports found.\n";
+    return kExitOk;
+}
+
+} // namespace
+
+PLOVEX_CLI_COMMAND(ports, "ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", cmdPorts);
+
+} // namespace plovex::cli

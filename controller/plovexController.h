@@ -1,0 +1,139 @@
+#pragma once
+// plovexController: the monitor's one controller. It fills the port menu at
+// start, remembers the chosen port in the user's preferences, creates and
+// opens the commPort, shows every measurement record on the gauges and
+// readouts, keeps the EEPROM parameter table and writes one parameter after
+// the user confirms it.
+//
+// Everything but idle() runs on the main thread. The window connects the
+// outlets before awakeFromNib(); the controller never reassigns them.
+
+#include "controller/Outlets.h"
+#include "discovery/SerialRegistry.h"
+#include "link/commPort.h"
+#include "platform/Notification.h"
+#include "platform/NotificationCenter.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace platform {
+class Preferences;
+class Sleeper;
+} // namespace platform
+
+namespace plovex {
+
+// What the controller takes from the platform. Every field left empty gets
+// the process's real one.
+struct ControllerEnvironment {
+    // The user's preferences store. Default: FilePreferences::standardUserDefaults().
+    platform::Preferences* prefs = nullptr;
+    // Where the two record notifications are observed. Default: NotificationCenter::defaultCenter().
+    platform::NotificationCenter* center = nullptr;
+    // Where the serial ports are looked for. Default: the machine's.
+    DiscoveryRoots discoveryRoots{};
+    // Creates the device link at launch. Default: std::make_unique<commPort>().
+    // May return null (or throw) when no link can be made; the controller
+    // then reports it once and goes on without one.
+    std::function<std::unique_ptr<commPort>()> makePort;
+    // The idle thread's clock. Default: platform::realSleeper().
+    std::shared_ptr<platform::Sleeper> idleSleeper;
+};
+
+class plovexController {
+public:
+    static constexpr int kPortTableSize = 128;
+    static constexpr int kPortStringSize = 256;
+    static constexpr int kParameterCount = 16;
+
+    // Throws std::invalid_argument naming the first outlet that is not connected.
+    explicit plovexController(ControllerOutlets outlets, ControllerEnvironment env = {});
+    // Removes the subscriptions and stops and joins the idle thread. The
+    // application never destroys its controller; tests do.
+    ~plovexController();
+    plovexController(const plovexController&) = delete;
+    plovexController& operator=(const plovexController&) = delete;
+
+    // Start-up, once each, in this order.
+    void awakeFromNib();
+    void applicationDidFinishLaunching();
+
+    // Notification handlers ("inclinoData", "inclinoParameter").
+    void dataFromRell(const platform::Notification& notification);
+    void parameterFromRell(const platform::Notification& notification);
+
+    // The idle thread's body: sleeps 0.5 s at a time until stop is requested.
+    void idle(std::stop_token stop);
+
+    // Actions.
+    void applyPrefsAction();
+    void writeParameter();
+
+    // The parameter table's data source and delegate. Columns are told apart
+    // by identifier ("Parameter", "Description", "Value"; anything else
+    // shows "???"); a row outside 0..15 has no description or value ("").
+    int numberOfRowsInTableView() const;
+    std::string objectValueForTableColumn(const std::string& identifier, int row) const;
+    void tableViewSelectionDidChange(const TableViewOutlet* sender);
+
+    // Read access for the window and for tests.
+    int portCount() const { return portCount_; }
+    const char* bsdNameEntry(int k) const;  // "" outside the table
+    const char* bsdPathEntry(int k) const;  // "" outside the table
+    int16_t parameterValue(int p) const;    // 0 outside 0..15
+    std::string description(int p) const;   // "" outside 0..15
+    commPort* port() const { return thePort.get(); }
+    // The idle thread's sleep counter (0..101) and how many times it has
+    // begun a fresh batch of temporaries since it started.
+    int idleCounter() const { return idleCounter_.load(); }
+    unsigned long idlePoolReplacements() const { return idlePoolReplacements_.load(); }
+
+private:
+    void fillPortMenu();
+    void subscribe();
+    void createPort();
+    bool validPortIndex(int k) const { return k >= 0 && k < portCount_; }
+    static bool validParameter(int p) { return p >= 0 && p < kParameterCount; }
+    void clearSelectionFields();
+
+    ControllerEnvironment env_;
+
+    // Fields in their given order (the unused declared floats are left out).
+    char bsdName[kPortTableSize][kPortStringSize] = {};
+    char bsdPath[kPortTableSize][kPortStringSize] = {};
+    FloatReadoutOutlet* Temperature;
+    GaugeOutlet* Xgauge;
+    FloatReadoutOutlet* XvalueItem;
+    GaugeOutlet* Ygauge;
+    FloatReadoutOutlet* YvalueItem;
+    TableViewOutlet* parameterTable;
+    TextFieldOutlet* selectedParameterDescription;
+    TextFieldOutlet* selectedParameterNumber;
+    TextFieldOutlet* valueToWrite;
+    TextFieldOutlet* commStateItem;
+    PopUpMenuOutlet* serialPortMenu;
+    WindowOutlet* prefsWindow;
+    AlertOutlet* alert_; // presents the confirmation of a write
+    std::unique_ptr<commPort> thePort;
+    std::array<int16_t, kParameterCount> parameters{};
+    std::vector<std::string> descriptions;
+    platform::Preferences* prefs = nullptr;
+
+    int portCount_ = 0;
+    bool awake_ = false;
+    platform::NotificationCenter* center_ = nullptr;
+    std::vector<platform::NotificationCenter::Token> subscriptions_;
+    std::atomic<int> idleCounter_{0};
+    std::atomic<unsigned long> idlePoolReplacements_{0};
+    std::jthread idleThread_; // last: stopped and joined before the rest goes
+};
+
+} // namespace plovex

@@ -51,10 +51,12 @@ namespace {
 void printUsage(std::ostream& out)
 {
     out << "usage: plovex-cli COMMAND [OPTIONS]\n\nCommands:\n";
+    std::size_t width = 0;
+    for (const auto& c : plovex::cli::registeredCommands())
+        width = std::max(width, std::string(c.synopsis).size());
     for (const auto& c : plovex::cli::registeredCommands()) {
         std::string syn = c.synopsis;
-        if (syn.size() < 26)
-            syn.resize(26, ' ');
+        syn.resize(width, ' ');
         out << "  " << syn << " " << c.summary << "\n";
     }
     out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n";

@@ -1,0 +1,27 @@
+#pragma once
+// Small pieces every plovex-cli command uses to report and to ask.
+
+#include <string>
+
+namespace plovex::cli {
+
+// Writes "plovex-cli COMMAND: message" on standard error and returns code.
+int report(const char* command, const std::string& message, int code);
+// The same line, for a notice that is no failure.
+void notice(const char* command, const std::string& message);
+// A usage error: the message, then the command's usage, on standard error; exit code 2.
+int usageError(const char* command, const std::string& message, const char* usage);
+
+// Whether standard input / standard error is a terminal.
+bool stdinIsTerminal();
+bool stderrIsTerminal();
+
+// Writes question on standard error and reads one line from standard input.
+// True for "y" or "yes" in any letter case (blanks around are ignored);
+// false for anything else, an empty line or the end of input.
+bool askYesNo(const std::string& question);
+
+// Writes text to standard output and flushes it at once (also into a pipe).
+void writeOut(const std::string& text);
+
+} // namespace plovex::cli

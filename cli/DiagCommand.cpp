@@ -1,0 +1,94 @@
+// plovex-cli diag: runs the link's diagnostic loop, which listens on the
+// line, logs every byte it hears and answers the five diagnostic requests.
+
+#include "cli/Args.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/MainLoop.h"
+#include "cli/PortSession.h"
+#include "link/Records.h"
+#include "sim/SimulatedBoard.h"
+
+#include <iostream>
+
+namespace plovex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: plovex-cli diag [--seconds S] [--port PATH | --simulate]\n"
+    "\n"
+    "Opens the port and runs the diagnostic loop on it for S seconds, or until\n"
+    "interrupted (SIGINT, SIGTERM): instead of polling the board it listens,\n"
+    "logs every byte it receives and answers the five diagnostic requests.\n"
+    "Its log entries go to standard error. While the port is not open the loop\n"
+    "tries to open it once a second, and each try is reported on standard error.\n"
+    "With --simulate the simulated board plays the requesting side.\n"
+    "Exit status: 0 done, 1 the port never opened during the run, 2 bad usage.\n"
+    "\n"
+    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+
+int cmdDiag(const Words& words)
+{
+    const char* const name = "diag";
+    const ParsedArgs args = parseArgs(words, portValueOptions({"seconds"}), portFlagOptions());
+    if (args.error.empty() && args.has("help")) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (!args.error.empty())
+        return usageError(name, args.error, kUsage);
+    if (!args.positional.empty())
+        return usageError(name, "unexpected argument '" + args.positional[0] + "'", kUsage);
+    std::optional<double> seconds;
+    if (const auto text = args.option("seconds")) {
+        seconds = parseSeconds(*text);
+        if (!seconds || *seconds <= 0)
+            return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'", kUsage);
+    }
+    PortChoice choice;
+    if (const std::string error = readPortChoice(args, choice); !error.empty())
+        return usageError(name, error, kUsage);
+    choice.simulatedPeer = true;
+
+    MainLoop main;
+    commPortOptions options;
+    options.loop = LoopKind::Diagnostic;
+    options.mainThread = &main.mainThread();
+    options.queue = &main.queue();
+    std::string error;
+    auto session = PortSession::create(choice, options, &error);
+    if (!session)
+        return report(name, error, kExitFailed);
+
+    // The loop hands over a record for each cycle that found the line closed
+    // and tried to open it (an attempt that succeeded shows as well).
+    const std::string path = session->path();
+    main.observe(records::kInclinoData, [&](const platform::Notification& n) {
+        if (n.object)
+            notice(name, path + " was closed; open attempt " + std::to_string(n.object->intValue("packetCount")));
+    });
+
+    // Opened at the start as the application opens its port; when that
+    // fails the loop itself keeps trying.
+    bool everOpen = session->open(&error);
+    if (!everOpen)
+        notice(name, error + "; trying again once a second");
+    main.run(seconds, [&] { everOpen = everOpen || session->port().portOpenOK() != 0; });
+    session->closePort(); // no log entry comes after the summary
+    if (const auto* peer = session->simulatedBoard()) {
+        const auto c = peer->counters();
+        notice(name, "the simulated peer sent " + std::to_string(c.diagRequestsSent) + " requests: " +
+                         std::to_string(c.diagCorrect) + " answered right, " + std::to_string(c.diagWrong) + " wrong, " +
+                         std::to_string(c.diagUnanswered) + " unanswered");
+    }
+    if (!everOpen)
+        return report(name, path + " never opened", kExitFailed);
+    return kExitOk;
+}
+
+} // namespace
+
+PLOVEX_CLI_COMMAND(diag, "diag", "diag [--seconds S]", "answer the diagnostic requests on the line", cmdDiag);
+
+} // namespace plovex::cli

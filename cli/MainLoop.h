@@ -1,0 +1,52 @@
+#pragma once
+// The main loop of the commands that receive records: the process's RunLoop
+// is the main thread that the link hands its records to, the default
+// notification queue delivers them whenever that loop is idle, and the
+// observers registered here receive them from the default notification
+// centre, as the window's controller does.
+
+#include "platform/Notification.h"
+#include "platform/NotificationCenter.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+class MainThread;
+class NotificationQueue;
+class RunLoop;
+} // namespace platform
+
+namespace plovex::cli {
+
+class MainLoop {
+public:
+    MainLoop();
+    // Removes the observers.
+    ~MainLoop();
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
+
+    // handler receives every notification named name, on this thread.
+    void observe(const std::string& name, platform::NotificationCenter::Handler handler);
+
+    // Runs the loop until stop() is called, SIGINT or SIGTERM arrives, or
+    // seconds have passed (no limit when none is given). check, when given,
+    // is called between turns of the loop, a few times a second at least.
+    void run(std::optional<double> seconds, const std::function<void()>& check = {});
+    // Makes run() return; from an observer or from check.
+    void stop();
+
+    // Where a commPort hands its records over, and the queue it posts them to.
+    platform::MainThread& mainThread();
+    platform::NotificationQueue& queue();
+
+private:
+    platform::RunLoop& loop_;
+    std::vector<platform::NotificationCenter::Token> observers_;
+    bool stopped_ = false;
+};
+
+} // namespace plovex::cli

@@ -1,0 +1,107 @@
+#include "cli/PortSession.h"
+
+#include "platform/Preferences.h"
+#include "sim/SimulatedBoard.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace plovex::cli {
+
+namespace {
+constexpr int32_t kBaudRate = 38400;
+}
+
+std::set<std::string> portValueOptions(std::set<std::string> own)
+{
+    own.insert("port");
+    return own;
+}
+
+std::set<std::string> portFlagOptions(std::set<std::string> own)
+{
+    own.insert("simulate");
+    return own;
+}
+
+std::string readPortChoice(const ParsedArgs& args, PortChoice& choice)
+{
+    choice.path = args.option("port");
+    choice.simulate = args.has("simulate");
+    if (choice.path && choice.simulate)
+        return "--port and --simulate cannot be used together";
+    if (choice.path && choice.path->empty())
+        return "--port needs a device path";
+    return {};
+}
+
+commPortOptions oneShotPortOptions()
+{
+    // No acquisition loop. Its polls would be kept apart from the command's
+    // frames by the port lock, so nothing would interleave on the line; but a
+    // one-shot tool has no use for them, and they cost it: every exchange
+    // would wait for a poll in progress, and since pending input is never
+    // discarded, a measurement frame that arrived after its poll gave up
+    // would be taken as the reply to the command's EEPROM read.
+    commPortOptions options;
+    options.loop = LoopKind::None;
+    return options;
+}
+
+PortSession::PortSession() = default;
+
+PortSession::~PortSession()
+{
+    port_.reset();
+    board_.reset();
+}
+
+std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commPortOptions options, std::string* error)
+{
+    std::unique_ptr<PortSession> session(new PortSession);
+    std::string path, name;
+    if (choice.simulate) {
+        sim::BoardOptions board;
+        board.paced = true; // at 38400 baud, like the real line
+        board.mode = choice.simulatedPeer ? sim::BoardMode::DiagnosticPeer : sim::BoardMode::Board;
+        session->board_ = std::make_unique<sim::SimulatedBoard>(board);
+        if (!session->board_->start()) {
+            if (error)
+                *error = "the simulated board could not start: " + session->board_->error();
+            return nullptr;
+        }
+        path = session->board_->linkPath();
+        name = session->board_->displayName();
+    } else if (choice.path) {
+        path = *choice.path;
+        name = std::filesystem::path(path).filename().string();
+    } else {
+        const auto& prefs = platform::FilePreferences::standardUserDefaults();
+        path = prefs.objectForKey("serialPortPath").value_or("");
+        name = prefs.objectForKey("serialPortName").value_or("");
+    }
+
+    session->port_ = std::make_unique<commPort>(std::move(options));
+    commPort& port = *session->port_;
+    if (!path.empty())
+        port.setCommPortPath(path);
+    if (!name.empty())
+        port.setCommPortName(name);
+    port.setBaudRate(kBaudRate);
+    session->path_ = port.commPortPath();
+    return session;
+}
+
+bool PortSession::open(std::string* why)
+{
+    errno = 0;
+    if (port_->OpenPort() >= 0)
+        return true;
+    const int err = errno;
+    if (why)
+        *why = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
+    return false;
+}
+
+} // namespace plovex::cli

@@ -1,0 +1,89 @@
+#pragma once
+// How every plovex-cli command that talks to the board gets its port: the
+// way the application does. The device is, in this order of precedence,
+//   --simulate     a simulated board started inside this process, reached
+//                  through its stable link;
+//   --port PATH    PATH, for this run only;
+//   otherwise      the port remembered in the user's preferences
+//                  ("serialPortPath", with "serialPortName"), or else the
+//                  link's default device.
+// The commPort is made with the loop the command needs, given the path and
+// name and 38400 baud, and opened with OpenPort. No command stores anything
+// in the preferences.
+
+#include "cli/Args.h"
+#include "link/commPort.h"
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace plovex::sim {
+class SimulatedBoard;
+}
+
+namespace plovex::cli {
+
+// The help lines of the two port options, for the commands' usage texts.
+#define PLOVEX_CLI_PORT_OPTIONS_HELP                                                              \
+    "  --port PATH   use the serial device at PATH for this run (default: the\n"                \
+    "                remembered port, else " PLOVEX_CLI_DEFAULT_PORT ")\n"                        \
+    "  --simulate    use a simulated board started inside this command\n"
+#define PLOVEX_CLI_DEFAULT_PORT "/dev/cu.KeySerial1"
+
+// The option names for parseArgs: the port options plus a command's own.
+std::set<std::string> portValueOptions(std::set<std::string> own = {});
+std::set<std::string> portFlagOptions(std::set<std::string> own = {});
+
+struct PortChoice {
+    std::optional<std::string> path; // --port PATH
+    bool simulate = false;           // --simulate
+    // With --simulate: the board plays the requesting side of the
+    // diagnostic exchange instead of answering polls.
+    bool simulatedPeer = false;
+};
+
+// Takes --port and --simulate from args; the reason when they cannot be used
+// (both given, an empty path).
+std::string readPortChoice(const ParsedArgs& args, PortChoice& choice);
+
+// The options of the commands that make their exchange and end (read-param,
+// write-param, upload, reboot): the line is opened, but no loop runs on it.
+commPortOptions oneShotPortOptions();
+
+class PortSession {
+public:
+    // Starts the simulated board when asked and makes the commPort (which
+    // starts the loop options ask for), with path, name and 38400 baud. The
+    // line is not opened yet. nullptr and *error when the simulated board
+    // cannot start.
+    static std::unique_ptr<PortSession> create(const PortChoice& choice, commPortOptions options, std::string* error);
+    // Ends the loop, closes the line, then stops a simulated board.
+    ~PortSession();
+    PortSession(const PortSession&) = delete;
+    PortSession& operator=(const PortSession&) = delete;
+
+    // OpenPort. False, and *why naming the path and the reason, when the
+    // line could not be opened.
+    bool open(std::string* why);
+
+    // Ends the loop and closes the line, before the session goes; port() is
+    // not to be used after it. A simulated board still runs.
+    void closePort() { port_.reset(); }
+
+    commPort& port() { return *port_; }
+    // The device path in use.
+    const std::string& path() const { return path_; }
+    // The simulated board of --simulate; null otherwise.
+    const sim::SimulatedBoard* simulatedBoard() const { return board_.get(); }
+
+private:
+    PortSession();
+
+    std::unique_ptr<sim::SimulatedBoard> board_; // outlives the port
+    std::unique_ptr<commPort> port_;
+    std::string path_;
+};
+
+} // namespace plovex::cli

@@ -1,0 +1,66 @@
+// plovex-cli read-param: reads one EEPROM parameter of the board and prints
+// its value alone, in decimal.
+
+#include "cli/Args.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/PortSession.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace plovex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: plovex-cli read-param ADDR [--port PATH | --simulate]\n"
+    "\n"
+    "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) once\n"
+    "and prints its value alone, in decimal, on one line.\n"
+    "Exit status: 0 done, 1 the port cannot be opened or the board did not\n"
+    "answer, 2 bad usage.\n"
+    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+
+int cmdReadParam(const Words& words)
+{
+    const char* const name = "read-param";
+    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions());
+    if (args.error.empty() && args.has("help")) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (!args.error.empty())
+        return usageError(name, args.error, kUsage);
+    if (args.positional.size() != 1)
+        return usageError(name, args.positional.empty() ? "ADDR is missing" : "unexpected argument '" + args.positional[1] + "'",
+                          kUsage);
+    const auto address = parseInteger(args.positional[0], 0, 255);
+    if (!address)
+        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
+    PortChoice choice;
+    if (const std::string error = readPortChoice(args, choice); !error.empty())
+        return usageError(name, error, kUsage);
+
+    std::string error;
+    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    if (!session)
+        return report(name, error, kExitFailed);
+    if (!session->open(&error))
+        return report(name, error, kExitFailed);
+
+    int16_t value = 0;
+    if (session->port().readEEPROM(static_cast<int>(*address), &value) != 1)
+        return report(name,
+                      "the board on " + session->path() + " did not answer the read of parameter " +
+                          std::to_string(*address),
+                      kExitFailed);
+    writeOut(std::to_string(value) + "\n");
+    return kExitOk;
+}
+
+} // namespace
+
+PLOVEX_CLI_COMMAND(readParam, "read-param", "read-param ADDR", "read one EEPROM parameter of the board", cmdReadParam);
+
+} // namespace plovex::cli

@@ -1,0 +1,54 @@
+// plovex-cli reboot: sends the board the reboot frame.
+
+#include "cli/Args.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/PortSession.h"
+
+#include <iostream>
+
+namespace plovex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: plovex-cli reboot [--port PATH | --simulate]\n"
+    "\n"
+    "Sends the board the reboot frame (0x9B 0xA5). The board does not answer it.\n"
+    "Exit status: 0 sent, 1 the port cannot be opened or went away, 2 bad usage.\n"
+    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+
+int cmdReboot(const Words& words)
+{
+    const char* const name = "reboot";
+    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions());
+    if (args.error.empty() && args.has("help")) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (!args.error.empty())
+        return usageError(name, args.error, kUsage);
+    if (!args.positional.empty())
+        return usageError(name, "unexpected argument '" + args.positional[0] + "'", kUsage);
+    PortChoice choice;
+    if (const std::string error = readPortChoice(args, choice); !error.empty())
+        return usageError(name, error, kUsage);
+
+    std::string error;
+    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    if (!session)
+        return report(name, error, kExitFailed);
+    if (!session->open(&error))
+        return report(name, error, kExitFailed);
+    session->port().sendReboot();
+    if (!session->port().portOpenOK())
+        return report(name, session->path() + " went away; the reboot frame may not have gone out", kExitFailed);
+    writeOut("Reboot frame sent to " + session->path() + ".\n");
+    return kExitOk;
+}
+
+} // namespace
+
+PLOVEX_CLI_COMMAND(reboot, "reboot", "reboot", "tell the board to reboot", cmdReboot);
+
+} // namespace plovex::cli

@@ -1,0 +1,138 @@
+// plovex-cli simulate: a simulated board on a pseudo-terminal, running until
+// it is interrupted.
+
+#include "cli/Args.h"
+#include "cli/Commands.h"
+#include "sim/SimulatedBoard.h"
+
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace plovex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "\n"
+    "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
+    "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
+    "it removes its links and prints what it received on standard error.\n"
+    "The board is also listed among the serial ports (plovex-cli ports).\n"
+    "\n"
+    "  --link PATH       make the port path PATH (a symbolic link to the pseudo-terminal)\n"
+    "  --paced           send at the line speed the host set (10 bits a byte)\n"
+    "  --image-out FILE  write each uploaded firmware image to FILE when its upload ends\n"
+    "                    (1 s after the last block, or at a reboot frame)\n"
+    "  --seed N          seed of the simulated motion (default 1)\n"
+    "  --diag-peer       send diagnostic requests and score the host's replies\n"
+    "                    instead of answering polls\n";
+
+int usageError(const std::string& message)
+{
+    std::cerr << "plovex-cli simulate: " << message << "\n\n" << kUsage;
+    return kExitUsage;
+}
+
+void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
+{
+    const auto c = board.counters();
+    if (diagPeer) {
+        std::cerr << "diagnostic requests sent " << c.diagRequestsSent << ": correct replies " << c.diagCorrect
+                  << ", wrong " << c.diagWrong << ", unanswered " << c.diagUnanswered << ", unexpected bytes "
+                  << c.diagUnexpectedBytes << "\n";
+        return;
+    }
+    std::cerr << "polls answered " << c.pollsAnswered << ", reads answered " << c.readsAnswered << ", writes applied "
+              << c.writesApplied << ", malformed frames " << c.malformedFrames << ", bad-checksum blocks "
+              << c.badChecksumBlocks << ", blocks " << c.blocksAccepted << ", uploads " << c.uploadsCompleted
+              << ", reboots " << c.reboots << ", stray bytes " << c.strayBytes << "\n";
+}
+
+int cmdSimulate(const Words& words)
+{
+    const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
+    if (!args.error.empty())
+        return usageError(args.error);
+    if (args.has("help")) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
+    if (!args.positional.empty())
+        return usageError("unexpected argument '" + args.positional.front() + "'");
+
+    sim::BoardOptions options;
+    options.paced = args.has("paced");
+    if (args.has("diag-peer"))
+        options.mode = sim::BoardMode::DiagnosticPeer;
+    if (auto link = args.option("link")) {
+        if (link->empty())
+            return usageError("--link needs a path");
+        options.linkPath = *link;
+    }
+    if (auto seed = args.option("seed")) {
+        const auto n = parseInteger(*seed, 0, LLONG_MAX);
+        if (!n)
+            return usageError("--seed takes a whole number from 0 up, not '" + *seed + "'");
+        options.seed = static_cast<std::uint64_t>(*n);
+    }
+    if (auto out = args.option("image-out")) {
+        if (out->empty())
+            return usageError("--image-out needs a file name");
+        std::error_code ec;
+        const auto folder = std::filesystem::absolute(*out, ec).parent_path();
+        if (std::filesystem::is_directory(*out, ec)) {
+            std::cerr << "plovex-cli simulate: " << *out << ": is a folder\n";
+            return kExitFailed;
+        }
+        if (::access(folder.c_str(), W_OK) != 0) {
+            std::cerr << "plovex-cli simulate: " << *out << ": cannot write into " << folder.string() << "\n";
+            return kExitFailed;
+        }
+        options.imageOut = *out;
+    }
+
+    // The signals that end the board are taken by sigwait below, in this
+    // thread; the board's thread starts with them blocked too.
+    sigset_t stopSignals, previous;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+
+    int result = kExitOk;
+    {
+        sim::SimulatedBoard board(options);
+        if (!board.start()) {
+            std::cerr << "plovex-cli simulate: " << board.error() << "\n";
+            result = kExitFailed;
+        } else {
+            std::cout << board.linkPath() << std::endl;
+            std::cerr << "simulated board " << board.displayName() << " on " << board.slavePath()
+                      << (options.paced ? ", paced" : "")
+                      << (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "")
+                      << "; stop with Ctrl-C\n";
+            int signal = 0;
+            while (sigwait(&stopSignals, &signal) != 0) {
+            }
+            board.stop();
+            printSummary(board, options.mode == sim::BoardMode::DiagnosticPeer);
+            if (!board.error().empty())
+                std::cerr << "plovex-cli simulate: " << board.error() << "\n";
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return result;
+}
+
+} // namespace
+
+PLOVEX_CLI_COMMAND(simulate, "simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal",
+                   cmdSimulate);
+
+} // namespace plovex::cli

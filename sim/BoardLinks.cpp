@@ -1,0 +1,136 @@
+#include "sim/BoardLinks.h"
+
+#include "platform/RuntimeDir.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plovex::sim {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::atomic<unsigned> boardNumber{0};
+
+std::string uniqueSuffix()
+{
+    return "-" + std::to_string(::getpid()) + "-" + std::to_string(++boardNumber);
+}
+
+bool isLink(const std::string& path)
+{
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isLive(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string readLink(const std::string& path)
+{
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
+    return n < 0 ? std::string() : std::string(buf, static_cast<std::size_t>(n));
+}
+
+// Makes path a symbolic link to target, replacing a link already there in one step.
+bool pointLink(const std::string& path, const std::string& target, std::string* error)
+{
+    const std::string tmp = path + ".tmp" + uniqueSuffix();
+    if (::symlink(target.c_str(), tmp.c_str()) != 0) {
+        if (error)
+            *error = path + ": cannot create a link: " + std::strerror(errno);
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(tmp.c_str());
+        if (error)
+            *error = path + ": cannot create a link: " + std::strerror(e);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool BoardLinks::prepare(const std::string& requested, bool publish, std::string* error)
+{
+    auto fail = [&](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return false;
+    };
+    const fs::path runtime = platform::simulatorLinkDir().lexically_normal();
+    fs::path stable;
+    if (requested.empty()) {
+        name_ = "plovex-sim" + uniqueSuffix();
+        stable = runtime / name_;
+    } else {
+        stable = fs::absolute(fs::path(requested)).lexically_normal();
+        if (!stable.has_filename())
+            return fail(requested + ": not a file name");
+        if (exists(stable.string()) && !isLink(stable.string()))
+            return fail(requested + ": exists and is not a symbolic link");
+        std::error_code ec;
+        if (!fs::is_directory(stable.parent_path(), ec))
+            return fail(requested + ": no such folder " + stable.parent_path().string());
+        name_ = stable.filename().string();
+    }
+    const bool inRuntime = stable.parent_path() == runtime;
+    if (inRuntime || publish) {
+        if (auto err = platform::ensureSimulatorLinkDir())
+            return fail("cannot make the runtime folder: " + *err);
+    }
+    stable_ = stable.string();
+    published_.clear();
+    if (inRuntime) {
+        published_ = stable_;
+    } else if (publish) {
+        // Another live board may already go by this name.
+        published_ = (runtime / name_).string();
+        if (exists(published_) && (!isLink(published_) || isLive(published_)))
+            published_ += uniqueSuffix();
+    }
+    return true;
+}
+
+bool BoardLinks::point(const std::string& target, std::string* error)
+{
+    if (!pointLink(stable_, target, error))
+        return false;
+    if (!published_.empty() && published_ != stable_ && !pointLink(published_, target, error)) {
+        ::unlink(stable_.c_str());
+        return false;
+    }
+    target_ = target;
+    return true;
+}
+
+void BoardLinks::remove()
+{
+    if (target_.empty())
+        return;
+    for (const auto* path : {&stable_, &published_})
+        if (!path->empty() && readLink(*path) == target_)
+            ::unlink(path->c_str());
+    target_.clear();
+}
+
+} // namespace plovex::sim

@@ -1,0 +1,37 @@
+#pragma once
+// The board's names in the file system: a stable link that hosts open, and a
+// link in the per-user runtime folder (platform::simulatorLinkDir()) through
+// which port discovery lists the running board. Both point at the current
+// pseudo-terminal slave; they are repointed (atomically) when the board is
+// replugged and removed when it is unplugged or stops.
+//
+// The stable link is the path the caller asked for, or else the runtime-folder
+// link itself, named "plovex-sim-<pid>-<n>". The runtime-folder link is named
+// after the board (the stable link's base name); if a live link of another
+// board already has that name there, "-<pid>-<n>" is added to it. A stale
+// link (its target gone) is replaced. A path the caller gave that exists and
+// is not a symbolic link is refused, never overwritten.
+
+#include <string>
+
+namespace plovex::sim {
+
+class BoardLinks {
+public:
+    // Works out the paths. With publish false and a path given, no
+    // runtime-folder link is made. False and *error when unusable.
+    bool prepare(const std::string& requested, bool publish, std::string* error);
+    // Creates or repoints the links at target.
+    bool point(const std::string& target, std::string* error);
+    // Removes the links that still point at the last target.
+    void remove();
+
+    const std::string& stablePath() const { return stable_; }
+    const std::string& publishedPath() const { return published_; }
+    const std::string& displayName() const { return name_; }
+
+private:
+    std::string stable_, published_, name_, target_;
+};
+
+} // namespace plovex::sim

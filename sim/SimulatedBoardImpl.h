@@ -1,0 +1,59 @@
+#pragma once
+// The inside of SimulatedBoard: the line, the links and the board's thread.
+// Everything here is guarded by m; the thread holds it except while it waits
+// for the line (BoardLoop.cpp).
+
+#include "sim/BoardLinks.h"
+#include "sim/LinePacer.h"
+#include "sim/PseudoTerminal.h"
+#include "sim/SimulatedBoard.h"
+
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+
+namespace plovex::sim {
+
+struct SimulatedBoard::Impl {
+    explicit Impl(BoardOptions o)
+        : options(std::move(o)), core(options.seed, options.timings, options.frameLogLimit), paced(options.paced)
+    {
+        core.setImageOut(options.imageOut);
+        if (options.mode == BoardMode::DiagnosticPeer)
+            peer.emplace(options.seed, options.peer, core);
+    }
+
+    void run(std::stop_token stop);
+    void service(BoardClock::time_point now);
+    void sendDue(BoardClock::time_point now);
+    void readLine(BoardClock::time_point now);
+    void hostGone(BoardClock::time_point now);
+    std::chrono::nanoseconds waitFrom(BoardClock::time_point now) const;
+    std::chrono::nanoseconds perByte() const;
+    void wake() const;
+    void fail(const std::string& why);
+    std::unique_ptr<PseudoTerminal> newLine(std::string* err);
+
+    const BoardOptions options;
+    mutable std::mutex m;
+    BoardCore core;
+    std::optional<DiagnosticPeer> peer;
+    std::unique_ptr<PseudoTerminal> pty;
+    BoardLinks links;
+    LinePacer pacer;
+    std::jthread thread;
+    int wakeFd = -1;
+    std::uint64_t generation = 0; // changes with every unplug and replug
+    bool started = false;
+    bool paced;
+    std::chrono::milliseconds slow{0};
+    bool hostPresent = true;
+    BoardClock::time_point lookAgainAt{};
+    BoardClock::time_point noiseNextAt{};
+    bool outputBlocked = false;
+    std::string error;
+    std::vector<std::uint8_t> scratch;
+};
+
+} // namespace plovex::sim

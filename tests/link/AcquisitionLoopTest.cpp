@@ -83,11 +83,13 @@ TEST(AcquisitionLoop, OpenFromTheStartReadsAParameterFirstThenPolls)
     ScriptedBoard board;
     MainSide main;
     auto sleeper = std::make_shared<RecordingSleeper>(0.01);
+    sleeper->holdStart();
     {
         commPort p(main.options(LoopKind::Acquisition, sleeper));
         p.setCommPortPath(board.path());
         p.setBaudRate(38400);
         ASSERT_GE(p.OpenPort(), 0); // as the controller does at launch
+        sleeper->releaseStart();
         ASSERT_TRUE(main.runUntilDelivered(40));
     }
     const auto& d = main.delivered;
@@ -156,11 +158,13 @@ TEST(AcquisitionLoop, SilentBoardPostsNothingAndFailedReadsAreRetriedAtTheSameAd
     ScriptedBoard board;
     MainSide main;
     auto sleeper = std::make_shared<RecordingSleeper>(0.0);
+    sleeper->holdStart();
     board.silent = true;
     commPort p(main.options(LoopKind::Acquisition, sleeper, 1));
     p.setCommPortPath(board.path());
     p.setBaudRate(38400);
     ASSERT_GE(p.OpenPort(), 0);
+    sleeper->releaseStart();
     main.loop.runFor(600ms);
     EXPECT_TRUE(main.delivered.empty()) << "a silent board gives no record at all";
     EXPECT_EQ(p.portOpenOK(), 1);
@@ -181,10 +185,12 @@ TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
     ScriptedBoard board;
     MainSide main;
     auto sleeper = std::make_shared<RecordingSleeper>(0.01);
+    sleeper->holdStart();
     commPort p(main.options(LoopKind::Acquisition, sleeper));
     p.setCommPortPath(board.path());
     p.setBaudRate(38400);
     ASSERT_GE(p.OpenPort(), 0);
+    sleeper->releaseStart();
     ASSERT_TRUE(main.loop.runUntil([&] { return main.recordsNamed("inclinoData").size() >= 3; }, 10s));
     {
         std::unique_lock held(commPortTestAccess::lock(p));
@@ -214,12 +220,14 @@ TEST(AcquisitionLoop, UnplugReportsTheLinkDownAndReplugResumes)
     std::filesystem::create_symlink(board->path(), link);
     MainSide main;
     auto sleeper = std::make_shared<RecordingSleeper>(0.05);
+    sleeper->holdStart();
     const int fdsBefore = testsupport::openDescriptorCount();
     {
         commPort p(main.options(LoopKind::Acquisition, sleeper));
         p.setCommPortPath(link);
         p.setBaudRate(38400);
         ASSERT_GE(p.OpenPort(), 0);
+    sleeper->releaseStart();
         ASSERT_TRUE(main.loop.runUntil([&] { return main.recordsNamed("inclinoData").size() >= 3; }, 10s));
 
         board.reset(); // unplugged: the master is gone

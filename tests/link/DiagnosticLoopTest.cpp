@@ -35,10 +35,14 @@ struct DiagnosticRig {
     std::unique_ptr<commPort> port;
     DiagnosticRig()
     {
-        port = std::make_unique<commPort>(main.options(LoopKind::Diagnostic, std::make_shared<RecordingSleeper>(0.01)));
+        auto sleeper = std::make_shared<RecordingSleeper>(0.01);
+        sleeper->holdStart();
+        port = std::make_unique<commPort>(main.options(LoopKind::Diagnostic, sleeper));
         port->setCommPortPath(peer.slavePath());
         port->setBaudRate(38400);
-        if (port->OpenPort() < 0)
+        const int fd = port->OpenPort();
+        sleeper->releaseStart();
+        if (fd < 0)
             throw std::runtime_error("cannot open the test pty");
     }
 };

@@ -38,11 +38,25 @@ std::vector<platform::RecordPtr> MainSide::recordsNamed(const std::string& name)
     return out;
 }
 
-bool RecordingSleeper::sleepFor(double seconds, std::stop_token stop)
+void RecordingSleeper::releaseStart()
 {
     {
         std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    released_.notify_all();
+}
+
+bool RecordingSleeper::sleepFor(double seconds, std::stop_token stop)
+{
+    {
+        std::unique_lock lock(mutex_);
         pauses_.push_back(seconds);
+        if (!firstDone_) {
+            firstDone_ = true;
+            if (!released_.wait(lock, stop, [this] { return !held_; }))
+                return false;
+        }
     }
     if (onPause)
         onPause(seconds);

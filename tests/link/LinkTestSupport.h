@@ -11,6 +11,7 @@
 #include "tests/support/PtyPeer.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -59,9 +60,17 @@ public:
     // Called at every pause before it is waited (on the sleeping thread).
     std::function<void(double)> onPause;
 
+    // The loop's start pause then lasts until releaseStart(), so that a test
+    // can open the port first, as the application does within that pause.
+    void holdStart() { held_ = true; }
+    void releaseStart();
+
 private:
     double factor_;
     mutable std::mutex mutex_;
+    std::condition_variable_any released_;
+    bool held_ = false;
+    bool firstDone_ = false;
     std::vector<double> pauses_;
 };
 

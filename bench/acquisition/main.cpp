@@ -178,7 +178,7 @@ int main(int argc, char** argv)
         std::printf("  CPU per 1000 records             %.3f s (whole process, simulated board included)\n",
                     measurements ? cpu * 1000.0 / static_cast<double>(measurements + parameters) : 0.0);
         std::printf("  RSS start / end / peak           %ld / %ld / %ld KiB (growth %ld KiB)\n", rssStart, rssEnd,
-                    peakRssKiB(), rssEnd - rssStart);
+                    std::max(peakRssKiB(), rssEnd), rssEnd - rssStart);
     } // the loop stops here; what it handed over is then drained below
     loop.runFor(std::chrono::milliseconds(300));
     std::printf("  handed over / delivered          %ld / %ld (lost %ld)\n", main.posted(), delivered,

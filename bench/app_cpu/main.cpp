@@ -1,0 +1,226 @@
+// CPU used by the whole plovex process, offscreen, in two runs: against the
+// simulated board answering at 38400 baud, and with the window idle on a
+// silent port (the board hears the polls but never answers). Each run starts
+// a fresh plovex, lets it settle, then reads utime + stime of the process
+// from /proc over the measured time. Prints figures measured in this run.
+//
+//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]
+//
+// Defaults: 30 s measured per run, 2 s to settle, the plovex built beside it.
+
+#include "cli/Args.h"
+#include "sim/SimulatedBoard.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+    double seconds = 30.0;
+    double settle = 2.0;
+    std::string plovex = PLOVEX_PROGRAM;
+};
+
+// utime + stime of a process, in clock ticks.
+std::optional<unsigned long long> cpuTicks(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line))
+        return std::nullopt;
+    const auto close = line.rfind(')'); // the command name may hold blanks
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::istringstream fields(line.substr(close + 2));
+    std::string f;
+    unsigned long long utime = 0, stime = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int i = 3; i <= 15 && fields >> f; ++i) {
+        if (i == 14)
+            utime = std::stoull(f);
+        if (i == 15)
+            stime = std::stoull(f);
+    }
+    if (!fields)
+        return std::nullopt;
+    return utime + stime;
+}
+
+struct Child {
+    pid_t pid = -1;
+    std::filesystem::path log;
+};
+
+std::optional<Child> spawnPlovex(const Options& o, const std::string& port, const std::filesystem::path& home)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string s = *e;
+        if (s.rfind("QT_QPA_PLATFORM=", 0) != 0 && s.rfind("XDG_CONFIG_HOME=", 0) != 0)
+            env.push_back(s);
+    }
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_CONFIG_HOME=" + home.string()); // the user's preferences stay untouched
+    std::vector<char*> envp;
+    for (auto& s : env)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+
+    std::vector<std::string> args = {o.plovex, "--port", port};
+    std::vector<char*> argv;
+    for (auto& s : args)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    Child c;
+    c.log = home / "plovex.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, c.log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    const int rc = posix_spawn(&c.pid, o.plovex.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        std::fprintf(stderr, "bench_app_cpu: cannot start %s: %s\n", o.plovex.c_str(), std::strerror(rc));
+        return std::nullopt;
+    }
+    return c;
+}
+
+bool alive(pid_t pid)
+{
+    int status = 0;
+    return ::waitpid(pid, &status, WNOHANG) == 0;
+}
+
+void stop(const Child& c)
+{
+    ::kill(c.pid, SIGTERM);
+    for (int i = 0; i < 300; ++i) { // up to 3 s for an orderly end
+        int status = 0;
+        if (::waitpid(c.pid, &status, WNOHANG) == c.pid)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(c.pid, SIGKILL);
+    ::waitpid(c.pid, nullptr, 0);
+}
+
+std::string tail(const std::filesystem::path& p)
+{
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    const std::string t = s.str();
+    return t.size() > 2000 ? t.substr(t.size() - 2000) : t;
+}
+
+// One run; false when plovex could not be measured.
+bool measure(const Options& o, const char* title, bool silent, const std::filesystem::path& home)
+{
+    plovex::sim::BoardOptions bo;
+    bo.paced = true;
+    bo.publish = false;
+    bo.linkPath = (home / (silent ? "silent-board" : "board")).string();
+    plovex::sim::SimulatedBoard board(bo);
+    if (!board.start()) {
+        std::fprintf(stderr, "bench_app_cpu: simulated board: %s\n", board.error().c_str());
+        return false;
+    }
+    board.setSilent(silent);
+
+    auto child = spawnPlovex(o, board.linkPath(), home);
+    if (!child)
+        return false;
+    std::this_thread::sleep_for(std::chrono::duration<double>(o.settle));
+
+    const auto t0 = Clock::now();
+    const auto c0 = cpuTicks(child->pid);
+    const auto polls0 = board.counters().pollsAnswered;
+    const auto reads0 = board.counters().readsAnswered;
+    const auto heard0 = board.counters().bytesReceived;
+    std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
+    const auto c1 = cpuTicks(child->pid);
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    const auto counters = board.counters();
+    const bool running = alive(child->pid);
+    stop(*child);
+
+    if (!c0 || !c1 || !running) {
+        std::fprintf(stderr, "bench_app_cpu: plovex ended or could not be read during the %s run. Its output:\n%s\n",
+                     title, tail(child->log).c_str());
+        return false;
+    }
+    const double cpu = static_cast<double>(*c1 - *c0) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const double records = static_cast<double>(counters.pollsAnswered - polls0 + counters.readsAnswered - reads0);
+    std::printf("%-34s %6.2f %% of one core  (%.2f s CPU in %.1f s; %.1f records/s; %.0f bytes/s from the host)\n",
+                title, 100.0 * cpu / wall, cpu, wall, records / wall,
+                static_cast<double>(counters.bytesReceived - heard0) / wall);
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto parsed = plovex::cli::parseArgs(args, {"seconds", "settle", "plovex"}, {"help"});
+    if (!parsed.error.empty() || !parsed.positional.empty()) {
+        std::fprintf(stderr, "bench_app_cpu: %s\n",
+                     parsed.error.empty() ? "no positional arguments are taken" : parsed.error.c_str());
+        return 2;
+    }
+    if (parsed.has("help")) {
+        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]\n"
+                  "CPU of the plovex process, offscreen, against the simulated board at 38400 baud\n"
+                  "and idle on a silent port. Defaults: 30 s per run, 2 s to settle first.");
+        return 0;
+    }
+    Options o;
+    for (auto [name, target] : {std::pair{"seconds", &o.seconds}, std::pair{"settle", &o.settle}}) {
+        if (auto v = parsed.option(name)) {
+            auto s = plovex::cli::parseSeconds(*v);
+            if (!s || (*s <= 0.0 && std::string(name) == "seconds")) {
+                std::fprintf(stderr, "bench_app_cpu: --%s takes a positive number of seconds\n", name);
+                return 2;
+            }
+            *target = *s;
+        }
+    }
+    if (auto p = parsed.option("plovex"))
+        o.plovex = *p;
+
+    char tmpl[] = "/tmp/bench_app_cpu.XXXXXX";
+    if (!::mkdtemp(tmpl)) {
+        std::perror("bench_app_cpu: mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path home = tmpl;
+    std::printf("plovex, offscreen, %.0f s per run after %.1f s to settle, %ld cores\n", o.seconds, o.settle,
+                ::sysconf(_SC_NPROCESSORS_ONLN));
+    const bool ok = measure(o, "simulated board at 38400 baud:", false, home) &&
+                    measure(o, "idle on a silent port:", true, home);
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    return ok ? 0 : 1;
+}

@@ -31,24 +31,16 @@ const char* const kUsage =
 int cmdDiag(const Words& words)
 {
     const char* const name = "diag";
-    const ParsedArgs args = parseArgs(words, portValueOptions({"seconds"}), portFlagOptions());
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (!args.error.empty())
-        return usageError(name, args.error, kUsage);
-    if (!args.positional.empty())
-        return usageError(name, "unexpected argument '" + args.positional[0] + "'", kUsage);
+    ParsedArgs args;
+    PortChoice choice;
+    if (auto done = beginPortCommand({name, kUsage, {}, {"seconds"}}, words, args, choice))
+        return *done;
     std::optional<double> seconds;
     if (const auto text = args.option("seconds")) {
         seconds = parseSeconds(*text);
         if (!seconds || *seconds <= 0)
             return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'", kUsage);
     }
-    PortChoice choice;
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(name, error, kUsage);
     choice.simulatedPeer = true;
 
     MainLoop main;

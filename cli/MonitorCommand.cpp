@@ -50,13 +50,9 @@ struct MonitorSettings {
     OutputFormat format = OutputFormat::Text;
 };
 
-// Reads the arguments; the reason when they are not usable.
+// Reads the monitor's own options; the reason when they are not usable.
 std::string readSettings(const ParsedArgs& args, MonitorSettings& s)
 {
-    if (!args.error.empty())
-        return args.error;
-    if (!args.positional.empty())
-        return "unexpected argument '" + args.positional.front() + "'";
     if (const auto text = args.option("count")) {
         s.count = parseInteger(*text, 1, std::numeric_limits<long long>::max());
         if (!s.count)
@@ -73,18 +69,16 @@ std::string readSettings(const ParsedArgs& args, MonitorSettings& s)
             return "--format must be text, csv or jsonl, not '" + *text + "'";
         s.format = *format;
     }
-    return readPortChoice(args, s.port);
+    return {};
 }
 
 int cmdMonitor(const Words& words)
 {
     const char* const name = "monitor";
-    const ParsedArgs args = parseArgs(words, portValueOptions({"count", "seconds", "format"}), portFlagOptions());
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
+    ParsedArgs args;
     MonitorSettings settings;
+    if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
+        return *done;
     if (const std::string error = readSettings(args, settings); !error.empty())
         return usageError(name, error, kUsage);
 

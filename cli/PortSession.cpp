@@ -1,11 +1,14 @@
 #include "cli/PortSession.h"
 
+#include "cli/CommandSupport.h"
+
 #include "platform/Preferences.h"
 #include "sim/SimulatedBoard.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 
 namespace plovex::cli {
 
@@ -102,6 +105,41 @@ bool PortSession::open(std::string* why)
     if (why)
         *why = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
     return false;
+}
+
+std::optional<int> beginPortCommand(const PortCommandSpec& spec, const std::vector<std::string>& words,
+                                    ParsedArgs& args, PortChoice& choice)
+{
+    args = parseArgs(words, portValueOptions(spec.valueOptions), portFlagOptions(spec.flagOptions));
+    if (args.error.empty() && args.has("help")) {
+        std::cout << spec.usage;
+        return kExitOk;
+    }
+    if (!args.error.empty())
+        return usageError(spec.name, args.error, spec.usage);
+    const std::size_t given = args.positional.size(), wanted = spec.words.size();
+    if (given < wanted) {
+        std::string missing;
+        for (std::size_t i = given; i < wanted; ++i)
+            missing += (i > given ? " and " : "") + spec.words[i];
+        return usageError(spec.name, missing + (wanted - given > 1 ? " are missing" : " is missing"), spec.usage);
+    }
+    if (given > wanted)
+        return usageError(spec.name, "unexpected argument '" + args.positional[wanted] + "'", spec.usage);
+    if (const std::string error = readPortChoice(args, choice); !error.empty())
+        return usageError(spec.name, error, spec.usage);
+    return std::nullopt;
+}
+
+std::unique_ptr<PortSession> openOneShotSession(const char* command, const PortChoice& choice)
+{
+    std::string error;
+    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    if (session && !session->open(&error))
+        session.reset();
+    if (!session)
+        report(command, error, kExitFailed);
+    return session;
 }
 
 } // namespace plovex::cli

@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace plovex::sim {
 class SimulatedBoard;
@@ -85,5 +86,24 @@ private:
     std::unique_ptr<commPort> port_;
     std::string path_;
 };
+
+// How a port command reads its words.
+struct PortCommandSpec {
+    const char* name;                 // "read-param"
+    const char* usage;                // printed for --help and after a usage error
+    std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
+    std::set<std::string> valueOptions = {}; // its own options besides --port
+    std::set<std::string> flagOptions = {};  // its own flags besides --simulate
+};
+
+// The start every port command shares: parses the words, prints the usage for
+// --help, reports bad options and missing or extra words, and reads the port
+// choice. Returns the exit code when the command ends here.
+std::optional<int> beginPortCommand(const PortCommandSpec& spec, const std::vector<std::string>& words,
+                                    ParsedArgs& args, PortChoice& choice);
+
+// Makes the session for a one-shot command and opens its line; null, after
+// saying why on standard error, when either fails.
+std::unique_ptr<PortSession> openOneShotSession(const char* command, const PortChoice& choice);
 
 } // namespace plovex::cli

@@ -25,29 +25,17 @@ const char* const kUsage =
 int cmdReadParam(const Words& words)
 {
     const char* const name = "read-param";
-    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions());
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (!args.error.empty())
-        return usageError(name, args.error, kUsage);
-    if (args.positional.size() != 1)
-        return usageError(name, args.positional.empty() ? "ADDR is missing" : "unexpected argument '" + args.positional[1] + "'",
-                          kUsage);
+    ParsedArgs args;
+    PortChoice choice;
+    if (auto done = beginPortCommand({name, kUsage, {"ADDR"}}, words, args, choice))
+        return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
         return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
-    PortChoice choice;
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(name, error, kUsage);
 
-    std::string error;
-    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    auto session = openOneShotSession(name, choice);
     if (!session)
-        return report(name, error, kExitFailed);
-    if (!session->open(&error))
-        return report(name, error, kExitFailed);
+        return kExitFailed;
 
     int16_t value = 0;
     if (session->port().readEEPROM(static_cast<int>(*address), &value) != 1)

@@ -21,25 +21,13 @@ const char* const kUsage =
 int cmdReboot(const Words& words)
 {
     const char* const name = "reboot";
-    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions());
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (!args.error.empty())
-        return usageError(name, args.error, kUsage);
-    if (!args.positional.empty())
-        return usageError(name, "unexpected argument '" + args.positional[0] + "'", kUsage);
+    ParsedArgs args;
     PortChoice choice;
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(name, error, kUsage);
-
-    std::string error;
-    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    if (auto done = beginPortCommand({name, kUsage, {}}, words, args, choice))
+        return *done;
+    auto session = openOneShotSession(name, choice);
     if (!session)
-        return report(name, error, kExitFailed);
-    if (!session->open(&error))
-        return report(name, error, kExitFailed);
+        return kExitFailed;
     session->port().sendReboot();
     if (!session->port().portOpenOK())
         return report(name, session->path() + " went away; the reboot frame may not have gone out", kExitFailed);

@@ -35,29 +35,17 @@ struct ConsoleToStdout {
 int cmdUpload(const Words& words)
 {
     const char* const name = "upload";
-    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions());
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (!args.error.empty())
-        return usageError(name, args.error, kUsage);
-    if (args.positional.size() != 1)
-        return usageError(name, args.positional.empty() ? "IMAGE is missing" : "unexpected argument '" + args.positional[1] + "'",
-                          kUsage);
+    ParsedArgs args;
+    PortChoice choice;
+    if (auto done = beginPortCommand({name, kUsage, {"IMAGE"}}, words, args, choice))
+        return *done;
     const std::string image = args.positional[0];
     if (image.empty())
         return usageError(name, "IMAGE is an empty path", kUsage);
-    PortChoice choice;
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(name, error, kUsage);
 
-    std::string error;
-    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    auto session = openOneShotSession(name, choice);
     if (!session)
-        return report(name, error, kExitFailed);
-    if (!session->open(&error))
-        return report(name, error, kExitFailed);
+        return kExitFailed;
 
     std::unique_ptr<UploadProgress> bar;
     ConsoleToStdout restore;

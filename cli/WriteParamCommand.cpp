@@ -32,17 +32,10 @@ const char* const kUsage =
 int cmdWriteParam(const Words& words)
 {
     const char* const name = "write-param";
-    const ParsedArgs args = parseArgs(words, portValueOptions(), portFlagOptions({"yes"}));
-    if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
-        return kExitOk;
-    }
-    if (!args.error.empty())
-        return usageError(name, args.error, kUsage);
-    if (args.positional.size() < 2)
-        return usageError(name, args.positional.empty() ? "ADDR and VALUE are missing" : "VALUE is missing", kUsage);
-    if (args.positional.size() > 2)
-        return usageError(name, "unexpected argument '" + args.positional[2] + "'", kUsage);
+    ParsedArgs args;
+    PortChoice choice;
+    if (auto done = beginPortCommand({name, kUsage, {"ADDR", "VALUE"}, {}, {"yes"}}, words, args, choice))
+        return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
         return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
@@ -51,9 +44,6 @@ int cmdWriteParam(const Words& words)
     if (!given)
         return usageError(name, "VALUE must be a whole number in the signed 32-bit range, not '" + args.positional[1] + "'",
                           kUsage);
-    PortChoice choice;
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(name, error, kUsage);
     const bool confirmed = args.has("yes");
     if (!confirmed && !stdinIsTerminal())
         return usageError(name, "standard input is not a terminal to confirm on; pass --yes to write without asking",
@@ -65,12 +55,9 @@ int cmdWriteParam(const Words& words)
     const int addr = static_cast<int>(*address);
     const std::string& description = parameterDescription(addr);
 
-    std::string error;
-    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
+    auto session = openOneShotSession(name, choice);
     if (!session)
-        return report(name, error, kExitFailed);
-    if (!session->open(&error))
-        return report(name, error, kExitFailed);
+        return kExitFailed;
 
     if (!confirmed) {
         const std::string question = "Do you really want to write " + std::to_string(value) + " to parameter " +

@@ -183,6 +183,8 @@ bool measure(const Options& o, const char* title, bool silent, const std::filesy
 
 int main(int argc, char** argv)
 {
+    // A reader that stops early (| head) must not leave a plovex or a board behind.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = plovex::cli::parseArgs(args, {"seconds", "settle", "plovex"}, {"help"});
     if (!parsed.error.empty() || !parsed.positional.empty()) {

@@ -1,0 +1,37 @@
+#pragma once
+// The plovex command line.
+//
+//   plovex [--simulate | --port PATH] [--screenshot FILE [--after SECONDS]]
+//   plovex --help | --version
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plovex {
+
+struct AppOptions {
+    bool help = false;
+    bool version = false;
+    bool simulate = false;
+    std::optional<std::string> port;
+    std::optional<std::string> screenshot;
+    double after = 2.0; // seconds before the screenshot is taken
+};
+
+// Parses the arguments after the program name. Returns nullopt and sets
+// error (one line, no newline) when they are not valid.
+std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+std::string usageText();
+std::string versionText();
+
+// True when a window system can be reached or Qt is told which platform to
+// use: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set and not empty.
+bool displayAvailable(const std::function<const char*(const char*)>& getEnv);
+
+// What to tell the user when there is no display.
+std::string noDisplayMessage();
+
+} // namespace plovex

@@ -1,0 +1,125 @@
+#include "app/DesktopApp.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationQueue.h"
+#include "platform/Preferences.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTableView>
+
+namespace plovex {
+
+DesktopApp::DesktopApp(DesktopConfig config)
+    : config_(std::move(config)),
+      queue_(config_.queue ? config_.queue : &platform::NotificationQueue::defaultQueue())
+{
+    // Records are handed over through this from the moment the commPort exists.
+    platform::setDefaultMainThread(&mainThread_);
+    delivery_ = std::make_unique<IdleDelivery>(*queue_);
+
+    main_ = std::make_unique<MainWindow>();
+    prefsWindow_ = std::make_unique<PrefsWindow>();
+
+    // Gauges and readouts are shown in one display pass: needle and number agree on screen.
+    DisplayPass* dp = &displayPass_;
+    temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
+    xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);
+    yValue_ = std::make_unique<FloatReadout>(main_->yReadout(), 2, QStringLiteral("°"), dp);
+    xGauge_ = std::make_unique<GaugeField>(main_->xGauge(), dp);
+    yGauge_ = std::make_unique<GaugeField>(main_->yGauge(), dp);
+    table_ = std::make_unique<TableViewField>(main_->parameterTable(), main_->parameterModel());
+    description_ = std::make_unique<LineEditField>(main_->descriptionField());
+    number_ = std::make_unique<LineEditField>(main_->numberField());
+    value_ = std::make_unique<LineEditField>(main_->valueField());
+    commState_ = std::make_unique<LabelField>(main_->commState());
+    ports_ = std::make_unique<PopUpMenu>(prefsWindow_->portMenu());
+    prefsOutlet_ = std::make_unique<WindowField>(prefsWindow_.get());
+    alert_ = std::make_unique<QtAlert>(main_.get(), *queue_);
+
+    platform::Preferences& stored =
+        config_.storedPrefs ? *config_.storedPrefs : platform::FilePreferences::standardUserDefaults();
+    prefs_ = std::make_unique<SessionPreferences>(stored);
+    if (config_.sessionPortPath)
+        prefs_->overlay(kSerialPortPath, *config_.sessionPortPath);
+    if (config_.sessionPortName)
+        prefs_->overlay(kSerialPortName, *config_.sessionPortName);
+
+    ControllerOutlets outlets;
+    outlets.Temperature = temperature_.get();
+    outlets.Xgauge = xGauge_.get();
+    outlets.XvalueItem = xValue_.get();
+    outlets.Ygauge = yGauge_.get();
+    outlets.YvalueItem = yValue_.get();
+    outlets.parameterTable = table_.get();
+    outlets.selectedParameterDescription = description_.get();
+    outlets.selectedParameterNumber = number_.get();
+    outlets.valueToWrite = value_.get();
+    outlets.commStateItem = commState_.get();
+    outlets.serialPortMenu = ports_.get();
+    outlets.prefsWindow = prefsOutlet_.get();
+    outlets.alert = config_.alert ? config_.alert : alert_.get();
+
+    ControllerEnvironment env;
+    env.prefs = prefs_.get();
+    env.center = config_.center ? config_.center : &platform::NotificationCenter::defaultCenter();
+    env.discoveryRoots = config_.discoveryRoots;
+    env.idleSleeper = config_.idleSleeper;
+    env.makePort = [this] {
+        commPortOptions options;
+        options.mainThread = &mainThread_;
+        options.queue = queue_;
+        options.sleeper = config_.portSleeper;
+        options.lineTimeoutDeciseconds = config_.lineTimeoutDeciseconds;
+        return std::make_unique<commPort>(options);
+    };
+    controller_ = std::make_unique<plovexController>(outlets, std::move(env));
+
+    main_->parameterModel()->setDataSource({
+        [this] { return controller_->numberOfRowsInTableView(); },
+        [this](const std::string& id, int row) { return controller_->objectValueForTableColumn(id, row); },
+    });
+    connectActions();
+}
+
+DesktopApp::~DesktopApp()
+{
+    // Nothing in the windows may reach the controller once it is gone: the
+    // table asks for cells and the buttons send actions while they close.
+    main_->parameterModel()->setDataSource({});
+    QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
+    QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
+    QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
+    // The controller owns the commPort: its thread stops here, before the
+    // hand-over it posts to is gone.
+    controller_.reset();
+    platform::setDefaultMainThread(nullptr);
+}
+
+void DesktopApp::connectActions()
+{
+    QObject::connect(main_->writeButton(), &QPushButton::clicked, main_.get(),
+                     [this] { controller_->writeParameter(); });
+    QObject::connect(prefsWindow_->applyButton(), &QPushButton::clicked, prefsWindow_.get(),
+                     [this] { controller_->applyPrefsAction(); });
+    QObject::connect(main_->parameterTable()->selectionModel(), &QItemSelectionModel::selectionChanged, main_.get(),
+                     [this] { controller_->tableViewSelectionDidChange(table_.get()); });
+    QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(),
+                     [this] { prefsOutlet_->makeKeyAndOrderFront(); });
+    QObject::connect(main_->quitAction(), &QAction::triggered, main_.get(), [] { QApplication::quit(); });
+}
+
+void DesktopApp::start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    controller_->awakeFromNib();
+    main_->fitToContents();
+    main_->show();
+    controller_->applicationDidFinishLaunching();
+}
+
+} // namespace plovex

@@ -1,0 +1,106 @@
+#pragma once
+// The desktop application's object graph, as the window description would
+// make it: the hand-over to the GUI thread and the idle delivery of
+// notifications, the main and preferences windows, the Qt outlets, the
+// preferences seen through this run's port choice, and the controller with
+// its outlets and actions connected.
+//
+//   DesktopApp app(config);   // everything made and connected
+//   app.start();              // awakeFromNib, main window shown, launch
+//
+// Destroying it stops the controller (and with it the commPort's thread)
+// before the windows and the hand-over go.
+
+#include "app/DisplayPass.h"
+#include "app/IdleDelivery.h"
+#include "app/MainWindow.h"
+#include "app/ParameterTable.h"
+#include "app/PrefsWindow.h"
+#include "app/QtAlert.h"
+#include "app/QtMainThread.h"
+#include "app/QtOutlets.h"
+#include "app/SessionPreferences.h"
+#include "controller/plovexController.h"
+#include "discovery/SerialRegistry.h"
+#include "link/commPort.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+class NotificationCenter;
+class NotificationQueue;
+class Preferences;
+class Sleeper;
+} // namespace platform
+
+namespace plovex {
+
+struct DesktopConfig {
+    // The stored preferences. Default: the user's (FilePreferences::standardUserDefaults()).
+    platform::Preferences* storedPrefs = nullptr;
+    // A port used for this run only, read as if remembered but never stored.
+    std::optional<std::string> sessionPortPath;
+    std::optional<std::string> sessionPortName;
+    // Where the serial ports are looked for. Default: the machine's.
+    DiscoveryRoots discoveryRoots{};
+    // The commPort's pause clock and line timeout; its main thread and queue
+    // are always this application's.
+    std::shared_ptr<platform::Sleeper> portSleeper;
+    int lineTimeoutDeciseconds = 10;
+    // The controller's idle-thread clock. Default: real time.
+    std::shared_ptr<platform::Sleeper> idleSleeper;
+    // The notification path. Default: the process's centre and queue.
+    platform::NotificationCenter* center = nullptr;
+    platform::NotificationQueue* queue = nullptr;
+    // Answers the write confirmation instead of the QMessageBox (tests).
+    AlertOutlet* alert = nullptr;
+};
+
+class DesktopApp {
+public:
+    // Needs a QApplication. Installs its hand-over as the process's main
+    // thread until it is destroyed.
+    explicit DesktopApp(DesktopConfig config = {});
+    ~DesktopApp();
+    DesktopApp(const DesktopApp&) = delete;
+    DesktopApp& operator=(const DesktopApp&) = delete;
+
+    // The start-up sequence; once.
+    void start();
+
+    MainWindow& mainWindow() { return *main_; }
+    PrefsWindow& prefsWindow() { return *prefsWindow_; }
+    plovexController& controller() { return *controller_; }
+    platform::NotificationQueue& queue() { return *queue_; }
+    FloatReadout& xReadout() { return *xValue_; }
+    FloatReadout& yReadout() { return *yValue_; }
+    FloatReadout& temperatureReadout() { return *temperature_; }
+
+private:
+    void connectActions();
+
+    DesktopConfig config_;
+    platform::NotificationQueue* queue_;
+    QtMainThread mainThread_;
+    std::unique_ptr<IdleDelivery> delivery_;
+    std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<PrefsWindow> prefsWindow_;
+    DisplayPass displayPass_;
+
+    std::unique_ptr<FloatReadout> temperature_, xValue_, yValue_;
+    std::unique_ptr<GaugeField> xGauge_, yGauge_;
+    std::unique_ptr<TableViewField> table_;
+    std::unique_ptr<LineEditField> description_, number_, value_;
+    std::unique_ptr<LabelField> commState_;
+    std::unique_ptr<PopUpMenu> ports_;
+    std::unique_ptr<WindowField> prefsOutlet_;
+    std::unique_ptr<QtAlert> alert_;
+    std::unique_ptr<SessionPreferences> prefs_;
+
+    std::unique_ptr<plovexController> controller_; // last: goes first
+    bool started_ = false;
+};
+
+} // namespace plovex

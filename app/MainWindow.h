@@ -1,0 +1,68 @@
+#pragma once
+// The main window: the X and Y dial gauges side by side with their angles,
+// the temperature and the link state beneath them, the parameter table, and
+// under it the fields and the button that write one parameter. Its File
+// menu opens the preferences and quits.
+//
+// The window only lays out the controls; the application connects them to
+// the controller.
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace plovex {
+
+class ParameterTableModel;
+class plovexGaugeView;
+
+class MainWindow final : public QMainWindow {
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    // Resizes the window to show everything, all table rows included, as
+    // far as the screen allows. For use once the table has its data source.
+    void fitToContents();
+
+    plovexGaugeView* xGauge() const { return xGauge_; }
+    plovexGaugeView* yGauge() const { return yGauge_; }
+    QLabel* xReadout() const { return xReadout_; }
+    QLabel* yReadout() const { return yReadout_; }
+    QLabel* temperature() const { return temperature_; }
+    QLabel* commState() const { return commState_; }
+    QTableView* parameterTable() const { return table_; }
+    ParameterTableModel* parameterModel() const { return model_; }
+    QLineEdit* numberField() const { return number_; }
+    QLineEdit* descriptionField() const { return description_; }
+    QLineEdit* valueField() const { return value_; }
+    QPushButton* writeButton() const { return write_; }
+    QAction* preferencesAction() const { return preferences_; }
+    QAction* quitAction() const { return quit_; }
+
+private:
+    QWidget* makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout);
+    QWidget* makeStatusRow();
+    QWidget* makeWriteRow();
+    void makeMenu();
+
+    plovexGaugeView* xGauge_ = nullptr;
+    plovexGaugeView* yGauge_ = nullptr;
+    QLabel* xReadout_ = nullptr;
+    QLabel* yReadout_ = nullptr;
+    QLabel* temperature_ = nullptr;
+    QLabel* commState_ = nullptr;
+    QTableView* table_ = nullptr;
+    ParameterTableModel* model_ = nullptr;
+    QLineEdit* number_ = nullptr;
+    QLineEdit* description_ = nullptr;
+    QLineEdit* value_ = nullptr;
+    QPushButton* write_ = nullptr;
+    QAction* preferences_ = nullptr;
+    QAction* quit_ = nullptr;
+};
+
+} // namespace plovex

@@ -1,0 +1,58 @@
+#pragma once
+// The parameter table: a Qt table model that asks its data source for the
+// row count and for each cell by column identifier, and the table-view
+// outlet over the QTableView that shows it.
+
+#include "controller/Outlets.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+class QTableView;
+
+namespace plovex {
+
+struct TableDataSource {
+    std::function<int()> numberOfRows;
+    std::function<std::string(const std::string& identifier, int row)> objectValue;
+};
+
+class ParameterTableModel final : public QAbstractTableModel {
+public:
+    explicit ParameterTableModel(QObject* parent = nullptr);
+
+    // Column identifiers, which are also the column titles.
+    static const QStringList& columnIdentifiers();
+
+    void setDataSource(TableDataSource source);
+
+    // Asks the data source again for every cell. The selection stays as it
+    // is unless the row count changed.
+    void reload();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    TableDataSource source_;
+    int rows_ = 0; // the count last reported to the view
+};
+
+class TableViewField final : public TableViewOutlet {
+public:
+    TableViewField(QTableView* view, ParameterTableModel* model) : view_(view), model_(model) {}
+    void reloadData() override;
+    int selectedRow() const override;
+
+private:
+    QTableView* view_;
+    ParameterTableModel* model_;
+};
+
+} // namespace plovex

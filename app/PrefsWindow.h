@@ -1,0 +1,30 @@
+#pragma once
+// The preferences window: the serial port pop-up and the button that
+// applies the choice. A separate top-level window; it stays open after
+// Apply.
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace plovex {
+
+class PrefsWindow final : public QWidget {
+public:
+    explicit PrefsWindow(QWidget* parent = nullptr);
+
+    QComboBox* portMenu() const { return ports_; }
+    QPushButton* applyButton() const { return apply_; }
+
+private:
+    // Says so when the pop-up is empty and keeps Apply disabled then.
+    void updateEmptyHint();
+
+    QComboBox* ports_ = nullptr;
+    QPushButton* apply_ = nullptr;
+    QLabel* hint_ = nullptr;
+};
+
+} // namespace plovex

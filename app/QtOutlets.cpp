@@ -1,0 +1,208 @@
+#include "app/QtOutlets.h"
+
+#include "app/DisplayPass.h"
+#include "gauge/plovexGaugeView.h"
+
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QRectF>
+
+#include <climits>
+#include <cmath>
+
+namespace plovex {
+
+namespace {
+
+QColor toQColor(Color c)
+{
+    return QColor::fromRgbF(c.red, c.green, c.blue, c.alpha);
+}
+
+// Setting the same colour again changes nothing (and repaints nothing).
+void setRole(QWidget* w, QPalette::ColorRole role, Color c)
+{
+    const QColor colour = toQColor(c);
+    if (w->palette().color(role) == colour)
+        return;
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+}
+
+void setTextIfChanged(QLabel* label, const QString& text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+} // namespace
+
+int leadingInt(const QString& text)
+{
+    int i = 0;
+    const int n = static_cast<int>(text.size());
+    while (i < n && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    long long v = 0;
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        v = v * 10 + (text[i].unicode() - u'0');
+        if (v > static_cast<long long>(INT_MAX) + 1)
+            break; // out of range either way; the clamp below decides
+    }
+    if (negative)
+        v = -v;
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
+}
+
+void LineEditField::setStringValue(const std::string& text)
+{
+    edit_->setText(QString::fromStdString(text));
+}
+
+std::string LineEditField::stringValue() const
+{
+    return edit_->text().toStdString();
+}
+
+void LineEditField::setIntValue(int value)
+{
+    edit_->setText(QString::number(value));
+}
+
+int LineEditField::intValue() const
+{
+    return leadingInt(edit_->text());
+}
+
+void LineEditField::setTextColor(Color color)
+{
+    setRole(edit_, QPalette::Text, color);
+}
+
+void LabelField::setStringValue(const std::string& text)
+{
+    setTextIfChanged(label_, QString::fromStdString(text));
+}
+
+std::string LabelField::stringValue() const
+{
+    return label_->text().toStdString();
+}
+
+void LabelField::setIntValue(int value)
+{
+    label_->setText(QString::number(value));
+}
+
+int LabelField::intValue() const
+{
+    return leadingInt(label_->text());
+}
+
+void LabelField::setTextColor(Color color)
+{
+    setRole(label_, QPalette::WindowText, color);
+}
+
+FloatReadout::FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass)
+    : label_(label), decimals_(decimals), unit_(std::move(unit)), pass_(pass)
+{
+}
+
+QString FloatReadout::format(float value, int decimals, const QString& unit)
+{
+    QString number = QString::number(static_cast<double>(value), 'f', decimals);
+    // A small negative value rounds to "-0.00"; show it as plain zero.
+    if (number.startsWith(u'-') && number.toDouble() == 0.0)
+        number.remove(0, 1);
+    return number + unit;
+}
+
+void FloatReadout::setFloatValue(float value)
+{
+    value_ = value;
+    auto show = [this] { setTextIfChanged(label_, format(value_, decimals_, unit_)); };
+    if (pass_)
+        pass_->defer(this, show);
+    else
+        show();
+}
+
+void GaugeField::setAngle(float degrees)
+{
+    view_->setAngle(degrees);
+}
+
+float GaugeField::angle() const
+{
+    return view_->angle();
+}
+
+Rect GaugeField::bounds() const
+{
+    return {0.0f, 0.0f, static_cast<float>(view_->width()), static_cast<float>(view_->height())};
+}
+
+void GaugeField::setNeedsDisplayInRect(Rect rect)
+{
+    // Flip y: the rectangle's top edge in y-up terms is y + height.
+    const QRectF flipped(rect.x, static_cast<float>(view_->height()) - (rect.y + rect.height), rect.width, rect.height);
+    if (pass_)
+        pass_->setNeedsDisplay(view_, flipped.toAlignedRect());
+    else
+        view_->update(flipped.toAlignedRect());
+}
+
+void PopUpMenu::removeAllItems()
+{
+    box_->clear();
+}
+
+void PopUpMenu::insertItemWithTitle(const std::string& title, int index)
+{
+    box_->insertItem(index, QString::fromStdString(title));
+}
+
+int PopUpMenu::indexOfSelectedItem() const
+{
+    return box_->currentIndex();
+}
+
+bool PopUpMenu::hasItemWithTitle(const std::string& title) const
+{
+    return box_->findText(QString::fromStdString(title), Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0;
+}
+
+void PopUpMenu::selectItemWithTitle(const std::string& title)
+{
+    const int i = box_->findText(QString::fromStdString(title), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (i >= 0)
+        box_->setCurrentIndex(i);
+}
+
+int PopUpMenu::numberOfItems() const
+{
+    return box_->count();
+}
+
+void WindowField::makeKeyAndOrderFront()
+{
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+} // namespace plovex

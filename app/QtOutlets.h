@@ -1,0 +1,111 @@
+#pragma once
+// The controller's outlets over Qt widgets. Each adapter only displays what
+// the controller sets and reports what the widget holds; behaviour stays in
+// the controller. The adapters do not own their widgets (the windows do).
+
+#include "controller/Outlets.h"
+
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace plovex {
+
+class DisplayPass;
+class plovexGaugeView;
+
+// The leading integer of text, read as a text field's intValue: optional
+// blanks, an optional sign, digits; 0 when there are none; clamped to the
+// int range when it is out of it.
+int leadingInt(const QString& text);
+
+class LineEditField final : public TextFieldOutlet {
+public:
+    explicit LineEditField(QLineEdit* edit) : edit_(edit) {}
+    void setStringValue(const std::string& text) override;
+    std::string stringValue() const override;
+    void setIntValue(int value) override;
+    int intValue() const override;
+    void setTextColor(Color color) override;
+
+private:
+    QLineEdit* edit_;
+};
+
+class LabelField final : public TextFieldOutlet {
+public:
+    explicit LabelField(QLabel* label) : label_(label) {}
+    void setStringValue(const std::string& text) override;
+    std::string stringValue() const override;
+    void setIntValue(int value) override;
+    int intValue() const override;
+    void setTextColor(Color color) override;
+
+private:
+    QLabel* label_;
+};
+
+// A number with a fixed count of decimals and a unit, such as "12.34°".
+// With a display pass the label shows the value in the next pass; without,
+// at once.
+class FloatReadout final : public FloatReadoutOutlet {
+public:
+    FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass = nullptr);
+    void setFloatValue(float value) override;
+    float floatValue() const { return value_; }
+
+    // The text shown for value ("-0.00" is shown as "0.00").
+    static QString format(float value, int decimals, const QString& unit);
+
+private:
+    QLabel* label_;
+    int decimals_;
+    QString unit_;
+    DisplayPass* pass_;
+    float value_ = 0.0f;
+};
+
+// bounds() and setNeedsDisplayInRect() speak y-up coordinates with the
+// origin at the lower left; the widget's own are y-down from the upper left.
+// With a display pass, marked areas are repainted in its next pass;
+// without, Qt is asked at once.
+class GaugeField final : public GaugeOutlet {
+public:
+    explicit GaugeField(plovexGaugeView* view, DisplayPass* pass = nullptr) : view_(view), pass_(pass) {}
+    void setAngle(float degrees) override;
+    float angle() const override;
+    Rect bounds() const override;
+    void setNeedsDisplayInRect(Rect rect) override;
+
+private:
+    plovexGaugeView* view_;
+    DisplayPass* pass_;
+};
+
+class PopUpMenu final : public PopUpMenuOutlet {
+public:
+    explicit PopUpMenu(QComboBox* box) : box_(box) {}
+    void removeAllItems() override;
+    void insertItemWithTitle(const std::string& title, int index) override;
+    int indexOfSelectedItem() const override;
+    bool hasItemWithTitle(const std::string& title) const override;
+    void selectItemWithTitle(const std::string& title) override;
+    int numberOfItems() const override;
+
+private:
+    QComboBox* box_;
+};
+
+class WindowField final : public WindowOutlet {
+public:
+    explicit WindowField(QWidget* window) : window_(window) {}
+    void makeKeyAndOrderFront() override;
+
+private:
+    QWidget* window_;
+};
+
+} // namespace plovex

@@ -1,0 +1,28 @@
+#pragma once
+// Ends the Qt event loop on SIGINT and SIGTERM, so that the application
+// closes in order (its threads joined, a simulated board's link removed)
+// instead of dying where it stands.
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace plovex {
+
+class SignalQuit final : public QObject {
+public:
+    // Installs the handlers; made once, on the GUI thread, after the QApplication.
+    SignalQuit();
+    ~SignalQuit() override;
+
+    SignalQuit(const SignalQuit&) = delete;
+    SignalQuit& operator=(const SignalQuit&) = delete;
+
+    // False when the handlers could not be installed (the reason was printed).
+    bool installed() const { return notifier_ != nullptr; }
+
+private:
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+} // namespace plovex

@@ -1,0 +1,93 @@
+// plovex: the desktop monitor for the inclinometer board.
+
+#include "app/CommandLine.h"
+#include "app/DesktopApp.h"
+#include "app/Screenshot.h"
+#include "app/SignalQuit.h"
+#include "sim/SimulatedBoard.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+int fail(const std::string& message, int code)
+{
+    std::fprintf(stderr, "plovex: %s\n", message.c_str());
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const auto options = plovex::parseCommandLine(args, error);
+    if (!options) {
+        std::fprintf(stderr, "plovex: %s\nTry 'plovex --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(plovex::usageText().c_str(), stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::fputs(plovex::versionText().c_str(), stdout);
+        return 0;
+    }
+    if (!plovex::displayAvailable([](const char* name) { return std::getenv(name); })) {
+        std::fputs(plovex::noDisplayMessage().c_str(), stderr);
+        return 1;
+    }
+    if (options->screenshot) {
+        if (auto problem = plovex::screenshotProblem(*options->screenshot))
+            return fail("cannot save the screenshot: " + *problem, 1);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("plovex"));
+    QApplication::setApplicationVersion(QString::fromStdString(plovex::versionText()).trimmed());
+    plovex::SignalQuit signalQuit;
+
+    plovex::DesktopConfig config;
+    // The simulated board lives as long as the window; it is stopped (and
+    // its links removed) after the application has let go of the port.
+    std::unique_ptr<plovex::sim::SimulatedBoard> board;
+    if (options->simulate) {
+        plovex::sim::BoardOptions boardOptions;
+        boardOptions.paced = true; // replies at the line speed, like the real board
+        board = std::make_unique<plovex::sim::SimulatedBoard>(boardOptions);
+        if (!board->start())
+            return fail("cannot start the simulated board: " + board->error(), 1);
+        config.sessionPortPath = board->linkPath();
+        config.sessionPortName = board->displayName();
+    } else if (options->port) {
+        config.sessionPortPath = *options->port;
+        config.sessionPortName = std::filesystem::path(*options->port).filename().string();
+    }
+
+    int status = 0;
+    {
+        plovex::DesktopApp desktop(config);
+        desktop.start();
+        if (options->screenshot) {
+            const QString file = QString::fromStdString(*options->screenshot);
+            QTimer::singleShot(static_cast<int>(options->after * 1000.0), &app, [&desktop, file] {
+                if (auto problem = plovex::saveScreenshot(desktop.mainWindow(), file)) {
+                    std::fprintf(stderr, "plovex: cannot save the screenshot: %s\n", problem->c_str());
+                    QApplication::exit(1);
+                    return;
+                }
+                QApplication::exit(0);
+            });
+        }
+        status = QApplication::exec();
+    }
+    return status;
+}

@@ -1,0 +1,164 @@
+// The plovex command line: options, the display check, the screenshot
+// path check, and the program itself for the cases that need no window.
+
+#include "app/CommandLine.h"
+#include "app/Screenshot.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <sys/wait.h>
+
+namespace {
+
+using plovex::parseCommandLine;
+
+std::optional<plovex::AppOptions> parse(std::vector<std::string> args, std::string* err = nullptr)
+{
+    std::string e;
+    auto o = parseCommandLine(args, e);
+    if (err)
+        *err = e;
+    return o;
+}
+
+TEST(CommandLine, AcceptsEachOptionInBothSpellings)
+{
+    auto o = parse({});
+    ASSERT_TRUE(o);
+    EXPECT_FALSE(o->simulate);
+    EXPECT_FALSE(o->port);
+    EXPECT_FALSE(o->screenshot);
+    EXPECT_DOUBLE_EQ(o->after, 2.0);
+
+    o = parse({"--simulate", "--screenshot", "shot.png", "--after", "0.5"});
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->simulate);
+    EXPECT_EQ(o->screenshot, "shot.png");
+    EXPECT_DOUBLE_EQ(o->after, 0.5);
+
+    o = parse({"--port=/dev/ttyUSB0", "--screenshot=a.png", "--after=0"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->port, "/dev/ttyUSB0");
+    EXPECT_EQ(o->screenshot, "a.png");
+    EXPECT_DOUBLE_EQ(o->after, 0.0);
+
+    EXPECT_TRUE(parse({"--help"})->help);
+    EXPECT_TRUE(parse({"-h"})->help);
+    EXPECT_TRUE(parse({"--version"})->version);
+}
+
+TEST(CommandLine, RefusesWhatItCannotUseWithAReason)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--port"},                              // no value
+        {"--port="},                             // empty value
+        {"--simulate", "--port", "/dev/x"},      // two ports
+        {"--after", "3"},                        // nothing to wait for
+        {"--screenshot", "a.png", "--after", "-1"},
+        {"--screenshot", "a.png", "--after", "soon"},
+        {"--screenshot", "a.png", "--after", "nan"},
+        {"--frobnicate"},
+        {"extra"},
+    };
+    for (const auto& args : bad) {
+        std::string err;
+        EXPECT_FALSE(parse(args, &err)) << args.front();
+        EXPECT_FALSE(err.empty()) << args.front();
+    }
+}
+
+TEST(CommandLine, DisplayIsThereWhenAnyOfTheVariablesIsSet)
+{
+    auto with = [](std::map<std::string, std::string> env) {
+        return plovex::displayAvailable([&](const char* name) -> const char* {
+            auto it = env.find(name);
+            return it == env.end() ? nullptr : it->second.c_str();
+        });
+    };
+    EXPECT_FALSE(with({}));
+    EXPECT_FALSE(with({{"DISPLAY", ""}}));
+    EXPECT_TRUE(with({{"DISPLAY", ":0"}}));
+    EXPECT_TRUE(with({{"WAYLAND_DISPLAY", "wayland-0"}}));
+    EXPECT_TRUE(with({{"QT_QPA_PLATFORM", "offscreen"}}));
+}
+
+TEST(Screenshot, PathProblemsAreFoundBeforeAnyWait)
+{
+    testsupport::TempDir dir;
+    EXPECT_FALSE(plovex::screenshotProblem((dir / "shot.png").string()));
+    EXPECT_TRUE(plovex::screenshotProblem((dir / "missing" / "shot.png").string()));
+    EXPECT_TRUE(plovex::screenshotProblem(dir.path().string() + "/"));
+    EXPECT_TRUE(plovex::screenshotProblem(dir.path().string()));
+}
+
+// Runs the plovex program with env set (the display variables removed
+// first) and returns its exit status and everything it printed.
+std::pair<int, std::string> runPlovex(const std::string& args, const std::string& env = "")
+{
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env + " '" PLOVEX_PROGRAM "' " +
+                            args + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return {-1, ""};
+    std::string out;
+    std::array<char, 512> buf{};
+    while (std::fgets(buf.data(), buf.size(), p))
+        out += buf.data();
+    const int status = ::pclose(p);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(PlovexProgram, HelpVersionAndUsageErrors)
+{
+    auto [code, out] = runPlovex("--help");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(out.find("--simulate"), std::string::npos);
+    EXPECT_NE(out.find("--screenshot FILE"), std::string::npos);
+
+    std::tie(code, out) = runPlovex("--version");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(out.rfind("plovex ", 0), 0u);
+
+    std::tie(code, out) = runPlovex("--bogus");
+    EXPECT_EQ(code, 2);
+    EXPECT_NE(out.find("--bogus"), std::string::npos);
+}
+
+TEST(PlovexProgram, WithoutADisplayItSaysHowToRunAndExitsOne)
+{
+    auto [code, out] = runPlovex("--simulate");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("QT_QPA_PLATFORM=offscreen"), std::string::npos);
+    EXPECT_NE(out.find("plovex-cli monitor"), std::string::npos);
+}
+
+TEST(PlovexProgram, AnUnwritableScreenshotFailsAtOnce)
+{
+    testsupport::TempDir dir;
+    auto [code, out] = runPlovex("--port /nonexistent --screenshot '" + (dir / "no" / "shot.png").string() + "'",
+                                 "QT_QPA_PLATFORM=offscreen");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("cannot save the screenshot"), std::string::npos);
+}
+
+TEST(PlovexProgram, ScreenshotOfTheSimulatedBoardIsAPng)
+{
+    testsupport::TempDir dir;
+    const auto shot = dir / "shot.png";
+    auto [code, out] =
+        runPlovex("--simulate --screenshot '" + shot.string() + "' --after 1.5",
+                  "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR='" + dir.path().string() + "' XDG_CONFIG_HOME='" +
+                      dir.path().string() + "'");
+    EXPECT_EQ(code, 0) << out;
+    const std::string png = testsupport::readFile(shot);
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    // A run on a simulated board stores no port.
+    EXPECT_FALSE(std::filesystem::exists(dir / "plovex" / "plovex.conf"));
+}
+
+} // namespace

@@ -17,13 +17,18 @@ void NotificationQueue::deliverWhenIdle()
 {
     if (delivering_)
         return; // an observer running a nested loop: the outer pass goes on in order
+    // Cleared however the pass ends, so an observer that throws cannot stop
+    // delivery for good; the rest of the queue waits for the next idle pass.
+    struct Pass {
+        bool& flag;
+        ~Pass() { flag = false; }
+    } pass{delivering_};
     delivering_ = true;
     while (!queue_.empty() && modalDepth_ == 0) {
         Notification n = std::move(queue_.front());
         queue_.pop_front();
         center_.post(n);
     }
-    delivering_ = false;
 }
 
 void NotificationQueue::beginModal()

@@ -100,3 +100,20 @@ TEST(NotificationCenter, ObserversByNameInRegistrationOrderAndRemovable)
     center.post({"z", nullptr});
     EXPECT_EQ(calls, (std::vector<std::string>{"a", "b", "b"}));
 }
+
+TEST(NotificationQueue, AnObserverThatThrowsDoesNotStopDeliveryForGood)
+{
+    NotificationCenter center;
+    NotificationQueue queue(center);
+    std::vector<int> seen;
+    center.addObserver("inclinoData", [&](const Notification& n) {
+        seen.push_back(n.object->intValue("n"));
+        if (seen.size() == 1)
+            throw std::runtime_error("observer failed");
+    });
+    for (int i = 1; i <= 3; ++i)
+        queue.enqueueWhenIdle({"inclinoData", makeRecord({"n"}, {i})});
+    EXPECT_THROW(queue.deliverWhenIdle(), std::runtime_error);
+    queue.deliverWhenIdle();
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+}

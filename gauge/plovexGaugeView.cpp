@@ -43,6 +43,18 @@ QSize plovexGaugeView::minimumSizeHint() const
     return {side, side};
 }
 
+const QPixmap& plovexGaugeView::scaledDial(QSize pixelSize, qreal pixelRatio)
+{
+    // Smooth scaling of the large dial is the costly part of a paint, and the
+    // needle moves many times a second while the size rarely changes.
+    if (scaledDial_.size() != pixelSize || scaledDial_.devicePixelRatio() != pixelRatio) {
+        scaledDial_ = QPixmap::fromImage(
+            gaugeImage_.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        scaledDial_.setDevicePixelRatio(pixelRatio);
+    }
+    return scaledDial_;
+}
+
 void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
@@ -50,9 +62,10 @@ void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
 
     const QRect widgetRect = rect();
-    if (!gaugeImage_.isNull()) {
-        const QRectF source(0.0, 0.0, gaugeImage_.width(), gaugeImage_.height());
-        painter.drawImage(QRectF(widgetRect), gaugeImage_, source);
+    if (!gaugeImage_.isNull() && !widgetRect.isEmpty()) {
+        // The whole image, stretched over the whole widget whatever its proportions.
+        const qreal ratio = painter.device()->devicePixelRatioF();
+        painter.drawPixmap(widgetRect, scaledDial((QSizeF(widgetRect.size()) * ratio).toSize(), ratio));
     }
 
     // The geometry is worked out with y growing upward; the widget's y grows downward.

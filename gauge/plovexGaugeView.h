@@ -4,6 +4,7 @@
 // colour (QPalette::WindowText).
 
 #include <QImage>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -38,7 +39,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The dial scaled to the size being painted; scaled again only when that size changes.
+    const QPixmap& scaledDial(QSize pixelSize, qreal pixelRatio);
+
     QImage gaugeImage_;
+    QPixmap scaledDial_;
     float angle_ = 0.0f;
 };
 

@@ -25,6 +25,7 @@ for s in $stages; do
     main) stage "main suite" "$root/build" ;;
     asan)
       ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
         stage "AddressSanitizer+UndefinedBehaviorSanitizer" "$root/build-asan" \
         -DPLOVEX_SANITIZE=address,undefined -DPLOVEX_BUILD_BENCH=OFF ;;
     tsan)

@@ -190,6 +190,13 @@ bool FilePreferences::synchronize()
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
     const std::string text = formatPreferences(values_);
+    // A file larger than load() accepts would be refused at the next start,
+    // losing every value in it: keep the file that is there instead.
+    if (text.size() > kMaxFileSize) {
+        std::cerr << "plovex: not writing preferences " << file_.string() << ": they would take " << text.size()
+                  << " bytes, more than the " << kMaxFileSize << " a preferences file may hold" << std::endl;
+        return false;
+    }
     const std::string tmp = file_.string() + ".tmp." + std::to_string(::getpid());
     auto fail = [&](const char* what) {
         const int e = errno;

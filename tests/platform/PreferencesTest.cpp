@@ -85,3 +85,19 @@ TEST(Preferences, DefaultLocationFollowsXdgConfigHome)
     testsupport::ScopedEnv home("HOME", "/home/someone");
     EXPECT_EQ(FilePreferences::defaultFile(), "/home/someone/.config/plovex/plovex.conf");
 }
+
+TEST(Preferences, AStoreTooLargeToLoadAgainIsNotWrittenAndTheOldFileStays)
+{
+    TempDir dir;
+    const auto file = dir / "plovex.conf";
+    {
+        FilePreferences p(file);
+        p.setObject("/dev/ttyUSB0", "serialPortPath");
+        ASSERT_TRUE(p.synchronize());
+        p.setObject(std::string(20 * 1024, '\x01'), "huge"); // four bytes each once escaped
+        EXPECT_FALSE(p.synchronize());
+    }
+    FilePreferences again(file);
+    EXPECT_EQ(again.objectForKey("serialPortPath"), "/dev/ttyUSB0");
+    EXPECT_EQ(again.loadWarning(), "");
+}

@@ -1,5 +1,7 @@
 #include "discovery/SerialRegistry.h"
 
+#include "platform/RuntimeDir.h"
+
 #include "discovery/AttributeFile.h"
 #include "discovery/NaturalOrder.h"
 #include "discovery/Uevent.h"
@@ -167,6 +169,8 @@ void addSimulatedBoards(const fs::path& folder, RegistryScan& scan)
             continue;
         if (::stat(link.c_str(), &st) != 0)
             continue; // stale: the board that made it is gone
+        if (platform::simulatorLinkHeld(link) == false)
+            continue; // stale too: its board died, and its old pty number is in use again
         scan.services.push_back({name, link.string()});
     }
 }

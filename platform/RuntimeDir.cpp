@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +33,35 @@ std::optional<std::string> ensureSimulatorLinkDir()
     if (st.st_uid != ::getuid())
         return dir.string() + ": belongs to another user";
     return std::nullopt;
+}
+
+std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
+{
+    return link.parent_path() / ("." + link.filename().string() + ".lock");
+}
+
+int lockSimulatorLink(const std::filesystem::path& link)
+{
+    const auto lockFile = simulatorLockFile(link);
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link)
+{
+    const auto lockFile = simulatorLockFile(link);
+    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT ? std::nullopt : std::optional<bool>(true);
+    const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+    ::close(fd); // also drops the lock just taken
+    return !free;
 }
 
 } // namespace platform

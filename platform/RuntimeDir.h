@@ -17,4 +17,16 @@ std::filesystem::path simulatorLinkDir();
 // somebody else).
 std::optional<std::string> ensureSimulatorLinkDir();
 
+// A board holds a lock on a file beside each link it publishes (".NAME.lock")
+// for as long as the link is its own, so that a link left behind by a board
+// that died is known as stale even when its target, a reused pseudo-terminal,
+// exists again.
+std::filesystem::path simulatorLockFile(const std::filesystem::path& link);
+// Takes that lock for the link; the descriptor to keep open while the link is
+// in use (closing it releases the lock), or -1 when it cannot be had.
+int lockSimulatorLink(const std::filesystem::path& link);
+// Whether a running board holds the link's lock; nullopt when the link has no
+// lock file at all.
+std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link);
+
 } // namespace platform

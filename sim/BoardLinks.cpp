@@ -105,7 +105,8 @@ bool BoardLinks::prepare(const std::string& requested, bool publish, std::string
     } else if (publish) {
         // Another live board may already go by this name.
         published_ = (runtime / name_).string();
-        if (exists(published_) && (!isLink(published_) || isLive(published_)))
+        if (exists(published_) && (!isLink(published_) ||
+                                   (isLive(published_) && platform::simulatorLinkHeld(published_) != false)))
             published_ += uniqueSuffix();
     }
     return true;
@@ -119,12 +120,19 @@ bool BoardLinks::point(const std::string& target, std::string* error)
         ::unlink(stable_.c_str());
         return false;
     }
+    if (!published_.empty() && lockFd_ < 0)
+        lockFd_ = platform::lockSimulatorLink(published_);
     target_ = target;
     return true;
 }
 
 void BoardLinks::remove()
 {
+    if (lockFd_ >= 0) {
+        ::unlink(platform::simulatorLockFile(published_).c_str());
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
     if (target_.empty())
         return;
     for (const auto* path : {&stable_, &published_})

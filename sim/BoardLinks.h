@@ -10,7 +10,9 @@
 // after the board (the stable link's base name); if a live link of another
 // board already has that name there, "-<pid>-<n>" is added to it. A stale
 // link (its target gone) is replaced. A path the caller gave that exists and
-// is not a symbolic link is refused, never overwritten.
+// is not a symbolic link is refused, never overwritten. While the runtime-
+// folder link is the board's, it holds the lock of platform::lockSimulatorLink
+// on it, so that discovery can tell it from a link a dead board left behind.
 
 #include <string>
 
@@ -18,6 +20,9 @@ namespace plovex::sim {
 
 class BoardLinks {
 public:
+    BoardLinks() = default;
+    BoardLinks(const BoardLinks&) = delete;
+    BoardLinks& operator=(const BoardLinks&) = delete;
     // Works out the paths. With publish false and a path given, no
     // runtime-folder link is made. False and *error when unusable.
     bool prepare(const std::string& requested, bool publish, std::string* error);
@@ -30,8 +35,11 @@ public:
     const std::string& publishedPath() const { return published_; }
     const std::string& displayName() const { return name_; }
 
+    ~BoardLinks() { remove(); }
+
 private:
     std::string stable_, published_, name_, target_;
+    int lockFd_ = -1; // held while the runtime-folder link is ours
 };
 
 } // namespace plovex::sim

@@ -3,7 +3,11 @@
 #include "discovery/SerialRegistry.h"
 #include "tests/discovery/FakeSysfs.h"
 
+#include "platform/RuntimeDir.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -95,6 +99,22 @@ TEST(SerialRegistry, LiveSimulatedBoardsFollowTheRealPorts)
     const RegistryScan again = scanSerialServices(machine.roots());
     EXPECT_EQ(again.services.size(), 1u);
     EXPECT_TRUE(again.skipped.empty());
+}
+
+TEST(SerialRegistry, ALinkWhoseBoardDiedIsStaleEvenWhenItsTargetExistsAgain)
+{
+    FakeSysfs machine;
+    const fs::path owned = machine.addSimulatorLink("plovex-sim-owned", true);
+    const fs::path orphan = machine.addSimulatorLink("plovex-sim-orphan", true);
+    const int held = platform::lockSimulatorLink(owned);
+    ASSERT_GE(held, 0);
+    const int released = platform::lockSimulatorLink(orphan);
+    ASSERT_GE(released, 0);
+    ::close(released); // the board died: its lock went with it, its files stayed
+
+    EXPECT_EQ(namesOf(scanSerialServices(machine.roots())), (std::vector<std::string>{"plovex-sim-owned"}));
+    ::close(held);
+    EXPECT_TRUE(scanSerialServices(machine.roots()).services.empty());
 }
 
 TEST(SerialRegistry, GarbageInTheTreeNeitherHangsNorCrashes)

@@ -119,6 +119,7 @@ TEST(BoardPlug, PublishesItsLinkInTheRuntimeFolderWhileRunning)
         EXPECT_EQ(named.displayName(), "mine");
         EXPECT_EQ(target(given), named.slavePath());
         EXPECT_EQ(target(published), named.slavePath());
+        EXPECT_EQ(platform::simulatorLinkHeld(published), true) << "discovery must see the board alive";
 
         // A second live board of the same name gets a name of its own.
         BoardOptions o2;

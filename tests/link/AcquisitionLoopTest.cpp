@@ -192,17 +192,21 @@ TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
     ASSERT_GE(p.OpenPort(), 0);
     sleeper->releaseStart();
     ASSERT_TRUE(main.loop.runUntil([&] { return main.recordsNamed("inclinoData").size() >= 3; }, 10s));
+    std::size_t seen = 0;
     {
         std::unique_lock held(commPortTestAccess::lock(p));
         std::this_thread::sleep_for(50ms); // the loop is at the lock now
         const auto before = board.received().size();
         commPortTestAccess::closeLocked(p);
         p.setCommPortPath("/nonexistent/plovex-port");
+        // Whatever was handed over before the reset is delivered now, while
+        // the loop still waits for the lock.
+        main.loop.runPending();
+        seen = main.delivered.size();
         held.unlock();
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(board.received().size(), before) << "the waiting poll must not touch the closed line";
     }
-    const std::size_t seen = main.delivered.size();
     ASSERT_TRUE(main.loop.runUntil([&] { return main.delivered.size() > seen + 2; }, 10s));
     // After the reset the next measurement is a link-down record.
     for (std::size_t i = seen; i < main.delivered.size(); ++i)

@@ -158,3 +158,23 @@ TEST(Upload, TheLockIsHeldForTheWholeUploadSoAWriteWaits)
               (std::vector<uint8_t>{0x09, 0x71, 0x02, 0x01, 0x02, 0xAA}))
         << "the write goes out only after the last frame";
 }
+
+TEST(Upload, TheLargestImageEndsWithItsLastBlockAtFFC0)
+{
+    UploadRig rig;
+    const auto path = rig.image(65535);
+    const std::string data = testsupport::readFile(path);
+    constexpr std::size_t frames = 65535 / 64 + 1;
+    auto wire = std::async(std::launch::async, [&] { return rig.peer.read(frames * 70, 20s); });
+    testsupport::CaptureStdout out;
+    EXPECT_TRUE(rig.port->sendProgram(path));
+    out.finish();
+    const auto bytes = wire.get();
+    ASSERT_EQ(bytes.size(), frames * 70);
+    const std::size_t last = (frames - 1) * 70;
+    EXPECT_EQ(bytes[last + 2], 0xFF);
+    EXPECT_EQ(bytes[last + 3], 0xC0);
+    for (std::size_t i = 0; i < 63; ++i)
+        ASSERT_EQ(bytes[last + 4 + i], static_cast<uint8_t>(data[65472 + i]));
+    EXPECT_EQ(bytes[last + 4 + 63], 0x00);
+}

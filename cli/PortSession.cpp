@@ -107,27 +107,27 @@ bool PortSession::open(std::string* why)
     return false;
 }
 
-std::optional<int> beginPortCommand(const PortCommandSpec& spec, const std::vector<std::string>& words,
+std::optional<int> beginPortCommand(const PortCommand& command, const std::vector<std::string>& words,
                                     ParsedArgs& args, PortChoice& choice)
 {
-    args = parseArgs(words, portValueOptions(spec.valueOptions), portFlagOptions(spec.flagOptions));
+    args = parseArgs(words, portValueOptions(command.valueOptions), portFlagOptions(command.flagOptions));
     if (args.error.empty() && args.has("help")) {
-        std::cout << spec.usage;
+        std::cout << command.usage;
         return kExitOk;
     }
     if (!args.error.empty())
-        return usageError(spec.name, args.error, spec.usage);
-    const std::size_t given = args.positional.size(), wanted = spec.words.size();
+        return usageError(command.name, args.error, command.usage);
+    const std::size_t given = args.positional.size(), wanted = command.words.size();
     if (given < wanted) {
         std::string missing;
         for (std::size_t i = given; i < wanted; ++i)
-            missing += (i > given ? " and " : "") + spec.words[i];
-        return usageError(spec.name, missing + (wanted - given > 1 ? " are missing" : " is missing"), spec.usage);
+            missing += (i > given ? " and " : "") + command.words[i];
+        return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"), command.usage);
     }
     if (given > wanted)
-        return usageError(spec.name, "unexpected argument '" + args.positional[wanted] + "'", spec.usage);
+        return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'", command.usage);
     if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(spec.name, error, spec.usage);
+        return usageError(command.name, error, command.usage);
     return std::nullopt;
 }
 

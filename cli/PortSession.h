@@ -88,7 +88,7 @@ private:
 };
 
 // How a port command reads its words.
-struct PortCommandSpec {
+struct PortCommand {
     const char* name;                 // "read-param"
     const char* usage;                // printed for --help and after a usage error
     std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
@@ -99,7 +99,7 @@ struct PortCommandSpec {
 // The start every port command shares: parses the words, prints the usage for
 // --help, reports bad options and missing or extra words, and reads the port
 // choice. Returns the exit code when the command ends here.
-std::optional<int> beginPortCommand(const PortCommandSpec& spec, const std::vector<std::string>& words,
+std::optional<int> beginPortCommand(const PortCommand& command, const std::vector<std::string>& words,
                                     ParsedArgs& args, PortChoice& choice);
 
 // Makes the session for a one-shot command and opens its line; null, after

@@ -25,32 +25,6 @@ std::optional<plovex::AppOptions> parse(std::vector<std::string> args, std::stri
     return o;
 }
 
-TEST(CommandLine, AcceptsEachOptionInBothSpellings)
-{
-    auto o = parse({});
-    ASSERT_TRUE(o);
-    EXPECT_FALSE(o->simulate);
-    EXPECT_FALSE(o->port);
-    EXPECT_FALSE(o->screenshot);
-    EXPECT_DOUBLE_EQ(o->after, 2.0);
-
-    o = parse({"--simulate", "--screenshot", "shot.png", "--after", "0.5"});
-    ASSERT_TRUE(o);
-    EXPECT_TRUE(o->simulate);
-    EXPECT_EQ(o->screenshot, "shot.png");
-    EXPECT_DOUBLE_EQ(o->after, 0.5);
-
-    o = parse({"--port=/dev/ttyUSB0", "--screenshot=a.png", "--after=0"});
-    ASSERT_TRUE(o);
-    EXPECT_EQ(o->port, "/dev/ttyUSB0");
-    EXPECT_EQ(o->screenshot, "a.png");
-    EXPECT_DOUBLE_EQ(o->after, 0.0);
-
-    EXPECT_TRUE(parse({"--help"})->help);
-    EXPECT_TRUE(parse({"-h"})->help);
-    EXPECT_TRUE(parse({"--version"})->version);
-}
-
 TEST(CommandLine, RefusesWhatItCannotUseWithAReason)
 {
     const std::vector<std::vector<std::string>> bad = {
@@ -69,21 +43,6 @@ TEST(CommandLine, RefusesWhatItCannotUseWithAReason)
         EXPECT_FALSE(parse(args, &err)) << args.front();
         EXPECT_FALSE(err.empty()) << args.front();
     }
-}
-
-TEST(CommandLine, DisplayIsThereWhenAnyOfTheVariablesIsSet)
-{
-    auto with = [](std::map<std::string, std::string> env) {
-        return plovex::displayAvailable([&](const char* name) -> const char* {
-            auto it = env.find(name);
-            return it == env.end() ? nullptr : it->second.c_str();
-        });
-    };
-    EXPECT_FALSE(with({}));
-    EXPECT_FALSE(with({{"DISPLAY", ""}}));
-    EXPECT_TRUE(with({{"DISPLAY", ":0"}}));
-    EXPECT_TRUE(with({{"WAYLAND_DISPLAY", "wayland-0"}}));
-    EXPECT_TRUE(with({{"QT_QPA_PLATFORM", "offscreen"}}));
 }
 
 TEST(Screenshot, PathProblemsAreFoundBeforeAnyWait)

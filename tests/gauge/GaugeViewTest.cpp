@@ -41,16 +41,6 @@ TEST_F(GaugeView, MissingDialLeavesTheImageEmpty)
     EXPECT_EQ(gauge.angle(), 0.0f);
 }
 
-TEST_F(GaugeView, AngleStartsAtZeroAndKeepsWhatIsSet)
-{
-    plovexGaugeView gauge;
-    EXPECT_EQ(gauge.angle(), 0.0f);
-    gauge.setAngle(-45.00274658203125f);
-    EXPECT_EQ(gauge.angle(), -45.00274658203125f);
-    gauge.setAngle(180.0054931640625f);
-    EXPECT_EQ(gauge.angle(), 180.0054931640625f);
-}
-
 // Counts the paint events the window system delivers and notes the angle each one saw.
 class CountingGauge : public plovexGaugeView {
 public:

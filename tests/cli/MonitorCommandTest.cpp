@@ -101,25 +101,6 @@ TEST(MonitorCommand, MissingPortShowsLinkDownRecordsAboutOnceASecond)
     EXPECT_EQ(records[1].type, "parameter");
 }
 
-TEST(MonitorCommand, TextShowsDegreesTemperatureLinkStateAndParameterDescriptions)
-{
-    const auto r = runCli({"monitor", "--port", missingPort(), "--count", "4"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto out = lines(r.out);
-    ASSERT_EQ(out.size(), 4u) << r.out;
-    // Link-down records: xKal 3 and yKal 7 counts, temp = the packet counter (tenths of a degree).
-    const std::regex measurement(R"(X +0\.02°  Y +0\.04°  +0\.(\d)°C  NO Comms  packet (\d+))");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(out[0], m, measurement)) << out[0];
-    EXPECT_EQ(m[1], "0");
-    EXPECT_EQ(m[2], "0");
-    ASSERT_TRUE(std::regex_match(out[2], m, measurement)) << out[2];
-    EXPECT_EQ(m[1], "1");
-    EXPECT_EQ(m[2], "1");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex(R"(parameter +0  Status Bits +0)"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[3], std::regex(R"(parameter +1  Sx Primary Gain +1)"))) << out[3];
-}
-
 TEST(MonitorCommand, TextOnTheBoardShowsCommsOkAndTheDescriptionsOfTheSweep)
 {
     TestBoard board;

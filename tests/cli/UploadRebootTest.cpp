@@ -104,28 +104,6 @@ TEST(Upload, SendsAHundredBytesAsTwoBlocksWithFillAndChecksums)
     expectUpload(board, makeImage(100), 2);
 }
 
-TEST(Upload, SendsAMultipleOf64FollowedByABlockOfZeros)
-{
-    TestBoard board;
-    expectUpload(board, makeImage(128), 3);
-}
-
-TEST(Upload, SendsAnEmptyImageAsOneBlockOfZeros)
-{
-    TestBoard board;
-    testsupport::TempDir dir;
-    const std::string file = writeImage(dir, "empty.bin", {});
-    const auto r = runCli({"upload", file, "--port", board.path()});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::string zeros;
-    for (int i = 0; i < 64; ++i)
-        zeros += "0, ";
-    EXPECT_EQ(r.out, "0  9A, 71, 0, 0, " + zeros + "\n");
-    const auto received = board.waitFrames(FrameKind::ProgramBlock, 1);
-    ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].bytes, expectedFrames({})[0]);
-}
-
 TEST(Upload, RefusesWhatItCannotSendWithoutSendingAnything)
 {
     TestBoard board;

@@ -41,11 +41,3 @@ TEST(Records, MeasurementRecordWidensWithSign)
     EXPECT_EQ(r->intValue("commState"), 1);
 }
 
-TEST(Records, ParameterRecord)
-{
-    auto r = records::parameterRecord(5, -1);
-    EXPECT_EQ(r->keys(), (std::vector<std::string>{"paddress", "pdata"}));
-    EXPECT_EQ(r->intValue("paddress"), 5);
-    EXPECT_EQ(r->intValue("pdata"), -1);
-    EXPECT_EQ(r->intValue("xKal"), 0);
-}

@@ -71,12 +71,8 @@ void commPort::pollOnce(std::stop_token stop, int32_t& packetCount)
     wire::MeasurementReceiver receiver;
     for (;;) {
         uint8_t byte = 0;
-        const LineRead r = readLine(fd, &byte, 1, options_.lineTimeoutDeciseconds, stop);
-        if (r.status != LineStatus::Data) {
-            if (r.status == LineStatus::Gone)
-                closeLocked();
+        if (readLocked(&byte, 1, stop).status != LineStatus::Data)
             return; // frame abandoned, nothing handed over
-        }
         if (receiver.feed(byte))
             break;
         if (receiver.state() == 0 && receiver.discarded() >= wire::kHeaderHuntLimit)

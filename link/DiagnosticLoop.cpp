@@ -44,12 +44,8 @@ void commPort::diagnosticBurst(std::stop_token stop)
     const int fd = portDescriptor_.load(std::memory_order_acquire);
     for (;;) {
         uint8_t byte = 0;
-        const LineRead r = readLine(fd, &byte, 1, options_.lineTimeoutDeciseconds, stop);
-        if (r.status != LineStatus::Data) {
-            if (r.status == LineStatus::Gone)
-                closeLocked();
+        if (readLocked(&byte, 1, stop).status != LineStatus::Data)
             return; // a quiet line ends the burst
-        }
         char text[8];
         std::snprintf(text, sizeof text, "%x, ", byte);
         platform::logEntry(text);
@@ -61,13 +57,11 @@ void commPort::diagnosticBurst(std::stop_token stop)
         uint8_t further[6] = {};
         std::size_t got = 0;
         if (const std::size_t need = wire::diagnosticFurtherBytes(byte)) {
-            const LineRead more = readLine(fd, further, need, options_.lineTimeoutDeciseconds, stop);
+            const LineRead more = readLocked(further, need, stop);
             if (more.status == LineStatus::Data)
                 got = more.count;
-            else if (more.status == LineStatus::Gone) {
-                closeLocked();
+            else if (more.status == LineStatus::Gone)
                 return;
-            }
         }
         const auto reply = wire::diagnosticReply(byte, further, got);
         if (!reply) {

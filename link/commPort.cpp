@@ -167,6 +167,15 @@ void commPort::closeLocked()
     PortOpenOK.store(0, std::memory_order_release);
 }
 
+LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::stop_token stop)
+{
+    const LineRead r = readLine(portDescriptor_.load(std::memory_order_acquire), buf, max,
+                                options_.lineTimeoutDeciseconds, stop);
+    if (r.status == LineStatus::Gone)
+        closeLocked();
+    return r;
+}
+
 void commPort::reset()
 {
     std::lock_guard lock(serialPortLock);
@@ -190,12 +199,9 @@ int commPort::readEEPROM(int address, int16_t* data)
     uint8_t reply[2];
     std::size_t got = 0;
     while (got < sizeof reply) {
-        const LineRead r = readLine(fd, reply + got, sizeof reply - got, options_.lineTimeoutDeciseconds, stopToken());
-        if (r.status != LineStatus::Data) {
-            if (r.status == LineStatus::Gone)
-                closeLocked();
+        const LineRead r = readLocked(reply + got, sizeof reply - got, stopToken());
+        if (r.status != LineStatus::Data)
             return 0;
-        }
         got += r.count;
     }
     *data = wire::decode16(reply[0], reply[1]);
@@ -222,14 +228,22 @@ void commPort::sendReboot()
         closeLocked();
 }
 
+namespace {
+// What the post operations do on the main thread: queue the record under its name.
+void postWhenIdle(platform::NotificationQueue* queue, const char* name, platform::RecordPtr record)
+{
+    queue->enqueueWhenIdle({name, std::move(record)});
+}
+} // namespace
+
 void commPort::postInclinoDataNotification(platform::RecordPtr record)
 {
-    options_.queue->enqueueWhenIdle({records::kInclinoData, std::move(record)});
+    postWhenIdle(options_.queue, records::kInclinoData, std::move(record));
 }
 
 void commPort::postInclinoParameterNotification(platform::RecordPtr record)
 {
-    options_.queue->enqueueWhenIdle({records::kInclinoParameter, std::move(record)});
+    postWhenIdle(options_.queue, records::kInclinoParameter, std::move(record));
 }
 
 // The hand-over carries the queue rather than this object, so that a task
@@ -237,14 +251,14 @@ void commPort::postInclinoParameterNotification(platform::RecordPtr record)
 void commPort::handOverData(platform::RecordPtr record)
 {
     options_.mainThread->post([queue = options_.queue, record = std::move(record)]() mutable {
-        queue->enqueueWhenIdle({records::kInclinoData, std::move(record)});
+        postWhenIdle(queue, records::kInclinoData, std::move(record));
     });
 }
 
 void commPort::handOverParameter(platform::RecordPtr record)
 {
     options_.mainThread->post([queue = options_.queue, record = std::move(record)]() mutable {
-        queue->enqueueWhenIdle({records::kInclinoParameter, std::move(record)});
+        postWhenIdle(queue, records::kInclinoParameter, std::move(record));
     });
 }
 

@@ -9,6 +9,7 @@
 // reopens the line whenever it is closed. Every exchange on the line holds
 // serialPortLock and re-tests PortOpenOK once it holds it.
 
+#include "link/SerialLine.h"
 #include "platform/Record.h"
 
 #include <atomic>
@@ -113,6 +114,9 @@ private:
     bool sleep(double seconds, std::stop_token stop);
     // With the port lock held: end exclusive use and close the line.
     void closeLocked();
+    // With the port lock held: one read of up to max bytes within the line's
+    // timeout. A device found gone is closed as reset would close it.
+    LineRead readLocked(uint8_t* buf, std::size_t max, std::stop_token stop);
     // One poll exchange under the port lock; hands over the record it completes.
     void pollOnce(std::stop_token stop, int32_t& packetCount);
     // One diagnostic burst under the port lock.

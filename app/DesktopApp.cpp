@@ -1,5 +1,6 @@
 #include "app/DesktopApp.h"
 
+#include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
@@ -43,9 +44,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
         config_.storedPrefs ? *config_.storedPrefs : platform::FilePreferences::standardUserDefaults();
     prefs_ = std::make_unique<SessionPreferences>(stored);
     if (config_.sessionPortPath)
-        prefs_->overlay(kSerialPortPath, *config_.sessionPortPath);
+        prefs_->overlay(board::kPrefSerialPortPath, *config_.sessionPortPath);
     if (config_.sessionPortName)
-        prefs_->overlay(kSerialPortName, *config_.sessionPortName);
+        prefs_->overlay(board::kPrefSerialPortName, *config_.sessionPortName);
 
     ControllerOutlets outlets;
     outlets.Temperature = temperature_.get();

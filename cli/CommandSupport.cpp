@@ -23,10 +23,10 @@ void notice(const char* command, const std::string& message)
     report(command, message, kExitOk);
 }
 
-int usageError(const char* command, const std::string& message, const char* usage)
+int usageError(const char* command, const std::string& message, const std::string& usage)
 {
     report(command, message, kExitUsage);
-    std::fputs(usage, stderr);
+    std::fputs(usage.c_str(), stderr);
     std::fflush(stderr);
     return kExitUsage;
 }

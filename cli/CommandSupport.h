@@ -10,7 +10,7 @@ int report(const char* command, const std::string& message, int code);
 // The same line, for a notice that is no failure.
 void notice(const char* command, const std::string& message);
 // A usage error: the message, then the command's usage, on standard error; exit code 2.
-int usageError(const char* command, const std::string& message, const char* usage);
+int usageError(const char* command, const std::string& message, const std::string& usage);
 
 // Whether standard input / standard error is a terminal.
 bool stdinIsTerminal();

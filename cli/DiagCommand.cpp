@@ -15,7 +15,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli diag [--seconds S] [--port PATH | --simulate]\n"
     "\n"
     "Opens the port and runs the diagnostic loop on it for S seconds, or until\n"
@@ -26,7 +26,8 @@ const char* const kUsage =
     "With --simulate the simulated board plays the requesting side.\n"
     "Exit status: 0 done, 1 the port never opened during the run, 2 bad usage.\n"
     "\n"
-    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" +
+    portOptionsHelp();
 
 int cmdDiag(const Words& words)
 {

@@ -19,7 +19,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
     "                          [--format text|csv|jsonl]\n"
     "\n"
@@ -41,7 +41,8 @@ const char* const kUsage =
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
     "                record's entries in record order.\n"
     "                With csv and jsonl standard output carries records only; the\n"
-    "                link's console lines go to standard error.\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "                link's console lines go to standard error.\n" +
+    portOptionsHelp();
 
 struct MonitorSettings {
     PortChoice port;

@@ -2,6 +2,7 @@
 
 #include "cli/CommandSupport.h"
 
+#include "link/BoardFacts.h"
 #include "platform/Preferences.h"
 #include "sim/SimulatedBoard.h"
 
@@ -12,8 +13,13 @@
 
 namespace plovex::cli {
 
-namespace {
-constexpr int32_t kBaudRate = 38400;
+std::string portOptionsHelp()
+{
+    return std::string("  --port PATH   use the serial device at PATH for this run (default: the\n"
+                       "                remembered port, else ") +
+           board::kDefaultPortPath +
+           ")\n"
+           "  --simulate    use a simulated board started inside this command\n";
 }
 
 std::set<std::string> portValueOptions(std::set<std::string> own)
@@ -81,8 +87,8 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
         name = std::filesystem::path(path).filename().string();
     } else {
         const auto& prefs = platform::FilePreferences::standardUserDefaults();
-        path = prefs.objectForKey("serialPortPath").value_or("");
-        name = prefs.objectForKey("serialPortName").value_or("");
+        path = prefs.objectForKey(board::kPrefSerialPortPath).value_or("");
+        name = prefs.objectForKey(board::kPrefSerialPortName).value_or("");
     }
 
     session->port_ = std::make_unique<commPort>(std::move(options));
@@ -91,7 +97,7 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
         port.setCommPortPath(path);
     if (!name.empty())
         port.setCommPortName(name);
-    port.setBaudRate(kBaudRate);
+    port.setBaudRate(board::kLineSpeed);
     session->path_ = port.commPortPath();
     return session;
 }

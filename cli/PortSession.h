@@ -26,12 +26,8 @@ class SimulatedBoard;
 
 namespace plovex::cli {
 
-// The help lines of the two port options, for the commands' usage texts.
-#define PLOVEX_CLI_PORT_OPTIONS_HELP                                                              \
-    "  --port PATH   use the serial device at PATH for this run (default: the\n"                \
-    "                remembered port, else " PLOVEX_CLI_DEFAULT_PORT ")\n"                        \
-    "  --simulate    use a simulated board started inside this command\n"
-#define PLOVEX_CLI_DEFAULT_PORT "/dev/cu.KeySerial1"
+// The help lines of the two port options, for the end of the commands' usage texts.
+std::string portOptionsHelp();
 
 // The option names for parseArgs: the port options plus a command's own.
 std::set<std::string> portValueOptions(std::set<std::string> own = {});
@@ -90,7 +86,7 @@ private:
 // How a port command reads its words.
 struct PortCommand {
     const char* name;                 // "read-param"
-    const char* usage;                // printed for --help and after a usage error
+    std::string usage;                // printed for --help and after a usage error
     std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
     std::set<std::string> valueOptions = {}; // its own options besides --port
     std::set<std::string> flagOptions = {};  // its own flags besides --simulate

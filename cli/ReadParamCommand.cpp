@@ -13,14 +13,15 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli read-param ADDR [--port PATH | --simulate]\n"
     "\n"
     "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) once\n"
     "and prints its value alone, in decimal, on one line.\n"
     "Exit status: 0 done, 1 the port cannot be opened or the board did not\n"
     "answer, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
 int cmdReadParam(const Words& words)
 {

@@ -11,12 +11,13 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli reboot [--port PATH | --simulate]\n"
     "\n"
     "Sends the board the reboot frame (0x9B 0xA5). The board does not answer it.\n"
     "Exit status: 0 sent, 1 the port cannot be opened or went away, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
 int cmdReboot(const Words& words)
 {

@@ -15,7 +15,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli upload IMAGE [--port PATH | --simulate]\n"
     "\n"
     "Sends the firmware image file IMAGE (at most 65535 bytes) to the board as\n"
@@ -25,7 +25,8 @@ const char* const kUsage =
     "a progress bar with the time left.\n"
     "Exit status: 0 sent, 1 the image or the port cannot be used (nothing is\n"
     "sent) or the upload broke off, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
 // Puts the console stream back to standard output at the end of the upload.
 struct ConsoleToStdout {

@@ -4,8 +4,8 @@
 #include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/ParameterDescriptions.h"
 #include "cli/PortSession.h"
+#include "link/BoardFacts.h"
 
 #include <cstdint>
 #include <iostream>
@@ -15,7 +15,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli write-param ADDR VALUE [--yes] [--port PATH | --simulate]\n"
     "\n"
     "Writes VALUE into the board's EEPROM parameter ADDR (0..255; 16 and above\n"
@@ -27,7 +27,8 @@ const char* const kUsage =
     "Exit status: 0 sent, 1 the port cannot be opened, it went away, or the\n"
     "write was not confirmed, 2 bad usage (also: no terminal to ask on and no --yes).\n"
     "\n"
-    "  --yes         write without asking (needed when standard input is not a terminal)\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "  --yes         write without asking (needed when standard input is not a terminal)\n" +
+    portOptionsHelp();
 
 int cmdWriteParam(const Words& words)
 {
@@ -53,7 +54,7 @@ int cmdWriteParam(const Words& words)
     // the low 16 bits count, read as a signed number.
     const auto value = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(*given) & 0xFFFFu));
     const int addr = static_cast<int>(*address);
-    const std::string& description = parameterDescription(addr);
+    const std::string description(board::parameterDescription(addr));
 
     auto session = openOneShotSession(name, choice);
     if (!session)

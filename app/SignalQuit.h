@@ -3,6 +3,8 @@
 // closes in order (its threads joined, a simulated board's link removed)
 // instead of dying where it stands.
 
+#include "platform/UniqueFd.h"
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -22,6 +24,9 @@ public:
     bool installed() const { return notifier_ != nullptr; }
 
 private:
+    // A self-pipe: the handler writes a byte, the event loop reads it.
+    platform::UniqueFd readEnd_;
+    platform::UniqueFd writeEnd_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

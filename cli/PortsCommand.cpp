@@ -4,8 +4,10 @@
 #include "cli/Args.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
+#include "platform/UniqueFd.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -29,25 +31,21 @@ public:
     StdoutToStderr()
     {
         std::fflush(stdout);
-        saved_ = ::dup(STDOUT_FILENO);
-        if (saved_ >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            ::close(saved_);
-            saved_ = -1;
-        }
+        saved_.reset(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+        if (saved_ && platform::retryEintr([] { return ::dup2(STDERR_FILENO, STDOUT_FILENO); }) < 0)
+            saved_.reset();
     }
     ~StdoutToStderr()
     {
         std::fflush(stdout);
-        if (saved_ >= 0) {
-            ::dup2(saved_, STDOUT_FILENO);
-            ::close(saved_);
-        }
+        if (saved_)
+            platform::retryEintr([this] { return ::dup2(saved_.get(), STDOUT_FILENO); });
     }
     StdoutToStderr(const StdoutToStderr&) = delete;
     StdoutToStderr& operator=(const StdoutToStderr&) = delete;
 
 private:
-    int saved_ = -1;
+    platform::UniqueFd saved_; // standard output as it was
 };
 
 int cmdPorts(const Words& words)

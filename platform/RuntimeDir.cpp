@@ -40,27 +40,23 @@ std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
     return link.parent_path() / ("." + link.filename().string() + ".lock");
 }
 
-int lockSimulatorLink(const std::filesystem::path& link)
+UniqueFd lockSimulatorLink(const std::filesystem::path& link)
 {
     const auto lockFile = simulatorLockFile(link);
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
+    if (!fd || retryEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
+        return UniqueFd();
     return fd;
 }
 
 std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link)
 {
     const auto lockFile = simulatorLockFile(link);
-    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
+    // Closing the descriptor at the end also drops the lock taken to test.
+    const UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK); }));
+    if (!fd)
         return errno == ENOENT ? std::nullopt : std::optional<bool>(true);
-    const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-    ::close(fd); // also drops the lock just taken
+    const bool free = retryEintr([&] { return ::flock(fd.get(), LOCK_SH | LOCK_NB); }) == 0;
     return !free;
 }
 

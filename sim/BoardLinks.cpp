@@ -120,18 +120,17 @@ bool BoardLinks::point(const std::string& target, std::string* error)
         ::unlink(stable_.c_str());
         return false;
     }
-    if (!published_.empty() && lockFd_ < 0)
-        lockFd_ = platform::lockSimulatorLink(published_);
+    if (!published_.empty() && !lock_)
+        lock_ = platform::lockSimulatorLink(published_);
     target_ = target;
     return true;
 }
 
 void BoardLinks::remove()
 {
-    if (lockFd_ >= 0) {
+    if (lock_) {
         ::unlink(platform::simulatorLockFile(published_).c_str());
-        ::close(lockFd_);
-        lockFd_ = -1;
+        lock_.reset();
     }
     if (target_.empty())
         return;

@@ -1,5 +1,6 @@
 #include "platform/Log.h"
 #include "platform/Sleeper.h"
+#include "platform/UniqueFd.h"
 #include "sim/SimulatedBoardImpl.h"
 
 #include <algorithm>
@@ -43,9 +44,9 @@ void SimulatedBoard::Impl::fail(const std::string& why)
 
 void SimulatedBoard::Impl::wake() const
 {
-    if (wakeFd >= 0) {
+    if (wakeFd) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const auto r = ::write(wakeFd, &one, sizeof one);
+        [[maybe_unused]] const auto r = platform::retryEintr([&] { return ::write(wakeFd.get(), &one, sizeof one); });
     }
 }
 
@@ -61,7 +62,7 @@ void SimulatedBoard::Impl::service(BoardClock::time_point now)
         peer->tick(now);
         if (pty && hostPresent) {
             for (const auto& w : peer->due(now)) {
-                const ssize_t n = ::write(pty->master(), w.data(), w.size());
+                const ssize_t n = platform::retryEintr([&] { return ::write(pty->master(), w.data(), w.size()); });
                 if (n != static_cast<ssize_t>(w.size())) {
                     peer->sendFailed();
                     break;
@@ -94,14 +95,14 @@ void SimulatedBoard::Impl::sendDue(BoardClock::time_point now)
     pacer.due(now, scratch);
     if (scratch.empty())
         return;
-    const ssize_t n = ::write(pty->master(), scratch.data(), scratch.size());
+    const ssize_t n = platform::retryEintr([&] { return ::write(pty->master(), scratch.data(), scratch.size()); });
     if (n > 0) {
         pacer.sent(static_cast<std::size_t>(n));
         core.counters().bytesSent += static_cast<std::size_t>(n);
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
         outputBlocked = true; // wait until the host reads
-    else if (n < 0 && errno != EINTR)
+    else if (n < 0)
         pacer.clear(); // nobody to send to
 }
 
@@ -110,9 +111,7 @@ void SimulatedBoard::Impl::readLine(BoardClock::time_point now)
     std::uint8_t buf[4096];
     std::vector<std::uint8_t> out;
     for (int round = 0; round < 16 && pty; ++round) {
-        const ssize_t n = ::read(pty->master(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::retryEintr([&] { return ::read(pty->master(), buf, sizeof buf); });
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
         if (n <= 0) { // EIO: no host has the line open
@@ -171,7 +170,7 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
 {
     try {
         while (!stop.stop_requested()) {
-            pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, 0, 0}};
+            pollfd fds[2] = {{wakeFd.get(), POLLIN, 0}, {-1, 0, 0}};
             std::uint64_t gen = 0;
             timespec wait{};
             {
@@ -187,6 +186,7 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
                 }
                 wait = toTimespec(waitFrom(now));
             }
+            // A signal only ends the wait early: the loop looks round and waits anew.
             const int r = ::ppoll(fds, 2, &wait, nullptr);
             if (r < 0 && errno != EINTR) {
                 const int e = errno;
@@ -200,7 +200,8 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
             std::lock_guard lock(m);
             if (fds[0].revents & POLLIN) {
                 std::uint64_t count = 0;
-                [[maybe_unused]] const auto n = ::read(wakeFd, &count, sizeof count);
+                [[maybe_unused]] const auto n =
+                    platform::retryEintr([&] { return ::read(wakeFd.get(), &count, sizeof count); });
             }
             if (gen != generation || fds[1].fd < 0 || r < 0)
                 continue;

@@ -1,5 +1,7 @@
 #include "sim/ImageStore.h"
 
+#include "platform/UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -44,26 +46,26 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& path
 {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
+    platform::UniqueFd fd(platform::retryEintr([&] { return ::mkostemp(tmpl.data(), O_CLOEXEC); }));
+    if (!fd)
         return path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno);
     std::size_t done = 0;
     std::string error;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n =
+            platform::retryEintr([&] { return ::write(fd.get(), bytes.data() + done, bytes.size() - done); });
         if (n <= 0) {
             error = path.string() + ": write failed: " + std::strerror(errno);
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (error.empty() && ::fchmod(fd, 0644) != 0)
+    if (error.empty() && ::fchmod(fd.get(), 0644) != 0)
         error = path.string() + ": " + std::strerror(errno);
-    if (error.empty() && ::fsync(fd) != 0)
+    if (error.empty() && platform::retryEintr([&] { return ::fsync(fd.get()); }) != 0)
         error = path.string() + ": fsync failed: " + std::strerror(errno);
-    if (::close(fd) != 0 && error.empty())
+    // Closed by hand: a failed close can mean the data never reached the disk.
+    if (::close(fd.release()) != 0 && error.empty())
         error = path.string() + ": close failed: " + std::strerror(errno);
     if (error.empty() && ::rename(tmpl.c_str(), path.c_str()) != 0)
         error = path.string() + ": " + std::strerror(errno);

@@ -7,6 +7,7 @@
 #include "sim/LinePacer.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/SimulatedBoard.h"
+#include "platform/UniqueFd.h"
 
 #include <mutex>
 #include <optional>
@@ -43,7 +44,7 @@ struct SimulatedBoard::Impl {
     BoardLinks links;
     LinePacer pacer;
     std::jthread thread;
-    int wakeFd = -1;
+    platform::UniqueFd wakeFd; // an eventfd: a write wakes the thread from its wait
     std::uint64_t generation = 0; // changes with every unplug and replug
     bool started = false;
     bool paced;

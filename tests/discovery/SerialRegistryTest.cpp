@@ -106,14 +106,14 @@ TEST(SerialRegistry, ALinkWhoseBoardDiedIsStaleEvenWhenItsTargetExistsAgain)
     FakeSysfs machine;
     const fs::path owned = machine.addSimulatorLink("plovex-sim-owned", true);
     const fs::path orphan = machine.addSimulatorLink("plovex-sim-orphan", true);
-    const int held = platform::lockSimulatorLink(owned);
-    ASSERT_GE(held, 0);
-    const int released = platform::lockSimulatorLink(orphan);
-    ASSERT_GE(released, 0);
-    ::close(released); // the board died: its lock went with it, its files stayed
+    platform::UniqueFd held = platform::lockSimulatorLink(owned);
+    ASSERT_TRUE(held);
+    platform::UniqueFd released = platform::lockSimulatorLink(orphan);
+    ASSERT_TRUE(released);
+    released.reset(); // the board died: its lock went with it, its files stayed
 
     EXPECT_EQ(namesOf(scanSerialServices(machine.roots())), (std::vector<std::string>{"plovex-sim-owned"}));
-    ::close(held);
+    held.reset();
     EXPECT_TRUE(scanSerialServices(machine.roots()).services.empty());
 }
 

@@ -72,11 +72,6 @@ void LineEditField::setStringValue(const std::string& text)
     edit_->setText(QString::fromStdString(text));
 }
 
-std::string LineEditField::stringValue() const
-{
-    return edit_->text().toStdString();
-}
-
 void LineEditField::setIntValue(int value)
 {
     edit_->setText(QString::number(value));
@@ -95,11 +90,6 @@ void LineEditField::setTextColor(Color color)
 void LabelField::setStringValue(const std::string& text)
 {
     setTextIfChanged(label_, QString::fromStdString(text));
-}
-
-std::string LabelField::stringValue() const
-{
-    return label_->text().toStdString();
 }
 
 void LabelField::setIntValue(int value)
@@ -146,11 +136,6 @@ void GaugeField::setAngle(float degrees)
     view_->setAngle(degrees);
 }
 
-float GaugeField::angle() const
-{
-    return view_->angle();
-}
-
 Rect GaugeField::bounds() const
 {
     return {0.0f, 0.0f, static_cast<float>(view_->width()), static_cast<float>(view_->height())};
@@ -191,11 +176,6 @@ void PopUpMenu::selectItemWithTitle(const std::string& title)
     const int i = box_->findText(QString::fromStdString(title), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i >= 0)
         box_->setCurrentIndex(i);
-}
-
-int PopUpMenu::numberOfItems() const
-{
-    return box_->count();
 }
 
 void WindowField::makeKeyAndOrderFront()

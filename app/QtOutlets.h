@@ -26,7 +26,6 @@ class LineEditField final : public TextFieldOutlet {
 public:
     explicit LineEditField(QLineEdit* edit) : edit_(edit) {}
     void setStringValue(const std::string& text) override;
-    std::string stringValue() const override;
     void setIntValue(int value) override;
     int intValue() const override;
     void setTextColor(Color color) override;
@@ -39,7 +38,6 @@ class LabelField final : public TextFieldOutlet {
 public:
     explicit LabelField(QLabel* label) : label_(label) {}
     void setStringValue(const std::string& text) override;
-    std::string stringValue() const override;
     void setIntValue(int value) override;
     int intValue() const override;
     void setTextColor(Color color) override;
@@ -76,7 +74,6 @@ class GaugeField final : public GaugeOutlet {
 public:
     explicit GaugeField(plovexGaugeView* view, DisplayPass* pass = nullptr) : view_(view), pass_(pass) {}
     void setAngle(float degrees) override;
-    float angle() const override;
     Rect bounds() const override;
     void setNeedsDisplayInRect(Rect rect) override;
 
@@ -93,7 +90,6 @@ public:
     int indexOfSelectedItem() const override;
     bool hasItemWithTitle(const std::string& title) const override;
     void selectItemWithTitle(const std::string& title) override;
-    int numberOfItems() const override;
 
 private:
     QComboBox* box_;

@@ -51,7 +51,6 @@ class FakeTextField : public TextFieldOutlet, Recorder {
 public:
     using Recorder::Recorder;
     void setStringValue(const std::string& value) override { text = value; log("setStringValue(" + value + ")"); }
-    std::string stringValue() const override { return text; }
     void setIntValue(int value) override { text = std::to_string(value); log("setIntValue(" + text + ")"); }
     // The leading integer of the text, as a text field reads it.
     int intValue() const override
@@ -81,7 +80,7 @@ class FakeGauge : public GaugeOutlet, Recorder {
 public:
     FakeGauge(Journal& journal, std::string name, Rect bounds) : Recorder(journal, std::move(name)), bounds_(bounds) {}
     void setAngle(float degrees) override { angle_ = degrees; log("setAngle(" + exact(degrees) + ")"); }
-    float angle() const override { return angle_; }
+    float angle() const { return angle_; }
     Rect bounds() const override { log("bounds"); return bounds_; }
     void setNeedsDisplayInRect(Rect r) override
     {
@@ -128,7 +127,6 @@ public:
             selected = static_cast<int>(it - items.begin());
         log("selectItemWithTitle(" + title + ")");
     }
-    int numberOfItems() const override { return static_cast<int>(items.size()); }
 
     std::vector<std::string> items;
     int selected = -1;

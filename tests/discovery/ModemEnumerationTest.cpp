@@ -191,27 +191,31 @@ TEST(ModemEnumeration, ListingStopsAtTheMonitorsTableSize)
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), kMaxPorts);
 }
 
-TEST(ModemEnumeration, AnUnreadableTreeGivesOneLineAndAnEmptyIterator)
+TEST(ModemEnumeration, AnUnreadableTreeGivesOneLineAndStillTheSimulatedBoards)
 {
     FakeSysfs machine;
-    machine.addSimulatorLink("board", true);
+    const std::string board = machine.addSimulatorLink("board", true).string();
     std::filesystem::remove_all(machine.sys() / "class");
     int status = 0;
     std::string out = printedBy([&] {
         auto it = find(machine, &status);
-        char name[kSize], path[kSize];
+        char name[kSize] = "", path[kSize] = "";
+        EXPECT_EQ(getNextModemName(it.get(), name, path, kSize), 0);
+        EXPECT_STREQ(name, "board");
+        EXPECT_EQ(path, board);
         EXPECT_EQ(getNextModemName(it.get(), name, path, kSize), 5);
     });
     EXPECT_EQ(status, ENOENT);
     EXPECT_EQ(out, "Error listing serial ports in " + (machine.sys() / "class" / "tty").string() +
-                       " - No such file or directory(2).\n");
+                       " - No such file or directory(2).\nPort Name: " + board + "\n");
 
     testsupport::writeFile(machine.sys() / "class", "not a folder");
     std::vector<PortEntry> ports = {{"stale", "entry"}};
     out = printedBy([&] { ports = listPorts(machine.roots(), &status); });
     EXPECT_EQ(status, ENOTDIR);
-    EXPECT_TRUE(ports.empty());
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].path, board);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
 
     EXPECT_NE(FindModems(nullptr, machine.roots()), 0);
 }

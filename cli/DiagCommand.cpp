@@ -29,7 +29,9 @@ const std::string kUsage =
     "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" +
     portOptionsHelp();
 
-int cmdDiag(const Words& words)
+} // namespace
+
+int diagCommand(const Words& words)
 {
     const char* const name = "diag";
     ParsedArgs args;
@@ -79,9 +81,5 @@ int cmdDiag(const Words& words)
         return report(name, path + " never opened", kExitFailed);
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(diag, "diag", "diag [--seconds S]", "answer the diagnostic requests on the line", cmdDiag);
 
 } // namespace plovex::cli

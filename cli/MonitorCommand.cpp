@@ -73,7 +73,9 @@ std::string readSettings(const ParsedArgs& args, MonitorSettings& s)
     return {};
 }
 
-int cmdMonitor(const Words& words)
+} // namespace
+
+int monitorCommand(const Words& words)
 {
     const char* const name = "monitor";
     ParsedArgs args;
@@ -120,10 +122,5 @@ int cmdMonitor(const Words& words)
     main.run(settings.seconds);
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(monitor, "monitor", "monitor [--format F]", "print the board's records as they are delivered",
-                   cmdMonitor);
 
 } // namespace plovex::cli

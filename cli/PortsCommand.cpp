@@ -48,7 +48,9 @@ private:
     platform::UniqueFd saved_; // standard output as it was
 };
 
-int cmdPorts(const Words& words)
+} // namespace
+
+int portsCommand(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
     if (args.error.empty() && args.has("help")) {
@@ -84,9 +86,5 @@ int cmdPorts(const Words& words)
         std::cerr << "No serial ports found.\n";
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(ports, "ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", cmdPorts);
 
 } // namespace plovex::cli

@@ -23,7 +23,9 @@ const std::string kUsage =
     "\n" +
     portOptionsHelp();
 
-int cmdReadParam(const Words& words)
+} // namespace
+
+int readParamCommand(const Words& words)
 {
     const char* const name = "read-param";
     ParsedArgs args;
@@ -47,9 +49,5 @@ int cmdReadParam(const Words& words)
     writeOut(std::to_string(value) + "\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(readParam, "read-param", "read-param ADDR", "read one EEPROM parameter of the board", cmdReadParam);
 
 } // namespace plovex::cli

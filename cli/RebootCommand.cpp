@@ -19,7 +19,9 @@ const std::string kUsage =
     "\n" +
     portOptionsHelp();
 
-int cmdReboot(const Words& words)
+} // namespace
+
+int rebootCommand(const Words& words)
 {
     const char* const name = "reboot";
     ParsedArgs args;
@@ -35,9 +37,5 @@ int cmdReboot(const Words& words)
     writeOut("Reboot frame sent to " + session->path() + ".\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(reboot, "reboot", "reboot", "tell the board to reboot", cmdReboot);
 
 } // namespace plovex::cli

@@ -53,7 +53,9 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
               << ", reboots " << c.reboots << ", stray bytes " << c.strayBytes << "\n";
 }
 
-int cmdSimulate(const Words& words)
+} // namespace
+
+int simulateCommand(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
     if (!args.error.empty())
@@ -129,10 +131,5 @@ int cmdSimulate(const Words& words)
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return result;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(simulate, "simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal",
-                   cmdSimulate);
 
 } // namespace plovex::cli

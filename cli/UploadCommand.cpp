@@ -33,7 +33,9 @@ struct ConsoleToStdout {
     ~ConsoleToStdout() { setConsoleStream(stdout); }
 };
 
-int cmdUpload(const Words& words)
+} // namespace
+
+int uploadCommand(const Words& words)
 {
     const char* const name = "upload";
     ParsedArgs args;
@@ -64,9 +66,5 @@ int cmdUpload(const Words& words)
     bar.reset();
     return sent ? kExitOk : kExitFailed;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(upload, "upload", "upload IMAGE", "send a firmware image to the board", cmdUpload);
 
 } // namespace plovex::cli

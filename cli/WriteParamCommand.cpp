@@ -30,7 +30,9 @@ const std::string kUsage =
     "  --yes         write without asking (needed when standard input is not a terminal)\n" +
     portOptionsHelp();
 
-int cmdWriteParam(const Words& words)
+} // namespace
+
+int writeParamCommand(const Words& words)
 {
     const char* const name = "write-param";
     ParsedArgs args;
@@ -73,10 +75,5 @@ int cmdWriteParam(const Words& words)
              (description.empty() ? std::string() : " - " + description) + ".\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(writeParam, "write-param", "write-param ADDR VALUE",
-                   "write one EEPROM parameter of the board, after confirmation", cmdWriteParam);
 
 } // namespace plovex::cli

@@ -37,7 +37,12 @@ std::optional<std::string> ensureSimulatorLinkDir()
 
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
 {
-    return link.parent_path() / ("." + link.filename().string() + ".lock");
+    // Built by appending to one string: GCC 12 at -O3 mistakes the chained
+    // operator+ form for an overlapping copy (-Wrestrict).
+    std::string name = ".";
+    name += link.filename().native();
+    name += ".lock";
+    return link.parent_path() / name;
 }
 
 UniqueFd lockSimulatorLink(const std::filesystem::path& link)

@@ -37,8 +37,8 @@ std::optional<std::string> ensureSimulatorLinkDir()
 
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
 {
-    // Built by appending to one string: GCC 12 at -O3 mistakes the chained
-    // operator+ form for an overlapping copy (-Wrestrict).
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
     std::string name = ".";
     name += link.filename().native();
     name += ".lock";

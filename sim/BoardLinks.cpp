@@ -21,7 +21,13 @@ std::atomic<unsigned> boardNumber{0};
 
 std::string uniqueSuffix()
 {
-    return "-" + std::to_string(::getpid()) + "-" + std::to_string(++boardNumber);
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    std::string suffix = "-";
+    suffix += std::to_string(::getpid());
+    suffix += '-';
+    suffix += std::to_string(++boardNumber);
+    return suffix;
 }
 
 bool isLink(const std::string& path)

@@ -45,7 +45,12 @@ std::vector<std::uint8_t> ImageStore::image() const
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
 {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    std::string name = ".";
+    name += path.filename().native();
+    name += ".XXXXXX";
+    std::string tmpl = (folder / name).string();
     platform::UniqueFd fd(platform::retryEintr([&] { return ::mkostemp(tmpl.data(), O_CLOEXEC); }));
     if (!fd)
         return path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno);

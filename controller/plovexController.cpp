@@ -96,7 +96,7 @@ void plovexController::fillPortMenu()
         ++k;
     }
     portCount_ = k;
-    IOObjectRelease(iterator);
+    releaseModemIterator(iterator);
 }
 
 void plovexController::subscribe()

@@ -5,7 +5,7 @@
 //   ModemIterator it = nullptr;
 //   FindModems(&it);
 //   while (n < kMaxPorts && getNextModemName(it, name[n], path[n], 256) == 0) ++n;
-//   IOObjectRelease(it);
+//   releaseModemIterator(it);
 //
 // Each port delivered prints "Port Name: <path>" on standard output.
 

@@ -1,9 +1,9 @@
 #pragma once
-// The desktop application's object graph, as the window description would
-// make it: the hand-over to the GUI thread and the idle delivery of
-// notifications, the main and preferences windows, the Qt outlets, the
-// preferences seen through this run's port choice, and the controller with
-// its outlets and actions connected.
+// The desktop application's objects, made and connected in one place: the
+// hand-over to the GUI thread and the idle delivery of notifications, the
+// main and preferences windows, the Qt outlets, the preferences seen through
+// this run's port choice, and the controller with its outlets and actions
+// connected.
 //
 //   DesktopApp app(config);   // everything made and connected
 //   app.start();              // awakeFromNib, main window shown, launch

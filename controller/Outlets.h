@@ -57,14 +57,15 @@ public:
     virtual void removeAllItems() = 0;
     virtual void insertItemWithTitle(const std::string& title, int index) = 0;
     virtual int indexOfSelectedItem() const = 0; // -1 when none
-    virtual bool hasItemWithTitle(const std::string& title) const = 0; // itemWithTitle: != nil
+    // Whether an item carries exactly this title (letter case counts).
+    virtual bool hasItemWithTitle(const std::string& title) const = 0;
     virtual void selectItemWithTitle(const std::string& title) = 0;
 };
 
 class WindowOutlet {
 public:
     virtual ~WindowOutlet() = default;
-    // Shows the window in front and makes it key; returns at once.
+    // Shows the window in front of the others, with the keyboard focus; returns at once.
     virtual void makeKeyAndOrderFront() = 0;
 };
 

@@ -173,8 +173,9 @@ void plovexController::applyPrefsAction()
 
 void plovexController::idle(std::stop_token stop)
 {
-    // Temporaries of this thread die with each wake-up, so a fresh batch is
-    // only counted; the cadence stays that of the pool it stands for.
+    // Every 102nd sleep counts as the start of a fresh batch of this thread's
+    // temporaries. They already die with each wake-up, so nothing is freed
+    // here; the count only keeps that cadence visible.
     try {
         int counter = 0;
         idleCounter_.store(counter);

@@ -107,7 +107,7 @@ private:
 
     ControllerEnvironment env_;
 
-    // Fields in their given order (the unused declared floats are left out).
+    // The port table, then the outlets as the window connects them.
     char bsdName[kPortTableSize][kPortStringSize] = {};
     char bsdPath[kPortTableSize][kPortStringSize] = {};
     FloatReadoutOutlet* Temperature;

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -44,7 +43,7 @@ SignalQuit::SignalQuit()
 {
     int ends[2] = {-1, -1};
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "plovex: signal pipe: %s\n", std::strerror(errno));
+        error_ = std::string("signal pipe: ") + std::strerror(errno);
         return;
     }
     readEnd_.reset(ends[0]);

@@ -51,26 +51,33 @@ struct MonitorSettings {
     OutputFormat format = OutputFormat::Text;
 };
 
-// Reads the monitor's own options; the reason when they are not usable.
-std::string readSettings(const ParsedArgs& args, MonitorSettings& s)
+// Reads the monitor's own options. False, and the reason in *error, when they
+// are not usable.
+bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error)
 {
     if (const auto text = args.option("count")) {
         s.count = parseInteger(*text, 1, std::numeric_limits<long long>::max());
-        if (!s.count)
-            return "--count needs a whole number of at least 1, not '" + *text + "'";
+        if (!s.count) {
+            *error = "--count needs a whole number of at least 1, not '" + *text + "'";
+            return false;
+        }
     }
     if (const auto text = args.option("seconds")) {
         s.seconds = parseSeconds(*text);
-        if (!s.seconds || *s.seconds <= 0)
-            return "--seconds needs a number of seconds above 0, not '" + *text + "'";
+        if (!s.seconds || *s.seconds <= 0) {
+            *error = "--seconds needs a number of seconds above 0, not '" + *text + "'";
+            return false;
+        }
     }
     if (const auto text = args.option("format")) {
         const auto format = parseOutputFormat(*text);
-        if (!format)
-            return "--format must be text, csv or jsonl, not '" + *text + "'";
+        if (!format) {
+            *error = "--format must be text, csv or jsonl, not '" + *text + "'";
+            return false;
+        }
         s.format = *format;
     }
-    return {};
+    return true;
 }
 
 } // namespace
@@ -82,7 +89,7 @@ int monitorCommand(const Words& words)
     MonitorSettings settings;
     if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
         return *done;
-    if (const std::string error = readSettings(args, settings); !error.empty())
+    if (std::string error; !readSettings(args, settings, &error))
         return usageError(name, error, kUsage);
 
     // Standard output is for records alone in the machine-readable formats.

@@ -34,15 +34,17 @@ std::set<std::string> portFlagOptions(std::set<std::string> own)
     return own;
 }
 
-std::string readPortChoice(const ParsedArgs& args, PortChoice& choice)
+bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error)
 {
     choice.path = args.option("port");
     choice.simulate = args.has("simulate");
     if (choice.path && choice.simulate)
-        return "--port and --simulate cannot be used together";
-    if (choice.path && choice.path->empty())
-        return "--port needs a device path";
-    return {};
+        *error = "--port and --simulate cannot be used together";
+    else if (choice.path && choice.path->empty())
+        *error = "--port needs a device path";
+    else
+        return true;
+    return false;
 }
 
 commPortOptions oneShotPortOptions()
@@ -102,14 +104,14 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
     return session;
 }
 
-bool PortSession::open(std::string* why)
+bool PortSession::open(std::string* error)
 {
     errno = 0;
     if (port_->OpenPort() >= 0)
         return true;
     const int err = errno;
-    if (why)
-        *why = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
+    if (error)
+        *error = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
     return false;
 }
 
@@ -132,7 +134,7 @@ std::optional<int> beginPortCommand(const PortCommand& command, const std::vecto
     }
     if (given > wanted)
         return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'", command.usage);
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
+    if (std::string error; !readPortChoice(args, choice, &error))
         return usageError(command.name, error, command.usage);
     return std::nullopt;
 }

@@ -41,9 +41,9 @@ struct PortChoice {
     bool simulatedPeer = false;
 };
 
-// Takes --port and --simulate from args; the reason when they cannot be used
-// (both given, an empty path).
-std::string readPortChoice(const ParsedArgs& args, PortChoice& choice);
+// Takes --port and --simulate from args. False, and the reason in *error, when
+// they cannot be used (both given, an empty path).
+bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error);
 
 // The options of the commands that make their exchange and end (read-param,
 // write-param, upload, reboot): the line is opened, but no loop runs on it.
@@ -61,9 +61,9 @@ public:
     PortSession(const PortSession&) = delete;
     PortSession& operator=(const PortSession&) = delete;
 
-    // OpenPort. False, and *why naming the path and the reason, when the
+    // OpenPort. False, and *error naming the path and the reason, when the
     // line could not be opened.
-    bool open(std::string* why);
+    bool open(std::string* error);
 
     // Ends the loop and closes the line, before the session goes; port() is
     // not to be used after it. A simulated board still runs.

@@ -2,6 +2,7 @@
 // name then path (separated by a tab).
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
 #include "platform/UniqueFd.h"
@@ -63,10 +64,8 @@ int portsCommand(const Words& words)
     const auto sysfsRoot = args.option("sysfs-root");
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
-    if (!error.empty()) {
-        std::cerr << "plovex-cli ports: " << error << "\n" << kPortsUsage;
-        return kExitUsage;
-    }
+    if (!error.empty())
+        return usageError("ports", error, kPortsUsage);
 
     DiscoveryRoots roots;
     if (sysfsRoot)

@@ -2,6 +2,7 @@
 // it is interrupted.
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "sim/SimulatedBoard.h"
 
@@ -32,10 +33,12 @@ const char* const kUsage =
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
     "                    instead of answering polls\n";
 
+const char* const kName = "simulate";
+
 int usageError(const std::string& message)
 {
-    std::cerr << "plovex-cli simulate: " << message << "\n\n" << kUsage;
-    return kExitUsage;
+    // A blank line between the message and the usage.
+    return cli::usageError(kName, message, std::string("\n") + kUsage);
 }
 
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
@@ -87,14 +90,10 @@ int simulateCommand(const Words& words)
             return usageError("--image-out needs a file name");
         std::error_code ec;
         const auto folder = std::filesystem::absolute(*out, ec).parent_path();
-        if (std::filesystem::is_directory(*out, ec)) {
-            std::cerr << "plovex-cli simulate: " << *out << ": is a folder\n";
-            return kExitFailed;
-        }
-        if (::access(folder.c_str(), W_OK) != 0) {
-            std::cerr << "plovex-cli simulate: " << *out << ": cannot write into " << folder.string() << "\n";
-            return kExitFailed;
-        }
+        if (std::filesystem::is_directory(*out, ec))
+            return report(kName, *out + ": is a folder", kExitFailed);
+        if (::access(folder.c_str(), W_OK) != 0)
+            return report(kName, *out + ": cannot write into " + folder.string(), kExitFailed);
         options.imageOut = *out;
     }
 
@@ -111,8 +110,7 @@ int simulateCommand(const Words& words)
     {
         sim::SimulatedBoard board(options);
         if (!board.start()) {
-            std::cerr << "plovex-cli simulate: " << board.error() << "\n";
-            result = kExitFailed;
+            result = report(kName, board.error(), kExitFailed);
         } else {
             std::cout << board.linkPath() << std::endl;
             std::cerr << "simulated board " << board.displayName() << " on " << board.slavePath()
@@ -124,8 +122,9 @@ int simulateCommand(const Words& words)
             }
             board.stop();
             printSummary(board, options.mode == sim::BoardMode::DiagnosticPeer);
+            // A failure while running is told, but the run itself went as asked.
             if (!board.error().empty())
-                std::cerr << "plovex-cli simulate: " << board.error() << "\n";
+                report(kName, board.error(), kExitFailed);
         }
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);

@@ -1,6 +1,7 @@
 // plovex-cli: the headless monitor and the maintenance tool.
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 
 #include <algorithm>
@@ -75,7 +76,6 @@ int main(int argc, char** argv)
     try {
         return command->run(Words(argv + 2, argv + argc));
     } catch (const std::exception& e) {
-        std::cerr << "plovex-cli " << name << ": " << e.what() << "\n";
-        return kExitFailed;
+        return report(command->name, e.what(), kExitFailed);
     }
 }

@@ -18,21 +18,26 @@ std::filesystem::path simulatorLinkDir()
     return std::filesystem::path("/tmp") / ("plovex-" + std::to_string(::getuid()));
 }
 
-std::optional<std::string> ensureSimulatorLinkDir()
+bool ensureSimulatorLinkDir(std::string* error)
 {
     const auto dir = simulatorLinkDir();
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = dir.string() + ": " + why;
+        return false;
+    };
     std::error_code ec;
     std::filesystem::create_directories(dir.parent_path(), ec);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return dir.string() + ": " + std::strerror(errno);
+        return fail(std::strerror(errno));
     struct stat st{};
     if (::lstat(dir.c_str(), &st) != 0)
-        return dir.string() + ": " + std::strerror(errno);
+        return fail(std::strerror(errno));
     if (!S_ISDIR(st.st_mode))
-        return dir.string() + ": not a folder";
+        return fail("not a folder");
     if (st.st_uid != ::getuid())
-        return dir.string() + ": belongs to another user";
-    return std::nullopt;
+        return fail("belongs to another user");
+    return true;
 }
 
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link)

@@ -15,9 +15,9 @@ namespace platform {
 std::filesystem::path simulatorLinkDir();
 
 // Creates the folder if needed, owned by this user and private (0700).
-// Returns the reason on failure (such as a fallback folder that belongs to
-// somebody else).
-std::optional<std::string> ensureSimulatorLinkDir();
+// False, and the reason in *error when given, on failure (such as a fallback
+// folder that belongs to somebody else).
+bool ensureSimulatorLinkDir(std::string* error);
 
 // A board holds a lock on a file beside each link it publishes (".NAME.lock")
 // for as long as the link is its own, so that a link left behind by a board

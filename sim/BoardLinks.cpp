@@ -101,8 +101,8 @@ bool BoardLinks::prepare(const std::string& requested, bool publish, std::string
     }
     const bool inRuntime = stable.parent_path() == runtime;
     if (inRuntime || publish) {
-        if (auto err = platform::ensureSimulatorLinkDir())
-            return fail("cannot make the runtime folder: " + *err);
+        if (std::string err; !platform::ensureSimulatorLinkDir(&err))
+            return fail("cannot make the runtime folder: " + err);
     }
     stable_ = stable.string();
     published_.clear();

@@ -42,8 +42,13 @@ std::vector<std::uint8_t> ImageStore::image() const
     return std::vector<std::uint8_t>(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string* error)
 {
+    auto fail = [&](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return false;
+    };
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
     // for an overlapping copy (-Wrestrict).
@@ -53,32 +58,32 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& path
     std::string tmpl = (folder / name).string();
     platform::UniqueFd fd(platform::retryEintr([&] { return ::mkostemp(tmpl.data(), O_CLOEXEC); }));
     if (!fd)
-        return path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno);
+        return fail(path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno));
     std::size_t done = 0;
-    std::string error;
+    std::string problem;
     while (done < bytes.size()) {
         const ssize_t n =
             platform::retryEintr([&] { return ::write(fd.get(), bytes.data() + done, bytes.size() - done); });
         if (n <= 0) {
-            error = path.string() + ": write failed: " + std::strerror(errno);
+            problem = path.string() + ": write failed: " + std::strerror(errno);
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (error.empty() && ::fchmod(fd.get(), 0644) != 0)
-        error = path.string() + ": " + std::strerror(errno);
-    if (error.empty() && platform::retryEintr([&] { return ::fsync(fd.get()); }) != 0)
-        error = path.string() + ": fsync failed: " + std::strerror(errno);
+    if (problem.empty() && ::fchmod(fd.get(), 0644) != 0)
+        problem = path.string() + ": " + std::strerror(errno);
+    if (problem.empty() && platform::retryEintr([&] { return ::fsync(fd.get()); }) != 0)
+        problem = path.string() + ": fsync failed: " + std::strerror(errno);
     // Closed by hand: a failed close can mean the data never reached the disk.
-    if (::close(fd.release()) != 0 && error.empty())
-        error = path.string() + ": close failed: " + std::strerror(errno);
-    if (error.empty() && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        error = path.string() + ": " + std::strerror(errno);
-    if (!error.empty()) {
+    if (::close(fd.release()) != 0 && problem.empty())
+        problem = path.string() + ": close failed: " + std::strerror(errno);
+    if (problem.empty() && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        problem = path.string() + ": " + std::strerror(errno);
+    if (!problem.empty()) {
         ::unlink(tmpl.c_str());
-        return error;
+        return fail(std::move(problem));
     }
-    return std::nullopt;
+    return true;
 }
 
 } // namespace plovex::sim

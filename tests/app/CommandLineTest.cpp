@@ -19,7 +19,7 @@ using plovex::parseCommandLine;
 std::optional<plovex::AppOptions> parse(std::vector<std::string> args, std::string* err = nullptr)
 {
     std::string e;
-    auto o = parseCommandLine(args, e);
+    auto o = parseCommandLine(args, &e);
     if (err)
         *err = e;
     return o;
@@ -48,10 +48,10 @@ TEST(CommandLine, RefusesWhatItCannotUseWithAReason)
 TEST(Screenshot, PathProblemsAreFoundBeforeAnyWait)
 {
     testsupport::TempDir dir;
-    EXPECT_FALSE(plovex::screenshotProblem((dir / "shot.png").string()));
-    EXPECT_TRUE(plovex::screenshotProblem((dir / "missing" / "shot.png").string()));
-    EXPECT_TRUE(plovex::screenshotProblem(dir.path().string() + "/"));
-    EXPECT_TRUE(plovex::screenshotProblem(dir.path().string()));
+    EXPECT_TRUE(plovex::screenshotWritable((dir / "shot.png").string(), nullptr));
+    EXPECT_FALSE(plovex::screenshotWritable((dir / "missing" / "shot.png").string(), nullptr));
+    EXPECT_FALSE(plovex::screenshotWritable(dir.path().string() + "/", nullptr));
+    EXPECT_FALSE(plovex::screenshotWritable(dir.path().string(), nullptr));
 }
 
 // Runs the plovex program with env set (the display variables removed

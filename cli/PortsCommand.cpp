@@ -16,7 +16,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kPortsUsage =
+const char* const kUsage =
     "usage: plovex-cli ports [--sysfs-root DIR]\n"
     "\n"
     "Lists the serial ports (and running simulated boards) that the monitor\n"
@@ -55,7 +55,7 @@ int portsCommand(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
     if (args.error.empty() && args.has("help")) {
-        std::cout << kPortsUsage;
+        std::cout << kUsage;
         return kExitOk;
     }
     std::string error = args.error;
@@ -65,7 +65,7 @@ int portsCommand(const Words& words)
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
     if (!error.empty())
-        return usageError("ports", error, kPortsUsage);
+        return usageError("ports", error, kUsage);
 
     DiscoveryRoots roots;
     if (sysfsRoot)

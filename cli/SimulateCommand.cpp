@@ -35,10 +35,10 @@ const char* const kUsage =
 
 const char* const kName = "simulate";
 
-int usageError(const std::string& message)
+// The message, a blank line, then the usage.
+int badUsage(const std::string& message)
 {
-    // A blank line between the message and the usage.
-    return cli::usageError(kName, message, std::string("\n") + kUsage);
+    return usageError(kName, message, std::string("\n") + kUsage);
 }
 
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
@@ -62,13 +62,13 @@ int simulateCommand(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
     if (!args.error.empty())
-        return usageError(args.error);
+        return badUsage(args.error);
     if (args.has("help")) {
         std::cout << kUsage;
         return kExitOk;
     }
     if (!args.positional.empty())
-        return usageError("unexpected argument '" + args.positional.front() + "'");
+        return badUsage("unexpected argument '" + args.positional.front() + "'");
 
     sim::BoardOptions options;
     options.paced = args.has("paced");
@@ -76,18 +76,18 @@ int simulateCommand(const Words& words)
         options.mode = sim::BoardMode::DiagnosticPeer;
     if (auto link = args.option("link")) {
         if (link->empty())
-            return usageError("--link needs a path");
+            return badUsage("--link needs a path");
         options.linkPath = *link;
     }
     if (auto seed = args.option("seed")) {
         const auto n = parseInteger(*seed, 0, LLONG_MAX);
         if (!n)
-            return usageError("--seed takes a whole number from 0 up, not '" + *seed + "'");
+            return badUsage("--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
-            return usageError("--image-out needs a file name");
+            return badUsage("--image-out needs a file name");
         std::error_code ec;
         const auto folder = std::filesystem::absolute(*out, ec).parent_path();
         if (std::filesystem::is_directory(*out, ec))

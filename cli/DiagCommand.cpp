@@ -42,7 +42,7 @@ int diagCommand(const Words& words)
     if (const auto text = args.option("seconds")) {
         seconds = parseSeconds(*text);
         if (!seconds || *seconds <= 0)
-            return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'", kUsage);
+            return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'");
     }
     choice.simulatedPeer = true;
 

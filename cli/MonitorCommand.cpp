@@ -90,7 +90,7 @@ int monitorCommand(const Words& words)
     if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
-        return usageError(name, error, kUsage);
+        return usageError(name, error);
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)

@@ -15,10 +15,8 @@ namespace plovex::cli {
 
 std::string portOptionsHelp()
 {
-    return std::string("  --port PATH   use the serial device at PATH for this run (default: the\n"
-                       "                remembered port, else ") +
-           board::kDefaultPortPath +
-           ")\n"
+    return "  --port PATH   use the serial device at PATH for this run (default: the port\n"
+           "                remembered by plovex; 'plovex-cli ports' lists the ports)\n"
            "  --simulate    use a simulated board started inside this command\n";
 }
 
@@ -42,8 +40,16 @@ bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* err
         *error = "--port and --simulate cannot be used together";
     else if (choice.path && choice.path->empty())
         *error = "--port needs a device path";
-    else
+    else if (choice.path || choice.simulate)
         return true;
+    else {
+        const auto& prefs = platform::FilePreferences::standardUserDefaults();
+        choice.path = prefs.objectForKey(board::kPrefSerialPortPath);
+        choice.name = prefs.objectForKey(board::kPrefSerialPortName).value_or("");
+        if (choice.path && !choice.path->empty())
+            return true;
+        *error = "no port given and none remembered; pass one of the ports 'plovex-cli ports' lists with --port PATH";
+    }
     return false;
 }
 
@@ -84,19 +90,14 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
         }
         path = session->board_->linkPath();
         name = session->board_->displayName();
-    } else if (choice.path) {
-        path = *choice.path;
-        name = std::filesystem::path(path).filename().string();
     } else {
-        const auto& prefs = platform::FilePreferences::standardUserDefaults();
-        path = prefs.objectForKey(board::kPrefSerialPortPath).value_or("");
-        name = prefs.objectForKey(board::kPrefSerialPortName).value_or("");
+        path = choice.path.value_or("");
+        name = choice.name.empty() ? std::filesystem::path(path).filename().string() : choice.name;
     }
 
     session->port_ = std::make_unique<commPort>(std::move(options));
     commPort& port = *session->port_;
-    if (!path.empty())
-        port.setCommPortPath(path);
+    port.setCommPortPath(path);
     if (!name.empty())
         port.setCommPortName(name);
     port.setBaudRate(board::kLineSpeed);
@@ -124,18 +125,18 @@ std::optional<int> beginPortCommand(const PortCommand& command, const std::vecto
         return kExitOk;
     }
     if (!args.error.empty())
-        return usageError(command.name, args.error, command.usage);
+        return usageError(command.name, args.error);
     const std::size_t given = args.positional.size(), wanted = command.words.size();
     if (given < wanted) {
         std::string missing;
         for (std::size_t i = given; i < wanted; ++i)
             missing += (i > given ? " and " : "") + command.words[i];
-        return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"), command.usage);
+        return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"));
     }
     if (given > wanted)
-        return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'", command.usage);
+        return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'");
     if (std::string error; !readPortChoice(args, choice, &error))
-        return usageError(command.name, error, command.usage);
+        return usageError(command.name, error);
     return std::nullopt;
 }
 

@@ -5,8 +5,9 @@
 //                  through its stable link;
 //   --port PATH    PATH, for this run only;
 //   otherwise      the port remembered in the user's preferences
-//                  ("serialPortPath", with "serialPortName"), or else the
-//                  link's default device.
+//                  ("serialPortPath", with "serialPortName"); with none
+//                  remembered the command stops and says so (bad usage),
+//                  since no fixed device path fits every Linux machine.
 // The commPort is made with the loop the command needs, given the path and
 // name and 38400 baud, and opened with OpenPort. No command stores anything
 // in the preferences.
@@ -34,15 +35,17 @@ std::set<std::string> portValueOptions(std::set<std::string> own = {});
 std::set<std::string> portFlagOptions(std::set<std::string> own = {});
 
 struct PortChoice {
-    std::optional<std::string> path; // --port PATH
+    std::optional<std::string> path; // --port PATH, or the remembered path
+    std::string name;                // the remembered name; empty: the path's file name
     bool simulate = false;           // --simulate
     // With --simulate: the board plays the requesting side of the
     // diagnostic exchange instead of answering polls.
     bool simulatedPeer = false;
 };
 
-// Takes --port and --simulate from args. False, and the reason in *error, when
-// they cannot be used (both given, an empty path).
+// Takes --port and --simulate from args, and without either the remembered
+// port. False, and the reason in *error, when they cannot be used (both
+// given, an empty path, neither given and no port remembered).
 bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error);
 
 // The options of the commands that make their exchange and end (read-param,
@@ -86,7 +89,7 @@ private:
 // How a port command reads its words.
 struct PortCommand {
     const char* name;                 // "read-param"
-    std::string usage;                // printed for --help and after a usage error
+    std::string usage;                // printed for --help
     std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
     std::set<std::string> valueOptions = {}; // its own options besides --port
     std::set<std::string> flagOptions = {};  // its own flags besides --simulate

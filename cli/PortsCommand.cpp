@@ -65,7 +65,7 @@ int portsCommand(const Words& words)
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
     if (!error.empty())
-        return usageError("ports", error, kUsage);
+        return usageError("ports", error);
 
     DiscoveryRoots roots;
     if (sysfsRoot)
@@ -82,7 +82,7 @@ int portsCommand(const Words& words)
     if (status != 0)
         return kExitFailed;
     if (ports.empty())
-        std::cerr << "No serial ports found.\n";
+        notice("ports", "no serial ports found");
     return kExitOk;
 }
 

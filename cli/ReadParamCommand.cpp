@@ -34,7 +34,7 @@ int readParamCommand(const Words& words)
         return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
-        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
+        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
 
     auto session = openOneShotSession(name, choice);
     if (!session)

@@ -35,25 +35,21 @@ const char* const kUsage =
 
 const char* const kName = "simulate";
 
-// The message, a blank line, then the usage.
-int badUsage(const std::string& message)
-{
-    return usageError(kName, message, std::string("\n") + kUsage);
-}
-
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 {
     const auto c = board.counters();
+    using std::to_string;
     if (diagPeer) {
-        std::cerr << "diagnostic requests sent " << c.diagRequestsSent << ": correct replies " << c.diagCorrect
-                  << ", wrong " << c.diagWrong << ", unanswered " << c.diagUnanswered << ", unexpected bytes "
-                  << c.diagUnexpectedBytes << "\n";
+        notice(kName, "diagnostic requests sent " + to_string(c.diagRequestsSent) + ": correct replies " +
+                          to_string(c.diagCorrect) + ", wrong " + to_string(c.diagWrong) + ", unanswered " +
+                          to_string(c.diagUnanswered) + ", unexpected bytes " + to_string(c.diagUnexpectedBytes));
         return;
     }
-    std::cerr << "polls answered " << c.pollsAnswered << ", reads answered " << c.readsAnswered << ", writes applied "
-              << c.writesApplied << ", malformed frames " << c.malformedFrames << ", bad-checksum blocks "
-              << c.badChecksumBlocks << ", blocks " << c.blocksAccepted << ", uploads " << c.uploadsCompleted
-              << ", reboots " << c.reboots << ", stray bytes " << c.strayBytes << "\n";
+    notice(kName, "polls answered " + to_string(c.pollsAnswered) + ", reads answered " + to_string(c.readsAnswered) +
+                      ", writes applied " + to_string(c.writesApplied) + ", malformed frames " +
+                      to_string(c.malformedFrames) + ", bad-checksum blocks " + to_string(c.badChecksumBlocks) +
+                      ", blocks " + to_string(c.blocksAccepted) + ", uploads " + to_string(c.uploadsCompleted) +
+                      ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
 }
 
 } // namespace
@@ -62,13 +58,13 @@ int simulateCommand(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
     if (!args.error.empty())
-        return badUsage(args.error);
+        return usageError(kName, args.error);
     if (args.has("help")) {
         std::cout << kUsage;
         return kExitOk;
     }
     if (!args.positional.empty())
-        return badUsage("unexpected argument '" + args.positional.front() + "'");
+        return usageError(kName, "unexpected argument '" + args.positional.front() + "'");
 
     sim::BoardOptions options;
     options.paced = args.has("paced");
@@ -76,18 +72,18 @@ int simulateCommand(const Words& words)
         options.mode = sim::BoardMode::DiagnosticPeer;
     if (auto link = args.option("link")) {
         if (link->empty())
-            return badUsage("--link needs a path");
+            return usageError(kName, "--link needs a path");
         options.linkPath = *link;
     }
     if (auto seed = args.option("seed")) {
         const auto n = parseInteger(*seed, 0, LLONG_MAX);
         if (!n)
-            return badUsage("--seed takes a whole number from 0 up, not '" + *seed + "'");
+            return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
-            return badUsage("--image-out needs a file name");
+            return usageError(kName, "--image-out needs a file name");
         std::error_code ec;
         const auto folder = std::filesystem::absolute(*out, ec).parent_path();
         if (std::filesystem::is_directory(*out, ec))
@@ -113,10 +109,10 @@ int simulateCommand(const Words& words)
             result = report(kName, board.error(), kExitFailed);
         } else {
             std::cout << board.linkPath() << std::endl;
-            std::cerr << "simulated board " << board.displayName() << " on " << board.slavePath()
-                      << (options.paced ? ", paced" : "")
-                      << (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "")
-                      << "; stop with Ctrl-C\n";
+            notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
+                              (options.paced ? ", paced" : "") +
+                              (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              "; stop with Ctrl-C");
             int signal = 0;
             while (sigwait(&stopSignals, &signal) != 0) {
             }

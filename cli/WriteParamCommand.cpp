@@ -41,16 +41,14 @@ int writeParamCommand(const Words& words)
         return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
-        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
+        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
     const auto given = parseInteger(args.positional[1], std::numeric_limits<int32_t>::min(),
                                     std::numeric_limits<int32_t>::max());
     if (!given)
-        return usageError(name, "VALUE must be a whole number in the signed 32-bit range, not '" + args.positional[1] + "'",
-                          kUsage);
+        return usageError(name, "VALUE must be a whole number in the signed 32-bit range, not '" + args.positional[1] + "'");
     const bool confirmed = args.has("yes");
     if (!confirmed && !stdinIsTerminal())
-        return usageError(name, "standard input is not a terminal to confirm on; pass --yes to write without asking",
-                          kUsage);
+        return usageError(name, "standard input is not a terminal to confirm on; pass --yes to write without asking");
 
     // The window's value field hands the number on as a 16-bit value: only
     // the low 16 bits count, read as a signed number.

@@ -46,17 +46,16 @@ void printUsage(std::ostream& out)
         synopsis.resize(width, ' ');
         out << "  " << synopsis << " " << c.summary << "\n";
     }
-    out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n";
+    out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n"
+           "Exit status: 0 done, 1 failed, 2 bad usage or no port to use.\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        printUsage(std::cerr);
-        return kExitUsage;
-    }
+    if (argc < 2)
+        return usageError("", "no command given");
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(std::cout);
@@ -68,11 +67,8 @@ int main(int argc, char** argv)
     }
     const auto* command =
         std::find_if(std::begin(kCommands), std::end(kCommands), [&](const CommandEntry& c) { return name == c.name; });
-    if (command == std::end(kCommands)) {
-        std::cerr << "plovex-cli: unknown command '" << name << "'\n\n";
-        printUsage(std::cerr);
-        return kExitUsage;
-    }
+    if (command == std::end(kCommands))
+        return usageError("", "unknown command '" + name + "'");
     try {
         return command->run(Words(argv + 2, argv + argc));
     } catch (const std::exception& e) {

@@ -59,7 +59,7 @@ TEST(ReadParam, FailsWithAClearMessageWhenTheBoardDoesNotAnswerOrThePortIsMissin
     EXPECT_TRUE(contains(r.err, missingPort())) << r.err;
 }
 
-TEST(ReadParam, UsesTheRememberedPortAndElseTheDefaultDevice)
+TEST(ReadParam, UsesTheRememberedPortAndElsePointsAtThePortsCommand)
 {
     TestBoard board;
     testsupport::TempDir config;
@@ -80,10 +80,12 @@ TEST(ReadParam, UsesTheRememberedPortAndElseTheDefaultDevice)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(testsupport::readFile(config.path() / "plovex" / "plovex.conf"), before);
 
-    // Nothing remembered: the link's default device, which this machine does not have.
+    // Nothing remembered: no built-in device is tried; the user is sent to the list of ports.
     r = runCli({"read-param", "1"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(contains(r.err, "/dev/cu.KeySerial1")) << r.err;
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(contains(r.err, "plovex-cli read-param: no port given and none remembered; pass one of the ports "
+                                "'plovex-cli ports' lists with --port PATH\n"))
+        << r.err;
 }
 
 TEST(WriteParam, WithYesSendsTheFrameTheWindowWouldAndTheBoardTakesTheValue)

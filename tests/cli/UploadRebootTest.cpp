@@ -5,6 +5,7 @@
 #include "tests/cli/TestBoard.h"
 
 #include <cstdio>
+#include <regex>
 #include <gtest/gtest.h>
 
 using namespace clitest;
@@ -65,6 +66,20 @@ std::string expectedConsole(const std::vector<Bytes>& frames)
     return text;
 }
 
+// The console lines, then the summary of the upload of file to port: its bytes, blocks and time.
+void expectConsoleThenSummary(const std::string& out, const Bytes& image, const std::string& file,
+                              const std::string& port)
+{
+    const auto frames = expectedFrames(image);
+    const std::string console = expectedConsole(frames);
+    ASSERT_EQ(out.substr(0, console.size()), console) << "standard output carries the console lines first";
+    const std::string summary = "Sent " + file + " to " + port + ": " + std::to_string(image.size()) + " bytes, " +
+                                std::to_string(frames.size()) + " blocks, ";
+    ASSERT_EQ(out.substr(console.size(), summary.size()), summary) << out.substr(console.size());
+    EXPECT_TRUE(std::regex_match(out.substr(console.size() + summary.size()), std::regex("[0-9]+\\.[0-9] s\\.\n")))
+        << out.substr(console.size());
+}
+
 void expectUpload(TestBoard& board, const Bytes& image, std::size_t frameCount)
 {
     testsupport::TempDir dir;
@@ -74,7 +89,7 @@ void expectUpload(TestBoard& board, const Bytes& image, std::size_t frameCount)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto frames = expectedFrames(image);
     ASSERT_EQ(frames.size(), frameCount);
-    EXPECT_EQ(r.out, expectedConsole(frames)) << "standard output carries the console lines alone";
+    expectConsoleThenSummary(r.out, image, file, board.path());
     const auto received = board.waitFrames(FrameKind::ProgramBlock, frameCount);
     ASSERT_EQ(received.size(), frameCount);
     for (std::size_t i = 0; i < frameCount; ++i) {
@@ -131,7 +146,7 @@ TEST(Upload, ShowsAProgressBarOnATerminalWhileStandardOutputKeepsTheLines)
     terminal.stderrTerminal = true;
     const auto r = runCli({"upload", file, "--port", board.path()}, terminal);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, expectedConsole(expectedFrames(image)));
+    expectConsoleThenSummary(r.out, image, file, board.path());
     EXPECT_TRUE(contains(r.err, "\u2588")) << r.err;
     EXPECT_TRUE(contains(r.err, " 50%  0.50 s left")) << r.err;
     EXPECT_TRUE(contains(r.err, "100%  0.25 s left")) << r.err;

@@ -1,5 +1,6 @@
-// Bad usage of each command: exit status 2, a message naming the command on
-// standard error, nothing on standard output and nothing sent to the board.
+// Bad usage of each command: exit status 2, one line naming the command and
+// the fault on standard error and a pointer to its help, nothing on standard
+// output and nothing sent to the board.
 
 #include "tests/cli/CliProcess.h"
 #include "tests/cli/CliTestUtil.h"
@@ -19,7 +20,8 @@ void expectUsageError(TestBoard& board, std::vector<std::string> args)
     const auto r = runCli(args);
     EXPECT_EQ(r.exitCode, 2) << shown << "\n" << r.err;
     EXPECT_TRUE(contains(r.err, "plovex-cli " + args[0] + ": ")) << shown << "\n" << r.err;
-    EXPECT_TRUE(contains(r.err, "usage: plovex-cli " + args[0])) << shown;
+    EXPECT_EQ(lines(r.err).size(), 2u) << shown << "\n" << r.err;
+    EXPECT_TRUE(contains(r.err, "\nTry 'plovex-cli " + args[0] + " --help'.\n")) << shown;
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_EQ(board->counters().bytesReceived, 0u) << shown << ": nothing may be sent";
 }

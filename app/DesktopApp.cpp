@@ -1,5 +1,6 @@
 #include "app/DesktopApp.h"
 
+#include "app/AboutBox.h"
 #include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -110,6 +111,10 @@ void DesktopApp::connectActions()
     QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(),
                      [this] { prefsOutlet_->makeKeyAndOrderFront(); });
     QObject::connect(main_->quitAction(), &QAction::triggered, main_.get(), [] { QApplication::quit(); });
+    QObject::connect(main_->aboutAction(), &QAction::triggered, main_.get(), [this] {
+        const commPort* port = controller_->port();
+        showAbout(main_.get(), port ? port->commPortPath() : std::string());
+    });
 }
 
 void DesktopApp::start()

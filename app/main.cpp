@@ -7,6 +7,7 @@
 #include "sim/SimulatedBoard.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -55,6 +56,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("plovex"));
     QApplication::setApplicationVersion(QString::fromStdString(plovex::versionText()).trimmed());
+    // The installed desktop entry and icon carry this name; the desktop
+    // matches the window to them by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PLOVEX_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PLOVEX_APP_ID)));
     plovex::SignalQuit signalQuit;
     if (!signalQuit.installed())
         tell(signalQuit.error()); // the window still runs; a signal then ends it at once

@@ -2,6 +2,7 @@
 // live display, the parameter table, the confirmed write and the change of
 // port, through the real windows, controller, commPort and hand-over.
 
+#include "app/CommandLine.h"
 #include "app/DesktopApp.h"
 #include "gauge/plovexGaugeView.h"
 #include "platform/NotificationCenter.h"
@@ -227,6 +228,14 @@ TEST_F(WindowTest, ApplyingAnotherPortStoresItAndReopensThere)
     apptest::spinFor(150ms);
     EXPECT_EQ(first.counters().pollsAnswered, firstPolls);
     EXPECT_TRUE(commsOk());
+
+    // Help > About names the version, the licence and the port now in use.
+    QString about;
+    apptest::answerNextMessageBox("OK", [&](QWidget* box) { about = static_cast<QMessageBox*>(box)->text(); });
+    app.mainWindow().aboutAction()->trigger();
+    EXPECT_TRUE(about.contains(QString::fromStdString(second.publishedLinkPath()))) << about.toStdString();
+    EXPECT_TRUE(about.contains(QString::fromStdString(plovex::versionText()).trimmed())) << about.toStdString();
+    EXPECT_TRUE(about.contains(QStringLiteral("Licence: MIT"))) << about.toStdString();
 }
 
 TEST_F(WindowTest, WithoutARememberedPortThePreferencesOpenAndTheLinkIsDown)

@@ -109,7 +109,9 @@ std::string usageText()
            "  --help              show this help and exit\n"
            "  --version           show the version and exit\n"
            "\n"
-           "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n";
+           "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n"
+           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot),\n"
+           "2 bad usage.\n";
 }
 
 std::string versionText()

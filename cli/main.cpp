@@ -37,14 +37,17 @@ const CommandEntry kCommands[] = {
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: plovex-cli COMMAND [OPTIONS]\n\nCommands:\n";
+    out << "usage: plovex-cli COMMAND [OPTIONS]\n"
+           "       plovex-cli --help | --version\n\nCommands:\n";
     std::size_t width = 0;
     for (const auto& c : kCommands)
         width = std::max(width, std::string(c.synopsis).size());
     for (const auto& c : kCommands) {
         std::string synopsis = c.synopsis;
+        // Two blanks at least between the two, so that tools (the shell
+        // completion) can tell where the synopsis ends.
         synopsis.resize(width, ' ');
-        out << "  " << synopsis << " " << c.summary << "\n";
+        out << "  " << synopsis << "  " << c.summary << "\n";
     }
     out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n"
            "Exit status: 0 done, 1 failed, 2 bad usage or no port to use.\n";

@@ -62,7 +62,8 @@ check "plovex-cli monitor --simulate --count 2" /usr/bin/plovex-cli monitor --si
 check "libraries resolved (ldd)" sh -c '! ldd /usr/bin/plovex /usr/bin/plovex-cli | grep "not found"'
 check "manual pages" test -f /usr/share/man/man1/plovex.1.gz -a -f /usr/share/man/man1/plovex-cli.1.gz
 check "desktop entry" desktop-file-validate /usr/share/applications/org.plovex.Plovex.desktop
-check "bash completion" test -f /usr/share/bash-completion/completions/plovex-cli
+check "man finds both pages" man -w plovex plovex-cli
+check "bash completion registers" bash -c 'source /usr/share/bash-completion/completions/plovex-cli && complete -p plovex-cli'
 check "systemd unit installed" test -f /usr/lib/systemd/system/plovex-monitor@.service
 check "nothing enabled (no unit link, no udev rule)" not_enabled
 

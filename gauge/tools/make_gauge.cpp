@@ -267,20 +267,14 @@ int writeIcon(const QString& output, int size)
         std::fprintf(stderr, "make_gauge: cannot write %s\n", qPrintable(output));
         return 1;
     }
-    std::printf("%s: icon written\n", qPrintable(output));
-    return 0;
+    return 0; // quiet: the build runs this for every icon
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // Drawing text needs the GUI application, but no screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-
+    // The icon has no text: it is painted without the GUI application.
     if (argc > 1 && std::strcmp(argv[1], "--icon") == 0) {
         const QString output = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
         const bool svg = output.endsWith(QStringLiteral(".svg"));
@@ -291,6 +285,12 @@ int main(int argc, char** argv)
         const int size = svg ? 0 : readSize(argv[3], 16, 1024);
         return svg || size ? writeIcon(output, size) : 2;
     }
+
+    // Drawing text needs the GUI application, but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
     if (argc > 3 || (argc > 1 && argv[1][0] == '-')) {
         const bool help = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
         std::fputs(kUsage, help ? stdout : stderr);

@@ -1,8 +1,13 @@
+#include "platform/IdleHandOver.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Log.h"
 
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
 
 using namespace platform;
 
@@ -123,4 +128,46 @@ TEST(NotificationQueue, AnObserverThatThrowsLosesNoRecordAndIsReported)
     EXPECT_EQ(second, (std::vector<int>{1, 2, 3})) << "the record the first observer failed on reaches the next";
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("observer failed"), std::string::npos) << log[0];
+}
+
+TEST(IdleHandOver, WakesTheMainThreadOncePerBatchAndQueuesEveryRecordInOrder)
+{
+    // A main thread that is busy: it runs what was posted only when told.
+    struct BusyMainThread : MainThread {
+        std::mutex m;
+        std::vector<std::function<void()>> tasks;
+        void post(std::function<void()> t) override
+        {
+            std::lock_guard lock(m);
+            tasks.push_back(std::move(t));
+        }
+        std::size_t runAll()
+        {
+            std::vector<std::function<void()>> now;
+            {
+                std::lock_guard lock(m);
+                now.swap(tasks);
+            }
+            for (auto& t : now)
+                t();
+            return now.size();
+        }
+    } main;
+    Rig rig;
+    IdleHandOver handOver(&main, rig.queue);
+    auto handOverFromAnotherThread = [&](int from, int to) {
+        std::thread([&] {
+            for (int i = from; i < to; ++i)
+                handOver.handOver(i % 3 ? "inclinoData" : "inclinoParameter", makeRecord({"n"}, {i}));
+        }).join();
+    };
+    handOverFromAnotherThread(0, 100);
+    EXPECT_EQ(main.runAll(), 1u) << "100 records handed over before the main thread came round: one wake-up";
+    handOverFromAnotherThread(100, 101);
+    EXPECT_EQ(main.runAll(), 1u);
+    EXPECT_EQ(main.runAll(), 0u);
+    rig.queue.deliverWhenIdle();
+    ASSERT_EQ(rig.seen.size(), 101u);
+    for (int i = 0; i < 101; ++i)
+        ASSERT_EQ(rig.seen[static_cast<std::size_t>(i)], std::make_pair(std::string(i % 3 ? "inclinoData" : "inclinoParameter"), i));
 }

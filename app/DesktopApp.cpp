@@ -69,8 +69,7 @@ DesktopApp::DesktopApp(DesktopConfig config)
     env.idleSleeper = config_.idleSleeper;
     env.makePort = [this] {
         commPortOptions options;
-        options.mainThread = &mainThread_;
-        options.queue = queue_;
+        options.sink = &handOver_;
         options.sleeper = config_.portSleeper;
         options.lineTimeoutDeciseconds = config_.lineTimeoutDeciseconds;
         return std::make_unique<commPort>(options);

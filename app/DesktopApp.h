@@ -1,7 +1,7 @@
 #pragma once
 // The desktop application's object graph, as the window description would
-// make it: the hand-over to the GUI thread and the idle delivery of
-// notifications, the main and preferences windows, the Qt outlets, the
+// make it: the hand-over of records to the GUI thread and the idle delivery
+// of notifications, the main and preferences windows, the Qt outlets, the
 // preferences seen through this run's port choice, and the controller with
 // its outlets and actions connected.
 //
@@ -23,6 +23,7 @@
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 
 #include <memory>
 #include <optional>
@@ -84,6 +85,9 @@ private:
     DesktopConfig config_;
     platform::NotificationQueue* queue_;
     QtMainThread mainThread_;
+    // The link's records go to the GUI thread in batches and are posted from
+    // the queue when the event loop is idle.
+    platform::IdleHandOver handOver_{&mainThread_, *queue_};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

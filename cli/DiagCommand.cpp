@@ -46,8 +46,7 @@ int cmdDiag(const Words& words)
     MainLoop main;
     commPortOptions options;
     options.loop = LoopKind::Diagnostic;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(choice, options, &error);
     if (!session)

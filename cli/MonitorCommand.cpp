@@ -101,8 +101,7 @@ int cmdMonitor(const Words& words)
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)

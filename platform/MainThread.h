@@ -3,11 +3,12 @@
 // thread: a background thread that holds the port lock may call it while the
 // main thread waits for that lock.
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <semaphore.h>
 #include <vector>
 
 namespace platform {
@@ -24,6 +25,11 @@ public:
 // the notification queue delivers).
 class RunLoop : public MainThread {
 public:
+    RunLoop();
+    ~RunLoop() override;
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
     void post(std::function<void()> task) override;
 
     // Called on the loop's thread each time the loop has run out of tasks.
@@ -42,9 +48,14 @@ public:
 
 private:
     bool runOnce(std::unique_lock<std::mutex>& lock);
+    // Wakes the loop if it waits (one system call), else does nothing.
+    void wakeUp();
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    // The loop waits on the semaphore only after saying so in asleep_; a
+    // post wakes it only then, so a busy loop costs a poster nothing.
+    std::atomic<bool> asleep_{false};
+    sem_t wakeSignal_;
     std::deque<std::function<void()>> tasks_;
     std::vector<std::function<void()>> idleHandlers_;
     bool stopRequested_ = false;

@@ -66,12 +66,12 @@ void commPort::pollOnce(int32_t& packetCount)
 
     const uint8_t poll = wire::kPollByte;
     writeLine(line_.get(), &poll, 1); // a poll byte that did not go out shows as a timeout
+    const auto replyComplete = replyCompleteLocked(wire::kMeasurementFrameSize);
 
     wire::MeasurementReceiver receiver;
     for (;;) {
         uint8_t byte = 0;
-        const auto stillToCome = wire::kMeasurementFrameSize - static_cast<std::size_t>(receiver.state());
-        if (readLocked(&byte, 1, stillToCome).status != LineStatus::Data)
+        if (readLocked(&byte, 1, replyComplete).status != LineStatus::Data)
             return; // frame abandoned, nothing handed over
         if (receiver.feed(byte))
             break;

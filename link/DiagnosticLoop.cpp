@@ -41,7 +41,7 @@ void commPort::diagnosticBurst()
         return;
     for (;;) {
         uint8_t byte = 0;
-        if (readLocked(&byte, 1, 1).status != LineStatus::Data)
+        if (readLocked(&byte, 1, {}).status != LineStatus::Data)
             return; // a quiet line ends the burst
         char text[8];
         std::snprintf(text, sizeof text, "%x, ", byte);

@@ -13,11 +13,11 @@ std::size_t ReceiveBuffer::serve(uint8_t* out, std::size_t max)
     return n;
 }
 
-LineRead ReceiveBuffer::take(const LineWait& wait, uint8_t* out, std::size_t max, std::size_t expected)
+LineRead ReceiveBuffer::take(const LineWait& wait, uint8_t* out, std::size_t max)
 {
     if (buffered() == 0) {
         clear();
-        const LineRead r = readLine(wait, bytes_.data(), bytes_.size(), expected);
+        const LineRead r = readLine(wait, bytes_.data(), bytes_.size());
         if (r.status != LineStatus::Data)
             return r;
         end_ = r.count;
@@ -28,8 +28,13 @@ LineRead ReceiveBuffer::take(const LineWait& wait, uint8_t* out, std::size_t max
 LineRead ReceiveBuffer::takeUpTo(const LineWait& wait, uint8_t* out, std::size_t need)
 {
     const std::size_t have = buffered();
-    if (have == 0 || have >= need)
-        return take(wait, out, need, need);
+    if (have >= need)
+        return take(wait, out, need);
+    if (have == 0) {
+        LineWait whole = wait;
+        whole.replyComplete = std::chrono::steady_clock::now() + wait.byteTime * static_cast<long>(need);
+        return take(whole, out, need);
+    }
     std::memmove(bytes_.data(), bytes_.data() + begin_, have);
     begin_ = 0;
     end_ = have;

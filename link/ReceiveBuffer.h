@@ -25,8 +25,8 @@ public:
     static constexpr std::size_t kCapacity = 64;
 
     // Up to max bytes: those buffered, or, when none are, those the line
-    // delivers next (readLine, expecting `expected` bytes in all).
-    LineRead take(const LineWait& wait, uint8_t* out, std::size_t max, std::size_t expected);
+    // delivers next (readLine).
+    LineRead take(const LineWait& wait, uint8_t* out, std::size_t max);
     // Up to need bytes, as one read of up to need bytes would give them: when
     // fewer are buffered, what arrives in the time the missing ones take on
     // the line is added first.

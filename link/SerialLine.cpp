@@ -56,7 +56,7 @@ std::size_t readPending(const LineWait& w, uint8_t* buf, std::size_t max, std::c
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
-LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max, std::size_t expected)
+LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max)
 {
     const auto deadline = Clock::now() + w.timeout;
     for (;;) {
@@ -74,10 +74,11 @@ LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max, std::size_t 
         case Woken::Input:
             break;
         }
-        if (expected > 1) {
-            // The rest of the expected bytes follow the first at the line's
-            // pace: wait for them here rather than read them piecemeal.
-            if (waitOnce(w, false, w.byteTime * static_cast<long>(expected - 1)) == Woken::Stop)
+        if (const auto left = w.replyComplete - Clock::now(); left.count() > 0) {
+            // The rest of the reply follows at the line's pace: wait for it
+            // here (a hang-up or a stop still ends the wait) rather than
+            // read it piecemeal.
+            if (waitOnce(w, false, left) == Woken::Stop)
                 return {LineStatus::Stopped, 0};
         }
         const ssize_t n = platform::retryEintr([&] { return ::read(w.fd, buf, max); });

@@ -30,13 +30,17 @@ struct LineWait {
     int stopFd = -1; // readable once the owner is being destroyed (-1: none)
     std::chrono::milliseconds timeout{1000};  // the line's read timeout
     std::chrono::nanoseconds byteTime{0};     // one byte (10 bits) at the line's speed
+    // The earliest time the reply being read can be complete: its request's
+    // write plus the time its bytes take on the line. A read that finds
+    // input before then waits for the rest of the reply rather than taking
+    // it piecemeal. Past (the default): no such wait.
+    std::chrono::steady_clock::time_point replyComplete{};
 };
 
-// Waits up to the timeout for input. When it comes and more than one byte is
-// expected, waits further for as long as the rest of them take on the line
-// (they cannot come sooner), so that one read takes them all. Then reads what
-// is there, up to max bytes, and returns as soon as it has at least one.
-LineRead readLine(const LineWait& wait, uint8_t* buf, std::size_t max, std::size_t expected);
+// Waits up to the timeout for input; when it comes before the reply can be
+// complete, waits until then, so that one read takes the reply whole. Reads
+// what is there, up to max bytes, and returns as soon as it has one or more.
+LineRead readLine(const LineWait& wait, uint8_t* buf, std::size_t max);
 
 // Lets settle pass (a stop request or a hang-up ends it early), then reads
 // what input is there, up to max bytes, without waiting for any. Returns the

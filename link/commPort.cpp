@@ -228,9 +228,16 @@ LineWait commPort::lineWaitLocked() const
     return {line_.get(), stopFd_.get(), std::chrono::milliseconds(100 * options_.lineTimeoutDeciseconds), byteTime_};
 }
 
-LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::size_t expected)
+std::chrono::steady_clock::time_point commPort::replyCompleteLocked(std::size_t bytes) const
 {
-    const LineRead r = received_.take(lineWaitLocked(), buf, max, expected);
+    return std::chrono::steady_clock::now() + byteTime_ * static_cast<long>(bytes);
+}
+
+LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete)
+{
+    LineWait wait = lineWaitLocked();
+    wait.replyComplete = replyComplete;
+    const LineRead r = received_.take(wait, buf, max);
     if (r.status == LineStatus::Gone)
         closeLocked();
     return r;
@@ -264,9 +271,10 @@ int commPort::readEEPROM(int address, int16_t* data)
         return 0;
     }
     uint8_t reply[2];
+    const auto replyComplete = replyCompleteLocked(sizeof reply);
     std::size_t got = 0;
     while (got < sizeof reply) {
-        const LineRead r = readLocked(reply + got, sizeof reply - got, sizeof reply - got);
+        const LineRead r = readLocked(reply + got, sizeof reply - got, replyComplete);
         if (r.status != LineStatus::Data)
             return 0;
         got += r.count;

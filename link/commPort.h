@@ -115,12 +115,15 @@ private:
     // it had delivered.
     void closeLocked();
     // With the port lock held: up to max bytes from the line (through the
-    // receive buffer), of the `expected` still to come, within the line's
-    // timeout. A device found gone is closed as reset would close it.
-    LineRead readLocked(uint8_t* buf, std::size_t max, std::size_t expected);
+    // receive buffer) within the line's timeout, for a reply that can be
+    // complete at replyComplete at the earliest. A device found gone is
+    // closed as reset would close it.
+    LineRead readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete);
     // The same for the further bytes of a diagnostic request.
     LineRead readUpToLocked(uint8_t* buf, std::size_t need);
     LineWait lineWaitLocked() const;
+    // When a reply of `bytes` to a request written now can be complete.
+    std::chrono::steady_clock::time_point replyCompleteLocked(std::size_t bytes) const;
     // One poll exchange under the port lock; hands over the record it completes.
     void pollOnce(int32_t& packetCount);
     // One diagnostic burst under the port lock.

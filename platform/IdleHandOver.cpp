@@ -9,10 +9,13 @@
 
 namespace platform {
 
-struct IdleHandOver::Batch {
-    Batch(MainThread* m, NotificationQueue& q) : mainThread(m), queue(q) {}
+struct IdleHandOver::Batch : std::enable_shared_from_this<Batch> {
+    Batch(MainThread* m, NotificationQueue& q, std::chrono::milliseconds g) : mainThread(m), queue(q), gather(g) {}
     MainThread* const mainThread;
     NotificationQueue& queue;
+    const std::chrono::milliseconds gather;
+
+    MainThread& main() const { return mainThread ? *mainThread : defaultMainThread(); }
 
     std::mutex mutex;
     std::vector<std::pair<const char*, RecordPtr>> waiting; // handed over, not yet taken
@@ -20,22 +23,27 @@ struct IdleHandOver::Batch {
     unsigned long wakeUps = 0;
     std::vector<std::pair<const char*, RecordPtr>> taking; // main thread only
 
-    // On the main thread: takes every record waiting and queues it.
+    // On the main thread: takes every record waiting and queues it. While
+    // records come, with a gathering time, comes back for more after it.
     void take()
     {
+        bool again = false;
         {
             std::lock_guard lock(mutex);
             taking.swap(waiting);
-            wakeUpPosted = false;
+            again = gather.count() > 0 && !taking.empty();
+            wakeUpPosted = again; // records handed over meanwhile wait for the next take
         }
         for (auto& [name, record] : taking)
             queue.enqueueWhenIdle(name, std::move(record));
         taking.clear(); // keeps its capacity for the next batch
+        if (again)
+            main().postAfter(gather, [self = shared_from_this()] { self->take(); });
     }
 };
 
-IdleHandOver::IdleHandOver(MainThread* mainThread, NotificationQueue& queue)
-    : batch_(std::make_shared<Batch>(mainThread, queue))
+IdleHandOver::IdleHandOver(MainThread* mainThread, NotificationQueue& queue, std::chrono::milliseconds gather)
+    : batch_(std::make_shared<Batch>(mainThread, queue, gather))
 {
 }
 
@@ -53,8 +61,7 @@ void IdleHandOver::handOver(const char* name, RecordPtr record)
     }
     if (!wake)
         return; // the task already on its way takes this record too
-    MainThread& main = batch_->mainThread ? *batch_->mainThread : defaultMainThread();
-    main.post([batch = batch_] { batch->take(); });
+    batch_->main().post([batch = batch_] { batch->take(); });
 }
 
 unsigned long IdleHandOver::wakeUps() const

@@ -5,6 +5,11 @@
 // over before it has come round to take the last ones join them without
 // another wake-up. Every record is still queued once, in hand-over order.
 //
+// With a gathering time (the window's display frame), a main thread that has
+// just taken records comes back for the next ones after that time instead of
+// being woken for each: while records stream in, it wakes once a frame; the
+// first record after a quiet spell still wakes it at once.
+//
 //   platform::IdleHandOver handOver(mainThread, queue);
 //   options.sink = &handOver;        // the commPort hands its records here
 //
@@ -13,6 +18,7 @@
 
 #include "platform/RecordSink.h"
 
+#include <chrono>
 #include <memory>
 
 namespace platform {
@@ -24,7 +30,8 @@ class IdleHandOver final : public RecordSink {
 public:
     // mainThread null: the process's main thread (defaultMainThread()) at the
     // time of each hand-over.
-    IdleHandOver(MainThread* mainThread, NotificationQueue& queue);
+    IdleHandOver(MainThread* mainThread, NotificationQueue& queue,
+                 std::chrono::milliseconds gather = std::chrono::milliseconds(0));
 
     void handOver(const char* name, RecordPtr record) override;
 

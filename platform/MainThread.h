@@ -18,6 +18,13 @@ public:
     virtual ~MainThread() = default;
     // Queue task to run later on the main thread, in posting order. Returns at once.
     virtual void post(std::function<void()> task) = 0;
+    // Runs task on the main thread once delay has passed (a loop without
+    // timers runs it as soon as it can). Called on the main thread.
+    virtual void postAfter(std::chrono::milliseconds delay, std::function<void()> task)
+    {
+        (void)delay;
+        post(std::move(task));
+    }
 };
 
 // The main loop of the command-line tool and the tests: runs posted tasks in

@@ -130,29 +130,37 @@ TEST(NotificationQueue, AnObserverThatThrowsLosesNoRecordAndIsReported)
     EXPECT_NE(log[0].find("observer failed"), std::string::npos) << log[0];
 }
 
-TEST(IdleHandOver, WakesTheMainThreadOncePerBatchAndQueuesEveryRecordInOrder)
-{
-    // A main thread that is busy: it runs what was posted only when told.
-    struct BusyMainThread : MainThread {
-        std::mutex m;
-        std::vector<std::function<void()>> tasks;
-        void post(std::function<void()> t) override
+// A main thread that is busy: it runs what was posted only when told.
+struct BusyMainThread : MainThread {
+    std::mutex m;
+    std::vector<std::function<void()>> tasks;
+    int delayed = 0;
+    void post(std::function<void()> t) override
+    {
+        std::lock_guard lock(m);
+        tasks.push_back(std::move(t));
+    }
+    void postAfter(std::chrono::milliseconds, std::function<void()> t) override
+    {
+        ++delayed;
+        post(std::move(t));
+    }
+    std::size_t runAll()
+    {
+        std::vector<std::function<void()>> now;
         {
             std::lock_guard lock(m);
-            tasks.push_back(std::move(t));
+            now.swap(tasks);
         }
-        std::size_t runAll()
-        {
-            std::vector<std::function<void()>> now;
-            {
-                std::lock_guard lock(m);
-                now.swap(tasks);
-            }
-            for (auto& t : now)
-                t();
-            return now.size();
-        }
-    } main;
+        for (auto& t : now)
+            t();
+        return now.size();
+    }
+};
+
+TEST(IdleHandOver, WakesTheMainThreadOncePerBatchAndQueuesEveryRecordInOrder)
+{
+    BusyMainThread main;
     Rig rig;
     IdleHandOver handOver(&main, rig.queue);
     auto handOverFromAnotherThread = [&](int from, int to) {
@@ -170,4 +178,25 @@ TEST(IdleHandOver, WakesTheMainThreadOncePerBatchAndQueuesEveryRecordInOrder)
     ASSERT_EQ(rig.seen.size(), 101u);
     for (int i = 0; i < 101; ++i)
         ASSERT_EQ(rig.seen[static_cast<std::size_t>(i)], std::make_pair(std::string(i % 3 ? "inclinoData" : "inclinoParameter"), i));
+}
+
+TEST(IdleHandOver, WithAGatheringTimeAStreamWakesOnceAFrameAndTheFirstRecordAtOnce)
+{
+    BusyMainThread main;
+    Rig rig;
+    IdleHandOver handOver(&main, rig.queue, std::chrono::milliseconds(16));
+    auto hand = [&](int n) { handOver.handOver("inclinoData", makeRecord({"n"}, {n})); };
+    hand(1);
+    EXPECT_EQ(main.runAll(), 1u); // the first record wakes the main thread at once
+    EXPECT_EQ(main.delayed, 1) << "having taken records, it comes back a frame later";
+    hand(2);
+    hand(3);
+    EXPECT_EQ(main.runAll(), 1u) << "records of a stream wait for that visit";
+    EXPECT_EQ(main.delayed, 2);
+    EXPECT_EQ(main.runAll(), 1u); // a visit that finds nothing ends the round
+    EXPECT_EQ(main.runAll(), 0u);
+    hand(4);
+    EXPECT_EQ(main.runAll(), 1u);
+    rig.queue.deliverWhenIdle();
+    EXPECT_EQ(rig.seen, (std::vector<std::pair<std::string, int>>{{"inclinoData", 1}, {"inclinoData", 2}, {"inclinoData", 3}, {"inclinoData", 4}}));
 }

@@ -23,7 +23,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
     main_ = std::make_unique<MainWindow>();
     prefsWindow_ = std::make_unique<PrefsWindow>();
 
-    // Gauges and readouts are shown in one display pass: needle and number agree on screen.
+    // Gauges and readouts are shown in one display pass: needle and number
+    // agree on screen, and nothing is drawn while the window is out of sight.
+    displayPass_.watch(main_.get());
     DisplayPass* dp = &displayPass_;
     temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
     xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);

@@ -85,9 +85,10 @@ private:
     DesktopConfig config_;
     platform::NotificationQueue* queue_;
     QtMainThread mainThread_;
-    // The link's records go to the GUI thread in batches and are posted from
-    // the queue when the event loop is idle.
-    platform::IdleHandOver handOver_{&mainThread_, *queue_};
+    // The link's records go to the GUI thread in batches, at most one a
+    // display frame while they stream in, and are posted from the queue when
+    // the event loop is idle.
+    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

@@ -59,6 +59,13 @@ std::size_t readPending(const LineWait& w, uint8_t* buf, std::size_t max, std::c
 LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max)
 {
     const auto deadline = Clock::now() + w.timeout;
+    // The reply cannot be complete before then: wait for it whole rather than
+    // wake for its first byte and take it piecemeal. A hang-up or a stop
+    // still ends the wait.
+    if (const auto left = w.replyComplete - Clock::now(); left.count() > 0) {
+        if (waitOnce(w, false, left) == Woken::Stop)
+            return {LineStatus::Stopped, 0};
+    }
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline)
@@ -73,13 +80,6 @@ LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max)
         case Woken::HangUp:
         case Woken::Input:
             break;
-        }
-        if (const auto left = w.replyComplete - Clock::now(); left.count() > 0) {
-            // The rest of the reply follows at the line's pace: wait for it
-            // here (a hang-up or a stop still ends the wait) rather than
-            // read it piecemeal.
-            if (waitOnce(w, false, left) == Woken::Stop)
-                return {LineStatus::Stopped, 0};
         }
         const ssize_t n = platform::retryEintr([&] { return ::read(w.fd, buf, max); });
         if (n > 0)

@@ -31,15 +31,15 @@ struct LineWait {
     std::chrono::milliseconds timeout{1000};  // the line's read timeout
     std::chrono::nanoseconds byteTime{0};     // one byte (10 bits) at the line's speed
     // The earliest time the reply being read can be complete: its request's
-    // write plus the time its bytes take on the line. A read that finds
-    // input before then waits for the rest of the reply rather than taking
-    // it piecemeal. Past (the default): no such wait.
+    // write plus the time its bytes take on the line. A read before then
+    // waits until then, and takes the reply whole rather than piecemeal.
+    // Past (the default): no such wait.
     std::chrono::steady_clock::time_point replyComplete{};
 };
 
-// Waits up to the timeout for input; when it comes before the reply can be
-// complete, waits until then, so that one read takes the reply whole. Reads
-// what is there, up to max bytes, and returns as soon as it has one or more.
+// Waits until the reply can be complete, then up to the rest of the timeout
+// for input, and reads what is there, up to max bytes: as soon as it has one
+// or more, or when the timeout has passed without a byte.
 LineRead readLine(const LineWait& wait, uint8_t* buf, std::size_t max);
 
 // Lets settle pass (a stop request or a hang-up ends it early), then reads

@@ -87,8 +87,10 @@ private:
     QtMainThread mainThread_;
     // The link's records go to the GUI thread in batches, at most one a
     // display frame while they stream in, and are posted from the queue when
-    // the event loop is idle.
-    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame};
+    // the event loop is idle. The gathering time is a little longer than a
+    // display pass's interval, so the pass showing a batch is due when the
+    // batch comes and runs in the same turn of the loop.
+    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame + std::chrono::milliseconds(1)};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

@@ -54,17 +54,28 @@ public:
     {
         {
             std::lock_guard lock(mutex_);
-            stamps_.push_back(Clock::now());
+            if (stamping_)
+                stamps_.push_back({posted_, Clock::now()});
             ++posted_;
         }
         inner_.handOver(name, std::move(record));
     }
-    Clock::time_point takeStamp()
+    // When the k-th record was handed over, if that was noted.
+    std::optional<Clock::time_point> takeStamp(long k)
     {
         std::lock_guard lock(mutex_);
-        auto t = stamps_.front();
+        if (stamps_.empty() || stamps_.front().first != k)
+            return std::nullopt;
+        const auto t = stamps_.front().second;
         stamps_.pop_front();
         return t;
+    }
+    // Whether hand-overs are noted (not while the queue holds them, so the
+    // notes do not count as heap the held records take).
+    void setStamping(bool on)
+    {
+        std::lock_guard lock(mutex_);
+        stamping_ = on;
     }
     long posted()
     {
@@ -75,8 +86,9 @@ public:
 private:
     platform::RecordSink& inner_;
     std::mutex mutex_;
-    std::deque<Clock::time_point> stamps_;
+    std::deque<std::pair<long, Clock::time_point>> stamps_;
     long posted_ = 0;
+    bool stamping_ = true;
 };
 
 double cpuSeconds()
@@ -280,11 +292,11 @@ int main(int argc, char** argv)
     bool measuring = false;
     LatencyHistogram latency;
     auto observe = [&](const platform::Notification& n) {
-        const auto stamp = sink.takeStamp();
-        ++delivered;
+        const auto stamp = sink.takeStamp(delivered++);
         if (!measuring)
             return;
-        latency.add(std::chrono::duration<double, std::milli>(Clock::now() - stamp).count());
+        if (stamp)
+            latency.add(std::chrono::duration<double, std::milli>(Clock::now() - *stamp).count());
         if (n.name == records::kInclinoData)
             ++measurements;
         else
@@ -352,6 +364,7 @@ int main(int argc, char** argv)
 
         if (hold > 0) {
             // As while the write confirmation is open: every record waits in the queue.
+            sink.setStamping(false);
             loop.runFor(std::chrono::milliseconds(200));
             platform::ModalSession confirmation(queue);
             const std::size_t heapBefore = heapInUse();

@@ -11,6 +11,7 @@
 // --syscalls counts the host's system calls for 10 s with strace -c -f.
 
 #include "bench/common/BenchArgs.h"
+#include "link/BoardFacts.h"
 #include "link/Records.h"
 #include "link/commPort.h"
 #include "platform/IdleHandOver.h"
@@ -310,7 +311,7 @@ int main(int argc, char** argv)
     {
         commPort port(o);
         port.setCommPortPath(bo.linkPath);
-        port.setBaudRate(38400);
+        port.setBaudRate(board::kLineSpeed);
         port.OpenPort();
         // Past the 1 s start pause and the first frames before measuring.
         loop.runFor(std::chrono::milliseconds(1500));
@@ -324,10 +325,12 @@ int main(int argc, char** argv)
         const long rssEnd = rssKiB();
         measuring = false;
 
-        const double lineLimit = 1.0 / (22 * 10 / 38400.0 + 0.001 + 4 * 10 / 38400.0 / 5);
+        // A poll byte and a frame, the 1 ms pause, and a fifth of a 4-byte EEPROM exchange.
+        const double byteTime = 10.0 / board::kLineSpeed;
+        const double lineLimit = 1.0 / (22 * byteTime + 0.001 + 4 * byteTime / 5);
         const double rate = static_cast<double>(measurements) / elapsed;
         std::printf("acquisition against the simulated board (a process of its own), %s, %.0f s\n",
-                    paced ? "paced at 38400 baud" : "unpaced", elapsed);
+                    paced ? "paced at the line speed" : "unpaced", elapsed);
         std::printf("  measurement records per second   %.1f\n", rate);
         if (paced)
             std::printf("  ratio to the line limit (%.1f/s)  %.3f\n", lineLimit, rate / lineLimit);

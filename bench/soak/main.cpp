@@ -13,6 +13,7 @@
 #include "bench/soak/ProcessFigures.h"
 #include "bench/common/BenchArgs.h"
 #include "bench/soak/RecordTally.h"
+#include "link/BoardFacts.h"
 #include "link/commPort.h"
 #include "platform/IdleHandOver.h"
 #include "platform/MainThread.h"
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
         o.sink = &main;
         commPort port(o);
         port.setCommPortPath(sim.linkPath());
-        port.setBaudRate(38400);
+        port.setBaudRate(board::kLineSpeed);
         port.OpenPort(); // within the loop's 1.0 s start pause, as at launch
 
         // Past the start pause and the first frames before taking the start figures.

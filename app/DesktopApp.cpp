@@ -25,7 +25,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
     main_ = std::make_unique<MainWindow>();
     prefsWindow_ = std::make_unique<PrefsWindow>();
 
-    // Gauges and readouts are shown in one display pass: needle and number agree on screen.
+    // Gauges and readouts are shown in one display pass: needle and number
+    // agree on screen, and nothing is drawn while the window is out of sight.
+    displayPass_.watch(main_.get());
     DisplayPass* dp = &displayPass_;
     temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
     xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);
@@ -71,8 +73,7 @@ DesktopApp::DesktopApp(DesktopConfig config)
     env.idleSleeper = config_.idleSleeper;
     env.makePort = [this] {
         commPortOptions options;
-        options.mainThread = &mainThread_;
-        options.queue = queue_;
+        options.sink = &handOver_;
         options.sleeper = config_.portSleeper;
         options.lineTimeoutDeciseconds = config_.lineTimeoutDeciseconds;
         return std::make_unique<commPort>(options);

@@ -49,8 +49,7 @@ int diagCommand(const Words& words)
     MainLoop main;
     commPortOptions options;
     options.loop = LoopKind::Diagnostic;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(choice, options, &error);
     if (!session)

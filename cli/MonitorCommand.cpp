@@ -111,8 +111,7 @@ int monitorCommand(const Words& words)
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 constexpr int kFallbackBaud = 38400;
 constexpr auto kLongestWait = 100ms;        // the thread looks round at least this often
-constexpr auto kShortestPacedWait = 1ms;    // paced bytes go out in bursts at least this far apart
+constexpr auto kShortestPacedWait = 1ms;    // paced bytes go out in steps at least this far apart
 constexpr auto kAbsentHostRetry = 20ms;     // how often a hung-up line is looked at again
 constexpr std::size_t kNoiseQueued = 64;    // a flood keeps at most this much noise waiting
 
@@ -50,10 +50,14 @@ void SimulatedBoard::Impl::wake() const
     }
 }
 
+void SimulatedBoard::Impl::readLineSpeed()
+{
+    lineByte = paced && pty ? byteTime(pty->hostBaud()) : 0ns;
+}
+
 std::chrono::nanoseconds SimulatedBoard::Impl::perByte() const
 {
-    std::chrono::nanoseconds t = paced && pty ? byteTime(pty->hostBaud()) : 0ns;
-    return std::max<std::chrono::nanoseconds>(t, slow);
+    return std::max<std::chrono::nanoseconds>(lineByte, slow);
 }
 
 void SimulatedBoard::Impl::service(BoardClock::time_point now)
@@ -128,7 +132,12 @@ void SimulatedBoard::Impl::readLine(BoardClock::time_point now)
         core.receive(bytes, now, out);
         if (core.takeFlushRequest())
             pacer.clear();
+        // The speed the host set is read once per reply, not once per step.
+        if (!out.empty() && pacer.empty())
+            readLineSpeed();
         pacer.push(out, now);
+        if (static_cast<std::size_t>(n) < sizeof buf)
+            return; // a short read took everything there was
     }
 }
 
@@ -157,10 +166,8 @@ std::chrono::nanoseconds SimulatedBoard::Impl::waitFrom(BoardClock::time_point n
     consider(peer ? peer->nextDeadline() : core.nextDeadline());
     if (!peer && core.flooding(now))
         consider(std::max(noiseNextAt, now + kShortestPacedWait));
-    if (!outputBlocked) {
-        if (auto due = pacer.nextDue())
-            consider(pacer.perByte() > 0ns ? std::max(*due, now + kShortestPacedWait) : *due);
-    }
+    if (!outputBlocked)
+        consider(pacer.nextWake(now, kShortestPacedWait));
     if (!hostPresent && lookAgainAt > now)
         consider(lookAgainAt);
     return until - now;

@@ -31,6 +31,7 @@ struct SimulatedBoard::Impl {
     void readLine(BoardClock::time_point now);
     void hostGone(BoardClock::time_point now);
     std::chrono::nanoseconds waitFrom(BoardClock::time_point now) const;
+    void readLineSpeed();
     std::chrono::nanoseconds perByte() const;
     void wake() const;
     void fail(const std::string& why);
@@ -49,6 +50,7 @@ struct SimulatedBoard::Impl {
     bool started = false;
     bool paced;
     std::chrono::milliseconds slow{0};
+    std::chrono::nanoseconds lineByte{0}; // one byte at the host's speed, read at each reply
     bool hostPresent = true;
     BoardClock::time_point lookAgainAt{};
     BoardClock::time_point noiseNextAt{};

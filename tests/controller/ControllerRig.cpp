@@ -185,8 +185,7 @@ plovexController& ControllerRig::start()
     env.makePort = [this]() -> std::unique_ptr<commPort> {
         journal.add("makePort");
         commPortOptions options;
-        options.mainThread = &mainLoop;
-        options.queue = &queue;
+        options.sink = &handOver;
         switch (portMode) {
         case PortMode::Missing:
             return nullptr;

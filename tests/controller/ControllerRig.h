@@ -7,6 +7,7 @@
 #include "controller/plovexController.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/IdleHandOver.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
 #include "platform/Sleeper.h"
@@ -124,6 +125,7 @@ struct ControllerRig {
     platform::NotificationCenter center;
     platform::RunLoop mainLoop; // never run: the acquisition loop's records just wait there
     platform::NotificationQueue queue{center};
+    platform::IdleHandOver handOver{&mainLoop, queue};
     std::shared_ptr<GatedSleeper> idleSleeper = std::make_shared<GatedSleeper>();
     std::unique_ptr<platform::FilePreferences> filePrefs;
     std::unique_ptr<RecordingPreferences> prefs;

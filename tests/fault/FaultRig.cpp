@@ -32,10 +32,10 @@ std::size_t Timeline::handOvers() const
     return handOvers_;
 }
 
-void LoggingMainThread::post(std::function<void()> task)
+void LoggingSink::handOver(const char* name, platform::RecordPtr record)
 {
     timeline_.add(Event::HandOver);
-    inner_.post(std::move(task));
+    inner_.handOver(name, std::move(record));
 }
 
 bool LoopClock::sleepFor(double seconds, std::stop_token stop)
@@ -166,7 +166,7 @@ std::string Rig::start()
         return "the board did not start: " + board.error();
     clock->setStepping(true); // the start pause waits until the port is open
     auto o = main.options(plovex::LoopKind::Acquisition, clock, options.lineTimeoutDeciseconds);
-    o.mainThread = &handOver;
+    o.sink = &handOver;
     port = std::make_unique<plovex::commPort>(o);
     port->setCommPortPath(board.linkPath());
     port->setBaudRate(38400);

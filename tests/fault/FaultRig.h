@@ -9,7 +9,7 @@
 // read timeout, hang-ups) is real throughout.
 
 #include "link/commPort.h"
-#include "platform/MainThread.h"
+#include "platform/RecordSink.h"
 #include "sim/SimulatedBoard.h"
 #include "tests/link/LinkTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -50,15 +50,15 @@ private:
     std::size_t handOvers_ = 0;
 };
 
-// Passes records on to the real main loop and notes each hand-over. The n-th
+// Passes records on to the real hand-over and notes each one. The n-th
 // hand-over is the n-th delivered record: the path keeps order and drops nothing.
-class LoggingMainThread : public platform::MainThread {
+class LoggingSink : public platform::RecordSink {
 public:
-    LoggingMainThread(platform::MainThread& inner, Timeline& timeline) : inner_(inner), timeline_(timeline) {}
-    void post(std::function<void()> task) override;
+    LoggingSink(platform::RecordSink& inner, Timeline& timeline) : inner_(inner), timeline_(timeline) {}
+    void handOver(const char* name, platform::RecordPtr record) override;
 
 private:
-    platform::MainThread& inner_;
+    platform::RecordSink& inner_;
     Timeline& timeline_;
 };
 
@@ -129,7 +129,7 @@ public:
     plovex::sim::SimulatedBoard board;
     linktest::MainSide main;
     Timeline timeline;
-    LoggingMainThread handOver{main.loop, timeline};
+    LoggingSink handOver{main.handOver, timeline};
     std::shared_ptr<LoopClock> clock;
     std::unique_ptr<plovex::commPort> port; // last: it goes first
 };

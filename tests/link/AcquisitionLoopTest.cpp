@@ -24,22 +24,22 @@ TEST(AcquisitionLoop, NothingIsHandedOverBeforeTheStartPause)
     auto sleeper = std::make_shared<RecordingSleeper>(0.0);
     std::atomic<std::size_t> postsAtFirstPause{999};
     std::atomic<int> pauses{0};
-    struct CountingMain : platform::MainThread {
-        platform::MainThread* inner;
+    struct CountingSink : platform::RecordSink {
+        platform::RecordSink* inner;
         std::atomic<std::size_t> posts{0};
-        void post(std::function<void()> t) override
+        void handOver(const char* name, platform::RecordPtr r) override
         {
             ++posts;
-            inner->post(std::move(t));
+            inner->handOver(name, std::move(r));
         }
     } counting;
-    counting.inner = &main.loop;
+    counting.inner = &main.handOver;
     sleeper->onPause = [&](double) {
         if (pauses++ == 0)
             postsAtFirstPause = counting.posts.load();
     };
     auto o = main.options(LoopKind::Acquisition, sleeper);
-    o.mainThread = &counting;
+    o.sink = &counting;
     {
         commPort p(o);
         p.setCommPortPath("/nonexistent/plovex-port");

@@ -153,3 +153,52 @@ TEST(LockDiscipline, AnExchangeThatWaitedAcrossAResetTouchesNothing)
         ::close(reused);
     }
 }
+
+TEST(ReceiveBuffer, WhatOneExchangeLeftIsTheNextOnesAndAResetForgetsIt)
+{
+    OpenPort o;
+    int16_t v = 0;
+    // Three bytes wait; the read takes all three from the line and uses two.
+    o.peer.write({0x12, 0x34, 0x56});
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(o.port->readEEPROM(1, &v), 1);
+    EXPECT_EQ(v, 0x1234);
+    o.peer.write({0x78});
+    ASSERT_EQ(o.port->readEEPROM(1, &v), 1);
+    EXPECT_EQ(v, 0x5678) << "the byte left over belongs to the next exchange";
+
+    o.peer.write({0x9A, 0xBC, 0xDE});
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(o.port->readEEPROM(1, &v), 1);
+    EXPECT_EQ(v, static_cast<int16_t>(0x9ABC));
+    o.port->reset(); // 0xDE is forgotten with the line
+    ASSERT_GE(o.port->OpenPort(), 0);
+    o.peer.drain(50ms);
+    o.peer.write({0x01, 0x02});
+    ASSERT_EQ(o.port->readEEPROM(1, &v), 1);
+    EXPECT_EQ(v, 0x0102);
+}
+
+TEST(ReceiveBuffer, TheTimeoutCountsFromTheLastByte)
+{
+    // With a 0.5 s timeout, a reply whose bytes come 0.3 s apart arrives
+    // whole although it takes longer than the timeout; one with a 0.8 s gap does not.
+    struct Case {
+        std::chrono::milliseconds firstAfter, gap;
+        int result;
+    };
+    for (const Case c : {Case{300ms, 300ms, 1}, Case{100ms, 800ms, 0}}) {
+        OpenPort o(5);
+        auto board = std::async(std::launch::async, [&] {
+            o.peer.read(2, 1s);
+            std::this_thread::sleep_for(c.firstAfter);
+            o.peer.write({0x11});
+            std::this_thread::sleep_for(c.gap);
+            o.peer.write({0x22});
+        });
+        int16_t v = 7;
+        EXPECT_EQ(o.port->readEEPROM(0, &v), c.result) << "gap " << c.gap.count() << " ms";
+        EXPECT_EQ(v, c.result ? 0x1122 : 7);
+        board.get();
+    }
+}

@@ -17,8 +17,7 @@ plovex::commPortOptions MainSide::options(plovex::LoopKind kind, std::shared_ptr
 {
     plovex::commPortOptions o;
     o.loop = kind;
-    o.mainThread = &loop;
-    o.queue = &queue;
+    o.sink = &handOver;
     o.sleeper = std::move(sleeper);
     o.lineTimeoutDeciseconds = lineTimeoutDeciseconds;
     return o;

@@ -4,6 +4,7 @@
 // compresses the loops' pauses, and a small scripted board on a pty.
 
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -42,6 +43,7 @@ public:
     platform::RunLoop loop;
     platform::NotificationCenter center;
     platform::NotificationQueue queue{center};
+    platform::IdleHandOver handOver{&loop, queue};
     std::vector<Delivered> delivered; // in delivery order (main thread only)
 
     plovex::commPortOptions options(plovex::LoopKind kind, std::shared_ptr<platform::Sleeper> sleeper,

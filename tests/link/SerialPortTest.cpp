@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
+#include <random>
+#include <thread>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -51,8 +54,8 @@ TEST(SerialPort, PathsThatCannotBeOpenedFailQuietlyAndLeakNothing)
         dir.path().string(), // a folder cannot be opened for writing
         "/" + std::string(PATH_MAX + 10, 'x'),
     };
-    const int before = testsupport::openDescriptorCount();
     commPort p(quiet());
+    const int before = testsupport::openDescriptorCount();
     for (const auto& path : quietFailures) {
         p.setCommPortPath(path);
         CaptureStdout out;
@@ -68,8 +71,8 @@ TEST(SerialPort, DevicesThatRefuseTheSetUpPrintTheStepAndLeakNothing)
     testsupport::TempDir dir;
     const auto plain = (dir / "plain").string();
     testsupport::writeFile(plain, "not a tty");
-    const int before = testsupport::openDescriptorCount();
     commPort p(quiet());
+    const int before = testsupport::openDescriptorCount();
     for (const std::string& path : {plain, std::string("/dev/null")}) {
         p.setCommPortPath(path);
         CaptureStdout out;
@@ -122,8 +125,8 @@ TEST(SerialPort, OpensRawExclusiveWithTheReadTimeoutAndSpeed)
 TEST(SerialPort, ResetReleasesExclusiveUseAndTheLineReopens)
 {
     testsupport::PtyPeer peer;
-    const int before = testsupport::openDescriptorCount();
     commPort p(quiet());
+    const int before = testsupport::openDescriptorCount();
     p.setCommPortPath(peer.slavePath());
     p.setBaudRate(38400);
     ASSERT_GE(p.OpenPort(), 0);
@@ -167,4 +170,46 @@ TEST(SerialPort, PathChangesTakeEffectAtTheNextOpenOnly)
     EXPECT_EQ(::cfgetospeed(&t), B9600);
     p.writeEEPROM(1, 2);
     EXPECT_EQ(second.read(6, std::chrono::milliseconds(500)).size(), 6u);
+}
+
+TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndEndOnTheLastPath)
+{
+    // Two openers, as the launch-time open and the acquisition loop's can
+    // overlap, while the main thread applies port after port.
+    testsupport::PtyPeer peers[3];
+    commPort p(quiet());
+    p.setBaudRate(38400);
+    const int before = testsupport::openDescriptorCount();
+    std::atomic<bool> done{false};
+    auto opener = [&] {
+        while (!done) {
+            if (!p.portOpenOK())
+                p.OpenPort();
+            std::this_thread::yield();
+        }
+    };
+    std::thread first(opener), second(opener);
+    std::mt19937 random(7);
+    std::string last;
+    for (int round = 0; round < 1000; ++round) {
+        for (int burst = static_cast<int>(random() % 3); burst >= 0; --burst) {
+            last = peers[random() % 3].slavePath();
+            p.setCommPortPath(last);
+            p.reset();
+            // Often while an opener is half-way through opening the line.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 60);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
+        ASSERT_TRUE(testsupport::waitFor([&] { return p.portOpenOK() != 0; }, std::chrono::seconds(5)));
+        char inUse[256] = {};
+        const std::string fdPath = "/proc/self/fd/" + std::to_string(p.portDescriptor());
+        ASSERT_GT(::readlink(fdPath.c_str(), inUse, sizeof inUse - 1), 0);
+        ASSERT_EQ(std::string(inUse), last) << "round " << round << ": the line in use is not the last one applied";
+    }
+    done = true;
+    first.join();
+    second.join();
+    p.reset();
+    EXPECT_EQ(testsupport::openDescriptorCount(), before);
 }

@@ -1,5 +1,6 @@
 // The board over a real pseudo-terminal, seen from a plain raw host.
 
+#include "sim/LinePacer.h"
 #include "sim/SimulatedBoard.h"
 #include "tests/sim/HostLine.h"
 #include "tests/support/TestSupport.h"
@@ -187,4 +188,32 @@ TEST(BoardWire, PacingFollowsTheHostsLineSpeed)
     ASSERT_EQ(all.size(), 105u);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(all[21 * i], 0xEE);
+}
+
+TEST(BoardWire, AReplyGoesOutInStepsAndEndsWhenTheLineWouldEndIt)
+{
+    // 21 bytes at 260 us a byte, sent at most every millisecond: byte i goes
+    // out no sooner than its time on the line, and the last one exactly then.
+    using namespace std::chrono;
+    LinePacer pacer;
+    pacer.setPerByte(260us);
+    const auto t0 = LinePacer::Clock::time_point{} + seconds(1);
+    pacer.push(Bytes(21, 0x55), t0);
+    std::vector<uint8_t> out;
+    std::size_t sent = 0;
+    int steps = 0;
+    for (auto t = t0;; ++steps) {
+        pacer.due(t, out);
+        ASSERT_LE(sent + out.size(), 1 + static_cast<std::size_t>((t - t0) / 260us)) << "a byte went out early";
+        pacer.sent(out.size());
+        sent += out.size();
+        const auto next = pacer.nextWake(t, 1ms);
+        if (!next) {
+            EXPECT_EQ(t, t0 + 20 * 260us) << "the reply ended late";
+            break;
+        }
+        t = *next;
+    }
+    EXPECT_EQ(sent, 21u);
+    EXPECT_LE(steps, 7) << "steps closer than a millisecond";
 }

@@ -1,5 +1,8 @@
 // The live display: each measurement record moves both needles and sets the
-// angle and temperature readouts and the link-state label.
+// angle and temperature readouts and the link-state label. A link-down
+// record carries placeholders, not measurements: it sets the label alone,
+// leaves the needles where the last measurement put them (greyed) and
+// empties the readouts.
 
 #include "controller/RecordEntry.h"
 #include "controller/plovexController.h"
@@ -22,6 +25,23 @@ void plovexController::dataFromRell(const platform::Notification& notification)
         commStateItem->setTextColor(Color::redColor());
     }
 
+    afterLinkDownRecord_ = commState == 0;
+    if (commState == 0) {
+        if (!linkDown_)
+            linkWentDown();
+        return;
+    }
+    const bool wasBlocked = linkDown_ || silent_;
+    if (linkDown_) {
+        Xgauge->setStale(false);
+        Ygauge->setStale(false);
+    }
+    linkDown_ = false;
+    silent_ = false;
+    lastMeasurementAt_ = env_.clock();
+    if (wasBlocked)
+        updateWriteGate();
+
     Temperature->setFloatValue(board::tenthsToDegrees(temp));
 
     // Needle and number of an axis always get the same float.
@@ -36,6 +56,30 @@ void plovexController::dataFromRell(const platform::Notification& notification)
     // redraws the needle, on every record whether it moved or not.
     Xgauge->setNeedsDisplayInRect(Xgauge->bounds());
     Ygauge->setNeedsDisplayInRect(Ygauge->bounds());
+}
+
+void plovexController::linkWentDown()
+{
+    linkDown_ = true;
+    silent_ = false;
+    Xgauge->setStale(true);
+    Ygauge->setStale(true);
+    Xgauge->setNeedsDisplayInRect(Xgauge->bounds());
+    Ygauge->setNeedsDisplayInRect(Ygauge->bounds());
+    XvalueItem->setNoValue();
+    YvalueItem->setNoValue();
+    Temperature->setNoValue();
+    // What the table holds was the board's before the link went: no longer current.
+    bool changed = false;
+    for (auto& state : rowState_) {
+        if (state == ParameterState::Current || state == ParameterState::NotTaken) {
+            state = ParameterState::NotRead;
+            changed = true;
+        }
+    }
+    if (changed)
+        parameterTable->reloadData();
+    updateWriteGate();
 }
 
 } // namespace plovex

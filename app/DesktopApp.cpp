@@ -1,6 +1,7 @@
 #include "app/DesktopApp.h"
 
 #include "app/AboutBox.h"
+#include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -9,8 +10,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
+
+#include <chrono>
 
 namespace plovex {
 
@@ -42,6 +47,16 @@ DesktopApp::DesktopApp(DesktopConfig config)
     ports_ = std::make_unique<PopUpMenu>(prefsWindow_->portMenu());
     prefsOutlet_ = std::make_unique<WindowField>(prefsWindow_.get());
     alert_ = std::make_unique<QtAlert>(main_.get(), *queue_);
+    writeRow_ = std::make_unique<WriteRow>(main_->numberField(), main_->numberMessage(), main_->valueField(),
+                                           main_->valueMessage(), main_->writeButton());
+    auto* status = new QLabel(main_->statusBar());
+    status->setObjectName(QStringLiteral("statusLine"));
+    main_->statusBar()->addWidget(status, 1);
+    statusLine_ = std::make_unique<LabelField>(status);
+    // Nothing has been measured yet: no number pretends otherwise.
+    temperature_->setNoValue();
+    xValue_->setNoValue();
+    yValue_->setNoValue();
 
     platform::Preferences& stored =
         config_.storedPrefs ? *config_.storedPrefs : platform::FilePreferences::standardUserDefaults();
@@ -65,6 +80,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
     outlets.serialPortMenu = ports_.get();
     outlets.prefsWindow = prefsOutlet_.get();
     outlets.alert = config_.alert ? config_.alert : alert_.get();
+    outlets.statusLine = statusLine_.get();
+    outlets.portProblem = &main_->healthStrip()->problemOutlet();
+    outlets.writeGate = writeRow_.get();
 
     ControllerEnvironment env;
     env.prefs = prefs_.get();
@@ -83,6 +101,8 @@ DesktopApp::DesktopApp(DesktopConfig config)
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
         [this](const std::string& id, int row) { return controller_->objectValueForTableColumn(id, row); },
+        [this](int row) { return controller_->parameterState(row); },
+        [this](int row) { return controller_->parameterNote(row); },
     });
     connectActions();
 }
@@ -91,6 +111,8 @@ DesktopApp::~DesktopApp()
 {
     // Nothing in the windows may reach the controller once it is gone: the
     // table asks for cells and the buttons send actions while they close.
+    linkTimer_.stop();
+    portsTimer_.stop();
     main_->parameterModel()->setDataSource({});
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
@@ -109,8 +131,15 @@ void DesktopApp::connectActions()
                      [this] { controller_->applyPrefsAction(); });
     QObject::connect(main_->parameterTable()->selectionModel(), &QItemSelectionModel::selectionChanged, main_.get(),
                      [this] { controller_->tableViewSelectionDidChange(table_.get()); });
-    QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(),
-                     [this] { prefsOutlet_->makeKeyAndOrderFront(); });
+    QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(), [this] {
+        controller_->refreshPortMenu();
+        prefsOutlet_->makeKeyAndOrderFront();
+    });
+    QObject::connect(&linkTimer_, &QTimer::timeout, main_.get(), [this] { showLinkHealth(); });
+    QObject::connect(&portsTimer_, &QTimer::timeout, prefsWindow_.get(), [this] {
+        if (prefsWindow_->isVisible())
+            controller_->refreshPortMenu();
+    });
     QObject::connect(main_->quitAction(), &QAction::triggered, main_.get(), [] { QApplication::quit(); });
     QObject::connect(main_->aboutAction(), &QAction::triggered, main_.get(), [this] {
         const commPort* port = controller_->port();
@@ -127,6 +156,24 @@ void DesktopApp::start()
     main_->fitToContents();
     main_->show();
     controller_->applicationDidFinishLaunching();
+    showLinkHealth();
+    linkTimer_.start(250);
+    portsTimer_.start(500);
+}
+
+void DesktopApp::showLinkHealth()
+{
+    controller_->linkTick();
+    const commPort* port = controller_->port();
+    if (!port)
+        return;
+    // The stable name is looked up again only when the path changes.
+    if (const std::string path = port->commPortPath(); path != portPath_) {
+        portPath_ = path;
+        portShown_ = stablePortName(path, config_.discoveryRoots);
+        main_->setWindowTitle(QStringLiteral("plovex — ") + QString::fromStdString(portShown_));
+    }
+    main_->healthStrip()->showHealth(port->health(), std::chrono::steady_clock::now(), portShown_);
 }
 
 } // namespace plovex

@@ -12,6 +12,7 @@
 // before the windows and the hand-over go.
 
 #include "app/DisplayPass.h"
+#include "app/HealthStrip.h"
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
 #include "app/ParameterTable.h"
@@ -20,10 +21,13 @@
 #include "app/QtMainThread.h"
 #include "app/QtOutlets.h"
 #include "app/SessionPreferences.h"
+#include "app/WriteRow.h"
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
 #include "platform/IdleHandOver.h"
+
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -79,6 +83,10 @@ public:
     FloatReadout& yReadout() { return *yValue_; }
     FloatReadout& temperatureReadout() { return *temperature_; }
 
+    // The link's health a few times a second: the controller's tick, the
+    // strip's figures and the window title naming the port.
+    void showLinkHealth();
+
 private:
     void connectActions();
 
@@ -105,6 +113,11 @@ private:
     std::unique_ptr<WindowField> prefsOutlet_;
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
+    std::unique_ptr<WriteRow> writeRow_;
+    std::unique_ptr<LabelField> statusLine_;
+    QTimer linkTimer_;  // showLinkHealth
+    QTimer portsTimer_; // the port list follows the hardware while the preferences are open
+    std::string portPath_, portShown_; // the port's path and the stable name shown for it
 
     std::unique_ptr<plovexController> controller_; // last: goes first
     bool started_ = false;

@@ -60,7 +60,10 @@ class FloatReadout final : public FloatReadoutOutlet {
 public:
     FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass = nullptr);
     void setFloatValue(float value) override;
+    // A dash, greyed, until the next value.
+    void setNoValue() override;
     float floatValue() const { return value_; }
+    bool showsNoValue() const { return noValue_; }
 
     // The text shown for value ("-0.00" is shown as "0.00").
     static QString format(float value, int decimals, const QString& unit);
@@ -75,6 +78,8 @@ private:
     float value_ = 0.0f;
     float shownValue_ = 0.0f;
     bool shown_ = false;
+    bool noValue_ = false;      // asked for the dash
+    bool shownNoValue_ = false; // the label shows it
 };
 
 // bounds() and setNeedsDisplayInRect() speak y-up coordinates with the
@@ -90,6 +95,8 @@ public:
     void setAngle(float degrees) override;
     Rect bounds() const override;
     void setNeedsDisplayInRect(Rect rect) override;
+    // A stale needle is drawn in the disabled (grey) colour.
+    void setStale(bool stale) override;
 
     // Where the needle and hub are drawn at angle, in the view's own coordinates.
     static QRect needleArea(const QWidget* view, float angle);

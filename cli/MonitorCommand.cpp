@@ -6,9 +6,11 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
+#include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
+#include "discovery/SerialRegistry.h"
 #include "link/Records.h"
 
 #include <cstdio>
@@ -41,7 +43,14 @@ const std::string kUsage =
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
     "                record's entries in record order.\n"
     "                With csv and jsonl standard output carries records only; the\n"
-    "                link's console lines go to standard error.\n" +
+    "                link's console lines go to standard error. The text format\n"
+    "                shows a link-down measurement as \"link down\", and every 5 s a\n"
+    "                status line: records a second, time since the last one,\n"
+    "                timeouts, reconnects, bytes sent and received, the port.\n"
+    "\n"
+    "On standard error it says when the board has sent no data for 2 s with the\n"
+    "port open, and when data comes again; and why the port does not open, once\n"
+    "each time the reason changes, with what to do about it.\n" +
     portOptionsHelp();
 
 struct MonitorSettings {
@@ -98,11 +107,19 @@ int monitorCommand(const Words& words)
 
     MainLoop main;
     long long printed = 0;
+    bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
         const auto kind = recordKindOf(n.name);
         if (!kind || !n.object || (settings.count && printed >= *settings.count))
             return; // the queue may hold more than the count asked for
-        writeOut(formatRecord(settings.format, *kind, *n.object));
+        // In the text format a parameter record that follows a link-down
+        // measurement is named as the placeholder it is.
+        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
+        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
+        if (placeholder && settings.format == OutputFormat::Text)
+            writeOut("parameter " + std::to_string(n.object->intValue("paddress")) + "  link down\n");
+        else
+            writeOut(formatRecord(settings.format, *kind, *n.object));
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -121,11 +138,14 @@ int monitorCommand(const Words& words)
         writeOut(csvHeader());
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
-    // meanwhile. The user is told why, on standard error.
-    if (!session->open(&error))
-        notice(name, error + "; trying again once a second");
+    // meanwhile. The user is told why, on standard error, by the health
+    // check, once per reason.
+    session->open(&error);
+    MonitorHealth health(name, session->port(), stablePortName(session->path()),
+                         settings.format == OutputFormat::Text);
+    health.check(std::chrono::steady_clock::now());
 
-    main.run(settings.seconds);
+    main.run(settings.seconds, [&] { health.check(std::chrono::steady_clock::now()); });
     return kExitOk;
 }
 

@@ -48,7 +48,10 @@ std::string jsonString(const std::string& s)
 std::string textLine(RecordKind kind, const platform::Record& r)
 {
     char line[160];
-    if (kind == RecordKind::Measurement) {
+    if (kind == RecordKind::Measurement && r.intValue("commState") == 0) {
+        // A link-down record holds placeholders, not measurements.
+        std::snprintf(line, sizeof line, "link down  NO Comms  packet %d\n", r.intValue("packetCount"));
+    } else if (kind == RecordKind::Measurement) {
         const float x = board::countsToDegrees(r.intValue("xKal"));
         const float y = board::countsToDegrees(r.intValue("yKal"));
         const float t = board::tenthsToDegrees(r.intValue("temp"));

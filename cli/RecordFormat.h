@@ -4,8 +4,10 @@
 //   text   a measurement as the window shows it: X and Y in degrees (90
 //          degrees per 16383 counts of xKal / yKal, two decimals), the
 //          temperature (temp / 10, one decimal, in °C), "Comms OK" or
-//          "NO Comms", and the packet count; a parameter as its address,
-//          its description and its value.
+//          "NO Comms", and the packet count; a link-down measurement
+//          (commState 0) as "link down", "NO Comms" and the packet count,
+//          since its other values are placeholders; a parameter as its
+//          address, its description and its value.
 //   csv    one header line, then one row per record. Both kinds of record
 //          share the columns: "type" ("measurement" or "parameter"), the
 //          eleven measurement keys, then "paddress" and "pdata". A cell is

@@ -6,12 +6,15 @@
 #include "cli/Commands.h"
 #include "sim/SimulatedBoard.h"
 
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <pthread.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace plovex::cli {
 
@@ -19,6 +22,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "                           [--silent-after S [--answer-again-after S]]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
     "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
@@ -31,7 +35,11 @@ const char* const kUsage =
     "                    (1 s after the last block, or at a reboot frame)\n"
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n";
+    "                    instead of answering polls\n"
+    "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
+    "                    keeping the port open, as a board that hangs does\n"
+    "  --answer-again-after S\n"
+    "                    answer again S seconds after falling silent\n";
 
 const char* const kName = "simulate";
 
@@ -52,11 +60,41 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
 }
 
+// Waits for a stop signal, making the board silent and answering again at
+// the times given (seconds from now) meanwhile.
+void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
+                 const std::vector<std::pair<double, bool>>& silences)
+{
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    std::size_t next = 0;
+    for (;;) {
+        if (next == silences.size()) {
+            int signal = 0;
+            if (sigwait(&stopSignals, &signal) == 0)
+                return;
+            continue;
+        }
+        const auto due = start + duration_cast<steady_clock::duration>(duration<double>(silences[next].first));
+        const auto left = duration_cast<nanoseconds>(due - steady_clock::now());
+        if (left.count() <= 0) {
+            board.setSilent(silences[next].second);
+            notice(kName, silences[next].second ? "the board falls silent" : "the board answers again");
+            ++next;
+            continue;
+        }
+        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000), static_cast<long>(left.count() % 1'000'000'000)};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0)
+            return;
+    }
+}
+
 } // namespace
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
+    const auto args =
+        parseArgs(words, {"link", "image-out", "seed", "silent-after", "answer-again-after"}, {"paced", "diag-peer"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -93,6 +131,23 @@ int simulateCommand(const Words& words)
         options.imageOut = *out;
     }
 
+    // When the board falls silent and answers again, from the start.
+    std::vector<std::pair<double, bool>> silences; // seconds, silent
+    if (auto text = args.option("silent-after")) {
+        const auto after = parseSeconds(*text);
+        if (!after)
+            return usageError(kName, "--silent-after takes a number of seconds, not '" + *text + "'");
+        silences.emplace_back(*after, true);
+    }
+    if (auto text = args.option("answer-again-after")) {
+        const auto after = parseSeconds(*text);
+        if (!after)
+            return usageError(kName, "--answer-again-after takes a number of seconds, not '" + *text + "'");
+        if (silences.empty())
+            return usageError(kName, "--answer-again-after needs --silent-after");
+        silences.emplace_back(silences.front().first + *after, false);
+    }
+
     // The signals that end the board are taken by sigwait below, in this
     // thread; the board's thread starts with them blocked too.
     sigset_t stopSignals, previous;
@@ -113,9 +168,7 @@ int simulateCommand(const Words& words)
                               (options.paced ? ", paced" : "") +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
                               "; stop with Ctrl-C");
-            int signal = 0;
-            while (sigwait(&stopSignals, &signal) != 0) {
-            }
+            waitForStop(stopSignals, board, silences);
             board.stop();
             printSummary(board, options.mode == sim::BoardMode::DiagnosticPeer);
             // A failure while running is told, but the run itself went as asked.

@@ -32,34 +32,6 @@ namespace {
 
 using plovex::leadingInt;
 
-TEST(TextFields, NumberAndValueFieldsTakeIntegersOnly)
-{
-    apptest::ensureApplication();
-    plovex::MainWindow window;
-    QLineEdit* number = window.numberField();
-    QLineEdit* value = window.valueField();
-
-    QTest::keyClicks(number, "1x6");
-    EXPECT_EQ(number->text(), "16"); // the letter is refused...
-    EXPECT_FALSE(number->hasAcceptableInput()); // ...and 16 is past the last parameter
-    number->clear();
-    QTest::keyClicks(number, "15");
-    EXPECT_TRUE(number->hasAcceptableInput());
-    number->clear();
-    QTest::keyClicks(number, "-1");
-    EXPECT_EQ(number->text(), "1"); // no negative parameter numbers
-
-    QTest::keyClicks(value, "-70a000");
-    EXPECT_EQ(value->text(), "-70000");
-    EXPECT_TRUE(value->hasAcceptableInput());
-    value->clear();
-    QTest::keyClicks(value, "1.5");
-    EXPECT_EQ(value->text(), "15");
-    value->clear();
-    QTest::keyClicks(value, "99999999999");
-    EXPECT_FALSE(value->hasAcceptableInput());
-}
-
 TEST(SessionPreferences, ThisRunsPortReadsAsRememberedButIsNeverStored)
 {
     apptest::MemoryPreferences stored;

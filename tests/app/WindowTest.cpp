@@ -111,7 +111,7 @@ TEST_F(WindowTest, LiveDisplayFollowsTheSimulatedBoard)
     plovex::MainWindow& w = app.mainWindow();
 
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(w.windowTitle(), "plovex");
+    EXPECT_TRUE(w.windowTitle().endsWith(QString::fromStdString(board.linkPath()))) << w.windowTitle().toStdString();
     EXPECT_FALSE(w.xGauge()->gaugeImage().isNull()); // the dial is linked in
     EXPECT_FALSE(w.yGauge()->gaugeImage().isNull());
     // This run's port counts as remembered: nobody is asked for one.
@@ -160,11 +160,12 @@ TEST_F(WindowTest, ConfirmedWriteReachesTheEepromAndComesBackInTheTable)
     EXPECT_EQ(w.descriptionField()->text(), "Sx Primary Gain");
     EXPECT_EQ(w.valueField()->text(), QString::number(board.eeprom(1)));
 
-    w.valueField()->setText("70000"); // 16 bits of it: 4464
+    w.valueField()->setText("4464");
     w.writeButton()->click();
     ASSERT_EQ(alert.shown.size(), 1u);
     EXPECT_EQ(alert.shown[0].messageText, "Write to EEPROM");
-    EXPECT_EQ(alert.shown[0].informativeText, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?");
+    EXPECT_EQ(alert.shown[0].informativeText, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?\n"
+                                              "The board holds " + std::to_string(board.eeprom(1)) + " now.");
 
     ASSERT_TRUE(apptest::spinUntil([&] { return board.eeprom(1) == 4464; }, 5s));
     EXPECT_TRUE(apptest::spinUntil([&] { return cell(1, 2) == "4464"; }, 5s));
@@ -187,7 +188,8 @@ TEST_F(WindowTest, TheMessageBoxWritesOnWriteAndNothingOnCancel)
     apptest::answerNextMessageBox("Cancel",
                                   [&](QWidget* box) { informative = static_cast<QMessageBox*>(box)->informativeText(); });
     w.writeButton()->click();
-    EXPECT_EQ(informative, "Do you really want to write -5 to parameter 9 - ?");
+    EXPECT_EQ(informative, QString::fromStdString("Do you really want to write -5 to parameter 9 - ?\nThe board holds " +
+                                                  std::to_string(board.eeprom(9)) + " now."));
     apptest::spinFor(100ms);
     EXPECT_TRUE(board.frames(plovex::sim::FrameKind::Write).empty());
 

@@ -100,9 +100,10 @@ TEST_F(LiveDisplay, AnyNonZeroLinkStateIsCommsOkAndZeroOrMissingIsNoComms)
     EXPECT_EQ(rig.commStateItem.color, Color::redColor());
 }
 
-TEST_F(LiveDisplay, ALinkDownRecordStillMovesEverything)
+TEST_F(LiveDisplay, ALinkDownRecordMovesNothing)
 {
-    show(16383, 8192, 200, 0);
+    show(16383, 8192, 200, 1);
+    show(3, 7, 55, 0); // placeholders
     EXPECT_EQ(rig.commStateItem.text, "NO Comms");
     EXPECT_EQ(rig.Xgauge.angle(), 90.0f);
     EXPECT_EQ(rig.YvalueItem.values.back(), 45.00274658203125f);

@@ -110,10 +110,11 @@ TEST_F(ParameterTable, SelectingARowFillsTheThreeFields)
     receive(3, 121);
     EXPECT_EQ(rig.valueToWrite.text, "-120");
 
+    // A row the board has not given a value for offers none for writing.
     select(9);
     EXPECT_EQ(rig.selectedParameterNumber.text, "9");
     EXPECT_EQ(rig.selectedParameterDescription.text, "");
-    EXPECT_EQ(rig.valueToWrite.text, "0");
+    EXPECT_EQ(rig.valueToWrite.text, "");
 
     // Another table's selection is none of ours.
     FakeTable other(rig.journal);
@@ -145,8 +146,8 @@ TEST_F(ParameterTable, AConfirmedWriteSendsOneFrameWithTheValueCutTo16Bits)
     write("15", "-1", 1);
     EXPECT_EQ(sentOnTheLine(), (Bytes{0x09, 0x71, 0x0F, 0xFF, 0xFF, 0xAA}));
 
-    // The write itself leaves the table alone: the read-back will show it.
-    EXPECT_EQ(rig.parameterTable.reloads, 0);
+    // The write leaves the value alone and marks the row as waiting: the read-back will show it.
+    EXPECT_EQ(rig.ctl().parameterState(1), plovex::ParameterState::Waiting);
     EXPECT_EQ(rig.ctl().objectValueForTableColumn("Value", 1), "0");
 }
 

@@ -171,14 +171,15 @@ TEST(ControllerStartup, RememberedNameAndPathCombinations)
         EXPECT_LT(made, select);
     }
     // A remembered name the menu does not hold (the adapter is unplugged):
-    // nothing is selected, the remembered path still goes to the port.
+    // nothing is selected, the remembered path still goes to the port, and
+    // the user is asked for a port.
     {
         ControllerRig rig;
         rig.addPort("ttyS0", "ttyS0");
         rig.serialPortMenu.selected = -1;
         rig.remember({{"serialPortName", "ttyACM7"}, {"serialPortPath", "/nonexistent/ttyACM7"}});
         auto& ctl = rig.start();
-        EXPECT_EQ(rig.prefsWindow.shown, 0);
+        EXPECT_EQ(rig.prefsWindow.shown, 1);
         EXPECT_EQ(ctl.port()->commPortPath(), "/nonexistent/ttyACM7");
         EXPECT_EQ(ctl.port()->commPortName(), "ttyACM7");
         EXPECT_EQ(ctl.port()->portOpenOK(), 0);

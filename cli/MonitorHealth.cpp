@@ -13,6 +13,18 @@ MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::str
 void MonitorHealth::check(std::chrono::steady_clock::time_point now)
 {
     const LinkHealth health = port_.health();
+    if (OpenFailure problem = port_.openFailure(); !(problem == shownProblem_)) {
+        if (problem.kind != OpenProblem::None)
+            notice(command_, problem.message + " Trying again once a second.");
+        else if (health.open)
+            notice(command_, "the port " + shownProblem_.path + " is open");
+        shownProblem_ = std::move(problem);
+    }
+
+    // Silence counts from the last record, or from when the line opened.
+    if (health.open && !wasOpen_)
+        lastMeasurementAt_ = now;
+    wasOpen_ = health.open;
     if (health.measurementRecords != measurementsSeen_) {
         measurementsSeen_ = health.measurementRecords;
         lastMeasurementAt_ = now;
@@ -22,14 +34,6 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
     } else if (!silent_ && health.open && now - lastMeasurementAt_ >= kSilenceLimit) {
         silent_ = true;
         notice(command_, "no data from the board for 2 s");
-    }
-
-    if (OpenFailure problem = port_.openFailure(); !(problem == shownProblem_)) {
-        if (problem.kind != OpenProblem::None)
-            notice(command_, problem.message + " Trying again once a second.");
-        else if (health.open)
-            notice(command_, "the port " + shownProblem_.path + " is open");
-        shownProblem_ = std::move(problem);
     }
 
     if (statusLines_ && now >= nextStatusAt_) {

@@ -36,6 +36,7 @@ private:
     std::chrono::steady_clock::time_point lastMeasurementAt_;
     std::chrono::steady_clock::time_point nextStatusAt_;
     bool silent_ = false;
+    bool wasOpen_ = false;
     OpenFailure shownProblem_;
 };
 

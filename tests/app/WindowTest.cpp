@@ -160,12 +160,13 @@ TEST_F(WindowTest, ConfirmedWriteReachesTheEepromAndComesBackInTheTable)
     EXPECT_EQ(w.descriptionField()->text(), "Sx Primary Gain");
     EXPECT_EQ(w.valueField()->text(), QString::number(board.eeprom(1)));
 
+    const std::string before = std::to_string(board.eeprom(1));
     w.valueField()->setText("4464");
     w.writeButton()->click();
     ASSERT_EQ(alert.shown.size(), 1u);
     EXPECT_EQ(alert.shown[0].messageText, "Write to EEPROM");
     EXPECT_EQ(alert.shown[0].informativeText, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?\n"
-                                              "The board holds " + std::to_string(board.eeprom(1)) + " now.");
+                                              "The board holds " + before + " now.");
 
     ASSERT_TRUE(apptest::spinUntil([&] { return board.eeprom(1) == 4464; }, 5s));
     EXPECT_TRUE(apptest::spinUntil([&] { return cell(1, 2) == "4464"; }, 5s));

@@ -2,12 +2,16 @@
 // Small helpers shared by the test suites.
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temp folder, removed with its contents at the end.
 class TempDir {
@@ -34,11 +38,14 @@ private:
     std::optional<std::string> old_;
 };
 
+// A device path in a folder that does not exist.
+inline const std::string kMissingPort = "/nonexistent-plovex-folder/ttyMissing0";
+
 // Number of descriptors this process holds open now.
 int openDescriptorCount();
 
 // Polls cond every few milliseconds until it holds or timeout passes.
-bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
+bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 // Whole file as a string ("" when it cannot be read).
 std::string readFile(const std::filesystem::path& p);

@@ -1,0 +1,299 @@
+// The acquisition loop against the simulated board: what it hands over, in
+// which order and when, with the port closed, open, silent, faulty, reset,
+// unplugged and raced by writes from the main thread.
+
+#include "tests/support/LinkRig.h"
+#include "tests/support/PtyPeer.h"
+#include "tests/support/TestClock.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+#include <random>
+#include <set>
+#include <unistd.h>
+
+using namespace plovex;
+using namespace testsupport;
+using plovex::sim::FrameKind;
+
+namespace {
+
+// A loop on a simulated board, held in its start pause while the port is
+// opened there, as the application opens it at launch.
+struct Loop {
+    explicit Loop(sim::BoardOptions o = {}, int lineTimeout = 1)
+        : board(o), port(main.openLoop(LoopKind::Acquisition, board.path(), clock, lineTimeout, true))
+    {
+    }
+    // The values of the measurement records delivered so far.
+    std::vector<Values> frames() const
+    {
+        std::vector<Values> v;
+        for (const auto& d : main.delivered)
+            if (d.measurement())
+                v.push_back(valuesOf(d));
+        return v;
+    }
+    Board board;
+    MainSide main;
+    std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
+    std::unique_ptr<commPort> port;
+};
+
+} // namespace
+
+TEST(AcquisitionLoop, AClosedPortGivesALinkDownAndAParameterRecordEachSecond)
+{
+    MainSide main;
+    auto clock = std::make_shared<TestClock>();
+    clock->hold();
+    auto port = main.port(LoopKind::Acquisition, kMissingPort, clock);
+    ASSERT_TRUE(clock->parked());
+    main.loop.runPending();
+    EXPECT_TRUE(main.delivered.empty()) << "nothing before the start pause has passed";
+    clock->release();
+    constexpr int cycles = 1005; // past the cycle counter's wrap
+    ASSERT_TRUE(main.runUntil([&] { return main.delivered.size() >= 2 * cycles; }, 60s));
+    port.reset();
+    const auto pauses = clock->pauses();
+    EXPECT_EQ(std::vector<double>(pauses.begin(), pauses.begin() + 3), (std::vector<double>{1.0, 1.0, 1.0}));
+    for (int c = 0; c < cycles; ++c) {
+        const auto& data = main.delivered[2 * c];
+        const auto& param = main.delivered[2 * c + 1];
+        ASSERT_TRUE(data.linkDown()) << c; // in a link-down cycle the measurement comes first
+        ASSERT_EQ(param.name, "inclinoParameter") << c;
+        for (int k = 0; k < 8; ++k)
+            EXPECT_EQ(valuesOf(data)[k], k);
+        EXPECT_EQ(data["temp"], c);
+        EXPECT_EQ(data["packetCount"], c);
+        EXPECT_EQ(param["paddress"], c % 16);
+        ASSERT_EQ(param["pdata"], c % 1002) << "the cycle counter runs 0..1001";
+    }
+}
+
+TEST(AcquisitionLoop, AnOpenPortReadsAParameterFirstThenPollsEveryFrameExactly)
+{
+    Loop l;
+    l.clock->release();
+    ASSERT_TRUE(l.main.runUntil([&] { return l.main.delivered.size() >= 110; }));
+    l.port.reset();
+    const auto& d = l.main.delivered;
+    ASSERT_EQ(d[0].name, "inclinoParameter");
+    std::size_t frames = 0, params = 0;
+    for (const auto& x : d) {
+        if (x.name == "inclinoParameter") {
+            EXPECT_EQ(frames % 5, 0u) << "parameters are read in cycles 0, 5, 10, ... before the poll";
+            EXPECT_EQ(x["paddress"], static_cast<int>(params % 16));
+            EXPECT_EQ(x["pdata"], l.board->eeprom(x["paddress"]));
+            ++params;
+            continue;
+        }
+        EXPECT_EQ(x["commState"], 1);
+        EXPECT_EQ(x["packetCount"], static_cast<int>(frames));
+        EXPECT_EQ(valuesOf(x), boardFrame(1, frames)) << "frame " << frames;
+        ++frames;
+    }
+    EXPECT_GE(params, 17u);
+    const auto pauses = l.clock->pauses();
+    EXPECT_EQ(pauses.front(), 1.0);
+    for (std::size_t i = 1; i < pauses.size(); ++i)
+        ASSERT_EQ(pauses[i], 0.001) << "between exchanges the loop pauses 0.001 s";
+}
+
+TEST(AcquisitionLoop, LinkDownCyclesCountOnIntoTheFirstFrame)
+{
+    Board board;
+    MainSide main;
+    auto clock = std::make_shared<TestClock>();
+    clock->hold();
+    auto port = main.port(LoopKind::Acquisition, kMissingPort, clock);
+    ASSERT_TRUE(clock->step(3));
+    port->setCommPortPath(board.path());
+    clock->release();
+    ASSERT_TRUE(main.runUntilNext(0, &Delivered::measurement));
+    ASSERT_TRUE(main.runUntil([&] { return main.named("inclinoParameter").size() >= 5; }));
+    port.reset();
+    const auto data = main.named("inclinoData");
+    ASSERT_EQ(data.size(), 5u);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(data[c]["packetCount"], c) << "the cycle that opened the port still reported it down";
+    EXPECT_EQ(data[4]["packetCount"], 4);
+    EXPECT_EQ(valuesOf(data[4]), boardFrame(1, 0));
+    const auto params = main.named("inclinoParameter");
+    EXPECT_EQ(params[4]["paddress"], 4) << "the sweep goes on where the link-down cycles left it";
+    EXPECT_EQ(params[4]["pdata"], board->eeprom(4));
+}
+
+TEST(AcquisitionLoop, ASilentOrCutShortBoardGivesNoRecordAndTheSweepWaitsForIt)
+{
+    sim::BoardOptions silent;
+    silent.silent = true;
+    Loop l(silent);
+    ASSERT_TRUE(l.clock->step(5)); // cycles 0..4, a parameter read in cycle 0
+    l.board->setSilent(false);
+    l.board->setReplyCut(1); // one reply byte, then silence
+    ASSERT_TRUE(l.clock->step(2)); // a read in cycle 5
+    l.main.loop.runPending();
+    EXPECT_TRUE(l.main.delivered.empty()) << "no record at all";
+    EXPECT_EQ(l.port->portOpenOK(), 1) << "silence is no lost device";
+    EXPECT_EQ(l.board->counters().repliesWithheld, 6u) << "five polls and a read";
+    l.board->setReplyCut(std::nullopt);
+    l.clock->release();
+    ASSERT_TRUE(l.main.runUntil([&] { return !l.main.named("inclinoParameter").empty(); }));
+    const auto params = l.main.named("inclinoParameter");
+    EXPECT_EQ(params[0]["paddress"], 0) << "a failed read is tried again at its address";
+    EXPECT_EQ(params[0]["pdata"], l.board->eeprom(0));
+    EXPECT_EQ(l.main.named("inclinoData").front()["packetCount"], 0);
+}
+
+TEST(AcquisitionLoop, FaultyRepliesCostNoMoreThanTheFrameTheyHit)
+{
+    Loop l;
+    std::map<std::size_t, Values> changed; // board frame number -> what is delivered for it
+    std::set<std::size_t> lost;
+    // Sets a fault up for the poll of the next cycle without a parameter read.
+    auto nextPoll = [&](const std::function<void()>& fault) {
+        while ((l.clock->pauses().size() - 1) % 5 == 0)
+            l.clock->step(1);
+        const std::size_t k = l.board->counters().pollsAnswered;
+        fault();
+        l.clock->step(1);
+        return k;
+    };
+    Bytes stray;
+    for (int i = 0; i < 200; ++i)
+        stray.push_back(static_cast<uint8_t>(i == 0xEE ? 0 : i));
+    nextPoll([&] { l.board->injectStrayBytes(stray); });
+    for (const std::size_t offset : {1u, 9u, 20u})
+        lost.insert(nextPoll([&] { l.board->dropReplyBytes(1, offset); }));
+    lost.insert(nextPoll([&] { l.board->flipReplyByte(0, 0xFF); })); // the header
+    const std::size_t flipped = nextPoll([&] { l.board->flipReplyByte(5, 0x01); });
+    changed[flipped] = boardFrame(1, flipped);
+    changed[flipped][2] ^= 0x0100; // offset 5 is the high byte of xRaw
+    nextPoll([&] { l.board->flipReplyByte(19, 0xFF); }); // the trailer is never looked at
+    // More stray bytes than a poll hunts through: that poll gives up, and as
+    // pending input is never thrown away, each frame from then on is read
+    // one poll late.
+    while ((l.clock->pauses().size() - 1) % 5 != 1)
+        l.clock->step(1);
+    nextPoll([&] { l.board->injectStrayBytes(Bytes(300, 0x55)); });
+    l.clock->step(2);
+    l.main.loop.runPending();
+
+    std::vector<Values> expected;
+    for (std::size_t k = 0; k + 1 < l.board->counters().pollsAnswered; ++k)
+        if (!lost.count(k))
+            expected.push_back(changed.count(k) ? changed[k] : boardFrame(1, k));
+    EXPECT_EQ(l.frames(), expected);
+    EXPECT_EQ(lost.size(), 4u);
+    for (const auto& d : l.main.delivered)
+        EXPECT_FALSE(d.linkDown());
+}
+
+TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
+{
+    Loop l;
+    l.clock->release();
+    ASSERT_TRUE(l.main.runUntil([&] { return l.main.named("inclinoData").size() >= 3; }));
+    std::size_t seen = 0;
+    int reused = -1;
+    {
+        std::unique_lock held(commPortTestAccess::lock(*l.port));
+        std::this_thread::sleep_for(20ms); // the loop waits for the lock now
+        const int oldFd = l.port->portDescriptor();
+        PtyPeer stranger;
+        commPortTestAccess::closeLocked(*l.port); // what reset does under the lock
+        l.port->setCommPortPath(kMissingPort);
+        // Another device takes the freed descriptor number, as may happen at any time.
+        reused = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_EQ(reused, oldFd);
+        l.main.loop.runPending(); // what was handed over before the reset
+        seen = l.main.delivered.size();
+        held.unlock();
+        ASSERT_TRUE(l.main.runUntilNext(seen, &Delivered::data));
+        EXPECT_TRUE(stranger.drain(20ms).empty()) << "the waiting poll wrote to another device";
+    }
+    ::close(reused);
+    for (std::size_t i = seen; i < l.main.delivered.size(); ++i)
+        if (l.main.delivered[i].data()) {
+            EXPECT_TRUE(l.main.delivered[i].linkDown());
+            break;
+        }
+}
+
+TEST(AcquisitionLoop, AnUnpluggedBoardIsReportedDownAtOnceAndUpAfterOneSecondOnceBack)
+{
+    Loop l;
+    l.clock->release();
+    ASSERT_TRUE(l.main.runUntilNext(0, &Delivered::measurement));
+    const int descriptors = openDescriptorCount();
+    for (int i = 0; i < 10; ++i) {
+        l.clock->hold();
+        ASSERT_TRUE(l.clock->parked());
+        const std::size_t from = l.main.delivered.size(), pausedBefore = l.clock->pauses().size();
+        ASSERT_TRUE(l.board->unplug());
+        // The next exchange finds the device gone; that cycle or the next reports the link down.
+        for (int step = 0; step < 3 && l.clock->pauses().back() != 1.0; ++step)
+            ASSERT_TRUE(l.clock->step(1));
+        ASSERT_EQ(l.clock->pauses().back(), 1.0) << "cycle " << i << ": the loss was not noticed";
+        EXPECT_LE(l.clock->pauses().size() - pausedBefore, 3u);
+        l.main.loop.runPending();
+        ASSERT_TRUE(l.main.runUntilNext(from, &Delivered::linkDown, 0ms)) << "cycle " << i;
+        ASSERT_TRUE(l.board->replug());
+        // The cycle after the pause reopens the line, still reporting it down; the next polls.
+        ASSERT_TRUE(l.clock->step(1));
+        EXPECT_EQ(l.clock->pauses().back(), 1.0);
+        l.clock->release();
+        ASSERT_TRUE(l.main.runUntilNext(l.main.delivered.size(), &Delivered::measurement)) << "cycle " << i;
+    }
+    EXPECT_EQ(openDescriptorCount(), descriptors);
+}
+
+TEST(AcquisitionLoop, WritesAndResetsFromTheMainThreadKeepEveryFrameWhole)
+{
+    Loop l({}, 2);
+    l.clock->release();
+    std::mt19937 random(20240611);
+    std::vector<std::pair<Bytes, bool>> issued; // each write's frame, and whether the line was open
+    int resets = 0;
+    for (int i = 0; i < 300; ++i) {
+        if (random() % 12 == 0) {
+            l.port->reset();
+            ++resets;
+        } else {
+            const int address = static_cast<int>(random() % 4 == 0 ? 16 + random() % 240 : random() % 16);
+            const auto value = static_cast<int16_t>(i * 37 - 11000); // each frame names its write
+            issued.push_back({{static_cast<uint8_t>(address < 16 ? 0x09 : 0x99), 0x71, static_cast<uint8_t>(address),
+                               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value), 0xAA},
+                              l.port->portOpenOK() == 1}); // only this thread closes the line
+            l.port->writeEEPROM(address, value);
+        }
+        if (random() % 3 == 0)
+            l.main.loop.runFor(std::chrono::milliseconds(random() % 7));
+    }
+    ASSERT_TRUE(l.main.runUntilNext(l.main.delivered.size(), &Delivered::measurement));
+    l.clock->hold();
+    ASSERT_TRUE(l.clock->parked());
+    l.main.loop.runPending();
+    l.port->writeEEPROM(0, 12345); // the last write: once it is in, all are
+    issued.push_back({{0x09, 0x71, 0x00, 0x30, 0x39, 0xAA}, true});
+    ASSERT_TRUE(waitFor([&] { return l.board->eeprom(0) == 12345; }));
+    const auto c = l.board->counters();
+    EXPECT_EQ(c.malformedFrames + c.strayBytes, 0u) << "a frame was cut into or interleaved";
+    // Writes arrive whole and in order; one made on an open line always arrives.
+    std::size_t next = 0;
+    for (const auto& f : l.board->frames(FrameKind::Write)) {
+        for (; next < issued.size() && issued[next].first != f.bytes; ++next)
+            EXPECT_FALSE(issued[next].second) << "write " << next << " was made on an open line but never arrived";
+        ASSERT_LT(next++, issued.size()) << "a write arrived out of order, or one never made";
+    }
+    for (; next < issued.size(); ++next)
+        EXPECT_FALSE(issued[next].second) << "write " << next << " never arrived";
+    EXPECT_GT(resets, 15);
+    std::vector<Values> expected;
+    for (std::size_t k = 0; k < c.pollsAnswered; ++k)
+        expected.push_back(boardFrame(1, k));
+    EXPECT_EQ(l.frames(), expected);
+}

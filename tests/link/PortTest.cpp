@@ -1,0 +1,192 @@
+// The serial port object: opening the device, the exchanges of single
+// frames, and what a closed, silent or lost line does to them. The far end
+// is a bare pseudo-terminal that shows the exact bytes sent.
+
+#include "tests/support/LinkRig.h"
+#include "tests/support/PtyPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fcntl.h>
+#include <future>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace plovex;
+using namespace testsupport;
+
+namespace {
+
+// A port opened on a fresh pseudo-terminal, with no loop running.
+struct OpenLine {
+    PtyPeer peer;
+    MainSide main;
+    std::unique_ptr<commPort> port = main.port(LoopKind::None, peer.slavePath());
+    OpenLine()
+    {
+        if (port->OpenPort() < 0)
+            throw std::runtime_error("cannot open " + peer.slavePath());
+    }
+};
+
+} // namespace
+
+TEST(SerialPort, DevicesThatCannotBeUsedFailWithTheirLineAndLeakNothing)
+{
+    TempDir dir;
+    writeFile(dir / "plain", "not a tty");
+    PtyPeer pty;
+    const std::string noTty = " - Inappropriate ioctl for device(25).\n";
+    struct Case {
+        std::string path;
+        int32_t baud;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {"", 38400, ""},
+        {(dir / "missing").string(), 38400, ""},
+        {dir.path().string(), 38400, ""},
+        {"/" + std::string(PATH_MAX + 10, 'x'), 38400, ""},
+        {(dir / "plain").string(), 38400, "Error setting TIOCEXCL on " + (dir / "plain").string() + noTty},
+        {"/dev/null", 38400, "Error setting TIOCEXCL on /dev/null" + noTty},
+        {pty.slavePath(), 12345, "Error setting tty attributes " + pty.slavePath() + " - Invalid argument(22).\n"},
+    };
+    MainSide main;
+    commPort port(main.options(LoopKind::None));
+    EXPECT_EQ(port.commPortPath(), "/dev/cu.KeySerial1");
+    EXPECT_EQ(port.baudRate(), 9600);
+    const int before = openDescriptorCount();
+    for (const auto& c : cases) {
+        port.setCommPortPath(c.path);
+        port.setBaudRate(c.baud);
+        CaptureStdout out;
+        EXPECT_EQ(port.OpenPort(), -1) << c.path;
+        EXPECT_EQ(out.finish(), c.printed);
+        EXPECT_EQ(port.portOpenOK(), 0);
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
+{
+    PtyPeer first, second;
+    const int before = openDescriptorCount();
+    MainSide main;
+    auto port = main.port(LoopKind::None, first.slavePath());
+    const int fd = port->OpenPort();
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(port->portOpenOK(), 1);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VTIME], 2);
+    EXPECT_EQ(::cfgetospeed(&t), B38400);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | ICRNL), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    int excl = 0;
+    ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &excl), 0);
+    EXPECT_EQ(excl, 1);
+
+    // A new path and speed wait for the next open; until then the line stays as it is.
+    port->setCommPortPath(second.slavePath());
+    port->setBaudRate(9600);
+    port->sendReboot();
+    EXPECT_EQ(first.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    const int probe = ::open(first.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // root may, despite TIOCEXCL
+    port->reset();
+    EXPECT_EQ(port->portOpenOK(), 0);
+    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &excl), 0);
+    EXPECT_EQ(excl, 0) << "the exclusive hold ends with the close";
+    ::close(probe);
+    EXPECT_EQ(openDescriptorCount(), before);
+    port->reset(); // closed already: nothing to do
+
+    ASSERT_GE(port->OpenPort(), 0);
+    ::tcgetattr(port->portDescriptor(), &t);
+    EXPECT_EQ(::cfgetospeed(&t), B9600);
+    port->sendReboot();
+    EXPECT_EQ(second.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_TRUE(first.drain(20ms).empty());
+}
+
+TEST(Exchanges, ExactBytesOnTheLineAndNothingWhenClosed)
+{
+    OpenLine o;
+    o.port->writeEEPROM(3, -1);
+    o.port->writeEEPROM(16, 0x1234);
+    o.peer.write({0x55}); // stays pending: a reboot reads nothing
+    o.port->sendReboot();
+    EXPECT_EQ(o.peer.read(14, 1s), (Bytes{0x09, 0x71, 0x03, 0xFF, 0xFF, 0xAA, 0x99, 0x71, 0x10, 0x12, 0x34, 0xAA, 0x9B, 0xA5}));
+
+    // A read takes the next two bytes, whatever was pending: nothing is flushed.
+    auto reply = std::async(std::launch::async, [&] {
+        const auto request = o.peer.read(2, 1s);
+        o.peer.write({0x85});
+        return request;
+    });
+    int16_t v = 0;
+    EXPECT_EQ(o.port->readEEPROM(0x105, &v), 1);
+    EXPECT_EQ(v, 0x5585);
+    EXPECT_EQ(reply.get(), (Bytes{0x08, 0x05}));
+
+    o.port->reset();
+    o.port->writeEEPROM(3, 1);
+    o.port->sendReboot();
+    EXPECT_EQ(o.port->readEEPROM(3, &v), 0);
+    EXPECT_TRUE(o.peer.drain(50ms).empty()) << "a closed port sends nothing";
+}
+
+TEST(Exchanges, SilenceFailsTheReadButALostDeviceClosesTheLine)
+{
+    OpenLine o;
+    int16_t v = 4711;
+    o.peer.write({0xFF}); // one reply byte, then silence
+    EXPECT_EQ(o.port->readEEPROM(3, &v), 0);
+    EXPECT_EQ(o.port->readEEPROM(3, nullptr), 0);
+    EXPECT_EQ(v, 4711);
+    EXPECT_EQ(o.port->portOpenOK(), 1) << "silence is not a lost device";
+
+    const int before = openDescriptorCount();
+    o.peer.hangUp();
+    EXPECT_EQ(o.port->readEEPROM(0, &v), 0);
+    EXPECT_EQ(v, 4711);
+    EXPECT_EQ(o.port->portOpenOK(), 0) << "a lost device closes the port, so the loop reopens it";
+    EXPECT_EQ(openDescriptorCount(), before - 2); // the peer's master and our line
+}
+
+TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
+{
+    OpenLine o;
+    for (int kind = 0; kind < 3; ++kind) {
+        if (!o.port->portOpenOK()) {
+            ASSERT_GE(o.port->OpenPort(), 0);
+        }
+        std::unique_lock held(commPortTestAccess::lock(*o.port));
+        int result = -1;
+        std::thread exchange([&] {
+            int16_t v = 0;
+            if (kind == 0)
+                result = o.port->readEEPROM(2, &v);
+            else if (kind == 1)
+                o.port->writeEEPROM(2, 5);
+            else
+                o.port->sendReboot();
+        });
+        std::this_thread::sleep_for(20ms); // the exchange waits for the lock now
+        const int oldFd = o.port->portDescriptor();
+        PtyPeer stranger;
+        commPortTestAccess::closeLocked(*o.port); // what reset does under the lock
+        const int reused = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY); // takes the freed number
+        ASSERT_EQ(reused, oldFd);
+        held.unlock();
+        exchange.join();
+        EXPECT_NE(result, 1);
+        EXPECT_TRUE(stranger.drain(50ms).empty()) << "exchange " << kind << " wrote to another device";
+        ::close(reused);
+    }
+}

@@ -20,7 +20,7 @@ fs::path FakeSysfs::addPort(const std::string& name, std::optional<std::string> 
     const fs::path drivers = sys() / "bus" / "drivers" / driver;
     fs::create_directories(drivers);
     fs::create_directories(device / "tty" / name);
-    fs::create_directory_symlink(fs::relative(drivers, device), device / "driver");
+    fs::create_directory_symlink("../../../bus/drivers/" + driver, device / "driver");
     const fs::path tty = device / "tty" / name;
     fs::create_directory_symlink("../..", tty / "device");
     writeFile(tty / "uevent", "MAJOR=188\nMINOR=0\n" + (devname ? "DEVNAME=" + *devname + "\n" : std::string()));
@@ -33,7 +33,7 @@ fs::path FakeSysfs::addPort(const std::string& name, std::optional<std::string> 
         else
             writeFile(dev() / *devname, "");
     }
-    fs::create_directory_symlink(fs::relative(tty, sys() / "class" / "tty"), sys() / "class" / "tty" / name);
+    fs::create_directory_symlink("../../devices/" + driver + "/" + name + "/tty/" + name, sys() / "class" / "tty" / name);
     return tty;
 }
 
@@ -42,7 +42,7 @@ void FakeSysfs::addVirtualTty(const std::string& name)
     const fs::path tty = sys() / "devices" / "virtual" / "tty" / name;
     fs::create_directories(tty);
     writeFile(tty / "uevent", "DEVNAME=" + name + "\n");
-    fs::create_directory_symlink(fs::relative(tty, sys() / "class" / "tty"), sys() / "class" / "tty" / name);
+    fs::create_directory_symlink("../../devices/virtual/tty/" + name, sys() / "class" / "tty" / name);
 }
 
 fs::path FakeSysfs::addSimulatorLink(const std::string& name, bool live)

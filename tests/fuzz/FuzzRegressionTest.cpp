@@ -1,7 +1,7 @@
-// Every saved fuzz input runs through its target again, one test per file:
-// the seeds (fuzz/corpus/<target>/) and the inputs that once found a fault
+// Every saved fuzz input runs through its target again: the seeds
+// (fuzz/corpus/<target>/) and the inputs that once found a fault
 // (fuzz/regressions/<target>/). A finding named "open-..." belongs to a fault
-// not mended yet; its test is listed, disabled, until the file is renamed.
+// not mended yet and is left out until the file is renamed.
 
 #include "fuzz/FuzzTargets.h"
 
@@ -11,68 +11,32 @@
 #include <fstream>
 #include <iterator>
 
-namespace {
-
 namespace fs = std::filesystem;
-using plovex::fuzz::findFuzzTarget;
 
-struct Saved {
-    std::string target;
-    fs::path file;
-};
-
-std::vector<Saved> saved(bool open)
+TEST(SavedFuzzInputs, KeepEveryInvariant)
 {
-    std::vector<Saved> inputs;
-    for (const char* kind : {"corpus", "regressions"})
-        for (const auto& t : plovex::fuzz::fuzzTargets()) {
+    int inputs = 0;
+    for (const auto& target : plovex::fuzz::fuzzTargets()) {
+        EXPECT_FALSE(fs::is_empty(fs::path(PLOVEX_FUZZ_DIR) / "corpus" / std::string(target.name))) << target.name;
+        EXPECT_NO_THROW(target.run(nullptr, 0)) << target.name << ": libFuzzer may pass the empty input as a null pointer";
+        for (const char* kind : {"corpus", "regressions"}) {
             std::error_code ec;
-            for (const auto& e : fs::directory_iterator(fs::path(PLOVEX_FUZZ_DIR) / kind / std::string(t.name), ec))
-                if ((std::string(kind) == "regressions" && e.path().filename().string().rfind("open-", 0) == 0) == open)
-                    inputs.push_back({std::string(t.name), e.path()});
+            for (const auto& e : fs::directory_iterator(fs::path(PLOVEX_FUZZ_DIR) / kind / std::string(target.name), ec)) {
+                if (e.path().filename().string().rfind("open-", 0) == 0)
+                    continue;
+                std::ifstream in(e.path(), std::ios::binary);
+                const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+                try {
+                    target.run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+                } catch (const std::exception& x) {
+                    ADD_FAILURE() << e.path() << ": " << x.what();
+                }
+                ++inputs;
+            }
         }
-    return inputs;
-}
-
-void PrintTo(const Saved& s, std::ostream* os)
-{
-    *os << s.file;
-}
-
-class SavedFuzzInput : public ::testing::TestWithParam<Saved> {};
-
-TEST_P(SavedFuzzInput, KeepsEveryInvariant)
-{
-    std::ifstream in(GetParam().file, std::ios::binary);
-    ASSERT_TRUE(in) << GetParam().file;
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_NO_THROW(findFuzzTarget(GetParam().target)->run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-}
-
-std::string name(const ::testing::TestParamInfo<Saved>& info)
-{
-    std::string n = info.param.target + "_" + info.param.file.parent_path().parent_path().filename().string() + "_" +
-                    info.param.file.filename().string() + "_" + std::to_string(info.index);
-    for (char& c : n)
-        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return n;
-}
-
-INSTANTIATE_TEST_SUITE_P(Saved, SavedFuzzInput, ::testing::ValuesIn(saved(false)), name);
-INSTANTIATE_TEST_SUITE_P(DISABLED_Open, SavedFuzzInput, ::testing::ValuesIn(saved(true)), name);
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(SavedFuzzInput);
-
-// Every target has seeds, every saved folder a target, and the empty input
-// (which libFuzzer may pass as a null pointer) passes every target.
-TEST(SavedFuzzInputs, EveryTargetHasSeedsAndEveryFolderATarget)
-{
-    for (const auto& t : plovex::fuzz::fuzzTargets()) {
-        EXPECT_FALSE(fs::is_empty(fs::path(PLOVEX_FUZZ_DIR) / "corpus" / std::string(t.name))) << t.name;
-        EXPECT_NO_THROW(t.run(nullptr, 0)) << t.name;
     }
-    for (const char* kind : {"corpus", "regressions"})
+    EXPECT_GT(inputs, 100);
+    for (const char* kind : {"corpus", "regressions"}) // an input saved under a misspelt folder would never run
         for (const auto& e : fs::directory_iterator(fs::path(PLOVEX_FUZZ_DIR) / kind))
-            EXPECT_NE(findFuzzTarget(e.path().filename().string()), nullptr) << e.path();
+            EXPECT_NE(plovex::fuzz::findFuzzTarget(e.path().filename().string()), nullptr) << e.path();
 }
-
-} // namespace

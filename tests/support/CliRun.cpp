@@ -1,7 +1,5 @@
 #include "tests/support/CliRun.h"
 
-#include "tests/support/TestSupport.h"
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -10,64 +8,43 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <utility>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace testsupport {
 
-namespace {
-
-void closeFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-std::vector<std::string> childEnvironment(const CliOptions& options)
-{
-    static TempDir home;
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (const char* eq = std::strchr(*e, '='))
-            env[std::string(*e, static_cast<std::size_t>(eq - *e))] = eq + 1;
-    env["XDG_CONFIG_HOME"] = (home / "config").string();
-    env["XDG_RUNTIME_DIR"] = home.path().string();
-    for (const auto& [k, v] : options.env)
-        env[k] = v;
-    std::vector<std::string> out;
-    for (const auto& [k, v] : env)
-        out.push_back(k + "=" + v);
-    return out;
-}
-
-} // namespace
-
 CliProcess::CliProcess(const std::vector<std::string>& args, const CliOptions& options)
     : deadline_(std::chrono::steady_clock::now() + options.timeout)
 {
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe2 failed");
-    std::vector<std::string> argStore = {PLOVEX_CLI_PATH}, envStore = childEnvironment(options);
-    argStore.insert(argStore.end(), args.begin(), args.end());
+    static const TempDir home; // no remembered port of the user's leaks in
+    auto env = options.env;
+    env.try_emplace("XDG_CONFIG_HOME", home.path().string());
+    env.try_emplace("XDG_RUNTIME_DIR", home.path().string());
+    std::vector<std::string> strings = {PLOVEX_CLI_PATH};
+    strings.insert(strings.end(), args.begin(), args.end());
+    const std::size_t argc = strings.size();
+    for (char** e = environ; *e; ++e)
+        if (!env.count(std::string(*e, std::strcspn(*e, "="))))
+            strings.push_back(*e);
+    for (const auto& [k, v] : env)
+        strings.push_back(k + "=" + v);
     std::vector<char*> argv, envp;
-    for (auto& a : argStore)
-        argv.push_back(a.data());
-    for (auto& e : envStore)
-        envp.push_back(e.data());
+    for (std::size_t i = 0; i < strings.size(); ++i)
+        (i < argc ? argv : envp).push_back(strings[i].data());
     argv.push_back(nullptr);
     envp.push_back(nullptr);
 
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) || ::pipe2(errPipe, O_CLOEXEC))
+        throw std::runtime_error("pipe2 failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (options.terminalInput) {
+    if (options.terminalInput)
         stdinTerminal_ = std::make_unique<PtyPeer>();
-        posix_spawn_file_actions_addopen(&actions, 0, stdinTerminal_->slavePath().c_str(), O_RDWR | O_NOCTTY, 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
+    posix_spawn_file_actions_addopen(&actions, 0, stdinTerminal_ ? stdinTerminal_->slavePath().c_str() : "/dev/null",
+                                     O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     if (options.stderrTerminal) {
         stderrTerminal_ = std::make_unique<PtyPeer>();
@@ -80,47 +57,35 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const CliOptions& o
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     out_ = outPipe[0];
-    err_ = errPipe[0];
-    if (stderrTerminal_) {
-        closeFd(err_);
-        err_ = ::dup(stderrTerminal_->masterFd());
-    }
-    if (rc != 0) {
-        pid_ = -1;
+    err_ = stderrTerminal_ ? (::close(errPipe[0]), ::dup(stderrTerminal_->masterFd())) : errPipe[0];
+    if (rc != 0)
         throw std::runtime_error(std::string("posix_spawn: ") + std::strerror(rc));
-    }
     if (stdinTerminal_)
         stdinTerminal_->write(Bytes(options.terminalInput->begin(), options.terminalInput->end()));
 }
 
 CliProcess::~CliProcess()
 {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
+    if (pid_ > 0 && ::kill(pid_, SIGKILL) == 0)
         ::waitpid(pid_, nullptr, 0);
-    }
-    closeFd(out_);
-    closeFd(err_);
+    for (int fd : {out_, err_})
+        if (fd >= 0)
+            ::close(fd);
 }
 
-// Reads what is there within timeoutMs; false once both streams are closed.
+// Reads what is there within timeoutMs; false once both streams have ended.
 bool CliProcess::pump(int timeoutMs)
 {
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    if (out_ < 0 && err_ < 0)
-        return false;
-    if (::poll(fds, 2, timeoutMs) <= 0)
-        return true;
-    char buf[4096];
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-            continue;
-        const ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
-        if (got > 0)
-            (i == 0 ? outText_ : errText_).append(buf, static_cast<std::size_t>(got));
-        else if (got == 0 || errno != EINTR)
-            closeFd(i == 0 ? out_ : err_); // a terminal whose child is gone reads EIO
-    }
+    if (::poll(fds, 2, timeoutMs) > 0)
+        for (int i = 0; i < 2; ++i) {
+            char buf[4096];
+            const ssize_t got = fds[i].revents ? ::read(fds[i].fd, buf, sizeof buf) : -1;
+            if (got > 0)
+                (i ? errText_ : outText_).append(buf, static_cast<std::size_t>(got));
+            else if (fds[i].revents && (got == 0 || errno != EINTR)) // a terminal whose child is gone reads EIO
+                ::close(std::exchange(i ? err_ : out_, -1));
+        }
     return out_ >= 0 || err_ >= 0;
 }
 
@@ -129,9 +94,8 @@ std::optional<std::string> CliProcess::readLine(std::chrono::milliseconds timeou
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (const auto nl = outText_.find('\n', lineStart_); nl != std::string::npos) {
-            std::string line = outText_.substr(lineStart_, nl - lineStart_);
-            lineStart_ = nl + 1;
-            return line;
+            const std::size_t from = std::exchange(lineStart_, nl + 1);
+            return outText_.substr(from, nl - from);
         }
         if (std::chrono::steady_clock::now() >= until || out_ < 0)
             return std::nullopt;
@@ -141,21 +105,17 @@ std::optional<std::string> CliProcess::readLine(std::chrono::milliseconds timeou
 
 void CliProcess::signal(int sig)
 {
-    if (pid_ > 0)
-        ::kill(pid_, sig);
+    ::kill(pid_, sig);
 }
 
 CliResult CliProcess::finish()
 {
     bool killed = false;
     while (pump(20)) // both streams end with the child
-        if (!killed && std::chrono::steady_clock::now() >= deadline_) {
-            ::kill(pid_, SIGKILL);
-            killed = true;
-        }
+        if (!killed && std::chrono::steady_clock::now() >= deadline_)
+            killed = ::kill(pid_, SIGKILL) == 0;
     int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
+    ::waitpid(std::exchange(pid_, -1), &status, 0);
     return {!killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1, outText_, errText_};
 }
 

@@ -79,18 +79,12 @@ TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
     ASSERT_GE(fd, 0);
     EXPECT_EQ(port->portOpenOK(), 1);
     termios t{};
-    ASSERT_EQ(::tcgetattr(fd, &t), 0);
-    EXPECT_EQ(t.c_cc[VMIN], 0);
-    EXPECT_EQ(t.c_cc[VTIME], 2);
-    EXPECT_EQ(::cfgetospeed(&t), B38400);
-    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
-    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ(t.c_iflag & (IXON | ICRNL), 0u);
-    EXPECT_EQ(t.c_oflag & OPOST, 0u);
-    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
     int excl = 0;
-    ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &excl), 0);
-    EXPECT_EQ(excl, 1);
+    ASSERT_EQ(::tcgetattr(fd, &t) + ::ioctl(fd, TIOCGEXCL, &excl), 0);
+    EXPECT_EQ(std::tuple(t.c_cc[VMIN], t.c_cc[VTIME], ::cfgetospeed(&t), excl), std::tuple(0, 2, B38400, 1));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_iflag & (IXON | ICRNL)) | (t.c_oflag & OPOST), 0u) << "raw";
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
 
     // A new path and speed wait for the next open; until then the line stays as it is.
     port->setCommPortPath(second.slavePath());
@@ -100,8 +94,7 @@ TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
     const int probe = ::open(first.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // root may, despite TIOCEXCL
     port->reset();
     EXPECT_EQ(port->portOpenOK(), 0);
-    ASSERT_EQ(::ioctl(probe, TIOCGEXCL, &excl), 0);
-    EXPECT_EQ(excl, 0) << "the exclusive hold ends with the close";
+    EXPECT_EQ(::ioctl(probe, TIOCGEXCL, &excl) + excl, 0) << "the exclusive hold ends with the close";
     ::close(probe);
     EXPECT_EQ(openDescriptorCount(), before);
     port->reset(); // closed already: nothing to do

@@ -14,42 +14,31 @@ MainSide::MainSide()
         center.addObserver(name, [this](const platform::Notification& n) { delivered.push_back({n.name, n.object}); });
 }
 
-plovex::commPortOptions MainSide::options(plovex::LoopKind loopKind, std::shared_ptr<platform::Sleeper> clock,
+plovex::commPortOptions MainSide::options(plovex::LoopKind kind, std::shared_ptr<platform::Sleeper> clock,
                                           int lineTimeoutDeciseconds)
 {
-    plovex::commPortOptions o;
-    o.loop = loopKind;
-    o.mainThread = &loop;
-    o.queue = &queue;
-    o.sleeper = std::move(clock);
-    o.lineTimeoutDeciseconds = lineTimeoutDeciseconds;
-    return o;
+    return {kind, &loop, &queue, std::move(clock), lineTimeoutDeciseconds};
 }
 
-std::unique_ptr<plovex::commPort> MainSide::port(plovex::LoopKind loopKind, const std::string& path,
+std::unique_ptr<plovex::commPort> MainSide::port(plovex::LoopKind kind, const std::string& path,
                                                  std::shared_ptr<platform::Sleeper> clock, int lineTimeoutDeciseconds)
 {
-    auto p = std::make_unique<plovex::commPort>(options(loopKind, std::move(clock), lineTimeoutDeciseconds));
+    auto p = std::make_unique<plovex::commPort>(options(kind, std::move(clock), lineTimeoutDeciseconds));
     p->setCommPortPath(path);
     p->setBaudRate(38400);
     return p;
 }
 
-std::unique_ptr<plovex::commPort> MainSide::openLoop(plovex::LoopKind loopKind, const std::string& path,
+std::unique_ptr<plovex::commPort> MainSide::openLoop(plovex::LoopKind kind, const std::string& path,
                                                      std::shared_ptr<TestClock> clock, int lineTimeoutDeciseconds, bool held)
 {
     clock->hold();
-    auto p = port(loopKind, path, clock, lineTimeoutDeciseconds);
+    auto p = port(kind, path, clock, lineTimeoutDeciseconds);
     if (!clock->parked() || p->OpenPort() < 0)
         throw std::runtime_error("the loop did not start on " + path);
     if (!held)
         clock->release();
     return p;
-}
-
-bool MainSide::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    return loop.runUntil(done, timeout);
 }
 
 bool MainSide::runUntilNext(std::size_t from, bool (Delivered::*pred)() const, std::chrono::milliseconds timeout)
@@ -67,9 +56,7 @@ bool MainSide::runUntilNext(std::size_t from, bool (Delivered::*pred)() const, s
 std::vector<Delivered> MainSide::named(const std::string& name) const
 {
     std::vector<Delivered> out;
-    for (const auto& d : delivered)
-        if (d.name == name)
-            out.push_back(d);
+    std::copy_if(delivered.begin(), delivered.end(), std::back_inserter(out), [&](const Delivered& d) { return d.name == name; });
     return out;
 }
 
@@ -83,16 +70,8 @@ platform::RecordPtr parameter(int paddress, int pdata)
     return plovex::records::parameterRecord(paddress, pdata);
 }
 
-namespace {
-plovex::sim::BoardOptions atLink(plovex::sim::BoardOptions o, const TempDir& dir)
-{
-    o.linkPath = (dir / "board").string();
-    o.publish = false;
-    return o;
-}
-} // namespace
-
-Board::Board(plovex::sim::BoardOptions options) : board_(atLink(std::move(options), dir_))
+Board::Board(plovex::sim::BoardOptions options)
+    : board_((options.linkPath = (dir_ / "board").string(), options.publish = false, options)) // at our link only
 {
     if (!board_.start())
         throw std::runtime_error("the simulated board did not start: " + board_.error());

@@ -13,11 +13,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <array>
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace plovex {
 // Lets tests hold the port lock, as an exchange of another thread would.
@@ -36,6 +31,7 @@ struct Delivered {
     platform::RecordPtr record;
     int operator[](const char* key) const { return record->intValue(key); }
     bool data() const { return name == "inclinoData"; }
+    bool parameter() const { return name == "inclinoParameter"; }
     bool measurement() const { return data() && record->intValue("commState") != 0; } // a frame received
     bool linkDown() const { return data() && record->intValue("commState") == 0; }
 };
@@ -48,21 +44,18 @@ public:
     platform::NotificationQueue queue{center};
     std::vector<Delivered> delivered; // in delivery order
 
-    // The options of every commPort a test makes: records go to this side.
-    plovex::commPortOptions options(plovex::LoopKind loop, std::shared_ptr<platform::Sleeper> clock = {},
+    // The options of every commPort a test makes: records come to this side.
+    plovex::commPortOptions options(plovex::LoopKind kind, std::shared_ptr<platform::Sleeper> clock = {},
                                     int lineTimeoutDeciseconds = 2);
     // A commPort on path at 38400 baud, not yet opened.
-    std::unique_ptr<plovex::commPort> port(plovex::LoopKind loop, const std::string& path,
+    std::unique_ptr<plovex::commPort> port(plovex::LoopKind kind, const std::string& path,
                                            std::shared_ptr<platform::Sleeper> clock = {}, int lineTimeoutDeciseconds = 2);
-    // A loop of that kind on path, its line opened within the start pause, as
-    // the application opens it at launch. The clock keeps holding the loop
-    // when held is true; else the loop runs on.
-    std::unique_ptr<plovex::commPort> openLoop(plovex::LoopKind loop, const std::string& path,
+    // A loop on path whose line is opened in the start pause, as the
+    // application opens it at launch; with held, the clock holds it there.
+    std::unique_ptr<plovex::commPort> openLoop(plovex::LoopKind kind, const std::string& path,
                                                std::shared_ptr<TestClock> clock = std::make_shared<TestClock>(),
                                                int lineTimeoutDeciseconds = 1, bool held = false);
-    // Runs the main loop until done() holds; false after timeout.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s);
-    // Runs the main loop until a record after position from satisfies pred.
+    // Runs the main loop until a record after position from satisfies pred; false after timeout.
     bool runUntilNext(std::size_t from, bool (Delivered::*pred)() const, std::chrono::milliseconds timeout = 10s);
     std::vector<Delivered> named(const std::string& name) const;
 };
@@ -76,7 +69,6 @@ class Board {
 public:
     explicit Board(plovex::sim::BoardOptions options = {});
     plovex::sim::SimulatedBoard* operator->() { return &board_; }
-    plovex::sim::SimulatedBoard& operator*() { return board_; }
     std::string path() const { return board_.linkPath(); }
     // The frames of kind once count of them arrived (or what arrived within 5 s).
     std::vector<plovex::sim::ReceivedFrame> frames(plovex::sim::FrameKind kind, std::size_t count);
@@ -86,7 +78,7 @@ private:
     plovex::sim::SimulatedBoard board_;
 };
 
-// The nine values of the n-th frame a board with this seed sends (counting from 0).
+// The nine values of the n-th frame (from 0) a board with this seed sends, and of a delivered record.
 using Values = std::array<int, 9>;
 Values boardFrame(std::uint64_t seed, std::size_t n);
 Values valuesOf(const Delivered& d);

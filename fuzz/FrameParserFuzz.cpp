@@ -1,6 +1,6 @@
 // The simulated board's frame parser fed any host bytes, a frame in progress
 // ended every N bytes (N: bits 0-6 of the first input byte; 0: never) by
-// reset() or, with bit 7, by cut(). Checked after every byte: a frame is the
+// cut() or, with bit 7, by reset(). Checked after every byte: a frame is the
 // exact run of bytes from the byte that started it, of the length that byte
 // gives; only bytes that start no frame are stray; every verdict agrees with
 // the frame's content; and frames, stray, cut and forgotten bytes and the
@@ -75,12 +75,12 @@ int fuzzFrameParser(const uint8_t* data, std::size_t size)
         }
         if ((mode & 0x7F) && (i + 1) % (mode & 0x7F) == 0 && parser.inFrame()) {
             if (mode & 0x80) {
+                parser.reset();
+            } else {
                 const auto cut = parser.cut();
                 PLOVEX_FUZZ_REQUIRE(cut && cut->frame.kind == sim::FrameKind::Cut && !cut->frame.accepted &&
                                         cut->frame.bytes == slice(i + 1),
                                     where + ": cut");
-            } else {
-                parser.reset();
             }
             accounted += i + 1 - start;
             PLOVEX_FUZZ_REQUIRE(!parser.inFrame(), where);

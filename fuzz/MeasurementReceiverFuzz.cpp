@@ -1,8 +1,10 @@
-// The measurement-frame receiver fed any byte stream, restarted after each
-// frame and every N bytes (N: the first input byte; 0: never). After every
-// byte: it hunts until a 0xEE, is complete exactly 20 bytes after it, counts
-// the bytes it passed over, and a complete frame's nine values are the 18
-// bytes after the header read high byte first as signed numbers.
+// The measurement-frame receiver fed any byte stream. The first input byte
+// says how: bits 0-1 how many more bytes a complete receiver is fed before it
+// is restarted, bits 2-7 a period after which a frame in progress is
+// abandoned (0: never). After every byte: it hunts until a 0xEE, is complete
+// exactly 20 bytes after it and stays so, counts the bytes it passed over,
+// and a complete frame's nine values are the 18 bytes after the header read
+// high byte first as signed numbers.
 
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/FuzzTargets.h"
@@ -15,7 +17,8 @@ namespace plovex::fuzz {
 int fuzzMeasurementReceiver(const uint8_t* data, std::size_t size)
 {
     ByteReader in(data, size);
-    const std::size_t period = in.byte();
+    const uint8_t mode = in.byte();
+    const std::size_t period = mode >> 2;
     const std::string s = in.rest();
     auto at = [&](std::size_t i) { return static_cast<uint8_t>(s[i]); };
     wire::MeasurementReceiver rx;
@@ -32,6 +35,10 @@ int fuzzMeasurementReceiver(const uint8_t* data, std::size_t size)
         for (std::size_t v = 0; done && v < 9; ++v)
             PLOVEX_FUZZ_REQUIRE(rx.values()[v] == static_cast<int16_t>(at(header + 1 + 2 * v) << 8 | at(header + 2 + 2 * v)),
                                 where + ": value " + std::to_string(v));
+        const auto frame = rx.values();
+        for (int more = mode & 3; done && more > 0 && i + 1 < s.size(); --more)
+            PLOVEX_FUZZ_REQUIRE(rx.feed(at(++i)) && rx.state() == 21 && rx.values() == frame,
+                                "byte " + std::to_string(i) + ": a complete frame changed");
         if (done || (period && (i + 1) % period == 0)) {
             rx.restart();
             start = i + 1;

@@ -1,7 +1,6 @@
-// The platform's stand-ins: the notification queue, the main loop, the
-// sleeper and the preferences file.
+// The platform's stand-ins: the notification queue, the sleeper and the
+// preferences file.
 
-#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
@@ -77,23 +76,8 @@ TEST(NotificationQueue, WhatAnObserverQueuesFollowsAndOneThatThrowsStopsNothing)
                           {"inclinoData", 1}, {"inclinoData", 2}, {"inclinoData", 3}, {"inclinoParameter", 99}}));
 }
 
-TEST(RunLoop, RunsTasksFromOtherThreadsInOrderThenGoesIdleAndStopsOnRequest)
+TEST(Sleeper, AStopRequestEndsAPauseAtOnce)
 {
-    RunLoop loop;
-    std::vector<int> seen;
-    std::size_t seenWhenIdle = 0;
-    loop.addIdleHandler([&] { seenWhenIdle = seen.size(); });
-    std::thread([&] {
-        for (int i = 0; i < 1000; ++i)
-            loop.post([&seen, i] { seen.push_back(i); });
-    }).join(); // posting never waits for the loop
-    EXPECT_TRUE(loop.runUntil([&] { return seen.size() == 1000; }, 5s));
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_EQ(seen[i], i);
-    EXPECT_EQ(seenWhenIdle, 1000u);
-    std::jthread stopper([&] { std::this_thread::sleep_for(20ms), loop.stop(); });
-    EXPECT_TRUE(loop.runUntil([] { return false; }, 10s));
-
     std::stop_source stop;
     std::jthread stopping([&] { std::this_thread::sleep_for(20ms), stop.request_stop(); });
     EXPECT_FALSE(ScaledSleeper(1.0).sleepFor(30.0, stop.get_token())) << "a stop request ends a pause";

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fault injection: checks that the test suite catches known faults.
 #
-#   scripts/faults.sh [-b BUILD_DIR] [-o RESULTS] [-k] [FAULT...]
+#   scripts/faults.sh [-b BUILD_DIR] [-o RESULTS] [-a] [-k] [FAULT...]
 #
 # Each fault is a plain unified diff against the product under
 # scripts/faults/NAME.patch. For each fault in turn (all of them, or the
@@ -15,6 +15,8 @@
 #
 #   -b BUILD_DIR  a configured or fresh build folder (default: build/)
 #   -o RESULTS    where to write the table as well
+#   -a            run the whole suite for each fault and list every test that
+#                 fails (default: stop at the first, which is enough to tell)
 #   -k            keep going after a failing baseline (for a look at a broken tree)
 #
 # The tree's product folders must be free of uncommitted changes: the script
@@ -24,10 +26,12 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
 results=""
 keep_going=0
-while getopts "b:o:k" opt; do
+stop="--stop-on-failure"
+while getopts "b:o:ak" opt; do
   case "$opt" in
     b) build="$(realpath -m "$OPTARG")" ;;
     o) results="$(realpath -m "$OPTARG")" ;;
+    a) stop="" ;;
     k) keep_going=1 ;;
     *) sed -n '2,20p' "$0" >&2; exit 2 ;;
   esac
@@ -62,22 +66,22 @@ build_tree() {
   fi
   cmake --build "$build" -j "$jobs" >"$log" 2>&1
 }
-# Runs the suite; prints the first failing test (empty when all passed).
+# Runs the suite; prints the failing tests (nothing when all passed).
 run_suite() {
-  ctest --test-dir "$build" -j "$jobs" --timeout 120 --stop-on-failure >"$log" 2>&1
+  ctest --test-dir "$build" -j "$jobs" --timeout 120 $stop >"$log" 2>&1
   local rc=$?
   if [ $rc -ne 0 ]; then
-    local first
-    first="$(grep -E '\*\*\*(Failed|Timeout|Exception)|\(Failed\)|\(Timeout\)|Not Run' "$log" | head -1 |
-      sed -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: //; s/ \.{3,}.*//; s/^ *[0-9]+ - //')"
-    echo "${first:-ctest failed ($rc)}"
+    local failed
+    failed="$(grep -E '\*\*\*(Failed|Timeout|Exception)|\(Failed\)|\(Timeout\)|Not Run' "$log" |
+      sed -E 's/^[[:space:]]*[0-9]+\/[0-9]+ Test +#[0-9]+: //; s/ \.{3,}.*//; s/^[[:space:]]*[0-9]+ - //; s/ \(.*//' | sort -u | tr '\n' ' ')"
+    echo "${failed:-ctest failed ($rc)}"
   fi
 }
 
 mkdir -p "$(dirname "$results")"
 {
   echo "# plovex fault injection, $(date '+%Y-%m-%d %H:%M'), $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo 'no git')"
-  printf '%-42s %-12s %6s  %s\n' fault result seconds "first failing test"
+  printf '%-42s %-12s %6s  %s\n' fault result seconds "failing tests"
 } | tee "$results"
 
 start=$(date +%s)

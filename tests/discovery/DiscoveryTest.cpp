@@ -91,16 +91,6 @@ TEST(PortDiscovery, NamesAndPathsFitTheirSlotsOrEndTheListing)
     EXPECT_EQ(l.paths, Strings{"/dev/12345"});
     l = walk(over({{"a", std::nullopt}, {"b", "/dev/b"}}));
     EXPECT_TRUE(l.paths.empty()) << "a port without a callout path ends the listing";
-
-    std::vector<PortEntry> ports;
-    FakeSysfs many;
-    for (int i = 0; i < kMaxPorts + 2; ++i)
-        many.addPort("ttyUSB" + std::to_string(i));
-    CaptureStdout out;
-    ports = listPorts(many.roots());
-    out.finish();
-    ASSERT_EQ(ports.size(), static_cast<std::size_t>(kMaxPorts));
-    EXPECT_EQ(ports.back().path, (many.dev() / "ttyUSB127").string());
 }
 
 TEST(PortDiscovery, GetModemPathLeavesTheLastStringDelivered)

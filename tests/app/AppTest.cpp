@@ -260,6 +260,7 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
         EXPECT_FALSE(err.empty());
     }
     EXPECT_EQ(plovexProgram("--bogus").first, 2);
+    EXPECT_NE(plovexProgram("--help").second.find("--screenshot FILE"), std::string::npos);
     EXPECT_EQ(plovexProgram("--version").second.rfind("plovex ", 0), 0u);
     const auto [code, out] = plovexProgram("--simulate");
     EXPECT_EQ(code, 1);

@@ -112,6 +112,7 @@ TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
     EXPECT_EQ(runCli({"read-param", "1", "--port", kMissingPort}, remembered).exitCode, 1);
     EXPECT_EQ(readFile(config / "plovex" / "plovex.conf"), stored) << "--port is for this run only";
     EXPECT_EQ(runCli({"read-param", "1", "--simulate"}).out, "1000\n") << "a board started inside the command";
+    EXPECT_TRUE(has(runCli({"read-param", "1"}).err, "/dev/cu.KeySerial1")) << "nothing remembered: the default device";
 
     board->setSilent(true);
     for (const auto& args : {std::vector<std::string>{"read-param", "2", "--port", board.path()},
@@ -264,8 +265,12 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
     plovex::sim::BoardOptions o;
     o.mode = plovex::sim::BoardMode::DiagnosticPeer;
     Board peer(o);
+    CliProcess closed({"diag", "--port", kMissingPort, "--seconds", "1.8"});
     const auto r = runCli({"diag", "--port", peer.path(), "--seconds", "1.8"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto never = closed.finish();
+    EXPECT_EQ(never.exitCode, 1);
+    EXPECT_TRUE(has(never.err, kMissingPort + " was closed; open attempt 0") && has(never.err, "never opened")) << never.err;
     EXPECT_GE(peer->counters().diagCorrect, 5u);
     EXPECT_EQ(peer->counters().diagWrong, 0u);
     EXPECT_TRUE(has(r.err, "received a 29")) << "the log goes to standard error";

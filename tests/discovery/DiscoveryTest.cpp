@@ -55,6 +55,8 @@ TEST(PortDiscovery, ListsTheRealPortsInNaturalOrderPrintingEachPath)
     machine.addPort("ttyS0", "", "serial8250", 0); // a UART line with no UART behind it
     machine.addPort("ttyS4", "", "serial8250", 4);
     machine.addPort("ttyS5", "", "serial", 0); // type 0 but not the 8250 driver
+    machine.addPort("ttyS6", "", "port", 0);   // a port device under the 8250 platform device
+    fs::create_directory_symlink("../bus/drivers/serial8250", machine.sys() / "devices" / "port" / "driver");
     machine.addVirtualTty("tty1");
     ModemIterator it = nullptr;
     EXPECT_EQ(FindModems(&it, machine.roots()), 0);

@@ -161,6 +161,9 @@ TEST(AcquisitionLoop, FaultyRepliesCostNoMoreThanTheFrameTheyHit)
     changed[flipped] = boardFrame(1, flipped);
     changed[flipped][2] ^= 0x0100; // offset 5 is the high byte of xRaw
     nextPoll([&] { l.board->flipReplyByte(19, 0xFF); }); // the trailer is never looked at
+    // 15 ms a byte: the frame takes three times the line timeout, but no gap comes near it.
+    nextPoll([&] { l.board->setSlowBoard(15ms); });
+    l.board->setSlowBoard(0ms);
     // More stray bytes than a poll hunts through: that poll gives up, and as
     // pending input is never thrown away, each frame from then on is read
     // one poll late.

@@ -1,15 +1,12 @@
-// The platform's stand-ins: the notification queue, the sleeper and the
-// preferences file.
+// The platform's stand-ins: the notification queue and the preferences file.
 
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
-#include "platform/Sleeper.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
 
 using namespace platform;
 using namespace std::chrono_literals;
@@ -74,13 +71,6 @@ TEST(NotificationQueue, WhatAnObserverQueuesFollowsAndOneThatThrowsStopsNothing)
     q.queue.deliverWhenIdle();
     EXPECT_EQ(q.seen, (std::vector<std::pair<std::string, int>>{
                           {"inclinoData", 1}, {"inclinoData", 2}, {"inclinoData", 3}, {"inclinoParameter", 99}}));
-}
-
-TEST(Sleeper, AStopRequestEndsAPauseAtOnce)
-{
-    std::stop_source stop;
-    std::jthread stopping([&] { std::this_thread::sleep_for(20ms), stop.request_stop(); });
-    EXPECT_FALSE(ScaledSleeper(1.0).sleepFor(30.0, stop.get_token())) << "a stop request ends a pause";
 }
 
 TEST(Preferences, ValuesSurviveTheFileWhateverTheirBytes)

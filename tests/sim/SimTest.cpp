@@ -1,5 +1,6 @@
-// The simulated board: what it does with each frame a host sends, how it
-// scores a host in diagnostic-peer mode, and its links in the file system.
+// The simulated board: how it scores a host in diagnostic-peer mode, and its
+// links in the file system. (What it does with each frame a host sends is
+// checked by its fuzz targets against a model, on every saved input.)
 
 #include "platform/RuntimeDir.h"
 #include "sim/BoardCore.h"
@@ -9,87 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <numeric>
 #include <unistd.h>
 
 using namespace plovex::sim;
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-namespace {
-
-Bytes block(uint16_t address, uint8_t fill, int checksumError = 0)
-{
-    Bytes b = {0x9A, 0x71, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
-    b.resize(68, fill);
-    const unsigned sum = std::accumulate(b.begin(), b.end(), 0u) + static_cast<unsigned>(checksumError);
-    b.push_back(static_cast<uint8_t>(sum >> 8));
-    b.push_back(static_cast<uint8_t>(sum));
-    return b;
-}
-
-Bytes frameBytes(const Values& v)
-{
-    Bytes b = {0xEE};
-    for (const int x : v)
-        b.insert(b.end(), {static_cast<uint8_t>(static_cast<uint16_t>(x) >> 8), static_cast<uint8_t>(x)});
-    return b;
-}
-
-} // namespace
-
-TEST(BoardCore, AnswersAndAppliesOnlyWhatTheWireAllows)
-{
-    BoardCore core(3, BoardTimings{}, 100);
-    auto t = BoardClock::now();
-    struct Case {
-        Bytes sent;
-        Bytes reply; // the whole reply, or for a poll its first 19 bytes
-        int word;    // an EEPROM word to look at afterwards (-1: none)
-        int16_t value;
-        uint64_t malformed, badChecksums;
-    };
-    const Case cases[] = {
-        {{0xEE}, frameBytes(boardFrame(3, 0)), -1, 0, 0, 0},
-        {{0x08, 0x02}, {0x00, 0x0A}, -1, 0, 0, 0},
-        {{0x09, 0x71, 0x05, 0xFF, 0xFF, 0xAA, 0x08, 0x05}, {0xFF, 0xFF}, 5, -1, 0, 0},
-        {{0x99, 0x71, 0x10, 0x12, 0x34, 0xAA}, {}, 16, 0x1234, 0, 0},
-        {{0x09, 0x71, 0x10, 0x00, 0x01, 0xAA}, {}, 16, 0x1234, 1, 0}, // 0x09 serves 0..15 only
-        {{0x99, 0x71, 0x05, 0x00, 0x01, 0xAA}, {}, 5, -1, 2, 0},      // 0x99 serves 16..255 only
-        {{0x09, 0x72, 0x05, 0x00, 0x01, 0xAA}, {}, 5, -1, 3, 0},
-        {{0x09, 0x71, 0x05, 0x00, 0x01, 0xAB}, {}, 5, -1, 4, 0},
-        {block(0x0040, 0x5A), {}, -1, 0, 4, 0},
-        {block(0x0080, 0x5A, 1), {}, -1, 0, 4, 1},
-        {block(0x0020, 0x5A), {}, -1, 0, 5, 1}, // not a multiple of 64
-        {{0xEE}, frameBytes(boardFrame(3, 1)), -1, 0, 5, 1},
-    };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
-        Bytes out;
-        core.receive(c.sent, t += 10ms, out);
-        if (c.sent[0] == 0xEE)
-            out.resize(19); // the trailer is the board's own affair
-        EXPECT_EQ(out, c.reply) << "case " << i;
-        EXPECT_EQ(c.word < 0 || core.eeprom().get(c.word) == c.value, true) << "case " << i;
-        EXPECT_EQ(core.counters().malformedFrames, c.malformed) << "case " << i;
-        EXPECT_EQ(core.counters().badChecksumBlocks, c.badChecksums) << "case " << i;
-    }
-    core.endUpload();
-    Bytes image(128, 0);
-    std::fill(image.begin() + 64, image.end(), 0x5A);
-    EXPECT_EQ(core.image(), image);
-
-    Bytes out;
-    auto hear = [&](Bytes b, std::chrono::milliseconds after) { core.receive(b, t += after, out); };
-    hear({0x9B, 0xA5, 0xEE}, 10ms); // a reboot, then a poll it does not hear
-    hear({0xEE}, 400ms);
-    EXPECT_TRUE(out.empty()) << "the board is deaf and mute while it reboots";
-    hear({0x08}, 200ms);
-    hear({0x02}, 150ms); // a frame stalled longer than the gap is cut
-    hear({0x08, 0x02}, 10ms);
-    EXPECT_EQ(out, (Bytes{0x00, 0x0A}));
-    EXPECT_EQ(core.counters().reboots, 1u);
-}
 
 TEST(DiagnosticPeer, ScoresEachReplyOfTheHost)
 {

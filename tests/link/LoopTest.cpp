@@ -22,7 +22,7 @@ namespace {
 // A loop on a simulated board (seed 1), its line opened in the start pause
 // and held there by the clock.
 struct Loop {
-    explicit Loop(sim::BoardOptions o = {}, int lineTimeout = 1)
+    explicit Loop(sim::BoardOptions o = {}, int lineTimeout = 3)
         : board(o), port(main.openLoop(LoopKind::Acquisition, board.path(), clock, lineTimeout, true))
     {
     }
@@ -107,7 +107,7 @@ TEST(AcquisitionLoop, ASilentOrCutShortBoardGivesNoRecordAndTheSweepWaitsForIt)
 {
     sim::BoardOptions silent;
     silent.silent = true;
-    Loop l(silent);
+    Loop l(silent, 1);
     ASSERT_TRUE(l.clock->step(5)); // cycles 0..4, a parameter read in cycle 0
     l.board->setSilent(false);
     l.board->setReplyCut(1); // one reply byte, then silence
@@ -149,8 +149,8 @@ TEST(AcquisitionLoop, FaultyRepliesCostNoMoreThanTheFrameTheyHit)
     changed[flipped] = boardFrame(1, flipped);
     changed[flipped][2] ^= 0x0100; // offset 5 is the high byte of xRaw
     nextPoll([&] { l.board->flipReplyByte(19, 0xFF); }); // the trailer is never looked at
-    // 15 ms a byte: the frame takes three times the line timeout, but no gap comes near it.
-    nextPoll([&] { l.board->setSlowBoard(15ms); });
+    // 20 ms a byte: the frame takes longer than the line timeout, but no gap comes near it.
+    nextPoll([&] { l.board->setSlowBoard(20ms); });
     l.board->setSlowBoard(0ms);
     // More stray bytes than a poll hunts through: that poll gives up, and as
     // pending input is never thrown away, each frame from then on is read
@@ -220,7 +220,7 @@ TEST(AcquisitionLoop, AnUnpluggedBoardIsReportedDownAtOnceAndUpAfterOneSecondOnc
 
 TEST(AcquisitionLoop, WritesAndResetsFromTheMainThreadKeepEveryFrameWhole)
 {
-    Loop l({}, 2);
+    Loop l;
     l.clock->release();
     std::mt19937 random(20240611);
     std::vector<std::pair<Bytes, bool>> issued; // each write's frame, and whether the line was open

@@ -149,7 +149,7 @@ protected:
         c.discoveryRoots = {dir / "sys", dir / "dev", platform::simulatorLinkDir()};
         c.portSleeper = std::make_shared<TestClock>(0.1);
         c.idleSleeper = std::make_shared<TestClock>(0.01);
-        c.lineTimeoutDeciseconds = 2;
+        c.lineTimeoutDeciseconds = 10;
         c.center = &main.center;
         c.queue = &main.queue;
         app = std::make_unique<plovex::DesktopApp>(c);

@@ -23,7 +23,7 @@ namespace {
 struct OpenLine {
     PtyPeer peer;
     MainSide main;
-    std::unique_ptr<commPort> port = main.port(LoopKind::None, peer.slavePath());
+    std::unique_ptr<commPort> port = main.port(LoopKind::None, peer.slavePath(), {}, 5); // 0.5 s: no stall is taken for silence
     OpenLine()
     {
         if (port->OpenPort() < 0)

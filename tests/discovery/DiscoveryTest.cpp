@@ -24,24 +24,24 @@ struct Listing {
     Strings names, paths;
     std::string printed;
 };
-Listing walk(ModemIterator it, int size = kPortStringSize, const char* nameBefore = "")
+Listing walk(ScopedModemIterator it, int size = kPortStringSize, const char* nameBefore = "")
 {
     Listing l;
     std::vector<char> name(static_cast<std::size_t>(size) + 1), path(static_cast<std::size_t>(size) + 1);
     std::strcpy(name.data(), nameBefore);
     CaptureStdout out;
-    while (getNextModemName(it, name.data(), path.data(), size) == 0) {
+    while (getNextModemName(it.get(), name.data(), path.data(), size) == 0) {
         l.names.push_back(name.data());
         l.paths.push_back(path.data());
     }
-    IOObjectRelease(it);
     l.printed = out.finish();
     return l;
 }
 
-ModemIterator over(std::vector<SerialService> services)
+// An iterator over the services, released at the end of the statement that uses it.
+ScopedModemIterator over(std::vector<SerialService> services)
 {
-    return makeModemIterator(std::move(services));
+    return ScopedModemIterator(makeModemIterator(std::move(services)));
 }
 
 } // namespace
@@ -60,7 +60,7 @@ TEST(PortDiscovery, ListsTheRealPortsInNaturalOrderPrintingEachPath)
     machine.addVirtualTty("tty1");
     ModemIterator it = nullptr;
     EXPECT_EQ(FindModems(&it, machine.roots()), 0);
-    const auto l = walk(it);
+    const auto l = walk(ScopedModemIterator(it));
     const std::string d = machine.dev().string();
     EXPECT_EQ(l.names, (Strings{"ttyS2", "ttyS4", "ttyS5", "ttyS10", "ttyUSB0"}));
     EXPECT_EQ(l.paths, (Strings{d + "/ttyS2", d + "/ttyS4", d + "/ttyS5", d + "/ttyS10", d + "/tts/USB0"}));
@@ -71,13 +71,13 @@ TEST(PortDiscovery, ListsTheRealPortsInNaturalOrderPrintingEachPath)
 
     FakeSysfs empty;
     EXPECT_EQ(FindModems(&it, empty.roots()), 0);
-    EXPECT_EQ(walk(it, kPortStringSize, "untouched").printed, "");
+    EXPECT_EQ(walk(ScopedModemIterator(it), kPortStringSize, "untouched").printed, "");
     fs::remove_all(empty.sys() / "class");
     CaptureStdout out;
     EXPECT_EQ(FindModems(&it, empty.roots()), ENOENT);
     EXPECT_EQ(out.finish(), "Error listing serial ports in " + (empty.sys() / "class" / "tty").string() +
                                 " - No such file or directory(2).\n");
-    EXPECT_TRUE(walk(it).names.empty());
+    EXPECT_TRUE(walk(ScopedModemIterator(it)).names.empty());
 }
 
 TEST(PortDiscovery, NamesAndPathsFitTheirSlotsOrEndTheListing)
@@ -99,13 +99,13 @@ TEST(PortDiscovery, GetModemPathLeavesTheLastStringDelivered)
 {
     char buf[kPortStringSize] = "old";
     CaptureStdout out;
-    EXPECT_EQ(GetModemPath(over({{"ttyS0", "/dev/ttyS0"}, {"ttyNoPath", std::nullopt}, {std::nullopt, "/dev/\xff"}}), buf,
+    EXPECT_EQ(GetModemPath(over({{"ttyS0", "/dev/ttyS0"}, {"ttyNoPath", std::nullopt}, {std::nullopt, "/dev/\xff"}}).get(), buf,
                            kPortStringSize),
               0);
     EXPECT_STREQ(buf, "ttyNoPath");
-    EXPECT_EQ(GetModemPath(over({{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}}), buf, kPortStringSize), 0);
+    EXPECT_EQ(GetModemPath(over({{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}}).get(), buf, kPortStringSize), 0);
     EXPECT_STREQ(buf, "/dev/ttyUSB0");
-    EXPECT_EQ(GetModemPath(over({{std::nullopt, std::nullopt}}), buf, kPortStringSize), 5);
+    EXPECT_EQ(GetModemPath(over({{std::nullopt, std::nullopt}}).get(), buf, kPortStringSize), 5);
     EXPECT_STREQ(buf, "");
     EXPECT_EQ(out.finish(), "Port Name: ttyS0\nBSD path: /dev/ttyS0\nPort Name: ttyNoPath\n"
                             "Port Name: ttyS0\nBSD path: /dev/ttyS0\nPort Name: ttyUSB0\nBSD path: /dev/ttyUSB0\n");

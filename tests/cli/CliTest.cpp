@@ -40,6 +40,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"monitor", "--port", p, "--count", "0"},    {"monitor", "--port", p, "--count", "2.5"},
         {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
         {"monitor", "--port", p, "--simulate"},      {"monitor", "--port", ""},
+        {"monitor", "--port", p, "--colour"},        {"monitor", "--port", p, "extra"},
         {"read-param", "--port", p},                 {"read-param", "256", "--port", p},
         {"read-param", "three", "--port", p},        {"write-param", "3", "--yes", "--port", p},
         {"write-param", "300", "1", "--yes", "--port", p}, {"write-param", "3", "12abc", "--yes", "--port", p},

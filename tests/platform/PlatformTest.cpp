@@ -95,8 +95,10 @@ TEST(Preferences, ValuesSurviveTheFileWhateverTheirBytes)
     EXPECT_FALSE(again.synchronize());
     EXPECT_EQ(FilePreferences(file).objectForKey("serialPortPath"), odd);
 
-    testsupport::ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/xdg-test");
+    testsupport::ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/xdg-test"), home("HOME", "/home/someone");
     EXPECT_EQ(FilePreferences::defaultFile(), "/tmp/xdg-test/plovex/plovex.conf");
+    ::setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(FilePreferences::defaultFile(), "/home/someone/.config/plovex/plovex.conf");
 }
 
 TEST(Preferences, ACorruptFileReadsAsEmptyWithAWarningAndIsKeptUntilAValueIsStored)

@@ -21,8 +21,8 @@ namespace {
 
 // A loop on a simulated board (seed 1), its line opened in the start pause
 // and held there by the clock. The line timeout is the application's, 1.0 s,
-// unless a test waits for timeouts: a loaded machine's stall then cannot look
-// like a lost frame.
+// unless a test waits for timeouts, and then no shorter than 0.3 s: a loaded
+// machine's stall must not look like a lost frame.
 struct Loop {
     explicit Loop(sim::BoardOptions o = {}, int lineTimeout = 10)
         : board(o), port(main.openLoop(LoopKind::Acquisition, board.path(), clock, lineTimeout, true))
@@ -109,7 +109,7 @@ TEST(AcquisitionLoop, ASilentOrCutShortBoardGivesNoRecordAndTheSweepWaitsForIt)
 {
     sim::BoardOptions silent;
     silent.silent = true;
-    Loop l(silent, 1);
+    Loop l(silent, 3);
     ASSERT_TRUE(l.clock->step(5)); // cycles 0..4, a parameter read in cycle 0
     l.board->setSilent(false);
     l.board->setReplyCut(1); // one reply byte, then silence
@@ -129,7 +129,7 @@ TEST(AcquisitionLoop, ASilentOrCutShortBoardGivesNoRecordAndTheSweepWaitsForIt)
 
 TEST(AcquisitionLoop, FaultyRepliesCostNoMoreThanTheFrameTheyHit)
 {
-    Loop l({}, 3);
+    Loop l({}, 6);
     std::map<std::size_t, Values> changed; // board frame number -> what is delivered for it
     std::set<std::size_t> lost;
     // Sets a fault up for the poll of the next cycle without a parameter read.
@@ -151,8 +151,8 @@ TEST(AcquisitionLoop, FaultyRepliesCostNoMoreThanTheFrameTheyHit)
     changed[flipped] = boardFrame(1, flipped);
     changed[flipped][2] ^= 0x0100; // offset 5 is the high byte of xRaw
     nextPoll([&] { l.board->flipReplyByte(19, 0xFF); }); // the trailer is never looked at
-    // 20 ms a byte: the frame takes longer than the line timeout, but no gap comes near it.
-    nextPoll([&] { l.board->setSlowBoard(20ms); });
+    // 35 ms a byte: the frame takes longer than the line timeout, but no gap comes near it.
+    nextPoll([&] { l.board->setSlowBoard(35ms); });
     l.board->setSlowBoard(0ms);
     // More stray bytes than a poll hunts through: that poll gives up, and as
     // pending input is never thrown away, each frame from then on is read

@@ -70,15 +70,15 @@ int fuzzBoardCore(const uint8_t* data, std::size_t size)
         core.receive(bytes, now, out);
         model(now, replies);
         const auto c = core.counters();
-        const std::string where = "burst " + std::to_string(burst) + ": " + hex(bytes);
-        PLOVEX_FUZZ_REQUIRE(out == replies, where + "replied " + hex(out) + "instead of " + hex(replies));
-        PLOVEX_FUZZ_REQUIRE(!deaf || (c.bytesWhileRebooting - before.bytesWhileRebooting == bytes.size() && out.empty()), where);
+        auto where = [&] { return "burst " + std::to_string(burst) + ": " + hex(bytes); }; // only for a message
+        PLOVEX_FUZZ_REQUIRE(out == replies, where() + "replied " + hex(out) + "instead of " + hex(replies));
+        PLOVEX_FUZZ_REQUIRE(!deaf || (c.bytesWhileRebooting - before.bytesWhileRebooting == bytes.size() && out.empty()), where());
         for (int a = 0; a < 256; ++a)
-            PLOVEX_FUZZ_REQUIRE(core.eeprom().get(a) == eeprom[a], where + "EEPROM word " + std::to_string(a));
+            PLOVEX_FUZZ_REQUIRE(core.eeprom().get(a) == eeprom[a], where() + "EEPROM word " + std::to_string(a));
         PLOVEX_FUZZ_REQUIRE(c.pollsAnswered == polls && c.readsAnswered == reads && c.writesApplied == writes &&
                                 c.malformedFrames + c.badChecksumBlocks == refused && c.repliesWithheld == 0,
-                            where + "counters");
-        PLOVEX_FUZZ_REQUIRE(!core.nextDeadline() || *core.nextDeadline() > now, where + "a deadline already passed");
+                            where() + "counters");
+        PLOVEX_FUZZ_REQUIRE(!core.nextDeadline() || *core.nextDeadline() > now, where() + "a deadline already passed");
     }
     Bytes none;
     core.tick(now += 1h); // long after: an open frame is cut, an upload ends

@@ -60,17 +60,17 @@ int fuzzFrameParser(const uint8_t* data, std::size_t size)
         if (!parser.inFrame())
             start = i;
         const auto outcome = parser.feed(s[i]);
-        const std::string where = "byte " + std::to_string(i) + " of " + hex(s);
+        auto where = [&] { return "byte " + std::to_string(i) + " of " + hex(s); }; // only for a message
         const std::size_t length = lengthStartedBy(s[start]);
-        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Stray) == (length == 0), where);
-        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Frame) == (length && i + 1 - start == length), where);
-        PLOVEX_FUZZ_REQUIRE(parser.inFrame() == (outcome == FrameParser::Outcome::Pending), where);
+        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Stray) == (length == 0), where());
+        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Frame) == (length && i + 1 - start == length), where());
+        PLOVEX_FUZZ_REQUIRE(parser.inFrame() == (outcome == FrameParser::Outcome::Pending), where());
         accounted += outcome == FrameParser::Outcome::Stray;
         if (outcome == FrameParser::Outcome::Frame) {
             const auto& f = parser.frame();
-            PLOVEX_FUZZ_REQUIRE(f.frame.bytes == slice(i + 1), where);
-            PLOVEX_FUZZ_REQUIRE(std::pair(f.frame.accepted, f.badChecksum) == verdict(f), where + ": " + f.frame.problem);
-            PLOVEX_FUZZ_REQUIRE(f.frame.accepted == f.frame.problem.empty(), where);
+            PLOVEX_FUZZ_REQUIRE(f.frame.bytes == slice(i + 1), where());
+            PLOVEX_FUZZ_REQUIRE(std::pair(f.frame.accepted, f.badChecksum) == verdict(f), where() + ": " + f.frame.problem);
+            PLOVEX_FUZZ_REQUIRE(f.frame.accepted == f.frame.problem.empty(), where());
             accounted += f.frame.bytes.size();
         }
         if ((mode & 0x7F) && (i + 1) % (mode & 0x7F) == 0 && parser.inFrame()) {
@@ -80,10 +80,10 @@ int fuzzFrameParser(const uint8_t* data, std::size_t size)
                 const auto cut = parser.cut();
                 PLOVEX_FUZZ_REQUIRE(cut && cut->frame.kind == sim::FrameKind::Cut && !cut->frame.accepted &&
                                         cut->frame.bytes == slice(i + 1),
-                                    where + ": cut");
+                                    where() + ": cut");
             }
             accounted += i + 1 - start;
-            PLOVEX_FUZZ_REQUIRE(!parser.inFrame(), where);
+            PLOVEX_FUZZ_REQUIRE(!parser.inFrame(), where());
         }
     }
     const auto open = parser.cut();

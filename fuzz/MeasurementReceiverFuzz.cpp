@@ -29,12 +29,12 @@ int fuzzMeasurementReceiver(const uint8_t* data, std::size_t size)
         if (header == none && at(i) == wire::kMeasurementHeader)
             header = i;
         const int state = header != none ? static_cast<int>(i - header + 1) : 0;
-        const std::string where = "byte " + std::to_string(i) + " of " + hex(s);
-        PLOVEX_FUZZ_REQUIRE(rx.state() == state && done == (state == 21) && rx.complete() == done, where);
-        PLOVEX_FUZZ_REQUIRE(rx.discarded() == (header != none ? header : i + 1) - start, where);
+        auto where = [&] { return "byte " + std::to_string(i) + " of " + hex(s); }; // only for a message
+        PLOVEX_FUZZ_REQUIRE(rx.state() == state && done == (state == 21) && rx.complete() == done, where());
+        PLOVEX_FUZZ_REQUIRE(rx.discarded() == (header != none ? header : i + 1) - start, where());
         for (std::size_t v = 0; done && v < 9; ++v)
             PLOVEX_FUZZ_REQUIRE(rx.values()[v] == static_cast<int16_t>(at(header + 1 + 2 * v) << 8 | at(header + 2 + 2 * v)),
-                                where + ": value " + std::to_string(v));
+                                where() + ": value " + std::to_string(v));
         const auto frame = rx.values();
         for (int more = mode & 3; done && more > 0 && i + 1 < s.size(); --more)
             PLOVEX_FUZZ_REQUIRE(rx.feed(at(++i)) && rx.state() == 21 && rx.values() == frame,

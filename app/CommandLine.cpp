@@ -13,7 +13,7 @@ namespace {
 
 // "--name=value" or "--name value"; advances i past what it used.
 bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value,
-               std::string& error)
+               std::string* error)
 {
     const std::string& a = args[i];
     if (a.size() > name.size() && a.compare(0, name.size(), name) == 0 && a[name.size()] == '=') {
@@ -21,11 +21,11 @@ bool takeValue(const std::vector<std::string>& args, std::size_t& i, const std::
     } else if (i + 1 < args.size()) {
         value = args[++i];
     } else {
-        error = name + " needs a value";
+        *error = name + " needs a value";
         return false;
     }
     if (value.empty()) {
-        error = name + " needs a value";
+        *error = name + " needs a value";
         return false;
     }
     return true;
@@ -48,7 +48,7 @@ bool parseSeconds(const std::string& text, double& seconds)
 
 } // namespace
 
-std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string& error)
+std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string* error)
 {
     AppOptions o;
     bool afterGiven = false;
@@ -73,21 +73,21 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
             if (!takeValue(args, i, "--after", value, error))
                 return std::nullopt;
             if (!parseSeconds(value, o.after)) {
-                error = "--after takes a number of seconds from 0 to 86400, not '" + value + "'";
+                *error = "--after takes a number of seconds from 0 to 86400, not '" + value + "'";
                 return std::nullopt;
             }
             afterGiven = true;
         } else {
-            error = "unknown argument '" + a + "'";
+            *error = "unknown argument '" + a + "'";
             return std::nullopt;
         }
     }
     if (o.simulate && o.port) {
-        error = "--simulate and --port cannot be used together";
+        *error = "--simulate and --port cannot be used together";
         return std::nullopt;
     }
     if (afterGiven && !o.screenshot) {
-        error = "--after is only used with --screenshot";
+        *error = "--after is only used with --screenshot";
         return std::nullopt;
     }
     return o;
@@ -109,7 +109,9 @@ std::string usageText()
            "  --help              show this help and exit\n"
            "  --version           show the version and exit\n"
            "\n"
-           "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n";
+           "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n"
+           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot),\n"
+           "2 bad usage.\n";
 }
 
 std::string versionText()

@@ -20,9 +20,9 @@ struct AppOptions {
     double after = 2.0; // seconds before the screenshot is taken
 };
 
-// Parses the arguments after the program name. Returns nullopt and sets
-// error (one line, no newline) when they are not valid.
-std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string& error);
+// Parses the arguments after the program name. Returns nullopt, and the
+// reason (one line, no newline) in *error, when they are not valid.
+std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string* error);
 
 std::string usageText();
 std::string versionText();

@@ -1,5 +1,7 @@
 #include "app/DesktopApp.h"
 
+#include "app/AboutBox.h"
+#include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
@@ -23,7 +25,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
     main_ = std::make_unique<MainWindow>();
     prefsWindow_ = std::make_unique<PrefsWindow>();
 
-    // Gauges and readouts are shown in one display pass: needle and number agree on screen.
+    // Gauges and readouts are shown in one display pass: needle and number
+    // agree on screen, and nothing is drawn while the window is out of sight.
+    displayPass_.watch(main_.get());
     DisplayPass* dp = &displayPass_;
     temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
     xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);
@@ -43,9 +47,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
         config_.storedPrefs ? *config_.storedPrefs : platform::FilePreferences::standardUserDefaults();
     prefs_ = std::make_unique<SessionPreferences>(stored);
     if (config_.sessionPortPath)
-        prefs_->overlay(kSerialPortPath, *config_.sessionPortPath);
+        prefs_->overlay(board::kPrefSerialPortPath, *config_.sessionPortPath);
     if (config_.sessionPortName)
-        prefs_->overlay(kSerialPortName, *config_.sessionPortName);
+        prefs_->overlay(board::kPrefSerialPortName, *config_.sessionPortName);
 
     ControllerOutlets outlets;
     outlets.Temperature = temperature_.get();
@@ -69,8 +73,7 @@ DesktopApp::DesktopApp(DesktopConfig config)
     env.idleSleeper = config_.idleSleeper;
     env.makePort = [this] {
         commPortOptions options;
-        options.mainThread = &mainThread_;
-        options.queue = queue_;
+        options.sink = &handOver_;
         options.sleeper = config_.portSleeper;
         options.lineTimeoutDeciseconds = config_.lineTimeoutDeciseconds;
         return std::make_unique<commPort>(options);
@@ -109,6 +112,10 @@ void DesktopApp::connectActions()
     QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(),
                      [this] { prefsOutlet_->makeKeyAndOrderFront(); });
     QObject::connect(main_->quitAction(), &QAction::triggered, main_.get(), [] { QApplication::quit(); });
+    QObject::connect(main_->aboutAction(), &QAction::triggered, main_.get(), [this] {
+        const commPort* port = controller_->port();
+        showAbout(main_.get(), port ? port->commPortPath() : std::string());
+    });
 }
 
 void DesktopApp::start()

@@ -1,9 +1,9 @@
 #pragma once
-// The desktop application's object graph, as the window description would
-// make it: the hand-over to the GUI thread and the idle delivery of
-// notifications, the main and preferences windows, the Qt outlets, the
-// preferences seen through this run's port choice, and the controller with
-// its outlets and actions connected.
+// The desktop application's objects, made and connected in one place: the
+// hand-over of records to the GUI thread and the idle delivery of notifications, the
+// main and preferences windows, the Qt outlets, the preferences seen through
+// this run's port choice, and the controller with its outlets and actions
+// connected.
 //
 //   DesktopApp app(config);   // everything made and connected
 //   app.start();              // awakeFromNib, main window shown, launch
@@ -23,6 +23,7 @@
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 
 #include <memory>
 #include <optional>
@@ -84,6 +85,12 @@ private:
     DesktopConfig config_;
     platform::NotificationQueue* queue_;
     QtMainThread mainThread_;
+    // The link's records go to the GUI thread in batches, at most one a
+    // display frame while they stream in, and are posted from the queue when
+    // the event loop is idle. The gathering time is a little longer than a
+    // display pass's interval, so the pass showing a batch is due when the
+    // batch comes and runs in the same turn of the loop.
+    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame + std::chrono::milliseconds(1)};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

@@ -1,5 +1,8 @@
 #include "app/DisplayPass.h"
 
+#include <QEvent>
+#include <QWindow>
+
 #include <algorithm>
 
 namespace plovex {
@@ -10,14 +13,41 @@ DisplayPass::DisplayPass(std::chrono::milliseconds interval) : interval_(interva
     connect(&timer_, &QTimer::timeout, this, &DisplayPass::run);
 }
 
-void DisplayPass::setNeedsDisplay(QWidget* widget, const QRect& area)
+void DisplayPass::watch(QWidget* window)
 {
-    auto it = std::find_if(pending_.begin(), pending_.end(), [widget](const Pending& p) { return p.widget == widget; });
-    if (it == pending_.end())
-        pending_.push_back({widget, QRegion(area)});
-    else
-        it->region += area;
-    arm();
+    window_ = window;
+    window->installEventFilter(this);
+}
+
+bool DisplayPass::held() const
+{
+    if (!window_)
+        return false;
+    if (!window_->isVisible() || window_->isMinimized())
+        return true;
+    const QWindow* handle = window_->windowHandle();
+    return handle && !handle->isExposed();
+}
+
+bool DisplayPass::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        // The window's QWindow exists from its first show; exposure is told there.
+        if (!windowHandle_ && window_ && window_->windowHandle()) {
+            windowHandle_ = window_->windowHandle();
+            windowHandle_->installEventFilter(this);
+        }
+        [[fallthrough]];
+    case QEvent::WindowStateChange:
+    case QEvent::Expose:
+        if (!deferred_.empty())
+            arm(); // back in sight: one pass shows what waited
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void DisplayPass::defer(const void* key, std::function<void()> show)
@@ -32,7 +62,7 @@ void DisplayPass::defer(const void* key, std::function<void()> show)
 
 void DisplayPass::arm()
 {
-    if (timer_.isActive())
+    if (timer_.isActive() || held())
         return;
     // Right away when the last pass is an interval back, else when it will be.
     const qint64 since = sinceLast_.isValid() ? sinceLast_.elapsed() : interval_.count();
@@ -41,17 +71,18 @@ void DisplayPass::arm()
 
 void DisplayPass::run()
 {
+    if (held())
+        return; // what waits is shown once the window is back
     ++passes_;
     sinceLast_.start();
-    std::vector<Pending> due;
-    due.swap(pending_);
     std::vector<std::pair<const void*, std::function<void()>>> shows;
     shows.swap(deferred_);
     for (const auto& s : shows)
         s.second();
-    for (const Pending& p : due)
-        if (p.widget)
-            p.widget->update(p.region);
+    // Keeps the vector's room for the next pass.
+    shows.clear();
+    if (deferred_.empty())
+        deferred_.swap(shows);
 }
 
 } // namespace plovex

@@ -1,15 +1,17 @@
 #pragma once
-// The display pass: areas of widgets marked for redrawing, and new texts for
-// readouts, are gathered and handed to Qt together, at most once per
-// interval (by default a 60 Hz screen refresh). A burst of records between
-// two passes therefore costs one repaint of each gauge and readout, showing
-// the last state, as a screen that refreshes at its own pace would. Marking
-// never paints by itself.
+// The display pass: what the controller asked to show since the last pass is
+// handed to Qt together, at most once per interval (by default a 60 Hz screen
+// refresh). A burst of records between two passes therefore costs one
+// repaint of each gauge and readout, showing the last state, as a screen
+// that refreshes at its own pace would. Asking never paints by itself.
+//
+// While the watched window is minimised, hidden or not exposed, no pass runs:
+// what is asked for meanwhile waits (the last request per key) and is shown
+// in one pass when the window is back.
 
-#include <QElapsedTimer>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
-#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,29 +24,34 @@ namespace plovex {
 
 class DisplayPass final : public QObject {
 public:
-    explicit DisplayPass(std::chrono::milliseconds interval = std::chrono::milliseconds(16));
+    // A 60 Hz screen refresh.
+    static constexpr std::chrono::milliseconds kFrame{16};
 
-    // Marks area of widget for the next pass.
-    void setNeedsDisplay(QWidget* widget, const QRect& area);
+    explicit DisplayPass(std::chrono::milliseconds interval = kFrame);
 
-    // Runs show in the next pass, in place of what was deferred for the same key before.
+    // Holds the passes while window cannot be seen.
+    void watch(QWidget* window);
+
+    // Runs show in the next pass, in place of what was asked for the same key before.
     void defer(const void* key, std::function<void()> show);
 
-    // Passes run so far (each hands every marked area to Qt).
+    // Passes run so far.
     unsigned long passes() const { return passes_; }
+    // Whether the watched window is out of sight, so that passes wait.
+    bool held() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void run();
     void arm();
 
-    struct Pending {
-        QPointer<QWidget> widget;
-        QRegion region;
-    };
     std::chrono::milliseconds interval_;
     QTimer timer_;
     QElapsedTimer sinceLast_;
-    std::vector<Pending> pending_;
+    QPointer<QWidget> window_;
+    QObject* windowHandle_ = nullptr; // the window's QWindow, once it has one
     std::vector<std::pair<const void*, std::function<void()>>> deferred_;
     unsigned long passes_ = 0;
 };

@@ -238,6 +238,10 @@ void MainWindow::makeMenu()
     quit_ = file->addAction(QStringLiteral("Quit"));
     quit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit_->setMenuRole(QAction::QuitRole);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    about_ = help->addAction(QStringLiteral("About plovex"));
+    about_->setMenuRole(QAction::AboutRole);
 }
 
 } // namespace plovex

@@ -2,7 +2,7 @@
 // The main window: the X and Y dial gauges side by side with their angles,
 // the temperature and the link state beneath them, the parameter table, and
 // under it the fields and the button that write one parameter. Its File
-// menu opens the preferences and quits.
+// menu opens the preferences and quits; its Help menu shows the About box.
 //
 // The window only lays out the controls; the application connects them to
 // the controller.
@@ -42,6 +42,7 @@ public:
     QPushButton* writeButton() const { return write_; }
     QAction* preferencesAction() const { return preferences_; }
     QAction* quitAction() const { return quit_; }
+    QAction* aboutAction() const { return about_; }
 
 private:
     QWidget* makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout);
@@ -63,6 +64,7 @@ private:
     QPushButton* write_ = nullptr;
     QAction* preferences_ = nullptr;
     QAction* quit_ = nullptr;
+    QAction* about_ = nullptr;
 };
 
 } // namespace plovex

@@ -16,6 +16,7 @@ public:
     QtMainThread();
 
     void post(std::function<void()> task) override;
+    void postAfter(std::chrono::milliseconds delay, std::function<void()> task) override;
 
 private:
     QObject context_;

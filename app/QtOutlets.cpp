@@ -1,6 +1,7 @@
 #include "app/QtOutlets.h"
 
 #include "app/DisplayPass.h"
+#include "gauge/NeedleGeometry.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QColor>
@@ -12,6 +13,7 @@
 
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace plovex {
 
@@ -72,11 +74,6 @@ void LineEditField::setStringValue(const std::string& text)
     edit_->setText(QString::fromStdString(text));
 }
 
-std::string LineEditField::stringValue() const
-{
-    return edit_->text().toStdString();
-}
-
 void LineEditField::setIntValue(int value)
 {
     edit_->setText(QString::number(value));
@@ -94,17 +91,18 @@ void LineEditField::setTextColor(Color color)
 
 void LabelField::setStringValue(const std::string& text)
 {
+    // Set with every record: the label is left alone while it shows this text.
+    if (textSet_ && text == shownText_)
+        return;
     setTextIfChanged(label_, QString::fromStdString(text));
-}
-
-std::string LabelField::stringValue() const
-{
-    return label_->text().toStdString();
+    shownText_ = text;
+    textSet_ = true;
 }
 
 void LabelField::setIntValue(int value)
 {
     label_->setText(QString::number(value));
+    textSet_ = false;
 }
 
 int LabelField::intValue() const
@@ -114,7 +112,11 @@ int LabelField::intValue() const
 
 void LabelField::setTextColor(Color color)
 {
+    if (colorSet_ && color == shownColor_)
+        return;
     setRole(label_, QPalette::WindowText, color);
+    shownColor_ = color;
+    colorSet_ = true;
 }
 
 FloatReadout::FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass)
@@ -134,21 +136,55 @@ QString FloatReadout::format(float value, int decimals, const QString& unit)
 void FloatReadout::setFloatValue(float value)
 {
     value_ = value;
-    auto show = [this] { setTextIfChanged(label_, format(value_, decimals_, unit_)); };
     if (pass_)
-        pass_->defer(this, show);
+        pass_->defer(this, [this] { show(); });
     else
         show();
+}
+
+void FloatReadout::show()
+{
+    if (shown_ && value_ == shownValue_)
+        return; // the same number shows the same text
+    setTextIfChanged(label_, format(value_, decimals_, unit_));
+    shownValue_ = value_;
+    shown_ = true;
+}
+
+GaugeField::GaugeField(plovexGaugeView* view, DisplayPass* pass)
+    : view_(view), pass_(pass), paintedAngle_(view->angle())
+{
+}
+
+namespace {
+
+NeedleGeometry drawnNeedle(const QWidget* view, float angle)
+{
+    const GaugeRect bounds{0.0f, 0.0f, static_cast<float>(view->width()), static_cast<float>(view->height())};
+    return toYDown(needleGeometry(bounds, angle), bounds);
+}
+
+bool sameNeedle(const NeedleGeometry& a, const NeedleGeometry& b)
+{
+    return a.dx == b.dx && a.dy == b.dy && a.centre.x == b.centre.x && a.centre.y == b.centre.y;
+}
+
+} // namespace
+
+QRect GaugeField::needleArea(const QWidget* view, float angle)
+{
+    const NeedleGeometry g = drawnNeedle(view, angle);
+    const GaugePoint tip = g.tip();
+    const QRectF needle = QRectF(QPointF(g.centre.x, g.centre.y), QPointF(tip.x, tip.y)).normalized();
+    const QRectF hub(g.hub.x, g.hub.y, g.hub.width, g.hub.height);
+    // Half the stroke on either side, and a pixel or two of antialiasing.
+    const qreal pad = static_cast<qreal>(g.lineWidth) / 2.0 + 2.0;
+    return needle.united(hub).adjusted(-pad, -pad, pad, pad).toAlignedRect() & view->rect();
 }
 
 void GaugeField::setAngle(float degrees)
 {
     view_->setAngle(degrees);
-}
-
-float GaugeField::angle() const
-{
-    return view_->angle();
 }
 
 Rect GaugeField::bounds() const
@@ -160,10 +196,19 @@ void GaugeField::setNeedsDisplayInRect(Rect rect)
 {
     // Flip y: the rectangle's top edge in y-up terms is y + height.
     const QRectF flipped(rect.x, static_cast<float>(view_->height()) - (rect.y + rect.height), rect.width, rect.height);
-    if (pass_)
-        pass_->setNeedsDisplay(view_, flipped.toAlignedRect());
-    else
+    if (!pass_) {
         view_->update(flipped.toAlignedRect());
+        return;
+    }
+    marked_ |= flipped.toAlignedRect();
+    pass_->defer(this, [this] {
+        const QRect marked = std::exchange(marked_, QRect());
+        const float angle = view_->angle();
+        if (sameNeedle(drawnNeedle(view_, angle), drawnNeedle(view_, paintedAngle_)))
+            return; // the gauge shows this needle already
+        view_->update((needleArea(view_, paintedAngle_) | needleArea(view_, angle)) & marked);
+        paintedAngle_ = angle;
+    });
 }
 
 void PopUpMenu::removeAllItems()
@@ -191,11 +236,6 @@ void PopUpMenu::selectItemWithTitle(const std::string& title)
     const int i = box_->findText(QString::fromStdString(title), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (i >= 0)
         box_->setCurrentIndex(i);
-}
-
-int PopUpMenu::numberOfItems() const
-{
-    return box_->count();
 }
 
 void WindowField::makeKeyAndOrderFront()

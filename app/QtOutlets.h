@@ -5,6 +5,7 @@
 
 #include "controller/Outlets.h"
 
+#include <QRect>
 #include <QString>
 
 class QComboBox;
@@ -26,7 +27,6 @@ class LineEditField final : public TextFieldOutlet {
 public:
     explicit LineEditField(QLineEdit* edit) : edit_(edit) {}
     void setStringValue(const std::string& text) override;
-    std::string stringValue() const override;
     void setIntValue(int value) override;
     int intValue() const override;
     void setTextColor(Color color) override;
@@ -35,22 +35,27 @@ private:
     QLineEdit* edit_;
 };
 
+// A label as a text field. Setting the text or the colour this outlet set
+// last changes nothing (and repaints nothing).
 class LabelField final : public TextFieldOutlet {
 public:
     explicit LabelField(QLabel* label) : label_(label) {}
     void setStringValue(const std::string& text) override;
-    std::string stringValue() const override;
     void setIntValue(int value) override;
     int intValue() const override;
     void setTextColor(Color color) override;
 
 private:
     QLabel* label_;
+    std::string shownText_;  // what the label was last set to through this outlet
+    bool textSet_ = false;
+    Color shownColor_{};
+    bool colorSet_ = false;
 };
 
 // A number with a fixed count of decimals and a unit, such as "12.34°".
 // With a display pass the label shows the value in the next pass; without,
-// at once.
+// at once. A value whose text is the one shown sets nothing.
 class FloatReadout final : public FloatReadoutOutlet {
 public:
     FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass = nullptr);
@@ -61,28 +66,39 @@ public:
     static QString format(float value, int decimals, const QString& unit);
 
 private:
+    void show();
+
     QLabel* label_;
     int decimals_;
     QString unit_;
     DisplayPass* pass_;
     float value_ = 0.0f;
+    float shownValue_ = 0.0f;
+    bool shown_ = false;
 };
 
 // bounds() and setNeedsDisplayInRect() speak y-up coordinates with the
 // origin at the lower left; the widget's own are y-down from the upper left.
-// With a display pass, marked areas are repainted in its next pass;
-// without, Qt is asked at once.
+// Without a display pass, a marked area is handed to Qt at once. With one,
+// the next pass repaints what changed in it: the needle's old and new place
+// when the needle drawn for the angle now differs from the one drawn last
+// (the needle's tip moves in whole units, so a small change of angle often
+// draws the very same needle), else nothing.
 class GaugeField final : public GaugeOutlet {
 public:
-    explicit GaugeField(plovexGaugeView* view, DisplayPass* pass = nullptr) : view_(view), pass_(pass) {}
+    explicit GaugeField(plovexGaugeView* view, DisplayPass* pass = nullptr);
     void setAngle(float degrees) override;
-    float angle() const override;
     Rect bounds() const override;
     void setNeedsDisplayInRect(Rect rect) override;
+
+    // Where the needle and hub are drawn at angle, in the view's own coordinates.
+    static QRect needleArea(const QWidget* view, float angle);
 
 private:
     plovexGaugeView* view_;
     DisplayPass* pass_;
+    QRect marked_;        // marked since the last pass, in the view's coordinates
+    float paintedAngle_;  // the angle the needle was last repainted at
 };
 
 class PopUpMenu final : public PopUpMenuOutlet {
@@ -93,7 +109,6 @@ public:
     int indexOfSelectedItem() const override;
     bool hasItemWithTitle(const std::string& title) const override;
     void selectItemWithTitle(const std::string& title) override;
-    int numberOfItems() const override;
 
 private:
     QComboBox* box_;

@@ -12,32 +12,43 @@
 
 namespace plovex {
 
-std::optional<std::string> screenshotProblem(const std::string& file)
+namespace {
+
+bool fail(std::string* error, std::string why)
+{
+    if (error)
+        *error = std::move(why);
+    return false;
+}
+
+} // namespace
+
+bool screenshotWritable(const std::string& file, std::string* error)
 {
     namespace fs = std::filesystem;
     const fs::path p(file);
     if (p.filename().empty())
-        return "'" + file + "' names a folder, not a file";
+        return fail(error, "'" + file + "' names a folder, not a file");
     const fs::path folder = p.parent_path().empty() ? fs::path(".") : p.parent_path();
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        return "folder '" + folder.string() + "' does not exist";
+        return fail(error, "folder '" + folder.string() + "' does not exist");
     if (fs::is_directory(p, ec))
-        return "'" + file + "' is a folder";
+        return fail(error, "'" + file + "' is a folder");
     if (::access(folder.c_str(), W_OK) != 0)
-        return "cannot write in '" + folder.string() + "': " + std::strerror(errno);
-    return std::nullopt;
+        return fail(error, "cannot write in '" + folder.string() + "': " + std::strerror(errno));
+    return true;
 }
 
-std::optional<std::string> saveScreenshot(QWidget& window, const QString& file)
+bool saveScreenshot(QWidget& window, const QString& file, std::string* error)
 {
     const QPixmap shot = window.grab();
     if (shot.isNull())
-        return std::string("the window could not be rendered");
+        return fail(error, "the window could not be rendered");
     QImageWriter writer(file, "png");
     if (!writer.write(shot.toImage()))
-        return "cannot write '" + file.toStdString() + "': " + writer.errorString().toStdString();
-    return std::nullopt;
+        return fail(error, "cannot write '" + file.toStdString() + "': " + writer.errorString().toStdString());
+    return true;
 }
 
 } // namespace plovex

@@ -3,20 +3,19 @@
 
 #include <QString>
 
-#include <optional>
 #include <string>
 
 class QWidget;
 
 namespace plovex {
 
-// Why file cannot be written (its folder is missing or not writable), or
-// nullopt when it looks writable. Checked before the wait, so that a wrong
-// path fails at once.
-std::optional<std::string> screenshotProblem(const std::string& file);
+// Whether file looks writable. False, and the reason in *error when given,
+// when its folder is missing or not writable or it names a folder. Checked
+// before the wait, so that a wrong path fails at once.
+bool screenshotWritable(const std::string& file, std::string* error);
 
-// Renders the window with its children and writes it as PNG. Returns the
-// reason on failure.
-std::optional<std::string> saveScreenshot(QWidget& window, const QString& file);
+// Renders the window with its children and writes it as PNG. False, and the
+// reason in *error when given, on failure.
+bool saveScreenshot(QWidget& window, const QString& file, std::string* error);
 
 } // namespace plovex

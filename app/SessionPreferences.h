@@ -11,9 +11,6 @@
 
 namespace plovex {
 
-inline constexpr const char* kSerialPortName = "serialPortName";
-inline constexpr const char* kSerialPortPath = "serialPortPath";
-
 class SessionPreferences final : public platform::Preferences {
 public:
     explicit SessionPreferences(platform::Preferences& stored) : stored_(stored) {}

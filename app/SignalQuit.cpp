@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,54 +14,58 @@ namespace plovex {
 
 namespace {
 
-int pipeFds[2] = {-1, -1};
+// The pipe's write end as the handler sees it; -1 while no handler is installed.
+std::atomic<int> signalWriteFd{-1};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads it");
 
 // Only async-signal-safe calls here: the loop does the rest.
 void onSignal(int signo)
 {
     const int saved = errno;
     const char byte = static_cast<char>(signo);
-    [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], &byte, 1);
+    [[maybe_unused]] const ssize_t n = ::write(signalWriteFd.load(), &byte, 1);
     errno = saved;
+}
+
+void setHandler(void (*handler)(int))
+{
+    struct sigaction sa{};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = handler == SIG_DFL ? 0 : SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
 }
 
 } // namespace
 
 SignalQuit::SignalQuit()
 {
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::fprintf(stderr, "plovex: signal pipe: %s\n", std::strerror(errno));
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        error_ = std::string("signal pipe: ") + std::strerror(errno);
         return;
     }
-    notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
+    readEnd_.reset(ends[0]);
+    writeEnd_.reset(ends[1]);
+    notifier_ = new QSocketNotifier(readEnd_.get(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buf[16];
-        while (::read(pipeFds[0], buf, sizeof buf) > 0) {
+        while (platform::retryEintr([&] { return ::read(readEnd_.get(), buf, sizeof buf); }) > 0) {
         }
         QCoreApplication::quit();
     });
-    struct sigaction sa{};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    signalWriteFd.store(writeEnd_.get());
+    setHandler(onSignal);
 }
 
 SignalQuit::~SignalQuit()
 {
-    struct sigaction sa{};
-    sa.sa_handler = SIG_DFL;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    setHandler(SIG_DFL);
+    signalWriteFd.store(-1);
     delete notifier_;
     notifier_ = nullptr;
-    for (int& fd : pipeFds) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
+    // The pipe's ends close as the members go.
 }
 
 } // namespace plovex

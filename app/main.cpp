@@ -7,6 +7,7 @@
 #include "sim/SimulatedBoard.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -16,9 +17,15 @@
 
 namespace {
 
-int fail(const std::string& message, int code)
+// Every message of the program goes out this way: "plovex: MESSAGE" on standard error.
+void tell(const std::string& message)
 {
     std::fprintf(stderr, "plovex: %s\n", message.c_str());
+}
+
+int fail(const std::string& message, int code)
+{
+    tell(message);
     return code;
 }
 
@@ -28,11 +35,9 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
-    const auto options = plovex::parseCommandLine(args, error);
-    if (!options) {
-        std::fprintf(stderr, "plovex: %s\nTry 'plovex --help'.\n", error.c_str());
-        return 2;
-    }
+    const auto options = plovex::parseCommandLine(args, &error);
+    if (!options)
+        return fail(error + "\nTry 'plovex --help'.", 2);
     if (options->help) {
         std::fputs(plovex::usageText().c_str(), stdout);
         return 0;
@@ -45,15 +50,19 @@ int main(int argc, char** argv)
         std::fputs(plovex::noDisplayMessage().c_str(), stderr);
         return 1;
     }
-    if (options->screenshot) {
-        if (auto problem = plovex::screenshotProblem(*options->screenshot))
-            return fail("cannot save the screenshot: " + *problem, 1);
-    }
+    if (options->screenshot && !plovex::screenshotWritable(*options->screenshot, &error))
+        return fail("cannot save the screenshot: " + error, 1);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("plovex"));
     QApplication::setApplicationVersion(QString::fromStdString(plovex::versionText()).trimmed());
+    // The installed desktop entry and icon carry this name; the desktop
+    // matches the window to them by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PLOVEX_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PLOVEX_APP_ID)));
     plovex::SignalQuit signalQuit;
+    if (!signalQuit.installed())
+        tell(signalQuit.error()); // the window still runs; a signal then ends it at once
 
     plovex::DesktopConfig config;
     // The simulated board lives as long as the window; it is stopped (and
@@ -79,8 +88,9 @@ int main(int argc, char** argv)
         if (options->screenshot) {
             const QString file = QString::fromStdString(*options->screenshot);
             QTimer::singleShot(static_cast<int>(options->after * 1000.0), &app, [&desktop, file] {
-                if (auto problem = plovex::saveScreenshot(desktop.mainWindow(), file)) {
-                    std::fprintf(stderr, "plovex: cannot save the screenshot: %s\n", problem->c_str());
+                std::string problem;
+                if (!plovex::saveScreenshot(desktop.mainWindow(), file, &problem)) {
+                    tell("cannot save the screenshot: " + problem);
                     QApplication::exit(1);
                     return;
                 }

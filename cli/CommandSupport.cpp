@@ -13,7 +13,10 @@ namespace plovex::cli {
 int report(const char* command, const std::string& message, int code)
 {
     std::cout.flush();
-    std::fprintf(stderr, "plovex-cli %s: %s\n", command, message.c_str());
+    if (*command)
+        std::fprintf(stderr, "plovex-cli %s: %s\n", command, message.c_str());
+    else
+        std::fprintf(stderr, "plovex-cli: %s\n", message.c_str());
     std::fflush(stderr);
     return code;
 }
@@ -23,10 +26,10 @@ void notice(const char* command, const std::string& message)
     report(command, message, kExitOk);
 }
 
-int usageError(const char* command, const std::string& message, const char* usage)
+int usageError(const char* command, const std::string& message)
 {
     report(command, message, kExitUsage);
-    std::fputs(usage, stderr);
+    std::fprintf(stderr, "Try 'plovex-cli %s%s--help'.\n", command, *command ? " " : "");
     std::fflush(stderr);
     return kExitUsage;
 }

@@ -5,12 +5,14 @@
 
 namespace plovex::cli {
 
-// Writes "plovex-cli COMMAND: message" on standard error and returns code.
+// Writes "plovex-cli COMMAND: message" on standard error and returns code
+// ("plovex-cli: message" when command is empty).
 int report(const char* command, const std::string& message, int code);
 // The same line, for a notice that is no failure.
 void notice(const char* command, const std::string& message);
-// A usage error: the message, then the command's usage, on standard error; exit code 2.
-int usageError(const char* command, const std::string& message, const char* usage);
+// A usage error: the message on one line, then "Try 'plovex-cli COMMAND --help'."
+// on standard error; exit code 2. The whole help would bury the message.
+int usageError(const char* command, const std::string& message);
 
 // Whether standard input / standard error is a terminal.
 bool stdinIsTerminal();

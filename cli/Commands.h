@@ -1,7 +1,7 @@
 #pragma once
-// The commands of plovex-cli. Each command file registers its command with
-// PLOVEX_CLI_COMMAND; a command takes the words after its name and returns
-// the process's exit code (see Args.h).
+// The commands of plovex-cli, one file each (<Name>Command.cpp). A command
+// takes the words after its name and returns the process's exit code (see
+// Args.h); main.cpp lists them in its command table.
 
 #include <string>
 #include <vector>
@@ -9,19 +9,14 @@
 namespace plovex::cli {
 
 using Words = std::vector<std::string>;
-using CommandFn = int (*)(const Words&);
 
-struct CommandInfo {
-    const char* name;
-    const char* synopsis; // "read-param ADDR"
-    const char* summary;  // one line
-    CommandFn run;
-};
-
-bool registerCommand(const CommandInfo& info);
-const std::vector<CommandInfo>& registeredCommands();
+int monitorCommand(const Words& words);
+int portsCommand(const Words& words);
+int readParamCommand(const Words& words);
+int writeParamCommand(const Words& words);
+int uploadCommand(const Words& words);
+int rebootCommand(const Words& words);
+int diagCommand(const Words& words);
+int simulateCommand(const Words& words);
 
 } // namespace plovex::cli
-
-#define PLOVEX_CLI_COMMAND(ident, name, synopsis, summary, fn) \
-    static const bool plovexCliRegistered_##ident = ::plovex::cli::registerCommand({name, synopsis, summary, fn})

@@ -15,7 +15,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli diag [--seconds S] [--port PATH | --simulate]\n"
     "\n"
     "Opens the port and runs the diagnostic loop on it for S seconds, or until\n"
@@ -26,9 +26,12 @@ const char* const kUsage =
     "With --simulate the simulated board plays the requesting side.\n"
     "Exit status: 0 done, 1 the port never opened during the run, 2 bad usage.\n"
     "\n"
-    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" +
+    portOptionsHelp();
 
-int cmdDiag(const Words& words)
+} // namespace
+
+int diagCommand(const Words& words)
 {
     const char* const name = "diag";
     ParsedArgs args;
@@ -39,15 +42,14 @@ int cmdDiag(const Words& words)
     if (const auto text = args.option("seconds")) {
         seconds = parseSeconds(*text);
         if (!seconds || *seconds <= 0)
-            return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'", kUsage);
+            return usageError(name, "--seconds needs a number of seconds above 0, not '" + *text + "'");
     }
     choice.simulatedPeer = true;
 
     MainLoop main;
     commPortOptions options;
     options.loop = LoopKind::Diagnostic;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(choice, options, &error);
     if (!session)
@@ -78,9 +80,5 @@ int cmdDiag(const Words& words)
         return report(name, path + " never opened", kExitFailed);
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(diag, "diag", "diag [--seconds S]", "answer the diagnostic requests on the line", cmdDiag);
 
 } // namespace plovex::cli

@@ -22,7 +22,8 @@ void deliverQueueWhenIdle(platform::RunLoop& loop)
 
 } // namespace
 
-MainLoop::MainLoop() : loop_(platform::defaultRunLoop())
+MainLoop::MainLoop()
+    : loop_(platform::defaultRunLoop()), handOver_(&loop_, platform::NotificationQueue::defaultQueue())
 {
     deliverQueueWhenIdle(loop_);
 }
@@ -68,16 +69,6 @@ void MainLoop::stop()
 {
     stopped_ = true;
     loop_.stop();
-}
-
-platform::MainThread& MainLoop::mainThread()
-{
-    return loop_;
-}
-
-platform::NotificationQueue& MainLoop::queue()
-{
-    return platform::NotificationQueue::defaultQueue();
 }
 
 } // namespace plovex::cli

@@ -5,6 +5,7 @@
 // observers registered here receive them from the default notification
 // centre, as the window's controller does.
 
+#include "platform/IdleHandOver.h"
 #include "platform/Notification.h"
 #include "platform/NotificationCenter.h"
 
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace platform {
-class MainThread;
-class NotificationQueue;
 class RunLoop;
 } // namespace platform
 
@@ -39,12 +38,13 @@ public:
     // Makes run() return; from an observer or from check.
     void stop();
 
-    // Where a commPort hands its records over, and the queue it posts them to.
-    platform::MainThread& mainThread();
-    platform::NotificationQueue& queue();
+    // Where a commPort hands its records over: to this loop, in batches, and
+    // into the default queue, which posts them when the loop is idle.
+    platform::RecordSink& sink() { return handOver_; }
 
 private:
     platform::RunLoop& loop_;
+    platform::IdleHandOver handOver_;
     std::vector<platform::NotificationCenter::Token> observers_;
     bool stopped_ = false;
 };

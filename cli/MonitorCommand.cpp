@@ -19,7 +19,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
     "                          [--format text|csv|jsonl]\n"
     "\n"
@@ -41,7 +41,8 @@ const char* const kUsage =
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
     "                record's entries in record order.\n"
     "                With csv and jsonl standard output carries records only; the\n"
-    "                link's console lines go to standard error.\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "                link's console lines go to standard error.\n" +
+    portOptionsHelp();
 
 struct MonitorSettings {
     PortChoice port;
@@ -50,37 +51,46 @@ struct MonitorSettings {
     OutputFormat format = OutputFormat::Text;
 };
 
-// Reads the monitor's own options; the reason when they are not usable.
-std::string readSettings(const ParsedArgs& args, MonitorSettings& s)
+// Reads the monitor's own options. False, and the reason in *error, when they
+// are not usable.
+bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error)
 {
     if (const auto text = args.option("count")) {
         s.count = parseInteger(*text, 1, std::numeric_limits<long long>::max());
-        if (!s.count)
-            return "--count needs a whole number of at least 1, not '" + *text + "'";
+        if (!s.count) {
+            *error = "--count needs a whole number of at least 1, not '" + *text + "'";
+            return false;
+        }
     }
     if (const auto text = args.option("seconds")) {
         s.seconds = parseSeconds(*text);
-        if (!s.seconds || *s.seconds <= 0)
-            return "--seconds needs a number of seconds above 0, not '" + *text + "'";
+        if (!s.seconds || *s.seconds <= 0) {
+            *error = "--seconds needs a number of seconds above 0, not '" + *text + "'";
+            return false;
+        }
     }
     if (const auto text = args.option("format")) {
         const auto format = parseOutputFormat(*text);
-        if (!format)
-            return "--format must be text, csv or jsonl, not '" + *text + "'";
+        if (!format) {
+            *error = "--format must be text, csv or jsonl, not '" + *text + "'";
+            return false;
+        }
         s.format = *format;
     }
-    return {};
+    return true;
 }
 
-int cmdMonitor(const Words& words)
+} // namespace
+
+int monitorCommand(const Words& words)
 {
     const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
     if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
         return *done;
-    if (const std::string error = readSettings(args, settings); !error.empty())
-        return usageError(name, error, kUsage);
+    if (std::string error; !readSettings(args, settings, &error))
+        return usageError(name, error);
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)
@@ -101,8 +111,7 @@ int cmdMonitor(const Words& words)
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
-    options.mainThread = &main.mainThread();
-    options.queue = &main.queue();
+    options.sink = &main.sink();
     std::string error;
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
@@ -119,10 +128,5 @@ int cmdMonitor(const Words& words)
     main.run(settings.seconds);
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(monitor, "monitor", "monitor [--format F]", "print the board's records as they are delivered",
-                   cmdMonitor);
 
 } // namespace plovex::cli

@@ -2,6 +2,7 @@
 
 #include "cli/CommandSupport.h"
 
+#include "link/BoardFacts.h"
 #include "platform/Preferences.h"
 #include "sim/SimulatedBoard.h"
 
@@ -12,8 +13,11 @@
 
 namespace plovex::cli {
 
-namespace {
-constexpr int32_t kBaudRate = 38400;
+std::string portOptionsHelp()
+{
+    return "  --port PATH   use the serial device at PATH for this run (default: the port\n"
+           "                remembered by plovex; 'plovex-cli ports' lists the ports)\n"
+           "  --simulate    use a simulated board started inside this command\n";
 }
 
 std::set<std::string> portValueOptions(std::set<std::string> own)
@@ -28,15 +32,25 @@ std::set<std::string> portFlagOptions(std::set<std::string> own)
     return own;
 }
 
-std::string readPortChoice(const ParsedArgs& args, PortChoice& choice)
+bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error)
 {
     choice.path = args.option("port");
     choice.simulate = args.has("simulate");
     if (choice.path && choice.simulate)
-        return "--port and --simulate cannot be used together";
-    if (choice.path && choice.path->empty())
-        return "--port needs a device path";
-    return {};
+        *error = "--port and --simulate cannot be used together";
+    else if (choice.path && choice.path->empty())
+        *error = "--port needs a device path";
+    else if (choice.path || choice.simulate)
+        return true;
+    else {
+        const auto& prefs = platform::FilePreferences::standardUserDefaults();
+        choice.path = prefs.objectForKey(board::kPrefSerialPortPath);
+        choice.name = prefs.objectForKey(board::kPrefSerialPortName).value_or("");
+        if (choice.path && !choice.path->empty())
+            return true;
+        *error = "no port given and none remembered; pass one of the ports 'plovex-cli ports' lists with --port PATH";
+    }
+    return false;
 }
 
 commPortOptions oneShotPortOptions()
@@ -76,34 +90,29 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
         }
         path = session->board_->linkPath();
         name = session->board_->displayName();
-    } else if (choice.path) {
-        path = *choice.path;
-        name = std::filesystem::path(path).filename().string();
     } else {
-        const auto& prefs = platform::FilePreferences::standardUserDefaults();
-        path = prefs.objectForKey("serialPortPath").value_or("");
-        name = prefs.objectForKey("serialPortName").value_or("");
+        path = choice.path.value_or("");
+        name = choice.name.empty() ? std::filesystem::path(path).filename().string() : choice.name;
     }
 
     session->port_ = std::make_unique<commPort>(std::move(options));
     commPort& port = *session->port_;
-    if (!path.empty())
-        port.setCommPortPath(path);
+    port.setCommPortPath(path);
     if (!name.empty())
         port.setCommPortName(name);
-    port.setBaudRate(kBaudRate);
+    port.setBaudRate(board::kLineSpeed);
     session->path_ = port.commPortPath();
     return session;
 }
 
-bool PortSession::open(std::string* why)
+bool PortSession::open(std::string* error)
 {
     errno = 0;
     if (port_->OpenPort() >= 0)
         return true;
     const int err = errno;
-    if (why)
-        *why = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
+    if (error)
+        *error = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
     return false;
 }
 
@@ -116,18 +125,18 @@ std::optional<int> beginPortCommand(const PortCommand& command, const std::vecto
         return kExitOk;
     }
     if (!args.error.empty())
-        return usageError(command.name, args.error, command.usage);
+        return usageError(command.name, args.error);
     const std::size_t given = args.positional.size(), wanted = command.words.size();
     if (given < wanted) {
         std::string missing;
         for (std::size_t i = given; i < wanted; ++i)
             missing += (i > given ? " and " : "") + command.words[i];
-        return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"), command.usage);
+        return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"));
     }
     if (given > wanted)
-        return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'", command.usage);
-    if (const std::string error = readPortChoice(args, choice); !error.empty())
-        return usageError(command.name, error, command.usage);
+        return usageError(command.name, "unexpected argument '" + args.positional[wanted] + "'");
+    if (std::string error; !readPortChoice(args, choice, &error))
+        return usageError(command.name, error);
     return std::nullopt;
 }
 

@@ -5,8 +5,9 @@
 //                  through its stable link;
 //   --port PATH    PATH, for this run only;
 //   otherwise      the port remembered in the user's preferences
-//                  ("serialPortPath", with "serialPortName"), or else the
-//                  link's default device.
+//                  ("serialPortPath", with "serialPortName"); with none
+//                  remembered the command stops and says so (bad usage),
+//                  since no fixed device path fits every Linux machine.
 // The commPort is made with the loop the command needs, given the path and
 // name and 38400 baud, and opened with OpenPort. No command stores anything
 // in the preferences.
@@ -26,28 +27,26 @@ class SimulatedBoard;
 
 namespace plovex::cli {
 
-// The help lines of the two port options, for the commands' usage texts.
-#define PLOVEX_CLI_PORT_OPTIONS_HELP                                                              \
-    "  --port PATH   use the serial device at PATH for this run (default: the\n"                \
-    "                remembered port, else " PLOVEX_CLI_DEFAULT_PORT ")\n"                        \
-    "  --simulate    use a simulated board started inside this command\n"
-#define PLOVEX_CLI_DEFAULT_PORT "/dev/cu.KeySerial1"
+// The help lines of the two port options, for the end of the commands' usage texts.
+std::string portOptionsHelp();
 
 // The option names for parseArgs: the port options plus a command's own.
 std::set<std::string> portValueOptions(std::set<std::string> own = {});
 std::set<std::string> portFlagOptions(std::set<std::string> own = {});
 
 struct PortChoice {
-    std::optional<std::string> path; // --port PATH
+    std::optional<std::string> path; // --port PATH, or the remembered path
+    std::string name;                // the remembered name; empty: the path's file name
     bool simulate = false;           // --simulate
     // With --simulate: the board plays the requesting side of the
     // diagnostic exchange instead of answering polls.
     bool simulatedPeer = false;
 };
 
-// Takes --port and --simulate from args; the reason when they cannot be used
-// (both given, an empty path).
-std::string readPortChoice(const ParsedArgs& args, PortChoice& choice);
+// Takes --port and --simulate from args, and without either the remembered
+// port. False, and the reason in *error, when they cannot be used (both
+// given, an empty path, neither given and no port remembered).
+bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error);
 
 // The options of the commands that make their exchange and end (read-param,
 // write-param, upload, reboot): the line is opened, but no loop runs on it.
@@ -65,9 +64,9 @@ public:
     PortSession(const PortSession&) = delete;
     PortSession& operator=(const PortSession&) = delete;
 
-    // OpenPort. False, and *why naming the path and the reason, when the
+    // OpenPort. False, and *error naming the path and the reason, when the
     // line could not be opened.
-    bool open(std::string* why);
+    bool open(std::string* error);
 
     // Ends the loop and closes the line, before the session goes; port() is
     // not to be used after it. A simulated board still runs.
@@ -90,7 +89,7 @@ private:
 // How a port command reads its words.
 struct PortCommand {
     const char* name;                 // "read-param"
-    const char* usage;                // printed for --help and after a usage error
+    std::string usage;                // printed for --help
     std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
     std::set<std::string> valueOptions = {}; // its own options besides --port
     std::set<std::string> flagOptions = {};  // its own flags besides --simulate

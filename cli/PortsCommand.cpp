@@ -2,10 +2,13 @@
 // name then path (separated by a tab).
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
+#include "platform/UniqueFd.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -13,7 +16,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kPortsUsage =
+const char* const kUsage =
     "usage: plovex-cli ports [--sysfs-root DIR]\n"
     "\n"
     "Lists the serial ports (and running simulated boards) that the monitor\n"
@@ -29,32 +32,30 @@ public:
     StdoutToStderr()
     {
         std::fflush(stdout);
-        saved_ = ::dup(STDOUT_FILENO);
-        if (saved_ >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            ::close(saved_);
-            saved_ = -1;
-        }
+        saved_.reset(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+        if (saved_ && platform::retryEintr([] { return ::dup2(STDERR_FILENO, STDOUT_FILENO); }) < 0)
+            saved_.reset();
     }
     ~StdoutToStderr()
     {
         std::fflush(stdout);
-        if (saved_ >= 0) {
-            ::dup2(saved_, STDOUT_FILENO);
-            ::close(saved_);
-        }
+        if (saved_)
+            platform::retryEintr([this] { return ::dup2(saved_.get(), STDOUT_FILENO); });
     }
     StdoutToStderr(const StdoutToStderr&) = delete;
     StdoutToStderr& operator=(const StdoutToStderr&) = delete;
 
 private:
-    int saved_ = -1;
+    platform::UniqueFd saved_; // standard output as it was
 };
 
-int cmdPorts(const Words& words)
+} // namespace
+
+int portsCommand(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
     if (args.error.empty() && args.has("help")) {
-        std::cout << kPortsUsage;
+        std::cout << kUsage;
         return kExitOk;
     }
     std::string error = args.error;
@@ -63,10 +64,8 @@ int cmdPorts(const Words& words)
     const auto sysfsRoot = args.option("sysfs-root");
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
-    if (!error.empty()) {
-        std::cerr << "plovex-cli ports: " << error << "\n" << kPortsUsage;
-        return kExitUsage;
-    }
+    if (!error.empty())
+        return usageError("ports", error);
 
     DiscoveryRoots roots;
     if (sysfsRoot)
@@ -83,12 +82,8 @@ int cmdPorts(const Words& words)
     if (status != 0)
         return kExitFailed;
     if (ports.empty())
-        std::cerr << "No serial ports found.\n";
+        notice("ports", "no serial ports found");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(ports, "ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", cmdPorts);
 
 } // namespace plovex::cli

@@ -13,16 +13,19 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli read-param ADDR [--port PATH | --simulate]\n"
     "\n"
     "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) once\n"
     "and prints its value alone, in decimal, on one line.\n"
     "Exit status: 0 done, 1 the port cannot be opened or the board did not\n"
     "answer, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
-int cmdReadParam(const Words& words)
+} // namespace
+
+int readParamCommand(const Words& words)
 {
     const char* const name = "read-param";
     ParsedArgs args;
@@ -31,7 +34,7 @@ int cmdReadParam(const Words& words)
         return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
-        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
+        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
 
     auto session = openOneShotSession(name, choice);
     if (!session)
@@ -46,9 +49,5 @@ int cmdReadParam(const Words& words)
     writeOut(std::to_string(value) + "\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(readParam, "read-param", "read-param ADDR", "read one EEPROM parameter of the board", cmdReadParam);
 
 } // namespace plovex::cli

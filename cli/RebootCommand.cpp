@@ -11,14 +11,17 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli reboot [--port PATH | --simulate]\n"
     "\n"
     "Sends the board the reboot frame (0x9B 0xA5). The board does not answer it.\n"
     "Exit status: 0 sent, 1 the port cannot be opened or went away, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
-int cmdReboot(const Words& words)
+} // namespace
+
+int rebootCommand(const Words& words)
 {
     const char* const name = "reboot";
     ParsedArgs args;
@@ -34,9 +37,5 @@ int cmdReboot(const Words& words)
     writeOut("Reboot frame sent to " + session->path() + ".\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(reboot, "reboot", "reboot", "tell the board to reboot", cmdReboot);
 
 } // namespace plovex::cli

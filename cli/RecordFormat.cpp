@@ -1,6 +1,6 @@
 #include "cli/RecordFormat.h"
 
-#include "cli/ParameterDescriptions.h"
+#include "link/BoardFacts.h"
 #include "link/Records.h"
 
 #include <cstdio>
@@ -49,16 +49,17 @@ std::string textLine(RecordKind kind, const platform::Record& r)
 {
     char line[160];
     if (kind == RecordKind::Measurement) {
-        const float x = countsToDegrees(r.intValue("xKal"));
-        const float y = countsToDegrees(r.intValue("yKal"));
-        const float t = static_cast<float>(static_cast<double>(r.intValue("temp")) / 10.0);
+        const float x = board::countsToDegrees(r.intValue("xKal"));
+        const float y = board::countsToDegrees(r.intValue("yKal"));
+        const float t = board::tenthsToDegrees(r.intValue("temp"));
         std::snprintf(line, sizeof line, "X %8.2f°  Y %8.2f°  %7.1f°C  %s  packet %d\n", static_cast<double>(x),
                       static_cast<double>(y), static_cast<double>(t),
                       r.intValue("commState") != 0 ? "Comms OK" : "NO Comms", r.intValue("packetCount"));
     } else {
         const int address = r.intValue("paddress");
-        std::snprintf(line, sizeof line, "parameter %2d  %-23s  %6d\n", address,
-                      parameterDescription(address).c_str(), r.intValue("pdata"));
+        const std::string description(board::parameterDescription(address));
+        std::snprintf(line, sizeof line, "parameter %2d  %-23s  %6d\n", address, description.c_str(),
+                      r.intValue("pdata"));
     }
     return line;
 }
@@ -77,8 +78,14 @@ std::string csvLine(RecordKind kind, const platform::Record& r)
 std::string jsonLine(RecordKind kind, const platform::Record& r)
 {
     std::string line = "{\"type\":" + jsonString(kindName(kind));
-    for (std::size_t i = 0; i < r.count(); ++i)
-        line += "," + jsonString(r.keys()[i]) + ":" + std::to_string(r.values()[i]);
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    for (std::size_t i = 0; i < r.count(); ++i) {
+        line += ',';
+        line += jsonString(r.keys()[i]);
+        line += ':';
+        line += std::to_string(r.values()[i]);
+    }
     return line + "}\n";
 }
 
@@ -123,11 +130,6 @@ std::string formatRecord(OutputFormat format, RecordKind kind, const platform::R
         return jsonLine(kind, record);
     }
     return {};
-}
-
-float countsToDegrees(int32_t counts)
-{
-    return static_cast<float>(static_cast<double>(counts) * 90.0 / 16383.0);
 }
 
 } // namespace plovex::cli

@@ -37,7 +37,4 @@ std::string csvHeader();
 // One record as a line in the given format (with its newline).
 std::string formatRecord(OutputFormat format, RecordKind kind, const platform::Record& record);
 
-// The X or Y tilt in degrees, as the display computes it from counts.
-float countsToDegrees(int32_t counts);
-
 } // namespace plovex::cli

@@ -2,6 +2,7 @@
 // it is interrupted.
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "sim/SimulatedBoard.h"
 
@@ -39,38 +40,38 @@ const char* const kUsage =
     "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
     "                    then silence)\n";
 
-int usageError(const std::string& message)
-{
-    std::cerr << "plovex-cli simulate: " << message << "\n\n" << kUsage;
-    return kExitUsage;
-}
+const char* const kName = "simulate";
 
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 {
     const auto c = board.counters();
+    using std::to_string;
     if (diagPeer) {
-        std::cerr << "diagnostic requests sent " << c.diagRequestsSent << ": correct replies " << c.diagCorrect
-                  << ", wrong " << c.diagWrong << ", unanswered " << c.diagUnanswered << ", unexpected bytes "
-                  << c.diagUnexpectedBytes << "\n";
+        notice(kName, "diagnostic requests sent " + to_string(c.diagRequestsSent) + ": correct replies " +
+                          to_string(c.diagCorrect) + ", wrong " + to_string(c.diagWrong) + ", unanswered " +
+                          to_string(c.diagUnanswered) + ", unexpected bytes " + to_string(c.diagUnexpectedBytes));
         return;
     }
-    std::cerr << "polls answered " << c.pollsAnswered << ", reads answered " << c.readsAnswered << ", writes applied "
-              << c.writesApplied << ", malformed frames " << c.malformedFrames << ", bad-checksum blocks "
-              << c.badChecksumBlocks << ", blocks " << c.blocksAccepted << ", uploads " << c.uploadsCompleted
-              << ", reboots " << c.reboots << ", stray bytes " << c.strayBytes << "\n";
+    notice(kName, "polls answered " + to_string(c.pollsAnswered) + ", reads answered " + to_string(c.readsAnswered) +
+                      ", writes applied " + to_string(c.writesApplied) + ", malformed frames " +
+                      to_string(c.malformedFrames) + ", bad-checksum blocks " + to_string(c.badChecksumBlocks) +
+                      ", blocks " + to_string(c.blocksAccepted) + ", uploads " + to_string(c.uploadsCompleted) +
+                      ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
 }
 
-int cmdSimulate(const Words& words)
+} // namespace
+
+int simulateCommand(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed", "stray", "cut"}, {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
-        return usageError(args.error);
+        return usageError(kName, args.error);
     if (args.has("help")) {
         std::cout << kUsage;
         return kExitOk;
     }
     if (!args.positional.empty())
-        return usageError("unexpected argument '" + args.positional.front() + "'");
+        return usageError(kName, "unexpected argument '" + args.positional.front() + "'");
 
     sim::BoardOptions options;
     options.paced = args.has("paced");
@@ -78,41 +79,37 @@ int cmdSimulate(const Words& words)
         options.mode = sim::BoardMode::DiagnosticPeer;
     if (auto link = args.option("link")) {
         if (link->empty())
-            return usageError("--link needs a path");
+            return usageError(kName, "--link needs a path");
         options.linkPath = *link;
     }
     if (auto seed = args.option("seed")) {
         const auto n = parseInteger(*seed, 0, LLONG_MAX);
         if (!n)
-            return usageError("--seed takes a whole number from 0 up, not '" + *seed + "'");
+            return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
     }
     options.silent = args.has("silent");
     if (auto stray = args.option("stray")) {
         const auto n = parseInteger(*stray, 0, 4096);
         if (!n)
-            return usageError("--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
+            return usageError(kName, "--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
         options.strayBeforeReplies = static_cast<std::size_t>(*n);
     }
     if (auto cut = args.option("cut")) {
         const auto n = parseInteger(*cut, 0, 4096);
         if (!n)
-            return usageError("--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
+            return usageError(kName, "--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
         options.replyCut = static_cast<std::size_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
-            return usageError("--image-out needs a file name");
+            return usageError(kName, "--image-out needs a file name");
         std::error_code ec;
         const auto folder = std::filesystem::absolute(*out, ec).parent_path();
-        if (std::filesystem::is_directory(*out, ec)) {
-            std::cerr << "plovex-cli simulate: " << *out << ": is a folder\n";
-            return kExitFailed;
-        }
-        if (::access(folder.c_str(), W_OK) != 0) {
-            std::cerr << "plovex-cli simulate: " << *out << ": cannot write into " << folder.string() << "\n";
-            return kExitFailed;
-        }
+        if (std::filesystem::is_directory(*out, ec))
+            return report(kName, *out + ": is a folder", kExitFailed);
+        if (::access(folder.c_str(), W_OK) != 0)
+            return report(kName, *out + ": cannot write into " + folder.string(), kExitFailed);
         options.imageOut = *out;
     }
 
@@ -129,33 +126,31 @@ int cmdSimulate(const Words& words)
     {
         sim::SimulatedBoard board(options);
         if (!board.start()) {
-            std::cerr << "plovex-cli simulate: " << board.error() << "\n";
-            result = kExitFailed;
+            result = report(kName, board.error(), kExitFailed);
         } else {
             std::cout << board.linkPath() << std::endl;
-            std::cerr << "simulated board " << board.displayName() << " on " << board.slavePath()
-                      << (options.paced ? ", paced" : "")
-                      << (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "")
-                      << (options.silent ? ", silent" : "")
-                      << (options.strayBeforeReplies ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply" : "")
-                      << (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes" : "")
-                      << "; stop with Ctrl-C\n";
+            notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
+                              (options.paced ? ", paced" : "") +
+                              (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              (options.silent ? ", silent" : "") +
+                              (options.strayBeforeReplies
+                                   ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
+                                   : "") +
+                              (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes"
+                                                : "") +
+                              "; stop with Ctrl-C");
             int signal = 0;
             while (sigwait(&stopSignals, &signal) != 0) {
             }
             board.stop();
             printSummary(board, options.mode == sim::BoardMode::DiagnosticPeer);
+            // A failure while running is told, but the run itself went as asked.
             if (!board.error().empty())
-                std::cerr << "plovex-cli simulate: " << board.error() << "\n";
+                report(kName, board.error(), kExitFailed);
         }
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return result;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(simulate, "simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal",
-                   cmdSimulate);
 
 } // namespace plovex::cli

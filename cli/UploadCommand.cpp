@@ -6,33 +6,71 @@
 #include "cli/PortSession.h"
 #include "cli/UploadProgress.h"
 #include "link/Console.h"
+#include "platform/UniqueFd.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <sys/stat.h>
 
 namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli upload IMAGE [--port PATH | --simulate]\n"
     "\n"
     "Sends the firmware image file IMAGE (at most 65535 bytes) to the board as\n"
     "program blocks of 64 bytes, one every 0.25 s; an image of n bytes takes\n"
     "n / 64 + 1 blocks. Each block is listed on standard output as it goes\n"
     "(its address, then its bytes in hex). On a terminal, standard error shows\n"
-    "a progress bar with the time left.\n"
+    "a progress bar with the time left. The last line on standard output sums\n"
+    "the upload up: the bytes, the blocks and the time it took.\n"
     "Exit status: 0 sent, 1 the image or the port cannot be used (nothing is\n"
     "sent) or the upload broke off, 2 bad usage.\n"
-    "\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "\n" +
+    portOptionsHelp();
 
 // Puts the console stream back to standard output at the end of the upload.
 struct ConsoleToStdout {
     ~ConsoleToStdout() { setConsoleStream(stdout); }
 };
 
-int cmdUpload(const Words& words)
+// Whether image is a regular file this process can read, before the port is
+// opened for it. False, and the reason in *error, when it is not.
+bool imageReadable(const std::string& image, std::string* error)
+{
+    const platform::UniqueFd file(
+        platform::retryEintr([&] { return ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
+    struct stat st{};
+    if (!file || ::fstat(file.get(), &st) != 0)
+        *error = image + ": " + std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        *error = image + ": is a folder, not an image file";
+    else if (!S_ISREG(st.st_mode))
+        *error = image + ": is not a regular file";
+    else
+        return true;
+    return false;
+}
+
+// "Sent IMAGE to PATH: 100 bytes, 2 blocks, 0.5 s."
+std::string summary(const std::string& image, const std::string& path, std::size_t bytes, std::size_t blocks,
+                    std::chrono::steady_clock::duration took)
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", std::chrono::duration<double>(took).count());
+    return "Sent " + image + " to " + path + ": " + std::to_string(bytes) +
+           " bytes, " + std::to_string(blocks) + (blocks == 1 ? " block, " : " blocks, ") + seconds + " s.\n";
+}
+
+} // namespace
+
+int uploadCommand(const Words& words)
 {
     const char* const name = "upload";
     ParsedArgs args;
@@ -41,7 +79,9 @@ int cmdUpload(const Words& words)
         return *done;
     const std::string image = args.positional[0];
     if (image.empty())
-        return usageError(name, "IMAGE is an empty path", kUsage);
+        return usageError(name, "IMAGE is an empty path");
+    if (std::string error; !imageReadable(image, &error))
+        return report(name, error, kExitFailed);
 
     auto session = openOneShotSession(name, choice);
     if (!session)
@@ -54,18 +94,23 @@ int cmdUpload(const Words& words)
         if (bar->consoleStream())
             setConsoleStream(bar->consoleStream());
     }
-    // sendProgram names the file and the reason on standard error when it fails.
-    const bool sent = session->port().sendProgram(image, [&bar](std::size_t, std::size_t total) {
+    // sendProgram names the file and the reason on standard error when it
+    // fails. It calls back once after each block.
+    std::size_t blocks = 0, bytes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const bool sent = session->port().sendProgram(image, [&](std::size_t, std::size_t total) {
+        ++blocks;
+        bytes = total;
         if (bar)
             bar->frameSent(total);
     });
+    const auto took = std::chrono::steady_clock::now() - start;
     setConsoleStream(stdout);
     bar.reset();
-    return sent ? kExitOk : kExitFailed;
+    if (!sent)
+        return report(name, "the upload of " + image + " did not complete", kExitFailed);
+    writeOut(summary(image, session->path(), bytes, blocks, took));
+    return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(upload, "upload", "upload IMAGE", "send a firmware image to the board", cmdUpload);
 
 } // namespace plovex::cli

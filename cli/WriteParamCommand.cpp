@@ -4,8 +4,8 @@
 #include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/ParameterDescriptions.h"
 #include "cli/PortSession.h"
+#include "link/BoardFacts.h"
 
 #include <cstdint>
 #include <iostream>
@@ -15,7 +15,7 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
+const std::string kUsage =
     "usage: plovex-cli write-param ADDR VALUE [--yes] [--port PATH | --simulate]\n"
     "\n"
     "Writes VALUE into the board's EEPROM parameter ADDR (0..255; 16 and above\n"
@@ -27,9 +27,12 @@ const char* const kUsage =
     "Exit status: 0 sent, 1 the port cannot be opened, it went away, or the\n"
     "write was not confirmed, 2 bad usage (also: no terminal to ask on and no --yes).\n"
     "\n"
-    "  --yes         write without asking (needed when standard input is not a terminal)\n" PLOVEX_CLI_PORT_OPTIONS_HELP;
+    "  --yes         write without asking (needed when standard input is not a terminal)\n" +
+    portOptionsHelp();
 
-int cmdWriteParam(const Words& words)
+} // namespace
+
+int writeParamCommand(const Words& words)
 {
     const char* const name = "write-param";
     ParsedArgs args;
@@ -38,22 +41,20 @@ int cmdWriteParam(const Words& words)
         return *done;
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
-        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'", kUsage);
+        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
     const auto given = parseInteger(args.positional[1], std::numeric_limits<int32_t>::min(),
                                     std::numeric_limits<int32_t>::max());
     if (!given)
-        return usageError(name, "VALUE must be a whole number in the signed 32-bit range, not '" + args.positional[1] + "'",
-                          kUsage);
+        return usageError(name, "VALUE must be a whole number in the signed 32-bit range, not '" + args.positional[1] + "'");
     const bool confirmed = args.has("yes");
     if (!confirmed && !stdinIsTerminal())
-        return usageError(name, "standard input is not a terminal to confirm on; pass --yes to write without asking",
-                          kUsage);
+        return usageError(name, "standard input is not a terminal to confirm on; pass --yes to write without asking");
 
     // The window's value field hands the number on as a 16-bit value: only
     // the low 16 bits count, read as a signed number.
     const auto value = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(*given) & 0xFFFFu));
     const int addr = static_cast<int>(*address);
-    const std::string& description = parameterDescription(addr);
+    const std::string description(board::parameterDescription(addr));
 
     auto session = openOneShotSession(name, choice);
     if (!session)
@@ -72,10 +73,5 @@ int cmdWriteParam(const Words& words)
              (description.empty() ? std::string() : " - " + description) + ".\n");
     return kExitOk;
 }
-
-} // namespace
-
-PLOVEX_CLI_COMMAND(writeParam, "write-param", "write-param ADDR VALUE",
-                   "write one EEPROM parameter of the board, after confirmation", cmdWriteParam);
 
 } // namespace plovex::cli

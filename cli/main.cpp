@@ -1,76 +1,64 @@
 // plovex-cli: the headless monitor and the maintenance tool.
 
 #include "cli/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <iostream>
+#include <iterator>
+#include <string>
 
-namespace plovex::cli {
-
-namespace {
-std::vector<CommandInfo>& registry()
-{
-    static std::vector<CommandInfo> r;
-    return r;
-}
-
-// Commands are listed in this order; any others follow by name.
-const char* kOrder[] = {"monitor", "ports", "read-param", "write-param", "upload", "reboot", "diag", "simulate"};
-
-int rank(const std::string& name)
-{
-    for (int i = 0; i < static_cast<int>(std::size(kOrder)); ++i)
-        if (name == kOrder[i])
-            return i;
-    return static_cast<int>(std::size(kOrder));
-}
-} // namespace
-
-bool registerCommand(const CommandInfo& info)
-{
-    registry().push_back(info);
-    return true;
-}
-
-const std::vector<CommandInfo>& registeredCommands()
-{
-    auto& r = registry();
-    std::stable_sort(r.begin(), r.end(), [](const CommandInfo& a, const CommandInfo& b) {
-        const int ra = rank(a.name), rb = rank(b.name);
-        return ra != rb ? ra < rb : std::string(a.name) < b.name;
-    });
-    return r;
-}
-
-} // namespace plovex::cli
+using namespace plovex::cli;
 
 namespace {
+
+struct CommandEntry {
+    const char* name;
+    const char* synopsis; // "read-param ADDR"
+    const char* summary;  // one line
+    int (*run)(const Words&);
+};
+
+// Every command, in the order the usage lists them.
+const CommandEntry kCommands[] = {
+    {"monitor", "monitor [--format F]", "print the board's records as they are delivered", monitorCommand},
+    {"ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", portsCommand},
+    {"read-param", "read-param ADDR", "read one EEPROM parameter of the board", readParamCommand},
+    {"write-param", "write-param ADDR VALUE", "write one EEPROM parameter of the board, after confirmation",
+     writeParamCommand},
+    {"upload", "upload IMAGE", "send a firmware image to the board", uploadCommand},
+    {"reboot", "reboot", "tell the board to reboot", rebootCommand},
+    {"diag", "diag [--seconds S]", "answer the diagnostic requests on the line", diagCommand},
+    {"simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal", simulateCommand},
+};
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: plovex-cli COMMAND [OPTIONS]\n\nCommands:\n";
+    out << "usage: plovex-cli COMMAND [OPTIONS]\n"
+           "       plovex-cli --help | --version\n\nCommands:\n";
     std::size_t width = 0;
-    for (const auto& c : plovex::cli::registeredCommands())
+    for (const auto& c : kCommands)
         width = std::max(width, std::string(c.synopsis).size());
-    for (const auto& c : plovex::cli::registeredCommands()) {
-        std::string syn = c.synopsis;
-        syn.resize(width, ' ');
-        out << "  " << syn << " " << c.summary << "\n";
+    for (const auto& c : kCommands) {
+        std::string synopsis = c.synopsis;
+        // Two blanks at least between the two, so that tools (the shell
+        // completion) can tell where the synopsis ends.
+        synopsis.resize(width, ' ');
+        out << "  " << synopsis << "  " << c.summary << "\n";
     }
-    out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n";
+    out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n"
+           "Exit status: 0 done, 1 failed, 2 bad usage or no port to use.\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    using namespace plovex::cli;
-    if (argc < 2) {
-        printUsage(std::cerr);
-        return kExitUsage;
-    }
+    if (argc < 2)
+        return usageError("", "no command given");
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(std::cout);
@@ -80,17 +68,13 @@ int main(int argc, char** argv)
         std::cout << "plovex-cli " PLOVEX_VERSION "\n";
         return kExitOk;
     }
-    for (const auto& c : registeredCommands()) {
-        if (name != c.name)
-            continue;
-        try {
-            return c.run(Words(argv + 2, argv + argc));
-        } catch (const std::exception& e) {
-            std::cerr << "plovex-cli " << name << ": " << e.what() << "\n";
-            return kExitFailed;
-        }
+    const auto* command =
+        std::find_if(std::begin(kCommands), std::end(kCommands), [&](const CommandEntry& c) { return name == c.name; });
+    if (command == std::end(kCommands))
+        return usageError("", "unknown command '" + name + "'");
+    try {
+        return command->run(Words(argv + 2, argv + argc));
+    } catch (const std::exception& e) {
+        return report(command->name, e.what(), kExitFailed);
     }
-    std::cerr << "plovex-cli: unknown command '" << name << "'\n\n";
-    printUsage(std::cerr);
-    return kExitUsage;
 }

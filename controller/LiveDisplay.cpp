@@ -1,9 +1,9 @@
 // The live display: each measurement record moves both needles and sets the
 // angle and temperature readouts and the link-state label.
 
-#include "controller/DisplayConversions.h"
 #include "controller/RecordEntry.h"
 #include "controller/plovexController.h"
+#include "link/BoardFacts.h"
 
 namespace plovex {
 
@@ -22,11 +22,11 @@ void plovexController::dataFromRell(const platform::Notification& notification)
         commStateItem->setTextColor(Color::redColor());
     }
 
-    Temperature->setFloatValue(tenthsToDegrees(temp));
+    Temperature->setFloatValue(board::tenthsToDegrees(temp));
 
     // Needle and number of an axis always get the same float.
-    const float xdeg = countsToDegrees(xKal);
-    const float ydeg = countsToDegrees(yKal);
+    const float xdeg = board::countsToDegrees(xKal);
+    const float ydeg = board::countsToDegrees(yKal);
     Xgauge->setAngle(xdeg);
     XvalueItem->setFloatValue(xdeg);
     Ygauge->setAngle(ydeg);

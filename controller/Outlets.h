@@ -24,7 +24,6 @@ class TextFieldOutlet {
 public:
     virtual ~TextFieldOutlet() = default;
     virtual void setStringValue(const std::string& text) = 0;
-    virtual std::string stringValue() const = 0;
     virtual void setIntValue(int value) = 0;
     // The field's text read as an integer (leading integer part; 0 when there is none).
     virtual int intValue() const = 0;
@@ -41,7 +40,6 @@ class GaugeOutlet {
 public:
     virtual ~GaugeOutlet() = default;
     virtual void setAngle(float degrees) = 0; // stores only
-    virtual float angle() const = 0;
     virtual Rect bounds() const = 0;
     virtual void setNeedsDisplayInRect(Rect rect) = 0;
 };
@@ -59,15 +57,15 @@ public:
     virtual void removeAllItems() = 0;
     virtual void insertItemWithTitle(const std::string& title, int index) = 0;
     virtual int indexOfSelectedItem() const = 0; // -1 when none
-    virtual bool hasItemWithTitle(const std::string& title) const = 0; // itemWithTitle: != nil
+    // Whether an item carries exactly this title (letter case counts).
+    virtual bool hasItemWithTitle(const std::string& title) const = 0;
     virtual void selectItemWithTitle(const std::string& title) = 0;
-    virtual int numberOfItems() const = 0;
 };
 
 class WindowOutlet {
 public:
     virtual ~WindowOutlet() = default;
-    // Shows the window in front and makes it key; returns at once.
+    // Shows the window in front of the others, with the keyboard focus; returns at once.
     virtual void makeKeyAndOrderFront() = 0;
 };
 

@@ -10,7 +10,8 @@ namespace plovex {
 
 namespace {
 
-// "Do you really want to write %d to parameter %d - %@?" with the description for %@.
+// The question the confirmation asks: "Do you really want to write VALUE to
+// parameter NUMBER - DESCRIPTION?".
 std::string confirmationMessage(int16_t value, int parameter, const std::string& description)
 {
     const char* format = "Do you really want to write %d to parameter %d - %s?";

@@ -3,6 +3,7 @@
 #include "controller/plovexController.h"
 
 #include "discovery/PortDiscovery.h"
+#include "link/BoardFacts.h"
 #include "link/Records.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
@@ -14,25 +15,8 @@ namespace plovex {
 
 namespace {
 
-const char* kNameKey = "serialPortName";
-const char* kPathKey = "serialPortPath";
-constexpr int32_t kLineSpeed = 38400;
-
 static_assert(plovexController::kPortTableSize == kMaxPorts);
 static_assert(plovexController::kPortStringSize == plovex::kPortStringSize);
-
-// The board's EEPROM parameters 0 to 15, in parameter order.
-const char* const kParameterDescriptions[plovexController::kParameterCount] = {
-    "Status Bits",
-    "Sx Primary Gain",
-    "Qx process variance",
-    "Rx measurement variance",
-    "Sy Primary Gain",
-    "Qy process variance",
-    "Ry measurement variance",
-    "data selector",
-    "", "", "", "", "", "", "", "",
-};
 
 // The idle thread sleeps this long at a time, and begins a fresh batch of
 // temporaries once its counter has passed kIdleCounterLimit.
@@ -92,7 +76,7 @@ void plovexController::awakeFromNib()
 
     descriptions.clear();
     descriptions.reserve(kParameterCount);
-    for (const char* text : kParameterDescriptions)
+    for (const std::string_view text : board::kParameterDescriptions)
         descriptions.emplace_back(text);
 
     fillPortMenu();
@@ -112,7 +96,7 @@ void plovexController::fillPortMenu()
         ++k;
     }
     portCount_ = k;
-    IOObjectRelease(iterator);
+    releaseModemIterator(iterator);
 }
 
 void plovexController::subscribe()
@@ -129,8 +113,8 @@ void plovexController::applicationDidFinishLaunching()
     std::optional<std::string> name;
     std::optional<std::string> path;
     if (prefs) {
-        name = prefs->objectForKey(kNameKey);
-        path = prefs->objectForKey(kPathKey);
+        name = prefs->objectForKey(board::kPrefSerialPortName);
+        path = prefs->objectForKey(board::kPrefSerialPortPath);
     }
 
     // Without a remembered path the user is asked for a port; start-up goes
@@ -144,7 +128,7 @@ void plovexController::applicationDidFinishLaunching()
             thePort->setCommPortPath(*path);
         if (name)
             thePort->setCommPortName(*name);
-        thePort->setBaudRate(kLineSpeed);
+        thePort->setBaudRate(board::kLineSpeed);
         thePort->OpenPort(); // a port that does not open is retried by the acquisition loop
     }
 
@@ -174,13 +158,13 @@ void plovexController::applyPrefsAction()
     if (!validPortIndex(k))
         return; // no port chosen: nothing to apply
     thePort->setCommPortName(bsdName[k]);
-    prefs->setObject(thePort->commPortName(), kNameKey);
+    prefs->setObject(thePort->commPortName(), board::kPrefSerialPortName);
 
     k = serialPortMenu->indexOfSelectedItem();
     if (!validPortIndex(k))
         return;
     thePort->setCommPortPath(bsdPath[k]);
-    prefs->setObject(thePort->commPortPath(), kPathKey);
+    prefs->setObject(thePort->commPortPath(), board::kPrefSerialPortPath);
 
     // Closing is enough: the acquisition loop opens the new path in its next cycle.
     thePort->reset();
@@ -189,8 +173,9 @@ void plovexController::applyPrefsAction()
 
 void plovexController::idle(std::stop_token stop)
 {
-    // Temporaries of this thread die with each wake-up, so a fresh batch is
-    // only counted; the cadence stays that of the pool it stands for.
+    // Every 102nd sleep counts as the start of a fresh batch of this thread's
+    // temporaries. They already die with each wake-up, so nothing is freed
+    // here; the count only keeps that cadence visible.
     try {
         int counter = 0;
         idleCounter_.store(counter);

@@ -10,6 +10,7 @@
 
 #include "controller/Outlets.h"
 #include "discovery/SerialRegistry.h"
+#include "link/BoardFacts.h"
 #include "link/commPort.h"
 #include "platform/Notification.h"
 #include "platform/NotificationCenter.h"
@@ -52,7 +53,7 @@ class plovexController {
 public:
     static constexpr int kPortTableSize = 128;
     static constexpr int kPortStringSize = 256;
-    static constexpr int kParameterCount = 16;
+    static constexpr int kParameterCount = board::kParameterCount;
 
     // Throws std::invalid_argument naming the first outlet that is not connected.
     explicit plovexController(ControllerOutlets outlets, ControllerEnvironment env = {});
@@ -106,7 +107,7 @@ private:
 
     ControllerEnvironment env_;
 
-    // Fields in their given order (the unused declared floats are left out).
+    // The port table, then the outlets as the window connects them.
     char bsdName[kPortTableSize][kPortStringSize] = {};
     char bsdPath[kPortTableSize][kPortStringSize] = {};
     FloatReadoutOutlet* Temperature;

@@ -1,5 +1,7 @@
 #include "discovery/AttributeFile.h"
 
+#include "platform/UniqueFd.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -11,22 +13,6 @@ namespace plovex {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -36,8 +22,9 @@ bool isSpace(char c)
 
 std::optional<std::string> readAttributeFile(const std::filesystem::path& path, std::size_t maxBytes)
 {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
+    const platform::UniqueFd fd(
+        platform::retryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
+    if (!fd)
         return std::nullopt;
     struct stat st{};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -47,12 +34,10 @@ std::optional<std::string> readAttributeFile(const std::filesystem::path& path, 
     std::string content(maxBytes + 1, '\0');
     std::size_t got = 0;
     while (got < content.size()) {
-        const ssize_t n = ::read(fd.get(), content.data() + got, content.size() - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n =
+            platform::retryEintr([&] { return ::read(fd.get(), content.data() + got, content.size() - got); });
+        if (n < 0)
             return std::nullopt;
-        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);

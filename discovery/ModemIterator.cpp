@@ -12,14 +12,14 @@ ModemIterator makeModemIterator(std::vector<SerialService> services)
     return new ModemIteratorState{std::move(services), 0};
 }
 
-std::optional<SerialService> IOIteratorNext(ModemIterator iterator)
+std::optional<SerialService> nextSerialService(ModemIterator iterator)
 {
     if (!iterator || iterator->next >= iterator->services.size())
         return std::nullopt;
     return iterator->services[iterator->next++];
 }
 
-void IOObjectRelease(ModemIterator iterator)
+void releaseModemIterator(ModemIterator iterator)
 {
     delete iterator;
 }

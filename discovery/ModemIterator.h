@@ -1,7 +1,7 @@
 #pragma once
 // The iterator handle over serial services that FindModems hands out. The
-// caller owns it and releases it with IOObjectRelease when done, whether or
-// not it walked it to the end.
+// caller owns it and releases it with releaseModemIterator when done, whether
+// or not it walked it to the end.
 
 #include "discovery/SerialRegistry.h"
 
@@ -19,14 +19,14 @@ using ModemIterator = ModemIteratorState*;
 ModemIterator makeModemIterator(std::vector<SerialService> services);
 
 // The next service, or nullopt once the iterator is exhausted (or null).
-std::optional<SerialService> IOIteratorNext(ModemIterator iterator);
+std::optional<SerialService> nextSerialService(ModemIterator iterator);
 
 // Frees the iterator; a null handle is ignored.
-void IOObjectRelease(ModemIterator iterator);
+void releaseModemIterator(ModemIterator iterator);
 
 // Owns an iterator and releases it at the end of its scope.
 struct ModemIteratorRelease {
-    void operator()(ModemIteratorState* iterator) const { IOObjectRelease(iterator); }
+    void operator()(ModemIteratorState* iterator) const { releaseModemIterator(iterator); }
 };
 using ScopedModemIterator = std::unique_ptr<ModemIteratorState, ModemIteratorRelease>;
 

@@ -51,7 +51,7 @@ int FindModems(ModemIterator* iterator, const DiscoveryRoots& roots)
 
 int getNextModemName(ModemIterator iterator, char* name, char* path, int size)
 {
-    const auto service = IOIteratorNext(iterator);
+    const auto service = nextSerialService(iterator);
     if (!service)
         return kModemNotDelivered;
     if (service->name && !copyAscii(*service->name, name, size) && name && size > 0)
@@ -67,7 +67,7 @@ int GetModemPath(ModemIterator iterator, char* buf, int size)
     if (buf && size > 0)
         buf[0] = '\0';
     int result = kModemNotDelivered;
-    while (const auto service = IOIteratorNext(iterator)) {
+    while (const auto service = nextSerialService(iterator)) {
         if (service->name && copyAscii(*service->name, buf, size)) {
             result = 0;
             std::printf("Port Name: %s\n", buf);

@@ -5,7 +5,7 @@
 //   ModemIterator it = nullptr;
 //   FindModems(&it);
 //   while (n < kMaxPorts && getNextModemName(it, name[n], path[n], 256) == 0) ++n;
-//   IOObjectRelease(it);
+//   releaseModemIterator(it);
 //
 // Each port delivered prints "Port Name: <path>" on standard output.
 
@@ -27,7 +27,8 @@ inline constexpr int kModemNotDelivered = 5;
 // Starts an enumeration of the serial ports under roots and stores a new
 // iterator in *iterator (owned by the caller from then on). Returns 0, or the
 // system's error number when the tty class cannot be listed; that failure is
-// reported on one line of standard output and the iterator is then empty.
+// reported on one line of standard output and the iterator then offers the
+// running simulated boards alone.
 int FindModems(ModemIterator* iterator, const DiscoveryRoots& roots = DiscoveryRoots{});
 
 // Takes the next port. Its name goes into name and its callout path into

@@ -175,16 +175,13 @@ void addSimulatedBoards(const fs::path& folder, RegistryScan& scan)
     }
 }
 
-} // namespace
-
-RegistryScan scanSerialServices(const DiscoveryRoots& roots)
+void addMachinePorts(const DiscoveryRoots& roots, RegistryScan& scan)
 {
-    RegistryScan scan;
     const fs::path ttyClass = roots.sysfs / "class" / "tty";
     const FolderListing ttys = listFolder(ttyClass);
     if (ttys.error != 0) {
         scan.failure = RegistryProblem{ttyClass, ttys.error};
-        return scan;
+        return;
     }
 
     std::error_code ec;
@@ -199,6 +196,16 @@ RegistryScan scanSerialServices(const DiscoveryRoots& roots)
             continue;
         scan.services.push_back({name, calloutPathOf(entry, roots, stable)});
     }
+}
+
+} // namespace
+
+RegistryScan scanSerialServices(const DiscoveryRoots& roots)
+{
+    RegistryScan scan;
+    // The simulated boards do not depend on sysfs: they are listed even when
+    // the machine's own ports cannot be.
+    addMachinePorts(roots, scan);
     addSimulatedBoards(roots.simulators, scan);
     return scan;
 }

@@ -44,7 +44,8 @@ struct RegistryProblem {
 
 struct RegistryScan {
     std::vector<SerialService> services;
-    // Set when <sysfs>/class/tty could not be listed; services is then empty.
+    // Set when <sysfs>/class/tty could not be listed; services then holds
+    // the simulated boards alone.
     std::optional<RegistryProblem> failure;
     // Folders of stable links or simulated boards that exist but could not
     // be listed; the scan went on without them.

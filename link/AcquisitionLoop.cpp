@@ -36,8 +36,8 @@ void commPort::idleThread(std::stop_token stop)
     while (!stop.stop_requested()) {
         if (PortOpenOK.load(std::memory_order_acquire) == 0) {
             OpenPort(); // a line that opened is first used next cycle
-            handOverData(records::linkDownRecord(packetCount));
-            handOverParameter(records::parameterRecord(sweepAddress, cycle));
+            handOver(records::kInclinoData, records::linkDownRecord(packetCount));
+            handOver(records::kInclinoParameter, records::parameterRecord(sweepAddress, cycle));
             sweepAddress = nextSweepAddress(sweepAddress);
             packetCount = nextCount(packetCount);
             if (!sleep(1.0, stop))
@@ -46,11 +46,11 @@ void commPort::idleThread(std::stop_token stop)
             if (cycle % 5 == 0) {
                 int16_t value = 0;
                 if (readEEPROM(sweepAddress, &value) == 1) {
-                    handOverParameter(records::parameterRecord(sweepAddress, value));
+                    handOver(records::kInclinoParameter, records::parameterRecord(sweepAddress, value));
                     sweepAddress = nextSweepAddress(sweepAddress);
                 }
             }
-            pollOnce(stop, packetCount);
+            pollOnce(packetCount);
             if (!sleep(0.001, stop))
                 return;
         }
@@ -58,20 +58,20 @@ void commPort::idleThread(std::stop_token stop)
     }
 }
 
-void commPort::pollOnce(std::stop_token stop, int32_t& packetCount)
+void commPort::pollOnce(int32_t& packetCount)
 {
     std::lock_guard lock(serialPortLock);
     if (PortOpenOK.load(std::memory_order_acquire) == 0)
         return; // a reset came in between: nothing is sent
-    const int fd = portDescriptor_.load(std::memory_order_acquire);
 
     const uint8_t poll = wire::kPollByte;
-    writeLine(fd, &poll, 1); // a poll byte that did not go out shows as a timeout
+    writeLine(line_.get(), &poll, 1); // a poll byte that did not go out shows as a timeout
+    const auto replyComplete = replyCompleteLocked(wire::kMeasurementFrameSize);
 
     wire::MeasurementReceiver receiver;
     for (;;) {
         uint8_t byte = 0;
-        if (readLocked(&byte, 1, stop).status != LineStatus::Data)
+        if (readLocked(&byte, 1, replyComplete).status != LineStatus::Data)
             return; // frame abandoned, nothing handed over
         if (receiver.feed(byte))
             break;
@@ -79,7 +79,7 @@ void commPort::pollOnce(std::stop_token stop, int32_t& packetCount)
             return; // noise without a header: give the lock back
     }
     // Handed over before the lock is released; the hand-over never waits.
-    handOverData(records::measurementRecord(receiver.values(), packetCount));
+    handOver(records::kInclinoData, records::measurementRecord(receiver.values(), packetCount));
     packetCount = nextCount(packetCount);
 }
 

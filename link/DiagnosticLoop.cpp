@@ -16,35 +16,32 @@ namespace plovex {
 void commPort::idleThreadTest(std::stop_token stop)
 {
     int32_t attempts = 0; // cycles spent with the line closed
-    int32_t cycle = 0;    // 0..1001
 
     if (!sleep(1.0, stop))
         return;
     while (!stop.stop_requested()) {
         if (PortOpenOK.load(std::memory_order_acquire) == 0) {
             OpenPort();
-            handOverData(records::diagnosticLinkDownRecord(attempts));
+            handOver(records::kInclinoData, records::diagnosticLinkDownRecord(attempts));
             attempts = attempts == std::numeric_limits<int32_t>::max() ? 0 : attempts + 1;
             if (!sleep(1.0, stop))
                 return;
         } else {
-            diagnosticBurst(stop);
+            diagnosticBurst();
             if (!sleep(0.001, stop))
                 return;
         }
-        cycle = cycle > 1000 ? 0 : cycle + 1;
     }
 }
 
-void commPort::diagnosticBurst(std::stop_token stop)
+void commPort::diagnosticBurst()
 {
     std::lock_guard lock(serialPortLock);
     if (PortOpenOK.load(std::memory_order_acquire) == 0)
         return;
-    const int fd = portDescriptor_.load(std::memory_order_acquire);
     for (;;) {
         uint8_t byte = 0;
-        if (readLocked(&byte, 1, stop).status != LineStatus::Data)
+        if (readLocked(&byte, 1, {}).status != LineStatus::Data)
             return; // a quiet line ends the burst
         char text[8];
         std::snprintf(text, sizeof text, "%x, ", byte);
@@ -57,7 +54,7 @@ void commPort::diagnosticBurst(std::stop_token stop)
         uint8_t further[6] = {};
         std::size_t got = 0;
         if (const std::size_t need = wire::diagnosticFurtherBytes(byte)) {
-            const LineRead more = readLocked(further, need, stop);
+            const LineRead more = readUpToLocked(further, need);
             if (more.status == LineStatus::Data)
                 got = more.count;
             else if (more.status == LineStatus::Gone)
@@ -71,7 +68,7 @@ void commPort::diagnosticBurst(std::stop_token stop)
             platform::logEntry(why);
             continue;
         }
-        if (!writeLine(fd, reply->data(), reply->size()) && errnoMeansGone(errno)) {
+        if (!writeLine(line_.get(), reply->data(), reply->size()) && errnoMeansGone(errno)) {
             closeLocked();
             return;
         }

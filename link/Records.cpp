@@ -2,42 +2,54 @@
 
 namespace plovex::records {
 
-const std::vector<std::string>& measurementKeys()
+namespace {
+
+// The diagnostic loop's record: the first ten measurement keys, no commState.
+const platform::KeyList& diagnosticKeys()
 {
-    static const std::vector<std::string> keys = {"xGravityRaw", "xGravityKal", "xRaw", "xKal", "yGravityRaw", "yGravityKal",
-                                                  "yRaw",        "yKal",        "temp", "packetCount", "commState"};
+    static const platform::KeyList& keys = []() -> const platform::KeyList& {
+        const auto& all = measurementKeys();
+        return platform::internKeys(platform::KeyList(all.begin(), all.begin() + 10));
+    }();
     return keys;
 }
 
-const std::vector<std::string>& parameterKeys()
+} // namespace
+
+const platform::KeyList& measurementKeys()
 {
-    static const std::vector<std::string> keys = {"paddress", "pdata"};
+    static const platform::KeyList& keys =
+        platform::internKeys({"xGravityRaw", "xGravityKal", "xRaw", "xKal", "yGravityRaw", "yGravityKal", "yRaw", "yKal",
+                              "temp", "packetCount", "commState"});
+    return keys;
+}
+
+const platform::KeyList& parameterKeys()
+{
+    static const platform::KeyList& keys = platform::internKeys({"paddress", "pdata"});
     return keys;
 }
 
 platform::RecordPtr measurementRecord(const wire::MeasurementValues& v, int32_t packetCount)
 {
-    std::vector<int32_t> values(v.begin(), v.end()); // widened with their sign
-    values.push_back(packetCount);
-    values.push_back(1);
-    return platform::makeRecord(measurementKeys(), std::move(values));
+    // The nine readings widened with their sign, then the counter and the link state.
+    const int32_t values[11] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], packetCount, 1};
+    return platform::Record::make(measurementKeys(), values);
 }
 
 platform::RecordPtr linkDownRecord(int32_t packetCount)
 {
-    return platform::makeRecord(measurementKeys(), {0, 1, 2, 3, 4, 5, 6, 7, packetCount, packetCount, 0});
+    return platform::Record::make(measurementKeys(), {0, 1, 2, 3, 4, 5, 6, 7, packetCount, packetCount, 0});
 }
 
 platform::RecordPtr diagnosticLinkDownRecord(int32_t attempts)
 {
-    const auto& all = measurementKeys();
-    std::vector<std::string> keys(all.begin(), all.begin() + 10);
-    return platform::makeRecord(std::move(keys), {0, 1, 2, 3, 4, 5, 6, 7, attempts, attempts});
+    return platform::Record::make(diagnosticKeys(), {0, 1, 2, 3, 4, 5, 6, 7, attempts, attempts});
 }
 
 platform::RecordPtr parameterRecord(int32_t paddress, int32_t pdata)
 {
-    return platform::makeRecord(parameterKeys(), {paddress, pdata});
+    return platform::Record::make(parameterKeys(), {paddress, pdata});
 }
 
 } // namespace plovex::records

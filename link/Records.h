@@ -5,18 +5,17 @@
 #include "link/Protocol.h"
 #include "platform/Record.h"
 
-#include <string>
-#include <vector>
 
 namespace plovex::records {
 
 inline constexpr const char* kInclinoData = "inclinoData";
 inline constexpr const char* kInclinoParameter = "inclinoParameter";
 
-// The eleven measurement keys, in record order.
-const std::vector<std::string>& measurementKeys();
+// The eleven measurement keys, in record order: the one list every
+// measurement record shares.
+const platform::KeyList& measurementKeys();
 // The two parameter keys: "paddress", "pdata".
-const std::vector<std::string>& parameterKeys();
+const platform::KeyList& parameterKeys();
 
 // From a received frame: the nine values, packetCount, commState 1.
 platform::RecordPtr measurementRecord(const wire::MeasurementValues& values, int32_t packetCount);

@@ -4,6 +4,7 @@
 #include "link/Protocol.h"
 #include "link/SerialLine.h"
 #include "link/commPort.h"
+#include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,28 +41,16 @@ std::string blockLine(unsigned blockAddress, const wire::ProgramBlockFrame& fram
     return line;
 }
 
-struct FileCloser {
-    int fd;
-    void close()
-    {
-        if (fd != -1)
-            ::close(fd);
-        fd = -1;
-    }
-    ~FileCloser() { close(); }
-};
-
 } // namespace
 
 bool commPort::sendProgram(const std::string& path, const std::function<void(std::size_t, std::size_t)>& progress)
 {
     // The image is opened before the port lock is taken.
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file == -1)
+    platform::UniqueFd file(platform::retryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
+    if (!file)
         return uploadError(path, std::strerror(errno));
-    FileCloser closer{file};
     struct stat st{};
-    if (::fstat(file, &st) == -1)
+    if (::fstat(file.get(), &st) == -1)
         return uploadError(path, std::strerror(errno));
     if (S_ISDIR(st.st_mode))
         return uploadError(path, "is a folder, not an image file");
@@ -74,31 +63,24 @@ bool commPort::sendProgram(const std::string& path, const std::function<void(std
 
     std::lock_guard lock(serialPortLock);
     // Declared after the lock, so the image is closed before the lock is released.
-    struct CloseFirst {
-        FileCloser& c;
-        ~CloseFirst() { c.close(); }
-    } closeFirst{closer};
+    const platform::UniqueFd image = std::move(file);
     if (PortOpenOK.load(std::memory_order_acquire) == 0)
         return uploadError(path, "the port is not open; nothing was sent");
-    const int fd = portDescriptor_.load(std::memory_order_acquire);
 
     unsigned blockAddress = 0;
     std::size_t sent = 0;
     const std::stop_token stop = stopToken();
     for (;;) {
-        uint8_t image[wire::kProgramBlockPayload];
-        ssize_t n;
-        do
-            n = ::read(file, image, sizeof image);
-        while (n == -1 && errno == EINTR);
+        uint8_t block[wire::kProgramBlockPayload];
+        const ssize_t n = platform::retryEintr([&] { return ::read(image.get(), block, sizeof block); });
         if (n < 0)
             return uploadError(path, std::string("read failed after ") + std::to_string(sent) +
                                          " bytes: " + std::strerror(errno) + "; the upload is incomplete");
         const auto count = static_cast<std::size_t>(n);
-        const auto frame = wire::programBlockFrame(static_cast<uint16_t>(blockAddress), image, count);
+        const auto frame = wire::programBlockFrame(static_cast<uint16_t>(blockAddress), block, count);
         consoleWrite(blockLine(blockAddress, frame));
         blockAddress += 64;
-        if (!writeLine(fd, frame.data(), frame.size()) && errnoMeansGone(errno)) {
+        if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno)) {
             closeLocked();
             return uploadError(path, "the port went away after " + std::to_string(sent) + " bytes");
         }

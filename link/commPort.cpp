@@ -1,44 +1,67 @@
 #include "link/commPort.h"
 
+#include "link/BoardFacts.h"
 #include "link/Console.h"
 #include "link/Protocol.h"
 #include "link/Records.h"
 #include "link/SerialLine.h"
 #include "platform/Log.h"
-#include "platform/MainThread.h"
-#include "platform/NotificationQueue.h"
+#include "platform/RecordSink.h"
 #include "platform/Sleeper.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
 namespace plovex {
 
 namespace {
-const char* kDefaultPath = "/dev/cu.KeySerial1";
-constexpr int32_t kDefaultBaudRate = 9600;
+
+// USB serial adapters hold received bytes back for a latency timer (16 ms on
+// the common FTDI type) unless the driver is asked for low latency; each reply
+// would wait for it. Drivers that do not know the request (a pseudo-terminal,
+// for one) refuse it, and the line works as it is.
+void requestLowLatency(int fd)
+{
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+bool sameDevice(int a, int b)
+{
+    struct stat sa{}, sb{};
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev;
+}
+
 } // namespace
 
 commPort::commPort() : commPort(commPortOptions{}) {}
 
 commPort::commPort(commPortOptions options)
-    : commPortPath_(std::make_shared<const std::string>(kDefaultPath)),
+    : commPortPath_(std::make_shared<const std::string>(board::kDefaultPortPath)),
       commPortName_(std::make_shared<const std::string>()),
-      baudRate_(kDefaultBaudRate),
+      baudRate_(board::kDefaultBaudRate),
       options_(std::move(options))
 {
-    if (!options_.mainThread)
-        options_.mainThread = &platform::defaultMainThread();
-    if (!options_.queue)
-        options_.queue = &platform::NotificationQueue::defaultQueue();
+    if (!options_.sink)
+        options_.sink = &platform::defaultRecordSink();
     if (!options_.sleeper)
         options_.sleeper = platform::realSleeper();
     if (options_.lineTimeoutDeciseconds < 1 || options_.lineTimeoutDeciseconds > 255)
         options_.lineTimeoutDeciseconds = 10;
+    stopFd_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!stopFd_)
+        throw std::system_error(errno, std::generic_category(), "commPort: no descriptor to stop the loop with");
 
     // The acquisition thread. A loop ends only through the destructor's stop
     // request; nothing it runs may take the process down with an exception.
@@ -68,11 +91,12 @@ commPort::commPort(commPortOptions options)
 commPort::~commPort()
 {
     stop_.request_stop();
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(stopFd_.get(), &one, sizeof one); // ends a wait on the line at once
     if (thread_.joinable())
         thread_.join();
     std::lock_guard lock(serialPortLock);
-    if (PortOpenOK.load())
-        closeLocked();
+    closeLocked();
 }
 
 std::string commPort::commPortPath() const
@@ -86,6 +110,7 @@ void commPort::setCommPortPath(std::string path)
     auto fresh = std::make_shared<const std::string>(std::move(path));
     std::lock_guard lock(stringsMutex_);
     commPortPath_ = std::move(fresh);
+    ++settingsGeneration_;
 }
 
 std::string commPort::commPortName() const
@@ -103,37 +128,52 @@ void commPort::setCommPortName(std::string name)
 
 void commPort::setBaudRate(int32_t rate)
 {
+    std::lock_guard lock(stringsMutex_);
     if (baudRate_.load() == rate)
         return;
     baudRate_.store(rate);
+    ++settingsGeneration_;
 }
 
 int commPort::OpenPort()
 {
+    if (PortOpenOK.load(std::memory_order_acquire))
+        return portDescriptor_.load(std::memory_order_acquire); // already open: nothing to do
+
     std::shared_ptr<const std::string> pathHold;
+    int32_t baud = 0;
+    uint64_t generation = 0;
     {
         std::lock_guard lock(stringsMutex_);
         pathHold = commPortPath_; // stays valid however the path is replaced meanwhile
+        baud = baudRate_.load();
+        generation = settingsGeneration_;
     }
     const char* path = pathHold->c_str();
 
     // O_NOCTTY: the line must never become our controlling terminal, or an
     // unplug would hang us up. O_CLOEXEC: children do not inherit the line.
-    const int fd = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd == -1)
+    platform::UniqueFd fd(platform::retryEintr([&] { return ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
+    if (!fd)
         return -1;
-
+    // A line that is not kept ends its exclusive use (the flag of a pty
+    // outlives the close) unless it is the very device in use.
+    auto discard = [&] {
+        const int inUse = portDescriptor_.load(std::memory_order_acquire);
+        if (!(PortOpenOK.load(std::memory_order_acquire) && sameDevice(fd.get(), inUse)))
+            ::ioctl(fd.get(), TIOCNXCL);
+        fd.reset();
+    };
     auto fail = [&](const char* format) {
         const int err = errno;
         consolePrintf(format, path, std::strerror(err), err);
-        ::ioctl(fd, TIOCNXCL); // the exclusive flag of a pty outlives the close
-        ::close(fd);
+        discard();
         return -1;
     };
 
-    if (::ioctl(fd, TIOCEXCL) == -1)
+    if (::ioctl(fd.get(), TIOCEXCL) == -1)
         return fail("Error setting TIOCEXCL on %s - %s(%d).\n");
-    if (::fcntl(fd, F_SETFL, 0) == -1)
+    if (::fcntl(fd.get(), F_SETFL, 0) == -1)
         return fail("Error clearing O_NONBLOCK %s - %s(%d).\n");
 
     termios options;
@@ -143,34 +183,69 @@ int commPort::OpenPort()
     options.c_cc[VTIME] = static_cast<cc_t>(options_.lineTimeoutDeciseconds);
     // A rate the driver does not know would leave the speed at 0, which
     // hangs the line up: refuse it like any other setting the line refuses.
-    if (::cfsetspeed(&options, static_cast<speed_t>(baudRate_.load())) == -1) {
+    if (::cfsetspeed(&options, static_cast<speed_t>(baud)) == -1) {
         errno = EINVAL;
         return fail("Error setting tty attributes %s - %s(%d).\n");
     }
     options.c_cflag |= (CS8 | CREAD);
-    if (::tcsetattr(fd, TCSANOW, &options) == -1)
+    if (platform::retryEintr([&] { return ::tcsetattr(fd.get(), TCSANOW, &options); }) == -1)
         return fail("Error setting tty attributes %s - %s(%d).\n");
+    requestLowLatency(fd.get());
 
-    portDescriptor_.store(fd, std::memory_order_release);
+    std::lock_guard lock(serialPortLock);
+    if (PortOpenOK.load(std::memory_order_acquire)) {
+        discard(); // another open got there first
+        return portDescriptor_.load(std::memory_order_acquire);
+    }
+    {
+        std::lock_guard strings(stringsMutex_);
+        if (generation != settingsGeneration_) {
+            discard(); // opened what is no longer asked for
+            return -1;
+        }
+    }
+    line_ = std::move(fd);
+    received_.clear();
+    byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / (baud > 0 ? baud : board::kDefaultBaudRate));
+    portDescriptor_.store(line_.get(), std::memory_order_release);
     PortOpenOK.store(1, std::memory_order_release);
-    return fd;
+    return line_.get();
 }
 
 void commPort::closeLocked()
 {
-    const int fd = portDescriptor_.load();
-    if (PortOpenOK.load() && fd >= 0) {
-        ::ioctl(fd, TIOCNXCL);
-        ::close(fd);
+    if (line_) {
+        ::ioctl(line_.get(), TIOCNXCL);
+        line_.reset();
     }
+    received_.clear();
     portDescriptor_.store(-1, std::memory_order_release);
     PortOpenOK.store(0, std::memory_order_release);
 }
 
-LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::stop_token stop)
+LineWait commPort::lineWaitLocked() const
 {
-    const LineRead r = readLine(portDescriptor_.load(std::memory_order_acquire), buf, max,
-                                options_.lineTimeoutDeciseconds, stop);
+    return {line_.get(), stopFd_.get(), std::chrono::milliseconds(100 * options_.lineTimeoutDeciseconds), byteTime_};
+}
+
+std::chrono::steady_clock::time_point commPort::replyCompleteLocked(std::size_t bytes) const
+{
+    return std::chrono::steady_clock::now() + byteTime_ * static_cast<long>(bytes);
+}
+
+LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete)
+{
+    LineWait wait = lineWaitLocked();
+    wait.replyComplete = replyComplete;
+    const LineRead r = received_.take(wait, buf, max);
+    if (r.status == LineStatus::Gone)
+        closeLocked();
+    return r;
+}
+
+LineRead commPort::readUpToLocked(uint8_t* buf, std::size_t need)
+{
+    const LineRead r = received_.takeUpTo(lineWaitLocked(), buf, need);
     if (r.status == LineStatus::Gone)
         closeLocked();
     return r;
@@ -190,16 +265,16 @@ int commPort::readEEPROM(int address, int16_t* data)
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return 0;
-    const int fd = portDescriptor_.load(std::memory_order_acquire);
-    if (!writeLine(fd, request.data(), request.size())) {
+    if (!writeLine(line_.get(), request.data(), request.size())) {
         if (errnoMeansGone(errno))
             closeLocked();
         return 0;
     }
     uint8_t reply[2];
+    const auto replyComplete = replyCompleteLocked(sizeof reply);
     std::size_t got = 0;
     while (got < sizeof reply) {
-        const LineRead r = readLocked(reply + got, sizeof reply - got, stopToken());
+        const LineRead r = readLocked(reply + got, sizeof reply - got, replyComplete);
         if (r.status != LineStatus::Data)
             return 0;
         got += r.count;
@@ -214,7 +289,7 @@ void commPort::writeEEPROM(int address, int16_t data)
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return;
-    if (!writeLine(portDescriptor_.load(std::memory_order_acquire), frame.data(), frame.size()) && errnoMeansGone(errno))
+    if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno))
         closeLocked();
 }
 
@@ -224,42 +299,13 @@ void commPort::sendReboot()
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return;
-    if (!writeLine(portDescriptor_.load(std::memory_order_acquire), frame.data(), frame.size()) && errnoMeansGone(errno))
+    if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno))
         closeLocked();
 }
 
-namespace {
-// What the post operations do on the main thread: queue the record under its name.
-void postWhenIdle(platform::NotificationQueue* queue, const char* name, platform::RecordPtr record)
+void commPort::handOver(const char* name, platform::RecordPtr record)
 {
-    queue->enqueueWhenIdle({name, std::move(record)});
-}
-} // namespace
-
-void commPort::postInclinoDataNotification(platform::RecordPtr record)
-{
-    postWhenIdle(options_.queue, records::kInclinoData, std::move(record));
-}
-
-void commPort::postInclinoParameterNotification(platform::RecordPtr record)
-{
-    postWhenIdle(options_.queue, records::kInclinoParameter, std::move(record));
-}
-
-// The hand-over carries the queue rather than this object, so that a task
-// still waiting on the main thread stays sound if a test's commPort is gone.
-void commPort::handOverData(platform::RecordPtr record)
-{
-    options_.mainThread->post([queue = options_.queue, record = std::move(record)]() mutable {
-        postWhenIdle(queue, records::kInclinoData, std::move(record));
-    });
-}
-
-void commPort::handOverParameter(platform::RecordPtr record)
-{
-    options_.mainThread->post([queue = options_.queue, record = std::move(record)]() mutable {
-        postWhenIdle(queue, records::kInclinoParameter, std::move(record));
-    });
+    options_.sink->handOver(name, std::move(record));
 }
 
 bool commPort::sleep(double seconds, std::stop_token stop)

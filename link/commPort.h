@@ -1,7 +1,8 @@
 #pragma once
 // commPort: the link to the inclinometer board. It owns the serial line and
 // the port lock, runs the acquisition thread, carries every command to the
-// board, and hands the records it makes to the main thread.
+// board, and hands the records it makes to its record sink (in the
+// application: the main thread's notification queue).
 //
 // Threads: the main thread creates the object, sets path, name and speed,
 // opens the line once at launch, resets it and sends EEPROM writes; the
@@ -9,8 +10,10 @@
 // reopens the line whenever it is closed. Every exchange on the line holds
 // serialPortLock and re-tests PortOpenOK once it holds it.
 
+#include "link/ReceiveBuffer.h"
 #include "link/SerialLine.h"
 #include "platform/Record.h"
+#include "platform/UniqueFd.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,8 +25,7 @@
 #include <thread>
 
 namespace platform {
-class MainThread;
-class NotificationQueue;
+class RecordSink;
 class Sleeper;
 } // namespace platform
 
@@ -38,10 +40,10 @@ enum class LoopKind {
 
 struct commPortOptions {
     LoopKind loop = LoopKind::Acquisition;
-    // Where records are handed over and queued. Defaults: the process's
-    // main thread and its notification queue.
-    platform::MainThread* mainThread = nullptr;
-    platform::NotificationQueue* queue = nullptr;
+    // Where the loops hand their records over ("inclinoData",
+    // "inclinoParameter"). Default: platform::defaultRecordSink(), the
+    // process's main thread and notification queue.
+    platform::RecordSink* sink = nullptr;
     // Every pause of the loops and the upload goes through this. Default: real time.
     std::shared_ptr<platform::Sleeper> sleeper;
     // The line's read timeout in tenths of a second (VTIME).
@@ -60,9 +62,13 @@ public:
     commPort(const commPort&) = delete;
     commPort& operator=(const commPort&) = delete;
 
-    // Opens commPortPath raw, exclusively, at baudRate. Returns the
-    // descriptor, or -1 (with one line on standard output when a set-up step
-    // after the open failed).
+    // Opens commPortPath raw, exclusively, at baudRate, and asks the driver
+    // for low latency. Returns the descriptor, or -1 (with one line on
+    // standard output when a set-up step after the open failed). The line is
+    // published under the port lock: an open that finds the line already
+    // open does nothing and returns its descriptor; an open during which the
+    // path or the speed was changed closes what it opened, publishes nothing
+    // and returns -1, so the line in use is always the one last set.
     int OpenPort();
     // Closes the line under the port lock.
     void reset();
@@ -95,32 +101,33 @@ public:
     bool sendProgram(const std::string& path,
                      const std::function<void(std::size_t sent, std::size_t total)>& progress = {});
 
-    // Run on the main thread: queue the record as "inclinoData" / "inclinoParameter".
-    void postInclinoDataNotification(platform::RecordPtr record);
-    void postInclinoParameterNotification(platform::RecordPtr record);
-
     // The loop bodies; the constructor runs one of them on the acquisition thread.
     void idleThread(std::stop_token stop);
     void idleThreadTest(std::stop_token stop);
 
-    const commPortOptions& options() const { return options_; }
-
 private:
     friend struct commPortTestAccess; // lets tests hold the port lock
 
-    // Hand-over of a record to the main thread, never waiting for it.
-    void handOverData(platform::RecordPtr record);
-    void handOverParameter(platform::RecordPtr record);
+    // Hands a record to the sink, never waiting for its thread.
+    void handOver(const char* name, platform::RecordPtr record);
     bool sleep(double seconds, std::stop_token stop);
-    // With the port lock held: end exclusive use and close the line.
+    // With the port lock held: end exclusive use, close the line, forget what
+    // it had delivered.
     void closeLocked();
-    // With the port lock held: one read of up to max bytes within the line's
-    // timeout. A device found gone is closed as reset would close it.
-    LineRead readLocked(uint8_t* buf, std::size_t max, std::stop_token stop);
+    // With the port lock held: up to max bytes from the line (through the
+    // receive buffer) within the line's timeout, for a reply that can be
+    // complete at replyComplete at the earliest. A device found gone is
+    // closed as reset would close it.
+    LineRead readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete);
+    // The same for the further bytes of a diagnostic request.
+    LineRead readUpToLocked(uint8_t* buf, std::size_t need);
+    LineWait lineWaitLocked() const;
+    // When a reply of `bytes` to a request written now can be complete.
+    std::chrono::steady_clock::time_point replyCompleteLocked(std::size_t bytes) const;
     // One poll exchange under the port lock; hands over the record it completes.
-    void pollOnce(std::stop_token stop, int32_t& packetCount);
+    void pollOnce(int32_t& packetCount);
     // One diagnostic burst under the port lock.
-    void diagnosticBurst(std::stop_token stop);
+    void diagnosticBurst();
     std::stop_token stopToken() const { return stop_.get_token(); }
 
     // Fields in their given order. The strings are handed over as whole
@@ -134,7 +141,17 @@ private:
     std::atomic<int> portDescriptor_{-1};
     std::mutex serialPortLock;
 
+    // Changes with every new path or speed (under stringsMutex_), so that an
+    // open can tell whether what it opened is still what was asked for.
+    uint64_t settingsGeneration_ = 0;
+    // Under serialPortLock: the open line, what it delivered that no exchange
+    // took yet, and the time one byte takes on it.
+    platform::UniqueFd line_;
+    ReceiveBuffer received_;
+    std::chrono::nanoseconds byteTime_{0};
+
     commPortOptions options_;
+    platform::UniqueFd stopFd_; // readable once the destructor asks the loop to stop
     std::stop_source stop_;
     std::jthread thread_; // last: it stops and joins before the rest goes
 };

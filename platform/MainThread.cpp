@@ -1,8 +1,20 @@
 #include "platform/MainThread.h"
 
 #include <atomic>
+#include <cerrno>
+#include <ctime>
 
 namespace platform {
+
+RunLoop::RunLoop()
+{
+    sem_init(&wakeSignal_, 0, 0);
+}
+
+RunLoop::~RunLoop()
+{
+    sem_destroy(&wakeSignal_);
+}
 
 void RunLoop::post(std::function<void()> task)
 {
@@ -10,7 +22,13 @@ void RunLoop::post(std::function<void()> task)
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
     }
-    wake_.notify_all();
+    wakeUp();
+}
+
+void RunLoop::wakeUp()
+{
+    if (asleep_.exchange(false))
+        sem_post(&wakeSignal_);
 }
 
 void RunLoop::addIdleHandler(std::function<void()> handler)
@@ -72,8 +90,21 @@ bool RunLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseco
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         // Wake for new tasks; poll done() a few times a second at most between them.
-        wake_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)),
-                         [this] { return !tasks_.empty() || stopRequested_; });
+        if (!tasks_.empty() || stopRequested_)
+            continue;
+        asleep_.store(true);
+        lock.unlock();
+        const auto wait = std::min(deadline - std::chrono::steady_clock::now(),
+                                   std::chrono::steady_clock::duration(std::chrono::milliseconds(20)));
+        timespec until{};
+        clock_gettime(CLOCK_MONOTONIC, &until);
+        const auto ns = until.tv_nsec + std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+        until.tv_sec += static_cast<time_t>(ns / 1'000'000'000);
+        until.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        if (wait.count() > 0)
+            sem_clockwait(&wakeSignal_, CLOCK_MONOTONIC, &until); // a post, the time, or a signal (EINTR) ends it
+        asleep_.store(false);
+        lock.lock();
     }
 }
 
@@ -88,7 +119,7 @@ void RunLoop::stop()
         std::lock_guard lock(mutex_);
         stopRequested_ = true;
     }
-    wake_.notify_all();
+    wakeUp();
 }
 
 namespace {

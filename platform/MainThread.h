@@ -3,11 +3,12 @@
 // thread: a background thread that holds the port lock may call it while the
 // main thread waits for that lock.
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <semaphore.h>
 #include <vector>
 
 namespace platform {
@@ -17,6 +18,13 @@ public:
     virtual ~MainThread() = default;
     // Queue task to run later on the main thread, in posting order. Returns at once.
     virtual void post(std::function<void()> task) = 0;
+    // Runs task on the main thread once delay has passed (a loop without
+    // timers runs it as soon as it can). Called on the main thread.
+    virtual void postAfter(std::chrono::milliseconds delay, std::function<void()> task)
+    {
+        (void)delay;
+        post(std::move(task));
+    }
 };
 
 // The main loop of the command-line tool and the tests: runs posted tasks in
@@ -24,6 +32,11 @@ public:
 // the notification queue delivers).
 class RunLoop : public MainThread {
 public:
+    RunLoop();
+    ~RunLoop() override;
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
     void post(std::function<void()> task) override;
 
     // Called on the loop's thread each time the loop has run out of tasks.
@@ -42,9 +55,14 @@ public:
 
 private:
     bool runOnce(std::unique_lock<std::mutex>& lock);
+    // Wakes the loop if it waits (one system call), else does nothing.
+    void wakeUp();
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
+    // The loop waits on the semaphore only after saying so in asleep_; a
+    // post wakes it only then, so a busy loop costs a poster nothing.
+    std::atomic<bool> asleep_{false};
+    sem_t wakeSignal_;
     std::deque<std::function<void()>> tasks_;
     std::vector<std::function<void()>> idleHandlers_;
     bool stopRequested_ = false;

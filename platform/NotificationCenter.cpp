@@ -1,33 +1,47 @@
 #include "platform/NotificationCenter.h"
 
+#include "platform/Log.h"
+
 #include <algorithm>
+#include <exception>
 
 namespace platform {
 
 NotificationCenter::Token NotificationCenter::addObserver(std::string name, Handler handler)
 {
     std::lock_guard lock(mutex_);
-    entries_.push_back({next_, std::move(name), std::move(handler)});
+    auto next = std::make_shared<Entries>(*entries_);
+    next->push_back({next_, std::move(name), std::move(handler)});
+    entries_ = std::move(next);
     return next_++;
 }
 
 void NotificationCenter::removeObserver(Token token)
 {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [token](const Entry& e) { return e.token == token; });
+    auto next = std::make_shared<Entries>(*entries_);
+    std::erase_if(*next, [token](const Entry& e) { return e.token == token; });
+    entries_ = std::move(next);
 }
 
 void NotificationCenter::post(const Notification& n)
 {
-    std::vector<Handler> targets;
+    std::shared_ptr<const Entries> entries;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& e : entries_)
-            if (e.name == n.name)
-                targets.push_back(e.handler);
+        entries = entries_;
     }
-    for (auto& h : targets)
-        h(n);
+    for (const Entry& e : *entries) {
+        if (e.name != n.name)
+            continue;
+        try {
+            e.handler(n);
+        } catch (const std::exception& ex) {
+            logEntry("observer of " + n.name + " failed: " + ex.what());
+        } catch (...) {
+            logEntry("observer of " + n.name + " failed with an unknown exception");
+        }
+    }
 }
 
 NotificationCenter& NotificationCenter::defaultCenter()

@@ -5,6 +5,7 @@
 #include "platform/Notification.h"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,7 +22,10 @@ public:
     void removeObserver(Token token);
 
     // Calls the observers of n.name, one after the other, before returning.
-    // An observer may add or remove observers; the change applies to the next post.
+    // An observer may add or remove observers; the change applies to the next
+    // post. An observer that throws is reported in the log, and the others
+    // still receive the notification: no observer misses a record because
+    // another one failed.
     void post(const Notification& n);
 
     static NotificationCenter& defaultCenter();
@@ -32,8 +36,11 @@ private:
         std::string name;
         Handler handler;
     };
+    using Entries = std::vector<Entry>;
     std::mutex mutex_;
-    std::vector<Entry> entries_;
+    // Replaced, never changed, when observers come and go: a post walks the
+    // list it took without copying it.
+    std::shared_ptr<const Entries> entries_ = std::make_shared<const Entries>();
     Token next_ = 1;
 };
 

@@ -5,13 +5,20 @@
 // each is an object of its own. While a modal session runs (a confirmation
 // alert) delivery is held; what arrives meanwhile is delivered after it.
 //
+// A held notification costs its record and 10 bytes here: the queue keeps
+// the record and a number standing for the name, not a copy of the name.
+//
 // Used on the main thread only.
 
 #include "platform/Notification.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +30,7 @@ public:
 
     // Queues n for delivery at the next idle moment of the main loop.
     void enqueueWhenIdle(Notification n);
+    void enqueueWhenIdle(std::string_view name, RecordPtr object);
 
     // Called by the main loop when it is idle: posts everything queued, in
     // order, unless a modal session holds delivery. Notifications queued by
@@ -34,7 +42,7 @@ public:
     void endModal();
     bool held() const { return modalDepth_ > 0; }
 
-    std::size_t pending() const { return queue_.size(); }
+    std::size_t pending() const { return records_.size(); }
 
     // The loop that hosts the queue is told through this whenever there is
     // something to deliver (so an event-driven loop can arrange an idle pass).
@@ -44,8 +52,14 @@ public:
     static NotificationQueue& defaultQueue();
 
 private:
+    uint16_t nameIndex(std::string_view name);
+
     NotificationCenter& center_;
-    std::deque<Notification> queue_;
+    // Entry i: records_[i] posted under names_[nameOf_[i]].
+    std::deque<RecordPtr> records_;
+    std::deque<uint16_t> nameOf_;
+    // One notification per name, whose object is set for each post.
+    std::deque<Notification> names_;
     int modalDepth_ = 0;
     bool delivering_ = false;
     std::function<void()> wakeUp_;

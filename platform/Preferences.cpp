@@ -1,5 +1,7 @@
 #include "platform/Preferences.h"
 
+#include "platform/UniqueFd.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -205,25 +207,20 @@ bool FilePreferences::synchronize()
         ::unlink(tmp.c_str());
         return false;
     };
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    UniqueFd fd(retryEintr([&] { return ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); }));
+    if (!fd)
         return fail("open");
     std::size_t done = 0;
     while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
+        const ssize_t n = retryEintr([&] { return ::write(fd.get(), text.data() + done, text.size() - done); });
+        if (n < 0)
             return fail("write");
-        }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0) {
-        ::close(fd);
+    if (retryEintr([&] { return ::fsync(fd.get()); }) != 0)
         return fail("fsync");
-    }
-    if (::close(fd) != 0)
+    // Closed by hand: a failed close can mean the data never reached the disk.
+    if (::close(fd.release()) != 0)
         return fail("close");
     if (::rename(tmp.c_str(), file_.c_str()) != 0)
         return fail("rename");

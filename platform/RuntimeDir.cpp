@@ -18,49 +18,55 @@ std::filesystem::path simulatorLinkDir()
     return std::filesystem::path("/tmp") / ("plovex-" + std::to_string(::getuid()));
 }
 
-std::optional<std::string> ensureSimulatorLinkDir()
+bool ensureSimulatorLinkDir(std::string* error)
 {
     const auto dir = simulatorLinkDir();
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = dir.string() + ": " + why;
+        return false;
+    };
     std::error_code ec;
     std::filesystem::create_directories(dir.parent_path(), ec);
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return dir.string() + ": " + std::strerror(errno);
+        return fail(std::strerror(errno));
     struct stat st{};
     if (::lstat(dir.c_str(), &st) != 0)
-        return dir.string() + ": " + std::strerror(errno);
+        return fail(std::strerror(errno));
     if (!S_ISDIR(st.st_mode))
-        return dir.string() + ": not a folder";
+        return fail("not a folder");
     if (st.st_uid != ::getuid())
-        return dir.string() + ": belongs to another user";
-    return std::nullopt;
+        return fail("belongs to another user");
+    return true;
 }
 
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
 {
-    return link.parent_path() / ("." + link.filename().string() + ".lock");
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    std::string name = ".";
+    name += link.filename().native();
+    name += ".lock";
+    return link.parent_path() / name;
 }
 
-int lockSimulatorLink(const std::filesystem::path& link)
+UniqueFd lockSimulatorLink(const std::filesystem::path& link)
 {
     const auto lockFile = simulatorLockFile(link);
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
-    }
+    UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
+    if (!fd || retryEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
+        return UniqueFd();
     return fd;
 }
 
 std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link)
 {
     const auto lockFile = simulatorLockFile(link);
-    const int fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
+    // Closing the descriptor at the end also drops the lock taken to test.
+    const UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK); }));
+    if (!fd)
         return errno == ENOENT ? std::nullopt : std::optional<bool>(true);
-    const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-    ::close(fd); // also drops the lock just taken
+    const bool free = retryEintr([&] { return ::flock(fd.get(), LOCK_SH | LOCK_NB); }) == 0;
     return !free;
 }
 

@@ -3,6 +3,8 @@
 // stable links, so that port discovery can offer them:
 // $XDG_RUNTIME_DIR/plovex/, or /tmp/plovex-<uid>/ when that is not set.
 
+#include "platform/UniqueFd.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,9 +15,9 @@ namespace platform {
 std::filesystem::path simulatorLinkDir();
 
 // Creates the folder if needed, owned by this user and private (0700).
-// Returns the reason on failure (such as a fallback folder that belongs to
-// somebody else).
-std::optional<std::string> ensureSimulatorLinkDir();
+// False, and the reason in *error when given, on failure (such as a fallback
+// folder that belongs to somebody else).
+bool ensureSimulatorLinkDir(std::string* error);
 
 // A board holds a lock on a file beside each link it publishes (".NAME.lock")
 // for as long as the link is its own, so that a link left behind by a board
@@ -23,8 +25,8 @@ std::optional<std::string> ensureSimulatorLinkDir();
 // exists again.
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link);
 // Takes that lock for the link; the descriptor to keep open while the link is
-// in use (closing it releases the lock), or -1 when it cannot be had.
-int lockSimulatorLink(const std::filesystem::path& link);
+// in use (closing it releases the lock), or none when it cannot be had.
+UniqueFd lockSimulatorLink(const std::filesystem::path& link);
 // Whether a running board holds the link's lock; nullopt when the link has no
 // lock file at all.
 std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link);

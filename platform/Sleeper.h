@@ -17,9 +17,11 @@ public:
     virtual bool sleepFor(double seconds, std::stop_token stop) = 0;
 };
 
-// Waits the given time, scaled by factor (1.0: real time).
+// Waits the given time, scaled by factor (1.0: real time). Waits up to
+// kUninterruptedPause end at their time even when a stop comes first.
 class ScaledSleeper : public Sleeper {
 public:
+    static constexpr std::chrono::milliseconds kUninterruptedPause{2};
     explicit ScaledSleeper(double factor = 1.0) : factor_(factor) {}
     bool sleepFor(double seconds, std::stop_token stop) override;
     double factor() const { return factor_; }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages plovex needs to build, test and run, if any
-# are missing. Runs apt-get as root, through sudo otherwise.
+# Installs the Debian packages plovex needs to build, test, package and run,
+# if any are missing. The packaging checks use desktop-file-validate,
+# appstreamcli, dpkg-deb and dpkg-shlibdeps, file, groff and systemd-analyze.
+# Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
 packages=(
@@ -8,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   qt6-base-dev libgl1-mesa-dev fonts-dejavu-core
   clang libclang-rt-14-dev
+  desktop-file-utils appstream dpkg-dev file groff-base systemd
 )
 
 missing=()

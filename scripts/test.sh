@@ -22,7 +22,7 @@ stage() { # name build-dir cmake-args...
 
 for s in $stages; do
   case "$s" in
-    main) stage "main suite" "$root/build" ;;
+    main) stage "main suite" "$root/build" -DPLOVEX_WERROR=ON ;;
     asan)
       ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \

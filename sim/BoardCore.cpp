@@ -148,8 +148,8 @@ void BoardCore::endUpload()
     if (imageOut_.empty())
         return;
     const auto img = image_.image();
-    if (auto err = writeFileAtomically(imageOut_, img)) {
-        lastError_ = "cannot write the uploaded image: " + *err;
+    if (std::string err; !writeFileAtomically(imageOut_, img, &err)) {
+        lastError_ = "cannot write the uploaded image: " + err;
         platform::logEntry("simulated board: " + lastError_);
     }
 }

@@ -21,7 +21,13 @@ std::atomic<unsigned> boardNumber{0};
 
 std::string uniqueSuffix()
 {
-    return "-" + std::to_string(::getpid()) + "-" + std::to_string(++boardNumber);
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    std::string suffix = "-";
+    suffix += std::to_string(::getpid());
+    suffix += '-';
+    suffix += std::to_string(++boardNumber);
+    return suffix;
 }
 
 bool isLink(const std::string& path)
@@ -95,8 +101,8 @@ bool BoardLinks::prepare(const std::string& requested, bool publish, std::string
     }
     const bool inRuntime = stable.parent_path() == runtime;
     if (inRuntime || publish) {
-        if (auto err = platform::ensureSimulatorLinkDir())
-            return fail("cannot make the runtime folder: " + *err);
+        if (std::string err; !platform::ensureSimulatorLinkDir(&err))
+            return fail("cannot make the runtime folder: " + err);
     }
     stable_ = stable.string();
     published_.clear();
@@ -120,18 +126,17 @@ bool BoardLinks::point(const std::string& target, std::string* error)
         ::unlink(stable_.c_str());
         return false;
     }
-    if (!published_.empty() && lockFd_ < 0)
-        lockFd_ = platform::lockSimulatorLink(published_);
+    if (!published_.empty() && !lock_)
+        lock_ = platform::lockSimulatorLink(published_);
     target_ = target;
     return true;
 }
 
 void BoardLinks::remove()
 {
-    if (lockFd_ >= 0) {
+    if (lock_) {
         ::unlink(platform::simulatorLockFile(published_).c_str());
-        ::close(lockFd_);
-        lockFd_ = -1;
+        lock_.reset();
     }
     if (target_.empty())
         return;

@@ -14,6 +14,8 @@
 // folder link is the board's, it holds the lock of platform::lockSimulatorLink
 // on it, so that discovery can tell it from a link a dead board left behind.
 
+#include "platform/UniqueFd.h"
+
 #include <string>
 
 namespace plovex::sim {
@@ -39,7 +41,7 @@ public:
 
 private:
     std::string stable_, published_, name_, target_;
-    int lockFd_ = -1; // held while the runtime-folder link is ours
+    platform::UniqueFd lock_; // held while the runtime-folder link is ours
 };
 
 } // namespace plovex::sim

@@ -1,5 +1,6 @@
 #include "platform/Log.h"
 #include "platform/Sleeper.h"
+#include "platform/UniqueFd.h"
 #include "sim/SimulatedBoardImpl.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ using namespace std::chrono_literals;
 
 constexpr int kFallbackBaud = 38400;
 constexpr auto kLongestWait = 100ms;        // the thread looks round at least this often
-constexpr auto kShortestPacedWait = 1ms;    // paced bytes go out in bursts at least this far apart
+constexpr auto kShortestPacedWait = 1ms;    // paced bytes go out in steps at least this far apart
 constexpr auto kAbsentHostRetry = 20ms;     // how often a hung-up line is looked at again
 constexpr std::size_t kNoiseQueued = 64;    // a flood keeps at most this much noise waiting
 
@@ -43,16 +44,20 @@ void SimulatedBoard::Impl::fail(const std::string& why)
 
 void SimulatedBoard::Impl::wake() const
 {
-    if (wakeFd >= 0) {
+    if (wakeFd) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const auto r = ::write(wakeFd, &one, sizeof one);
+        [[maybe_unused]] const auto r = platform::retryEintr([&] { return ::write(wakeFd.get(), &one, sizeof one); });
     }
+}
+
+void SimulatedBoard::Impl::readLineSpeed()
+{
+    lineByte = paced && pty ? byteTime(pty->hostBaud()) : 0ns;
 }
 
 std::chrono::nanoseconds SimulatedBoard::Impl::perByte() const
 {
-    std::chrono::nanoseconds t = paced && pty ? byteTime(pty->hostBaud()) : 0ns;
-    return std::max<std::chrono::nanoseconds>(t, slow);
+    return std::max<std::chrono::nanoseconds>(lineByte, slow);
 }
 
 void SimulatedBoard::Impl::service(BoardClock::time_point now)
@@ -61,7 +66,7 @@ void SimulatedBoard::Impl::service(BoardClock::time_point now)
         peer->tick(now);
         if (pty && hostPresent) {
             for (const auto& w : peer->due(now)) {
-                const ssize_t n = ::write(pty->master(), w.data(), w.size());
+                const ssize_t n = platform::retryEintr([&] { return ::write(pty->master(), w.data(), w.size()); });
                 if (n != static_cast<ssize_t>(w.size())) {
                     peer->sendFailed();
                     break;
@@ -94,14 +99,14 @@ void SimulatedBoard::Impl::sendDue(BoardClock::time_point now)
     pacer.due(now, scratch);
     if (scratch.empty())
         return;
-    const ssize_t n = ::write(pty->master(), scratch.data(), scratch.size());
+    const ssize_t n = platform::retryEintr([&] { return ::write(pty->master(), scratch.data(), scratch.size()); });
     if (n > 0) {
         pacer.sent(static_cast<std::size_t>(n));
         core.counters().bytesSent += static_cast<std::size_t>(n);
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
         outputBlocked = true; // wait until the host reads
-    else if (n < 0 && errno != EINTR)
+    else if (n < 0)
         pacer.clear(); // nobody to send to
 }
 
@@ -110,9 +115,7 @@ void SimulatedBoard::Impl::readLine(BoardClock::time_point now)
     std::uint8_t buf[4096];
     std::vector<std::uint8_t> out;
     for (int round = 0; round < 16 && pty; ++round) {
-        const ssize_t n = ::read(pty->master(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = platform::retryEintr([&] { return ::read(pty->master(), buf, sizeof buf); });
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
         if (n <= 0) { // EIO: no host has the line open
@@ -129,7 +132,12 @@ void SimulatedBoard::Impl::readLine(BoardClock::time_point now)
         core.receive(bytes, now, out);
         if (core.takeFlushRequest())
             pacer.clear();
+        // The speed the host set is read once per reply, not once per step.
+        if (!out.empty() && pacer.empty())
+            readLineSpeed();
         pacer.push(out, now);
+        if (static_cast<std::size_t>(n) < sizeof buf)
+            return; // a short read took everything there was
     }
 }
 
@@ -158,10 +166,8 @@ std::chrono::nanoseconds SimulatedBoard::Impl::waitFrom(BoardClock::time_point n
     consider(peer ? peer->nextDeadline() : core.nextDeadline());
     if (!peer && core.flooding(now))
         consider(std::max(noiseNextAt, now + kShortestPacedWait));
-    if (!outputBlocked) {
-        if (auto due = pacer.nextDue())
-            consider(pacer.perByte() > 0ns ? std::max(*due, now + kShortestPacedWait) : *due);
-    }
+    if (!outputBlocked)
+        consider(pacer.nextWake(now, kShortestPacedWait));
     if (!hostPresent && lookAgainAt > now)
         consider(lookAgainAt);
     return until - now;
@@ -171,7 +177,7 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
 {
     try {
         while (!stop.stop_requested()) {
-            pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, 0, 0}};
+            pollfd fds[2] = {{wakeFd.get(), POLLIN, 0}, {-1, 0, 0}};
             std::uint64_t gen = 0;
             timespec wait{};
             {
@@ -187,6 +193,7 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
                 }
                 wait = toTimespec(waitFrom(now));
             }
+            // A signal only ends the wait early: the loop looks round and waits anew.
             const int r = ::ppoll(fds, 2, &wait, nullptr);
             if (r < 0 && errno != EINTR) {
                 const int e = errno;
@@ -200,7 +207,8 @@ void SimulatedBoard::Impl::run(std::stop_token stop)
             std::lock_guard lock(m);
             if (fds[0].revents & POLLIN) {
                 std::uint64_t count = 0;
-                [[maybe_unused]] const auto n = ::read(wakeFd, &count, sizeof count);
+                [[maybe_unused]] const auto n =
+                    platform::retryEintr([&] { return ::read(wakeFd.get(), &count, sizeof count); });
             }
             if (gen != generation || fds[1].fd < 0 || r < 0)
                 continue;

@@ -1,5 +1,7 @@
 #include "sim/ImageStore.h"
 
+#include "platform/UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -40,38 +42,48 @@ std::vector<std::uint8_t> ImageStore::image() const
     return std::vector<std::uint8_t>(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string* error)
 {
+    auto fail = [&](std::string why) {
+        if (error)
+            *error = std::move(why);
+        return false;
+    };
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno);
+    // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+    // for an overlapping copy (-Wrestrict).
+    std::string name = ".";
+    name += path.filename().native();
+    name += ".XXXXXX";
+    std::string tmpl = (folder / name).string();
+    platform::UniqueFd fd(platform::retryEintr([&] { return ::mkostemp(tmpl.data(), O_CLOEXEC); }));
+    if (!fd)
+        return fail(path.string() + ": cannot create a temporary file beside it: " + std::strerror(errno));
     std::size_t done = 0;
-    std::string error;
+    std::string problem;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n =
+            platform::retryEintr([&] { return ::write(fd.get(), bytes.data() + done, bytes.size() - done); });
         if (n <= 0) {
-            error = path.string() + ": write failed: " + std::strerror(errno);
+            problem = path.string() + ": write failed: " + std::strerror(errno);
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (error.empty() && ::fchmod(fd, 0644) != 0)
-        error = path.string() + ": " + std::strerror(errno);
-    if (error.empty() && ::fsync(fd) != 0)
-        error = path.string() + ": fsync failed: " + std::strerror(errno);
-    if (::close(fd) != 0 && error.empty())
-        error = path.string() + ": close failed: " + std::strerror(errno);
-    if (error.empty() && ::rename(tmpl.c_str(), path.c_str()) != 0)
-        error = path.string() + ": " + std::strerror(errno);
-    if (!error.empty()) {
+    if (problem.empty() && ::fchmod(fd.get(), 0644) != 0)
+        problem = path.string() + ": " + std::strerror(errno);
+    if (problem.empty() && platform::retryEintr([&] { return ::fsync(fd.get()); }) != 0)
+        problem = path.string() + ": fsync failed: " + std::strerror(errno);
+    // Closed by hand: a failed close can mean the data never reached the disk.
+    if (::close(fd.release()) != 0 && problem.empty())
+        problem = path.string() + ": close failed: " + std::strerror(errno);
+    if (problem.empty() && ::rename(tmpl.c_str(), path.c_str()) != 0)
+        problem = path.string() + ": " + std::strerror(errno);
+    if (!problem.empty()) {
         ::unlink(tmpl.c_str());
-        return error;
+        return fail(std::move(problem));
     }
-    return std::nullopt;
+    return true;
 }
 
 } // namespace plovex::sim

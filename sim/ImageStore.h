@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,8 +39,8 @@ private:
 };
 
 // Writes bytes to path through a temporary file in the same folder and a
-// rename, so that readers see the old file or the whole new one. Returns the
-// reason on failure.
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+// rename, so that readers see the old file or the whole new one. False, and
+// the reason in *error when given, on failure.
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes, std::string* error);
 
 } // namespace plovex::sim

@@ -51,4 +51,14 @@ std::optional<LinePacer::Clock::time_point> LinePacer::nextDue() const
     return nextDue_;
 }
 
+std::optional<LinePacer::Clock::time_point> LinePacer::nextWake(Clock::time_point now,
+                                                               std::chrono::nanoseconds minGap) const
+{
+    const auto next = nextDue();
+    if (!next || perByte_.count() == 0)
+        return next;
+    const auto last = nextDue_ + perByte_ * static_cast<long>(queue_.size() - 1);
+    return std::min(std::max(*next, now + minGap), std::max(last, *next));
+}
+
 } // namespace plovex::sim

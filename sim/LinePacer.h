@@ -6,6 +6,10 @@
 // holds without a sleep per byte; lateness beyond a few milliseconds is
 // forgiven rather than caught up in one rush. Without a time per byte,
 // everything is due at once.
+//
+// The sender wakes at most every so often (nextWake), but always at the due
+// time of the last byte queued: a reply ends exactly when the line would end
+// it, whatever the steps it went out in.
 
 #include <chrono>
 #include <cstdint>
@@ -30,6 +34,9 @@ public:
     void sent(std::size_t n);
     // When the next byte falls due (nothing when empty).
     std::optional<Clock::time_point> nextDue() const;
+    // When to send next, sending at most every minGap: the next byte's due
+    // time, or minGap from now, but never after the last byte's due time.
+    std::optional<Clock::time_point> nextWake(Clock::time_point now, std::chrono::nanoseconds minGap) const;
 
     bool empty() const { return queue_.empty(); }
     std::size_t size() const { return queue_.size(); }

@@ -12,47 +12,52 @@ namespace plovex::sim {
 
 std::unique_ptr<PseudoTerminal> PseudoTerminal::open(std::string* error)
 {
-    auto fail = [&](const char* step, int fd) -> std::unique_ptr<PseudoTerminal> {
-        const int e = errno;
-        if (fd >= 0)
-            ::close(fd);
+    auto fail = [&](const char* step) -> std::unique_ptr<PseudoTerminal> {
         if (error)
-            *error = std::string(step) + " failed: " + std::strerror(e);
+            *error = std::string(step) + " failed: " + std::strerror(errno);
         return nullptr;
     };
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail("posix_openpt", -1);
+    platform::UniqueFd master(platform::retryEintr([] { return ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC); }));
+    const int fd = master.get();
+    if (!master)
+        return fail("posix_openpt");
     if (::grantpt(fd) != 0)
-        return fail("grantpt", fd);
+        return fail("grantpt");
     if (::unlockpt(fd) != 0)
-        return fail("unlockpt", fd);
+        return fail("unlockpt");
     termios t{};
     if (::tcgetattr(fd, &t) != 0)
-        return fail("tcgetattr", fd);
+        return fail("tcgetattr");
     ::cfmakeraw(&t);
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    if (::tcsetattr(fd, TCSANOW, &t) != 0)
-        return fail("tcsetattr", fd);
+    if (platform::retryEintr([&] { return ::tcsetattr(fd, TCSANOW, &t); }) != 0)
+        return fail("tcsetattr");
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
-        return fail("fcntl O_NONBLOCK", fd);
+        return fail("fcntl O_NONBLOCK");
     char name[PATH_MAX];
     if (::ptsname_r(fd, name, sizeof name) != 0)
-        return fail("ptsname_r", fd);
-    return std::unique_ptr<PseudoTerminal>(new PseudoTerminal(fd, name));
+        return fail("ptsname_r");
+    return std::unique_ptr<PseudoTerminal>(new PseudoTerminal(std::move(master), name));
 }
 
-PseudoTerminal::~PseudoTerminal()
+namespace {
+
+// The slave, opened without waiting and without becoming this process's
+// controlling terminal.
+platform::UniqueFd openSlave(const std::string& path)
 {
-    ::close(master_);
+    return platform::UniqueFd(
+        platform::retryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); }));
 }
+
+} // namespace
 
 int PseudoTerminal::hostBaud() const
 {
     termios t{};
-    if (::tcgetattr(master_, &t) != 0)
+    if (::tcgetattr(master_.get(), &t) != 0)
         return 0;
     return baudFromSpeed(::cfgetospeed(&t));
 }
@@ -61,24 +66,19 @@ void PseudoTerminal::discardUnread() const
 {
     // A flush through the master reaches only bytes not yet handed to the
     // slave's side; those already waiting there go with a flush of the slave.
-    ::tcflush(master_, TCOFLUSH);
-    const int fd = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::tcflush(fd, TCIFLUSH);
-        ::close(fd);
-    }
+    ::tcflush(master_.get(), TCOFLUSH);
+    if (const platform::UniqueFd slave = openSlave(slavePath_))
+        ::tcflush(slave.get(), TCIFLUSH);
 }
 
 bool PseudoTerminal::hangUpUntilOpened(std::string* error) const
 {
-    const int fd = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    if (!openSlave(slavePath_)) {
         if (error)
             *error = slavePath_ + ": " + std::strerror(errno);
         return false;
     }
-    ::close(fd);
-    return true;
+    return true; // the slave is closed again as the descriptor goes
 }
 
 int baudFromSpeed(unsigned long speed)

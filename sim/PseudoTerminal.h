@@ -4,6 +4,8 @@
 // that the master's settings are only read (on Linux a tcsetattr on the
 // master changes the settings the host gave its side).
 
+#include "platform/UniqueFd.h"
+
 #include <memory>
 #include <string>
 
@@ -14,11 +16,10 @@ public:
     // A new master (non-blocking, close-on-exec, not a controlling terminal)
     // with its slave unlocked and raw. nullptr and *error on failure.
     static std::unique_ptr<PseudoTerminal> open(std::string* error);
-    ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    int master() const { return master_; }
+    int master() const { return master_.get(); }
     const std::string& slavePath() const { return slavePath_; }
 
     // The line speed the host set on its side, in bits per second (0 when unknown).
@@ -32,8 +33,11 @@ public:
     bool hangUpUntilOpened(std::string* error) const;
 
 private:
-    PseudoTerminal(int master, std::string slavePath) : master_(master), slavePath_(std::move(slavePath)) {}
-    int master_;
+    PseudoTerminal(platform::UniqueFd master, std::string slavePath)
+        : master_(std::move(master)), slavePath_(std::move(slavePath))
+    {
+    }
+    platform::UniqueFd master_;
     std::string slavePath_;
 };
 

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace plovex::sim {
 
@@ -40,8 +39,8 @@ bool SimulatedBoard::start()
         d.error = err;
         return false;
     }
-    d.wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (d.wakeFd < 0) {
+    d.wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!d.wakeFd) {
         d.error = std::string("eventfd failed: ") + std::strerror(errno);
         d.links.remove();
         d.pty.reset();
@@ -65,16 +64,13 @@ void SimulatedBoard::stop()
     d.links.remove();
     d.pty.reset();
     d.pacer.clear();
-    if (d.wakeFd >= 0) {
-        ::close(d.wakeFd);
-        d.wakeFd = -1;
-    }
+    d.wakeFd.reset();
 }
 
 bool SimulatedBoard::running() const
 {
     std::lock_guard lock(impl_->m);
-    return impl_->started && impl_->wakeFd >= 0;
+    return impl_->started && impl_->wakeFd;
 }
 
 std::string SimulatedBoard::linkPath() const
@@ -249,7 +245,7 @@ bool SimulatedBoard::replug()
 {
     auto& d = *impl_;
     std::lock_guard lock(d.m);
-    if (!d.started || d.wakeFd < 0) {
+    if (!d.started || !d.wakeFd) {
         d.error = "the board is not running";
         return false;
     }

@@ -7,6 +7,7 @@
 #include "sim/LinePacer.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/SimulatedBoard.h"
+#include "platform/UniqueFd.h"
 
 #include <mutex>
 #include <optional>
@@ -33,6 +34,7 @@ struct SimulatedBoard::Impl {
     void readLine(BoardClock::time_point now);
     void hostGone(BoardClock::time_point now);
     std::chrono::nanoseconds waitFrom(BoardClock::time_point now) const;
+    void readLineSpeed();
     std::chrono::nanoseconds perByte() const;
     void wake() const;
     void fail(const std::string& why);
@@ -46,11 +48,12 @@ struct SimulatedBoard::Impl {
     BoardLinks links;
     LinePacer pacer;
     std::jthread thread;
-    int wakeFd = -1;
+    platform::UniqueFd wakeFd; // an eventfd: a write wakes the thread from its wait
     std::uint64_t generation = 0; // changes with every unplug and replug
     bool started = false;
     bool paced;
     std::chrono::milliseconds slow{0};
+    std::chrono::nanoseconds lineByte{0}; // one byte at the host's speed, read at each reply
     bool hostPresent = true;
     BoardClock::time_point lookAgainAt{};
     BoardClock::time_point noiseNextAt{};

@@ -2,10 +2,19 @@
 // paced at the line speed (or not), through the whole record path to the
 // observers. Prints figures measured in this one run.
 //
-//   bench_acquisition [--seconds S | --minutes M] [--unpaced]
+//   bench_acquisition [--seconds S | --minutes M] [--unpaced] [--hold S] [--syscalls]
+//
+// The simulated board runs in a child process, so every figure is the
+// host's alone: the link's thread, the hand-over and the main loop.
+// --hold S then keeps the queue held for S seconds, as an open write
+// confirmation does, and reports the heap each held record costs.
+// --syscalls counts the host's system calls for 10 s with strace -c -f.
 
-#include "cli/Args.h"
+#include "bench/common/BenchArgs.h"
+#include "link/BoardFacts.h"
+#include "link/Records.h"
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -13,38 +22,61 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <fcntl.h>
+#include <malloc.h>
 #include <mutex>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Counts and timestamps every hand-over; the k-th hand-over is the k-th
-// delivered record, since the path keeps order and merges nothing.
-class TimedMainThread : public platform::MainThread {
+// Counts and timestamps every record handed over; the k-th record handed
+// over is the k-th delivered, since the path keeps order and merges nothing.
+class TimedSink : public platform::RecordSink {
 public:
-    explicit TimedMainThread(platform::RunLoop& loop) : loop_(loop) {}
-    void post(std::function<void()> task) override
+    explicit TimedSink(platform::RecordSink& inner) : inner_(inner) {}
+    void handOver(const char* name, platform::RecordPtr record) override
     {
         {
             std::lock_guard lock(mutex_);
-            stamps_.push_back(Clock::now());
+            if (stamping_)
+                stamps_.push_back({posted_, Clock::now()});
             ++posted_;
         }
-        loop_.post(std::move(task));
+        inner_.handOver(name, std::move(record));
     }
-    Clock::time_point takeStamp()
+    // When the k-th record was handed over, if that was noted.
+    std::optional<Clock::time_point> takeStamp(long k)
     {
         std::lock_guard lock(mutex_);
-        auto t = stamps_.front();
+        if (stamps_.empty() || stamps_.front().first != k)
+            return std::nullopt;
+        const auto t = stamps_.front().second;
         stamps_.pop_front();
         return t;
+    }
+    // Whether hand-overs are noted (not while the queue holds them, so the
+    // notes do not count as heap the held records take).
+    void setStamping(bool on)
+    {
+        std::lock_guard lock(mutex_);
+        stamping_ = on;
     }
     long posted()
     {
@@ -53,10 +85,11 @@ public:
     }
 
 private:
-    platform::RunLoop& loop_;
+    platform::RecordSink& inner_;
     std::mutex mutex_;
-    std::deque<Clock::time_point> stamps_;
+    std::deque<std::pair<long, Clock::time_point>> stamps_;
     long posted_ = 0;
+    bool stamping_ = true;
 };
 
 double cpuSeconds()
@@ -75,11 +108,10 @@ long rssKiB()
     return resident * sysconf(_SC_PAGESIZE) / 1024;
 }
 
-long peakRssKiB()
+// Heap in use, chunk overhead included, over every arena.
+std::size_t heapInUse()
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+    return mallinfo2().uordblks;
 }
 
 // Latencies in microsecond bins up to 100 ms (the last bin takes the rest),
@@ -108,25 +140,134 @@ private:
     unsigned long count_ = 0;
 };
 
+// The simulated board in a process of its own, started before this one has
+// any thread. It ends when this process closes its side of the lifeline.
+struct BoardProcess {
+    pid_t pid = -1;
+    int lifeline = -1;
+    std::string error;
+
+    bool start(const plovex::sim::BoardOptions& options)
+    {
+        int ready[2], life[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(life, O_CLOEXEC) != 0) {
+            error = "pipe failed";
+            return false;
+        }
+        pid = ::fork();
+        if (pid < 0) {
+            error = "fork failed";
+            return false;
+        }
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::close(ready[0]);
+            ::close(life[1]);
+            plovex::sim::SimulatedBoard board(options);
+            const char status = board.start() ? 'y' : 'n';
+            [[maybe_unused]] auto w = ::write(ready[1], &status, 1);
+            char c;
+            while (::read(life[0], &c, 1) > 0) {
+            }
+            board.stop();
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(life[0]);
+        lifeline = life[1];
+        char status = 'n';
+        const bool ok = ::read(ready[0], &status, 1) == 1 && status == 'y';
+        ::close(ready[0]);
+        if (!ok)
+            error = "the simulated board did not start";
+        return ok;
+    }
+    void stop()
+    {
+        if (lifeline >= 0)
+            ::close(lifeline);
+        if (pid > 0)
+            ::waitpid(pid, nullptr, 0);
+        lifeline = pid = -1;
+    }
+};
+
+// strace -c -f attached to this process for as long as the object lives.
+class SyscallCounter {
+public:
+    bool start()
+    {
+        file_ = std::filesystem::temp_directory_path() / ("plovex-bench-strace-" + std::to_string(::getpid()));
+        const std::string self = std::to_string(::getpid());
+        std::vector<std::string> args = {"strace", "-c", "-f", "-q", "-o", file_.string(), "-p", self};
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (::posix_spawnp(&pid_, "strace", nullptr, nullptr, argv.data(), environ) != 0)
+            return false;
+        // Attached once every thread of this process has a tracer.
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < until) {
+            if (allTraced())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    // Detaches and returns the calls counted.
+    std::optional<long> finish()
+    {
+        ::kill(pid_, SIGINT);
+        ::waitpid(pid_, nullptr, 0);
+        std::ifstream in(file_);
+        std::string line;
+        std::optional<long> total;
+        while (std::getline(in, line)) {
+            std::istringstream f(line);
+            std::vector<std::string> w;
+            for (std::string x; f >> x;)
+                w.push_back(x);
+            if (w.size() >= 5 && w.back() == "total")
+                total = std::stol(w[3]);
+        }
+        std::filesystem::remove(file_);
+        return total;
+    }
+
+private:
+    static bool allTraced()
+    {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::ifstream status(task.path() / "status");
+            std::string line;
+            while (std::getline(status, line))
+                if (line.rfind("TracerPid:", 0) == 0 && std::stol(line.substr(10)) == 0)
+                    return false;
+        }
+        return true;
+    }
+    pid_t pid_ = -1;
+    std::filesystem::path file_;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace plovex;
-    const auto args = cli::parseArgs({argv + 1, argv + argc}, {"seconds", "minutes"}, {"unpaced"});
+    auto args = bench::readArgs(argc, argv, {"seconds", "minutes", "hold"}, {"unpaced", "syscalls"});
+    double seconds = 10, hold = 10;
+    if (auto s = args.number("seconds", 0.1))
+        seconds = *s;
+    if (auto m = args.number("minutes", 0.01))
+        seconds = 60 * *m;
+    if (auto h = args.number("hold", 0))
+        hold = *h;
     if (!args.error.empty() || args.has("help")) {
-        std::cerr << (args.error.empty() ? "" : args.error + "\n")
-                  << "usage: bench_acquisition [--seconds S | --minutes M] [--unpaced]\n";
+        std::cerr << (args.error.empty() ? "" : "bench_acquisition: " + args.error + "\n")
+                  << "usage: bench_acquisition [--seconds S | --minutes M] [--unpaced] [--hold S] [--syscalls]\n";
         return args.error.empty() ? 0 : 2;
-    }
-    double seconds = 10;
-    if (auto s = args.option("seconds"))
-        seconds = cli::parseSeconds(*s).value_or(-1);
-    if (auto m = args.option("minutes"))
-        seconds = 60 * cli::parseSeconds(*m).value_or(-1);
-    if (seconds <= 0) {
-        std::cerr << "bench_acquisition: the duration must be a positive number\n";
-        return 2;
     }
     const bool paced = !args.has("unpaced");
 
@@ -135,9 +276,9 @@ int main(int argc, char** argv)
     bo.publish = false;
     bo.frameLogLimit = 64; // the board's record of frames is not what is measured
     bo.linkPath = "/tmp/plovex-bench-" + std::to_string(getpid());
-    sim::SimulatedBoard board(bo);
-    if (!board.start()) {
-        std::cerr << "bench_acquisition: cannot start the simulated board: " << board.error() << "\n";
+    BoardProcess board;
+    if (!board.start(bo)) {
+        std::cerr << "bench_acquisition: " << board.error << "\n";
         return 1;
     }
 
@@ -145,32 +286,32 @@ int main(int argc, char** argv)
     platform::NotificationCenter center;
     platform::NotificationQueue queue(center);
     loop.addIdleHandler([&] { queue.deliverWhenIdle(); });
-    TimedMainThread main(loop);
+    platform::IdleHandOver handOver(&loop, queue);
+    TimedSink sink(handOver);
 
     long measurements = 0, parameters = 0, delivered = 0;
     bool measuring = false;
     LatencyHistogram latency;
     auto observe = [&](const platform::Notification& n) {
-        const auto stamp = main.takeStamp();
-        ++delivered;
+        const auto stamp = sink.takeStamp(delivered++);
         if (!measuring)
             return;
-        latency.add(std::chrono::duration<double, std::milli>(Clock::now() - stamp).count());
-        if (n.name == "inclinoData")
+        if (stamp)
+            latency.add(std::chrono::duration<double, std::milli>(Clock::now() - *stamp).count());
+        if (n.name == records::kInclinoData)
             ++measurements;
         else
             ++parameters;
     };
-    center.addObserver("inclinoData", observe);
-    center.addObserver("inclinoParameter", observe);
+    center.addObserver(records::kInclinoData, observe);
+    center.addObserver(records::kInclinoParameter, observe);
 
     commPortOptions o;
-    o.mainThread = &main;
-    o.queue = &queue;
+    o.sink = &sink;
     {
         commPort port(o);
-        port.setCommPortPath(board.linkPath());
-        port.setBaudRate(38400);
+        port.setCommPortPath(bo.linkPath);
+        port.setBaudRate(board::kLineSpeed);
         port.OpenPort();
         // Past the 1 s start pause and the first frames before measuring.
         loop.runFor(std::chrono::milliseconds(1500));
@@ -184,23 +325,65 @@ int main(int argc, char** argv)
         const long rssEnd = rssKiB();
         measuring = false;
 
-        const double lineLimit = 1.0 / (22 * 10 / 38400.0 + 0.001 + 4 * 10 / 38400.0 / 5);
+        // A poll byte and a frame, the 1 ms pause, and a fifth of a 4-byte EEPROM exchange.
+        const double byteTime = 10.0 / board::kLineSpeed;
+        const double lineLimit = 1.0 / (22 * byteTime + 0.001 + 4 * byteTime / 5);
         const double rate = static_cast<double>(measurements) / elapsed;
-        std::printf("acquisition against the simulated board, %s, %.0f s\n", paced ? "paced at 38400 baud" : "unpaced",
-                    elapsed);
+        std::printf("acquisition against the simulated board (a process of its own), %s, %.0f s\n",
+                    paced ? "paced at the line speed" : "unpaced", elapsed);
         std::printf("  measurement records per second   %.1f\n", rate);
         if (paced)
             std::printf("  ratio to the line limit (%.1f/s)  %.3f\n", lineLimit, rate / lineLimit);
         std::printf("  parameter records per second     %.1f\n", static_cast<double>(parameters) / elapsed);
         std::printf("  latency hand-over to observer    p50 %.3f ms, p99 %.3f ms\n", latency.percentileMs(0.5),
                     latency.percentileMs(0.99));
-        std::printf("  CPU per 1000 records             %.3f s (whole process, simulated board included)\n",
+        std::printf("  CPU per 1000 records             %.3f s (this process: link, hand-over, main loop)\n",
                     measurements ? cpu * 1000.0 / static_cast<double>(measurements + parameters) : 0.0);
-        std::printf("  RSS start / end / peak           %ld / %ld / %ld KiB (growth %ld KiB)\n", rssStart, rssEnd,
-                    std::max(peakRssKiB(), rssEnd), rssEnd - rssStart);
+        std::printf("  RSS start / end                  %ld / %ld KiB (growth %ld KiB)\n", rssStart, rssEnd,
+                    rssEnd - rssStart);
+        std::printf("  main-thread wake-ups per record  %.2f\n",
+                    static_cast<double>(handOver.wakeUps()) / static_cast<double>(std::max(1L, sink.posted())));
+        std::fflush(stdout);
+
+        if (args.has("syscalls")) {
+            SyscallCounter strace;
+            if (!strace.start()) {
+                std::printf("  system calls per measurement     not counted (strace could not attach)\n");
+            } else {
+                const long before = measurements;
+                measuring = true;
+                loop.runFor(std::chrono::seconds(10));
+                measuring = false;
+                const auto calls = strace.finish();
+                const long counted = measurements - before;
+                if (calls && counted > 0)
+                    std::printf("  system calls per measurement     %.1f (%ld calls, %ld records, strace -c -f, 10 s)\n",
+                                static_cast<double>(*calls) / static_cast<double>(counted), *calls, counted);
+                else
+                    std::printf("  system calls per measurement     not counted (no strace summary)\n");
+            }
+            std::fflush(stdout);
+        }
+
+        if (hold > 0) {
+            // As while the write confirmation is open: every record waits in the queue.
+            sink.setStamping(false);
+            loop.runFor(std::chrono::milliseconds(200));
+            platform::ModalSession confirmation(queue);
+            const std::size_t heapBefore = heapInUse();
+            const std::size_t heldBefore = queue.pending();
+            loop.runFor(std::chrono::milliseconds(static_cast<long>(hold * 1000)));
+            const std::size_t held = queue.pending() - heldBefore;
+            const std::size_t heapAfter = heapInUse();
+            std::printf("  heap per held record             %.1f bytes (%zu records held %.0f s; the key lists are "
+                        "shared)\n",
+                        held ? static_cast<double>(heapAfter - heapBefore) / static_cast<double>(held) : 0.0, held,
+                        hold);
+        }
     } // the loop stops here; what it handed over is then drained below
     loop.runFor(std::chrono::milliseconds(300));
-    std::printf("  handed over / delivered          %ld / %ld (lost %ld)\n", main.posted(), delivered,
-                main.posted() - delivered);
-    return main.posted() == delivered ? 0 : 1;
+    board.stop();
+    std::printf("  handed over / delivered          %ld / %ld (lost %ld)\n", sink.posted(), delivered,
+                sink.posted() - delivered);
+    return sink.posted() == delivered ? 0 : 1;
 }

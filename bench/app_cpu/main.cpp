@@ -1,15 +1,25 @@
-// CPU used by the whole plovex process, offscreen, in two runs: against the
-// simulated board answering at 38400 baud, and with the window idle on a
-// silent port (the board hears the polls but never answers). Each run starts
-// a fresh plovex, lets it settle, then reads utime + stime of the process
-// from /proc over the measured time. Prints figures measured in this run.
+// CPU used by the whole plovex process, offscreen: against the simulated
+// board answering at 38400 baud with the window shown, minimised and hidden,
+// and with the window idle on a silent port (the board hears the polls but
+// never answers). Each run starts a fresh process, lets it settle, then reads
+// utime + stime of the process from /proc over the measured time. Prints
+// figures measured in this run.
 //
 //   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]
 //
 // Defaults: 30 s measured per run, 2 s to settle, the plovex built beside it.
+// The shown and idle runs measure that plovex. Nothing outside a desktop can
+// minimise or hide an offscreen window, so those runs measure this program
+// started again as the same application (--window minimised|hidden), whose
+// window it minimises or hides once it is up.
 
-#include "cli/Args.h"
+#include "app/DesktopApp.h"
+#include "app/SignalQuit.h"
+#include "bench/common/BenchArgs.h"
 #include "sim/SimulatedBoard.h"
+
+#include <QApplication>
+#include <QTimer>
 
 #include <chrono>
 #include <csignal>
@@ -38,7 +48,11 @@ struct Options {
     double seconds = 30.0;
     double settle = 2.0;
     std::string plovex = PLOVEX_PROGRAM;
+    std::string self; // this program, for the minimised and hidden runs
 };
+
+// How the measured window is shown.
+enum class Window { Shown, Minimised, Hidden };
 
 // utime + stime of a process, in clock ticks.
 std::optional<unsigned long long> cpuTicks(pid_t pid)
@@ -70,7 +84,8 @@ struct Child {
     std::filesystem::path log;
 };
 
-std::optional<Child> spawnPlovex(const Options& o, const std::string& port, const std::filesystem::path& home)
+std::optional<Child> spawnPlovex(const Options& o, const std::string& port, const std::filesystem::path& home,
+                                 Window window)
 {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
@@ -86,6 +101,8 @@ std::optional<Child> spawnPlovex(const Options& o, const std::string& port, cons
     envp.push_back(nullptr);
 
     std::vector<std::string> args = {o.plovex, "--port", port};
+    if (window != Window::Shown)
+        args = {o.self, "--window", window == Window::Minimised ? "minimised" : "hidden", "--port", port};
     std::vector<char*> argv;
     for (auto& s : args)
         argv.push_back(s.data());
@@ -97,10 +114,10 @@ std::optional<Child> spawnPlovex(const Options& o, const std::string& port, cons
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, c.log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int rc = posix_spawn(&c.pid, o.plovex.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&c.pid, args[0].c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        std::fprintf(stderr, "bench_app_cpu: cannot start %s: %s\n", o.plovex.c_str(), std::strerror(rc));
+        std::fprintf(stderr, "bench_app_cpu: cannot start %s: %s\n", args[0].c_str(), std::strerror(rc));
         return std::nullopt;
     }
     return c;
@@ -135,7 +152,7 @@ std::string tail(const std::filesystem::path& p)
 }
 
 // One run; false when plovex could not be measured.
-bool measure(const Options& o, const char* title, bool silent, const std::filesystem::path& home)
+bool measure(const Options& o, const char* title, bool silent, Window window, const std::filesystem::path& home)
 {
     plovex::sim::BoardOptions bo;
     bo.paced = true;
@@ -148,7 +165,7 @@ bool measure(const Options& o, const char* title, bool silent, const std::filesy
     }
     board.setSilent(silent);
 
-    auto child = spawnPlovex(o, board.linkPath(), home);
+    auto child = spawnPlovex(o, board.linkPath(), home, window);
     if (!child)
         return false;
     std::this_thread::sleep_for(std::chrono::duration<double>(o.settle));
@@ -179,38 +196,59 @@ bool measure(const Options& o, const char* title, bool silent, const std::filesy
     return true;
 }
 
+// The application as plovex --port PATH runs it, with its window minimised
+// or hidden once it is up; until SIGTERM.
+int runWindow(int argc, char** argv, const std::string& state, const std::string& port)
+{
+    QApplication app(argc, argv);
+    plovex::SignalQuit quit;
+    plovex::DesktopConfig config;
+    config.sessionPortPath = port;
+    config.sessionPortName = std::filesystem::path(port).filename().string();
+    plovex::DesktopApp desktop(config);
+    desktop.start();
+    QTimer::singleShot(500, &app, [&desktop, state] {
+        if (state == "minimised")
+            desktop.mainWindow().showMinimized();
+        else
+            desktop.mainWindow().hide();
+    });
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     // A reader that stops early (| head) must not leave a plovex or a board behind.
     std::signal(SIGPIPE, SIG_IGN);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const auto parsed = plovex::cli::parseArgs(args, {"seconds", "settle", "plovex"}, {"help"});
-    if (!parsed.error.empty() || !parsed.positional.empty()) {
-        std::fprintf(stderr, "bench_app_cpu: %s\n",
-                     parsed.error.empty() ? "no positional arguments are taken" : parsed.error.c_str());
+    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port"}, {});
+    if (auto state = parsed.value("window"); state && parsed.error.empty()) {
+        if ((*state != "minimised" && *state != "hidden") || !parsed.value("port")) {
+            std::fprintf(stderr, "bench_app_cpu: --window takes minimised or hidden, with --port PATH\n");
+            return 2;
+        }
+        return runWindow(argc, argv, *state, *parsed.value("port"));
+    }
+    Options o;
+    if (auto v = parsed.number("seconds", 0.1))
+        o.seconds = *v;
+    if (auto v = parsed.number("settle", 0))
+        o.settle = *v;
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "bench_app_cpu: %s\n", parsed.error.c_str());
         return 2;
     }
     if (parsed.has("help")) {
         std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]\n"
                   "CPU of the plovex process, offscreen, against the simulated board at 38400 baud\n"
-                  "and idle on a silent port. Defaults: 30 s per run, 2 s to settle first.");
+                  "with the window shown, minimised and hidden, and idle on a silent port.\n"
+                  "Defaults: 30 s per run, 2 s to settle first.");
         return 0;
     }
-    Options o;
-    for (auto [name, target] : {std::pair{"seconds", &o.seconds}, std::pair{"settle", &o.settle}}) {
-        if (auto v = parsed.option(name)) {
-            auto s = plovex::cli::parseSeconds(*v);
-            if (!s || (*s <= 0.0 && std::string(name) == "seconds")) {
-                std::fprintf(stderr, "bench_app_cpu: --%s takes a positive number of seconds\n", name);
-                return 2;
-            }
-            *target = *s;
-        }
-    }
-    if (auto p = parsed.option("plovex"))
+    if (auto p = parsed.value("plovex"))
         o.plovex = *p;
+    o.self = std::filesystem::read_symlink("/proc/self/exe").string();
 
     char tmpl[] = "/tmp/bench_app_cpu.XXXXXX";
     if (!::mkdtemp(tmpl)) {
@@ -220,8 +258,10 @@ int main(int argc, char** argv)
     const std::filesystem::path home = tmpl;
     std::printf("plovex, offscreen, %.0f s per run after %.1f s to settle, %ld cores\n", o.seconds, o.settle,
                 ::sysconf(_SC_NPROCESSORS_ONLN));
-    const bool ok = measure(o, "simulated board at 38400 baud:", false, home) &&
-                    measure(o, "idle on a silent port:", true, home);
+    const bool ok = measure(o, "simulated board at 38400 baud:", false, Window::Shown, home) &&
+                    measure(o, "idle on a silent port:", true, Window::Shown, home) &&
+                    measure(o, "  the same, window minimised:", false, Window::Minimised, home) &&
+                    measure(o, "  the same, window hidden:", false, Window::Hidden, home);
     std::error_code ec;
     std::filesystem::remove_all(home, ec);
     return ok ? 0 : 1;

@@ -11,9 +11,11 @@
 
 #include "bench/soak/FaultSchedule.h"
 #include "bench/soak/ProcessFigures.h"
+#include "bench/common/BenchArgs.h"
 #include "bench/soak/RecordTally.h"
-#include "cli/Args.h"
+#include "link/BoardFacts.h"
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -32,19 +34,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Counts every hand-over on its way to the main loop.
-class CountingMainThread : public platform::MainThread {
+// Counts every record on its way to the main loop.
+class CountingSink : public platform::RecordSink {
 public:
-    explicit CountingMainThread(platform::RunLoop& loop) : loop_(loop) {}
-    void post(std::function<void()> task) override
+    explicit CountingSink(platform::RecordSink& inner) : inner_(inner) {}
+    void handOver(const char* name, platform::RecordPtr record) override
     {
         ++posted;
-        loop_.post(std::move(task));
+        inner_.handOver(name, std::move(record));
     }
     std::atomic<long> posted{0};
 
 private:
-    platform::RunLoop& loop_;
+    platform::RecordSink& inner_;
 };
 
 struct Settings {
@@ -92,29 +94,21 @@ int usage(const std::string& error)
 int main(int argc, char** argv)
 {
     using namespace plovex;
-    const auto args = cli::parseArgs({argv + 1, argv + argc}, {"seconds", "minutes", "seed", "interval-ms", "faults"}, {});
+    auto args = bench::readArgs(argc, argv, {"seconds", "minutes", "seed", "interval-ms", "faults"}, {});
     if (!args.error.empty() || args.has("help"))
         return usage(args.error);
     Settings s;
-    if (auto v = args.option("seconds"))
-        s.seconds = cli::parseSeconds(*v).value_or(-1);
-    if (auto v = args.option("minutes"))
-        s.seconds = 60 * cli::parseSeconds(*v).value_or(-1);
-    if (s.seconds <= 0)
-        return usage("the duration must be a positive number");
-    if (auto v = args.option("seed")) {
-        const auto n = cli::parseInteger(*v, 0, 1LL << 62);
-        if (!n)
-            return usage("--seed takes a non-negative integer");
-        s.seed = static_cast<std::uint64_t>(*n);
-    }
-    if (auto v = args.option("interval-ms")) {
-        const auto n = cli::parseInteger(*v, 50, 600000);
-        if (!n)
-            return usage("--interval-ms takes 50 to 600000");
-        s.interval = std::chrono::milliseconds(*n);
-    }
-    if (auto v = args.option("faults"); v && !parseFaults(*v, s))
+    if (auto v = args.number("seconds", 0.001))
+        s.seconds = *v;
+    if (auto v = args.number("minutes", 0.001))
+        s.seconds = 60 * *v;
+    if (auto v = args.number("seed", 0))
+        s.seed = static_cast<std::uint64_t>(*v);
+    if (auto v = args.number("interval-ms", 50))
+        s.interval = std::chrono::milliseconds(static_cast<long>(*v));
+    if (!args.error.empty())
+        return usage(args.error);
+    if (auto v = args.value("faults"); v && !parseFaults(*v, s))
         return usage("--faults takes a comma-separated list of fault kinds");
 
     const int fdsBefore = soak::openDescriptors();
@@ -122,7 +116,8 @@ int main(int argc, char** argv)
     platform::NotificationCenter center;
     platform::NotificationQueue queue(center);
     loop.addIdleHandler([&] { queue.deliverWhenIdle(); });
-    CountingMainThread main(loop);
+    platform::IdleHandOver handOver(&loop, queue);
+    CountingSink main(handOver);
     soak::RecordTally tally(s.seed);
     center.addObserver("inclinoData", [&](const platform::Notification& n) { tally.observe(n); });
     center.addObserver("inclinoParameter", [&](const platform::Notification& n) { tally.observe(n); });
@@ -149,11 +144,10 @@ int main(int argc, char** argv)
             return 1;
         }
         commPortOptions o;
-        o.mainThread = &main;
-        o.queue = &queue;
+        o.sink = &main;
         commPort port(o);
         port.setCommPortPath(sim.linkPath());
-        port.setBaudRate(38400);
+        port.setBaudRate(board::kLineSpeed);
         port.OpenPort(); // within the loop's 1.0 s start pause, as at launch
 
         // Past the start pause and the first frames before taking the start figures.

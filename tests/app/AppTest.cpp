@@ -1,12 +1,14 @@
 // The desktop application, offscreen: the hand-over to the GUI thread and
-// its idle delivery, the confirmation box, the command line, and the whole
-// window against simulated boards.
+// its idle delivery, the confirmation box, the display pass, the command
+// line, and the whole window against simulated boards.
 
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
+#include "app/DisplayPass.h"
 #include "app/IdleDelivery.h"
 #include "app/QtAlert.h"
 #include "app/QtMainThread.h"
+#include "app/QtOutlets.h"
 #include "gauge/plovexGaugeView.h"
 #include "tests/support/LinkRig.h"
 #include "tests/support/MemoryPrefs.h"
@@ -15,14 +17,18 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <sys/wait.h>
 #include <thread>
@@ -236,6 +242,83 @@ TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
     const auto polls = first.counters().pollsAnswered;
     spinUntil(nullptr, 100ms);
     EXPECT_EQ(first.counters().pollsAnswered, polls) << "the first board is left alone";
+
+    // Help > About names the version, the licence and the port now in use.
+    QString about;
+    answerNextMessageBox("OK", [&](QMessageBox* box) { about = box->text(); });
+    w.aboutAction()->trigger();
+    for (const QString& part : {QString::fromStdString(second.publishedLinkPath()),
+                                QString::fromStdString(plovex::versionText()).trimmed(), QStringLiteral("Licence: MIT")})
+        EXPECT_TRUE(about.contains(part)) << about.toStdString();
+}
+
+// Whether the needle of a 240 x 240 gauge at (0, 40) of window shows on screen
+// along degrees (a multiple of 45): ink at 40 % to 90 % of its length.
+bool needleShows(QWidget& window, double degrees, QColor ink)
+{
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(window.winId()).toImage();
+    const double r = degrees * M_PI / 180.0;
+    for (int step = 40; step <= 90; step += 10) {
+        const double len = 110.0 * step / 100.0;
+        if (image.pixelColor(static_cast<int>(120 + len * std::sin(r)), static_cast<int>(160 - len * std::cos(r))) != ink)
+            return false;
+    }
+    return true;
+}
+
+TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState)
+{
+    ensureApplication();
+    QWidget window;
+    auto* label = new QLabel(QStringLiteral("start"), &window);
+    auto* gauge = new plovex::plovexGaugeView(&window, QStringLiteral(":/no_such_dial.png"));
+    gauge->setGeometry(0, 40, 240, 240);
+    label->setGeometry(0, 0, 200, 30);
+    window.resize(240, 280);
+    const QColor ink(10, 20, 30);
+    QPalette palette = gauge->palette();
+    palette.setColor(QPalette::WindowText, ink);
+    gauge->setPalette(palette);
+    struct PaintCounter : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::Paint, false; }
+    } gaugePaints;
+    gauge->installEventFilter(&gaugePaints);
+    plovex::DisplayPass pass;
+    pass.watch(&window);
+    plovex::FloatReadout readout(label, 2, QStringLiteral("°"), &pass);
+    plovex::GaugeField needle(gauge, &pass);
+    auto record = [&](float degrees) { // as the controller shows each record
+        readout.setFloatValue(degrees);
+        needle.setAngle(degrees);
+        needle.setNeedsDisplayInRect(needle.bounds());
+    };
+    window.show();
+    ASSERT_TRUE(spinUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5s));
+    spinUntil(nullptr, 50ms);
+
+    record(90.0f); // a needle that moved is drawn where it is now, and the old one is gone
+    ASSERT_TRUE(spinUntil([&] { return label->text() == "90.00°"; }, 5s));
+    spinUntil(nullptr, 50ms);
+    EXPECT_TRUE(needleShows(window, 90.0, ink));
+    EXPECT_FALSE(needleShows(window, 0.0, ink)) << "the old needle is still on screen";
+    gaugePaints.n = 0;
+    record(90.001f); // the very same needle: nothing to repaint
+    spinUntil(nullptr, 60ms);
+    EXPECT_EQ(gaugePaints.n, 0);
+
+    window.showMinimized(); // records change nothing on screen and run no pass...
+    ASSERT_TRUE(spinUntil([&] { return window.isMinimized(); }, 5s));
+    const unsigned long passes = pass.passes();
+    record(-45.0f);
+    record(180.0f);
+    spinUntil(nullptr, 100ms);
+    EXPECT_EQ(std::tuple(pass.passes(), gaugePaints.n, label->text()), std::tuple(passes, 0, QString("90.00°")));
+    window.showNormal(); // ...and once the window is back it shows the last record
+    ASSERT_TRUE(spinUntil([&] { return label->text() == "180.00°"; }, 5s));
+    spinUntil(nullptr, 50ms);
+    EXPECT_TRUE(needleShows(window, 180.0, ink));
+    EXPECT_FALSE(needleShows(window, 90.0, ink));
 }
 
 // Runs the plovex program without a display; returns its exit status and what it printed.
@@ -256,7 +339,7 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port"}, {"--port="}, {"--simulate", "--port", "x"},
                                                 {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"}}) {
         std::string err;
-        EXPECT_FALSE(plovex::parseCommandLine(bad, err)) << bad.front();
+        EXPECT_FALSE(plovex::parseCommandLine(bad, &err)) << bad.front();
         EXPECT_FALSE(err.empty());
     }
     EXPECT_EQ(plovexProgram("--bogus").first, 2);

@@ -52,7 +52,10 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
     for (const auto& args : cases) {
         const auto r = runCli(args);
         EXPECT_EQ(r.exitCode, 2) << args[1] << " " << r.err;
-        EXPECT_TRUE(has(r.err, "plovex-cli " + args[0] + ": ") && has(r.err, "usage: plovex-cli " + args[0])) << r.err;
+        const auto err = lines(r.err); // one line naming the command and the fault, one pointing at its help
+        ASSERT_EQ(err.size(), 2u) << r.err;
+        EXPECT_EQ(err[0].rfind("plovex-cli " + args[0] + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(err[1], "Try 'plovex-cli " + args[0] + " --help'.");
         EXPECT_EQ(r.out, "");
     }
     for (const std::string command : {"monitor", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
@@ -103,7 +106,10 @@ TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
     EXPECT_EQ(runCli({"read-param", "1", "--port", kMissingPort}, remembered).exitCode, 1);
     EXPECT_EQ(readFile(config / "plovex" / "plovex.conf"), stored) << "--port is for this run only";
     EXPECT_EQ(runCli({"read-param", "1", "--simulate"}).out, "1000\n") << "a board started inside the command";
-    EXPECT_TRUE(has(runCli({"read-param", "1"}).err, "/dev/cu.KeySerial1")) << "nothing remembered: the default device";
+    const auto none = runCli({"read-param", "1"}); // nothing remembered: no built-in device is tried
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.err, "plovex-cli read-param: no port given and none remembered; pass one of the ports "
+                        "'plovex-cli ports' lists with --port PATH\nTry 'plovex-cli read-param --help'.\n");
 
     board->setSilent(true);
     for (const auto& args : {std::vector<std::string>{"read-param", "2", "--port", board.path()},
@@ -227,9 +233,12 @@ TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)
     auto r = runCli({"upload", (dir / "image.bin").string(), "--port", board.path()}, terminal);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out);
-    ASSERT_EQ(out.size(), 2u) << "standard output carries the console lines alone";
+    ASSERT_EQ(out.size(), 3u) << "standard output carries the console lines, then the summary";
     EXPECT_EQ(out[0].rfind("0  9A, 71, 0, 0, 1, 8, F, 16, ", 0), 0u) << out[0];
     EXPECT_EQ(out[1].rfind("64  9A, 71, 0, 40, C1, C8, ", 0), 0u) << out[1];
+    const std::string summary = "Sent " + (dir / "image.bin").string() + " to " + board.path() + ": 100 bytes, 2 blocks, ";
+    EXPECT_EQ(out[2].substr(0, summary.size()), summary);
+    EXPECT_TRUE(std::regex_match(out[2].substr(summary.size()), std::regex("[0-9]+\\.[0-9] s\\."))) << out[2];
     EXPECT_TRUE(has(r.err, " 50%  0.50 s left") && has(r.err, "100%  0.25 s left")) << "the progress bar: " << r.err;
     board.frames(FrameKind::ProgramBlock, 2);
     board->stop();

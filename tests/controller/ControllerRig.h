@@ -17,7 +17,6 @@ using namespace testsupport;
 
 struct Field : TextFieldOutlet {
     void setStringValue(const std::string& v) override { text = v; }
-    std::string stringValue() const override { return text; }
     void setIntValue(int v) override { text = std::to_string(v); }
     int intValue() const override { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
     void setTextColor(Color c) override { color = c; }
@@ -31,7 +30,7 @@ struct Readout : FloatReadoutOutlet {
 struct Gauge : GaugeOutlet {
     explicit Gauge(Rect b) : box(b) {}
     void setAngle(float degrees) override { at = degrees; }
-    float angle() const override { return at; }
+    float angle() const { return at; }
     Rect bounds() const override { return box; }
     void setNeedsDisplayInRect(Rect r) override { marked.push_back(r); }
     Rect box;
@@ -49,7 +48,6 @@ struct Menu : PopUpMenuOutlet {
     int indexOfSelectedItem() const override { return selected; }
     bool hasItemWithTitle(const std::string& t) const override { return index(t) >= 0; }
     void selectItemWithTitle(const std::string& t) override { selected = index(t); }
-    int numberOfItems() const override { return static_cast<int>(items.size()); }
     int index(const std::string& t) const
     {
         const auto it = std::find(items.begin(), items.end(), t);

@@ -72,12 +72,16 @@ TEST(PortDiscovery, ListsTheRealPortsInNaturalOrderPrintingEachPath)
     FakeSysfs empty;
     EXPECT_EQ(FindModems(&it, empty.roots()), 0);
     EXPECT_EQ(walk(ScopedModemIterator(it), kPortStringSize, "untouched").printed, "");
+    // A tree that cannot be read: one line, and still the simulated boards.
+    const std::string board = empty.addSimulatorLink("board", true).string();
     fs::remove_all(empty.sys() / "class");
     CaptureStdout out;
     EXPECT_EQ(FindModems(&it, empty.roots()), ENOENT);
-    EXPECT_EQ(out.finish(), "Error listing serial ports in " + (empty.sys() / "class" / "tty").string() +
-                                " - No such file or directory(2).\n");
-    EXPECT_TRUE(walk(ScopedModemIterator(it)).names.empty());
+    const std::string error = out.finish();
+    const auto unreadable = walk(ScopedModemIterator(it));
+    EXPECT_EQ(error + unreadable.printed, "Error listing serial ports in " + (empty.sys() / "class" / "tty").string() +
+                                                     " - No such file or directory(2).\nPort Name: " + board + "\n");
+    EXPECT_EQ(unreadable.names, Strings{"board"});
 }
 
 TEST(PortDiscovery, NamesAndPathsFitTheirSlotsOrEndTheListing)
@@ -122,8 +126,8 @@ TEST(SerialRegistry, StableLinksLiveSimulatedBoardsAndGarbageInTheTree)
     machine.addSimulatorLink("plovex-sim-2", true);
     machine.addSimulatorLink("plovex-sim-stale", false);
     const fs::path orphan = machine.addSimulatorLink("plovex-sim-orphan", true);
-    const int held = platform::lockSimulatorLink(owned);
-    ::close(platform::lockSimulatorLink(orphan)); // its board died; the lock went with it
+    const platform::UniqueFd held = platform::lockSimulatorLink(owned);
+    platform::lockSimulatorLink(orphan); // its board died; the lock went with it
     // uevents that would block a reader, or that are no files, give ports without a path.
     const fs::path fifo = machine.addPort("ttyUSB2") / "uevent", loop = machine.addPort("ttyUSB3") / "uevent";
     fs::remove(fifo);
@@ -137,5 +141,4 @@ TEST(SerialRegistry, StableLinksLiveSimulatedBoardsAndGarbageInTheTree)
         found.push_back(s.name.value_or("?") + " " + s.calloutPath.value_or("-"));
     EXPECT_EQ(found, (Strings{"ttyUSB1 " + stable.string(), "ttyUSB2 -", "ttyUSB3 -", "plovex-sim-2 " + (machine.simulators() / "plovex-sim-2").string(),
                               "plovex-sim-10 " + owned.string()}));
-    ::close(held);
 }

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <atomic>
 #include <fcntl.h>
 #include <future>
+#include <random>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -72,9 +74,9 @@ TEST(SerialPort, DevicesThatCannotBeUsedFailWithTheirLineAndLeakNothing)
 TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
 {
     PtyPeer first, second;
-    const int before = openDescriptorCount();
     MainSide main;
     auto port = main.port(LoopKind::None, first.slavePath());
+    const int before = openDescriptorCount();
     const int fd = port->OpenPort();
     ASSERT_GE(fd, 0);
     EXPECT_EQ(port->portOpenOK(), 1);
@@ -127,6 +129,29 @@ TEST(Exchanges, ExactBytesOnTheLineAndNothingWhenClosed)
     EXPECT_EQ(v, 0x5585);
     EXPECT_EQ(reply.get(), (Bytes{0x08, 0x05}));
 
+    // What an exchange took from the line and did not use is the next one's;
+    // closing the line forgets it.
+    auto waiting = [&](int n) {
+        return waitFor([&] {
+            int avail = 0;
+            return ::ioctl(o.port->portDescriptor(), FIONREAD, &avail) == 0 && avail >= n;
+        });
+    };
+    o.peer.write({0x12, 0x34, 0x56});
+    ASSERT_TRUE(waiting(3)); // all three are taken from the line at once
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x1234}));
+    o.peer.write({0x78});
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x5678}));
+    o.peer.write({0x9A, 0xBC, 0xDE});
+    ASSERT_TRUE(waiting(3));
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, static_cast<int16_t>(0x9ABC)));
+    o.port->reset(); // 0xDE goes with the line
+    ASSERT_GE(o.port->OpenPort(), 0);
+    o.peer.drain(50ms);
+    o.peer.write({0x01, 0x02});
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x0102}));
+    EXPECT_EQ(o.peer.drain(50ms), (Bytes{0x08, 0x01}));
+
     o.port->reset();
     o.port->writeEEPROM(3, 1);
     o.port->sendReboot();
@@ -164,4 +189,76 @@ TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
         EXPECT_TRUE(stranger.drain(50ms).empty()) << "exchange " << kind << " wrote to another device";
         ::close(reused);
     }
+}
+
+TEST(Exchanges, TheLineTimeoutCountsFromTheLastByte)
+{
+    // On the 1.0 s timeout: a reply whose two bytes come 0.6 s apart arrives
+    // whole, though it takes longer than the timeout; one with a 2 s gap does not.
+    struct Case {
+        std::chrono::milliseconds firstAfter, gap;
+        int result;
+    };
+    auto run = [](Case c) {
+        OpenLine o;
+        auto board = std::async(std::launch::async, [&] {
+            o.peer.read(2, 1s);
+            std::this_thread::sleep_for(c.firstAfter);
+            o.peer.write({0x11});
+            std::this_thread::sleep_for(c.gap);
+            o.peer.write({0x22});
+        });
+        int16_t v = 7;
+        EXPECT_EQ(o.port->readEEPROM(0, &v), c.result) << "gap " << c.gap.count() << " ms";
+        EXPECT_EQ(v, c.result ? 0x1122 : 7);
+        board.get();
+    };
+    auto slow = std::async(std::launch::async, run, Case{600ms, 600ms, 1}); // both at once: the test takes 2 s
+    run(Case{100ms, 2000ms, 0});
+    slow.get();
+}
+
+TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
+{
+    // Two openers, as the launch-time open and the acquisition loop's can
+    // overlap, while the main thread applies port after port.
+    PtyPeer peers[3];
+    MainSide main;
+    commPort p(main.options(LoopKind::None));
+    p.setBaudRate(38400);
+    const int before = openDescriptorCount();
+    std::atomic<bool> done{false};
+    auto opener = [&] {
+        while (!done) {
+            if (!p.portOpenOK())
+                p.OpenPort();
+            std::this_thread::yield();
+        }
+    };
+    std::thread first(opener), second(opener);
+    std::mt19937 random(7);
+    std::string last;
+    auto rounds = [&] {
+        for (int round = 0; round < 500; ++round) {
+            for (int burst = static_cast<int>(random() % 3); burst >= 0; --burst) {
+                last = peers[random() % 3].slavePath();
+                p.setCommPortPath(last);
+                p.reset();
+                // Often while an opener is half-way through opening the line.
+                const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 60);
+                while (std::chrono::steady_clock::now() < until) {
+                }
+            }
+            ASSERT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+            std::error_code ec;
+            ASSERT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
+                << "round " << round << ": the line in use is not the last one applied";
+        }
+    };
+    rounds();
+    done = true;
+    first.join();
+    second.join();
+    p.reset();
+    EXPECT_EQ(openDescriptorCount(), before);
 }

@@ -1,10 +1,12 @@
-// The simulated board: how it scores a host in diagnostic-peer mode, and its
-// links in the file system. (What it does with each frame a host sends is
-// checked by its fuzz targets against a model, on every saved input.)
+// The simulated board: how it scores a host in diagnostic-peer mode, its
+// links in the file system and the pace of its replies. (What it does with
+// each frame a host sends is checked by its fuzz targets against a model, on
+// every saved input.)
 
 #include "platform/RuntimeDir.h"
 #include "sim/BoardCore.h"
 #include "sim/DiagnosticPeer.h"
+#include "sim/LinePacer.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -71,4 +73,30 @@ TEST(SimulatedBoard, ListsItselfWhileItRunsAndForgetsWhatAHostLeftUnread)
     }
     EXPECT_TRUE(fs::is_empty(platform::simulatorLinkDir())) << "links left behind";
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "mine")));
+}
+
+TEST(LinePacer, AReplyGoesOutNoSoonerThanTheLineWouldCarryItAndEndsExactlyThen)
+{
+    // 21 bytes at 260 us a byte, sent at most every millisecond.
+    LinePacer pacer;
+    pacer.setPerByte(260us);
+    const auto t0 = LinePacer::Clock::time_point{} + 1s;
+    pacer.push(Bytes(21, 0x55), t0);
+    std::vector<uint8_t> out;
+    std::size_t sent = 0;
+    int steps = 0;
+    for (auto t = t0;; ++steps) {
+        pacer.due(t, out);
+        ASSERT_LE(sent + out.size(), 1 + static_cast<std::size_t>((t - t0) / 260us)) << "a byte went out early";
+        pacer.sent(out.size());
+        sent += out.size();
+        const auto next = pacer.nextWake(t, 1ms);
+        if (!next) {
+            EXPECT_EQ(t, t0 + 20 * 260us) << "the reply ended late";
+            break;
+        }
+        t = *next;
+    }
+    EXPECT_EQ(sent, 21u);
+    EXPECT_LE(steps, 7) << "steps closer than a millisecond";
 }

@@ -17,7 +17,7 @@ MainSide::MainSide()
 plovex::commPortOptions MainSide::options(plovex::LoopKind kind, std::shared_ptr<platform::Sleeper> clock,
                                           int lineTimeoutDeciseconds)
 {
-    return {kind, &loop, &queue, std::move(clock), lineTimeoutDeciseconds};
+    return {kind, &handOver, std::move(clock), lineTimeoutDeciseconds};
 }
 
 std::unique_ptr<plovex::commPort> MainSide::port(plovex::LoopKind kind, const std::string& path,

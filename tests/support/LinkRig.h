@@ -5,6 +5,7 @@
 // boards at links of their own.
 
 #include "link/commPort.h"
+#include "platform/IdleHandOver.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -42,6 +43,7 @@ public:
     platform::RunLoop loop;
     platform::NotificationCenter center;
     platform::NotificationQueue queue{center};
+    platform::IdleHandOver handOver{&loop, queue};
     std::vector<Delivered> delivered; // in delivery order
 
     // The options of every commPort a test makes: records come to this side.

@@ -22,6 +22,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "                           [--silent] [--stray N] [--cut N]\n"
     "                           [--silent-after S [--answer-again-after S]]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
@@ -36,6 +37,12 @@ const char* const kUsage =
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
     "                    instead of answering polls\n"
+    "\n"
+    "Faults, to see how a host copes with a board that misbehaves:\n"
+    "  --silent          hear and act on every frame, but never reply\n"
+    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+    "                    then silence)\n"
     "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
     "                    keeping the port open, as a board that hangs does\n"
     "  --answer-again-after S\n"
@@ -93,8 +100,8 @@ void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
 
 int simulateCommand(const Words& words)
 {
-    const auto args =
-        parseArgs(words, {"link", "image-out", "seed", "silent-after", "answer-again-after"}, {"paced", "diag-peer"});
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "stray", "cut", "silent-after", "answer-again-after"},
+                                {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -118,6 +125,19 @@ int simulateCommand(const Words& words)
         if (!n)
             return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
+    }
+    options.silent = args.has("silent");
+    if (auto stray = args.option("stray")) {
+        const auto n = parseInteger(*stray, 0, 4096);
+        if (!n)
+            return usageError(kName, "--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
+        options.strayBeforeReplies = static_cast<std::size_t>(*n);
+    }
+    if (auto cut = args.option("cut")) {
+        const auto n = parseInteger(*cut, 0, 4096);
+        if (!n)
+            return usageError(kName, "--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
+        options.replyCut = static_cast<std::size_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
@@ -167,6 +187,12 @@ int simulateCommand(const Words& words)
             notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
                               (options.paced ? ", paced" : "") +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              (options.silent ? ", silent" : "") +
+                              (options.strayBeforeReplies
+                                   ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
+                                   : "") +
+                              (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes"
+                                                : "") +
                               "; stop with Ctrl-C");
             waitForStop(stopSignals, board, silences);
             board.stop();

@@ -6,19 +6,10 @@
 
 #include <cerrno>
 
-namespace {
-
-using plovex::OpenProblem;
-
 TEST(OpenFailure, EachReasonSaysWhatToDo)
 {
-    struct Case {
-        const char* path;
-        int error;
-        OpenProblem kind;
-        const char* says;
-    };
-    const Case cases[] = {
+    using plovex::OpenProblem;
+    const std::tuple<const char*, int, OpenProblem, const char*> cases[] = {
         {"/nonexistent/ttyUSB0", EACCES, OpenProblem::PermissionDenied,
          "No permission to open /nonexistent/ttyUSB0; it belongs to the group dialout. Join the group with "
          "'sudo usermod -aG dialout $USER', then log out and in again."},
@@ -28,11 +19,9 @@ TEST(OpenFailure, EachReasonSaysWhatToDo)
         {"/dev/ttyUSB0", ENXIO, OpenProblem::Missing, "not present"},
         {"/dev/ttyUSB0", EIO, OpenProblem::Other, "Cannot open /dev/ttyUSB0: Input/output error."},
     };
-    for (const Case& c : cases) {
-        const auto f = plovex::describeOpenFailure(c.path, c.error);
-        EXPECT_EQ(f.kind, c.kind) << c.path << " " << c.error;
-        EXPECT_NE(f.message.find(c.says), std::string::npos) << f.message;
+    for (const auto& [path, error, kind, says] : cases) {
+        const auto f = plovex::describeOpenFailure(path, error);
+        EXPECT_EQ(f.kind, kind) << path << " " << error;
+        EXPECT_NE(f.message.find(says), std::string::npos) << f.message;
     }
 }
-
-} // namespace

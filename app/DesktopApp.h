@@ -14,6 +14,7 @@
 #include "app/DisplayPass.h"
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
+#include "app/MeasureTools.h"
 #include "app/ParameterTable.h"
 #include "app/PrefsWindow.h"
 #include "app/QtAlert.h"
@@ -44,6 +45,8 @@ struct DesktopConfig {
     // A port used for this run only, read as if remembered but never stored.
     std::optional<std::string> sessionPortPath;
     std::optional<std::string> sessionPortName;
+    // A tilt unit used for this run only ("deg", "mrad", ...), never stored.
+    std::optional<std::string> sessionTiltUnit;
     // Where the serial ports are looked for. Default: the machine's.
     DiscoveryRoots discoveryRoots{};
     // The commPort's pause clock and line timeout; its main thread and queue
@@ -78,6 +81,7 @@ public:
     FloatReadout& xReadout() { return *xValue_; }
     FloatReadout& yReadout() { return *yValue_; }
     FloatReadout& temperatureReadout() { return *temperature_; }
+    MeasureTools& measureTools() { return *measure_; }
 
 private:
     void connectActions();
@@ -106,7 +110,8 @@ private:
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
 
-    std::unique_ptr<plovexController> controller_; // last: goes first
+    std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
+    std::unique_ptr<MeasureTools> measure_;
     bool started_ = false;
 };
 

@@ -61,8 +61,10 @@ public:
     FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass = nullptr);
     void setFloatValue(float value) override;
     float floatValue() const { return value_; }
+    // Shows the value, and those to come, with these decimals and unit.
+    void setFormat(int decimals, QString unit);
 
-    // The text shown for value ("-0.00" is shown as "0.00").
+    // The text shown for value ("-0.00" is shown as "0.00"; no number as "—").
     static QString format(float value, int decimals, const QString& unit);
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 // Reads the one-line JSON objects that monitor --format jsonl writes: a flat
-// object of a string "type" and integer entries. Strict enough to catch a
+// object of a string "type" and integer entries, then "time" and the
+// derived values (numbers with decimals, or null). Strict enough to catch a
 // malformed line.
 
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace clitest {
 struct FlatJson {
     std::string type;
     std::vector<std::pair<std::string, int64_t>> entries; // in line order, "type" excluded
+    std::vector<std::pair<std::string, std::string>> added; // "time" and what follows, as text
     std::vector<std::string> keys() const;
     std::optional<int64_t> value(const std::string& key) const;
 };

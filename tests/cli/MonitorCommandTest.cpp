@@ -134,7 +134,7 @@ TEST(MonitorCommand, CsvHasOneHeaderAndARowPerRecordWithEmptyCellsForAbsentEntri
     const auto out = lines(r.out);
     ASSERT_EQ(out.size(), 13u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata");
+                      "paddress,pdata,time,x_deg,y_deg,temp_c");
     int measurements = 0;
     for (std::size_t i = 1; i < out.size(); ++i) {
         std::vector<std::string> cells;
@@ -142,7 +142,7 @@ TEST(MonitorCommand, CsvHasOneHeaderAndARowPerRecordWithEmptyCellsForAbsentEntri
         std::istringstream row(out[i] + ",");
         while (std::getline(row, cell, ','))
             cells.push_back(cell);
-        ASSERT_EQ(cells.size(), 14u) << out[i];
+        ASSERT_EQ(cells.size(), 18u) << out[i];
         if (cells[0] == "measurement") {
             for (std::size_t c = 1; c <= 11; ++c)
                 EXPECT_FALSE(cells[c].empty()) << out[i];

@@ -7,24 +7,17 @@
 #include <gtest/gtest.h>
 
 namespace controllertest {
-namespace {
-
-platform::RecordPtr tilt(int16_t xKal, int16_t yKal)
-{
-    return records::measurementRecord({0, 0, 0, xKal, 0, 0, 0, yKal, 200}, 1);
-}
 
 TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
 {
-    // Zeroed at X 45.00274658203125°, Y -8.99835205078125°; shown after the restart: X 90°, Y 0°.
+    // Zeroed at X 45.00274658203125°, Y -8.99835205078125°; measured after the restart: X 90°, Y 0°.
     const struct {
         bool x, y, clear;
         board::TiltUnit unit;
         float xGauge, xValue, yGauge, yValue;
     } cases[] = {
         {true, false, false, board::TiltUnit::Milliradians, 44.99725341796875f, 785.3502197265625f, 0.0f, 0.0f},
-        {true, true, false, board::TiltUnit::Percent, 44.99725341796875f, 99.99040985107422f, 8.99835205078125f,
-         15.835495948791504f},
+        {true, true, false, board::TiltUnit::Percent, 44.99725341796875f, 99.99040985107422f, 8.99835205078125f, 15.835495948791504f},
         {true, true, true, board::TiltUnit::Degrees, 90.0f, 90.0f, 0.0f, 0.0f},
     };
     for (const auto& c : cases) {
@@ -32,9 +25,8 @@ TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
         {
             ControllerRig first;
             plovexController& ctl = first.start();
-            EXPECT_FALSE(ctl.zeroAxes(true, true)); // nothing measured yet
-            first.post(records::kInclinoData, tilt(8192, -1638));
-            first.post(records::kInclinoData, records::linkDownRecord(2)); // no zero on a link-down record
+            first.post(records::kInclinoData, records::measurementRecord({0, 0, 0, 8192, 0, 0, 0, -1638, 0}, 1));
+            first.post(records::kInclinoData, records::linkDownRecord(2)); // no zero taken from it
             ASSERT_TRUE(ctl.zeroAxes(c.x, c.y));
             if (c.clear)
                 ctl.clearZero();
@@ -44,15 +36,13 @@ TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
         ControllerRig next;
         next.remember(stored);
         next.start();
-        next.post(records::kInclinoData, tilt(16383, 0));
-        EXPECT_EQ(next.Xgauge.angle(), c.xGauge);
+        next.post(records::kInclinoData, records::measurementRecord({0, 0, 0, 16383, 0, 0, 0, 0, 0}, 3));
+        EXPECT_EQ(std::make_pair(next.Xgauge.angle(), next.Ygauge.angle()), std::make_pair(c.xGauge, c.yGauge));
         EXPECT_FLOAT_EQ(next.XvalueItem.values.back(), c.xValue);
-        EXPECT_EQ(next.Ygauge.angle(), c.yGauge);
         EXPECT_FLOAT_EQ(next.YvalueItem.values.back(), c.yValue);
         EXPECT_EQ(next.ctl().tiltReference().describeZero(Axis::X), c.clear ? "" : "X zeroed at 45.00°");
         EXPECT_EQ(next.ctl().measuredAngle(Axis::X), 90.0f); // the unzeroed angle stays at hand
     }
 }
 
-} // namespace
 } // namespace controllertest

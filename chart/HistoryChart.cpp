@@ -45,10 +45,15 @@ bool HistoryChart::add(double t, float xDegrees, float yDegrees, bool valid)
             r.add(t, xDegrees, yDegrees);
     if (frozen_)
         return false;
+    // A repaint when a new pixel column appeared, and no more than ten a
+    // second: at the shortest span a pixel column lasts about one display
+    // frame, and redrawing the whole chart each frame costs several times
+    // the budget for a scroll that looks the same.
     const long long column = pixelColumnOf(t);
-    if (column == lastPixelColumn_)
+    if (column == lastPixelColumn_ || t - lastRepaint_ < kRepaintInterval)
         return false;
     lastPixelColumn_ = column;
+    lastRepaint_ = t;
     return true;
 }
 

@@ -36,7 +36,8 @@ public:
 
     // A record at t (seconds, steady clock); valid false for one that carries
     // no angles (the link down), which only moves time on. True when the
-    // picture is due a repaint: a new pixel column appeared while live.
+    // picture is due a repaint: a new pixel column appeared while live, at
+    // most ten times a second.
     bool add(double t, float xDegrees, float yDegrees, bool valid);
 
     void setSpan(Span span);
@@ -75,6 +76,8 @@ private:
     QString unitSymbol_ = QStringLiteral("°");
     int decimals_ = 2;
     long long lastPixelColumn_ = -1;
+    static constexpr double kRepaintInterval = 0.1; // seconds
+    double lastRepaint_ = -kRepaintInterval;
 };
 
 } // namespace plovex::chart

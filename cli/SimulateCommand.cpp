@@ -19,6 +19,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "                           [--silent] [--stray N] [--cut N]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
     "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
@@ -31,7 +32,13 @@ const char* const kUsage =
     "                    (1 s after the last block, or at a reboot frame)\n"
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n";
+    "                    instead of answering polls\n"
+    "\n"
+    "Faults, to see how a host copes with a board that misbehaves:\n"
+    "  --silent          hear and act on every frame, but never reply\n"
+    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+    "                    then silence)\n";
 
 const char* const kName = "simulate";
 
@@ -56,7 +63,7 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "stray", "cut"}, {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -80,6 +87,19 @@ int simulateCommand(const Words& words)
         if (!n)
             return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
+    }
+    options.silent = args.has("silent");
+    if (auto stray = args.option("stray")) {
+        const auto n = parseInteger(*stray, 0, 4096);
+        if (!n)
+            return usageError(kName, "--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
+        options.strayBeforeReplies = static_cast<std::size_t>(*n);
+    }
+    if (auto cut = args.option("cut")) {
+        const auto n = parseInteger(*cut, 0, 4096);
+        if (!n)
+            return usageError(kName, "--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
+        options.replyCut = static_cast<std::size_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
@@ -112,6 +132,12 @@ int simulateCommand(const Words& words)
             notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
                               (options.paced ? ", paced" : "") +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              (options.silent ? ", silent" : "") +
+                              (options.strayBeforeReplies
+                                   ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
+                                   : "") +
+                              (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes"
+                                                : "") +
                               "; stop with Ctrl-C");
             int signal = 0;
             while (sigwait(&stopSignals, &signal) != 0) {

@@ -31,15 +31,15 @@ TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
             if (c.clear)
                 ctl.clearZero();
             ctl.setTiltUnit(c.unit);
-            stored = first.storedPreferences().value();
+            stored = first.prefs.values;
         }
         ControllerRig next;
-        next.remember(stored);
+        next.prefs.values = stored;
         next.start();
         next.post(records::kInclinoData, records::measurementRecord({0, 0, 0, 16383, 0, 0, 0, 0, 0}, 3));
         EXPECT_EQ(std::make_pair(next.Xgauge.angle(), next.Ygauge.angle()), std::make_pair(c.xGauge, c.yGauge));
-        EXPECT_FLOAT_EQ(next.XvalueItem.values.back(), c.xValue);
-        EXPECT_FLOAT_EQ(next.YvalueItem.values.back(), c.yValue);
+        EXPECT_FLOAT_EQ(next.XvalueItem.value, c.xValue);
+        EXPECT_FLOAT_EQ(next.YvalueItem.value, c.yValue);
         EXPECT_EQ(next.ctl().tiltReference().describeZero(Axis::X), c.clear ? "" : "X zeroed at 45.00°");
         EXPECT_EQ(next.ctl().measuredAngle(Axis::X), 90.0f); // the unzeroed angle stays at hand
     }

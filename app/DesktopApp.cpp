@@ -65,6 +65,8 @@ DesktopApp::DesktopApp(DesktopConfig config)
         prefs_->overlay(board::kPrefSerialPortPath, *config_.sessionPortPath);
     if (config_.sessionPortName)
         prefs_->overlay(board::kPrefSerialPortName, *config_.sessionPortName);
+    if (config_.sessionTiltUnit)
+        prefs_->overlay(board::kPrefTiltUnit, *config_.sessionTiltUnit);
 
     ControllerOutlets outlets;
     outlets.Temperature = temperature_.get();
@@ -97,6 +99,10 @@ DesktopApp::DesktopApp(DesktopConfig config)
         return std::make_unique<commPort>(options);
     };
     controller_ = std::make_unique<plovexController>(outlets, std::move(env));
+    measure_ = std::make_unique<MeasureTools>(*main_, *controller_,
+                                              config_.center ? *config_.center
+                                                             : platform::NotificationCenter::defaultCenter(),
+                                              displayPass_, *xValue_, *yValue_);
 
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
@@ -117,8 +123,10 @@ DesktopApp::~DesktopApp()
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
-    // The controller owns the commPort: its thread stops here, before the
-    // hand-over it posts to is gone.
+    // A recording's file is closed (what is queued written) before the
+    // controller its tools ask goes. The controller owns the commPort: its
+    // thread stops here, before the hand-over it posts to is gone.
+    measure_.reset();
     controller_.reset();
     platform::setDefaultMainThread(nullptr);
 }
@@ -153,6 +161,7 @@ void DesktopApp::start()
         return;
     started_ = true;
     controller_->awakeFromNib();
+    measure_->showReference(); // the zero and unit read from the preferences
     main_->fitToContents();
     main_->show();
     controller_->applicationDidFinishLaunching();

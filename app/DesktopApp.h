@@ -15,6 +15,7 @@
 #include "app/HealthStrip.h"
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
+#include "app/MeasureTools.h"
 #include "app/ParameterTable.h"
 #include "app/PrefsWindow.h"
 #include "app/QtAlert.h"
@@ -48,6 +49,8 @@ struct DesktopConfig {
     // A port used for this run only, read as if remembered but never stored.
     std::optional<std::string> sessionPortPath;
     std::optional<std::string> sessionPortName;
+    // A tilt unit used for this run only ("deg", "mrad", ...), never stored.
+    std::optional<std::string> sessionTiltUnit;
     // Where the serial ports are looked for. Default: the machine's.
     DiscoveryRoots discoveryRoots{};
     // The commPort's pause clock and line timeout; its main thread and queue
@@ -82,6 +85,7 @@ public:
     FloatReadout& xReadout() { return *xValue_; }
     FloatReadout& yReadout() { return *yValue_; }
     FloatReadout& temperatureReadout() { return *temperature_; }
+    MeasureTools& measureTools() { return *measure_; }
 
     // The link's health a few times a second: the controller's tick, the
     // strip's figures and the window title naming the port.
@@ -119,7 +123,8 @@ private:
     QTimer portsTimer_; // the port list follows the hardware while the preferences are open
     std::string portPath_, portShown_; // the port's path and the stable name shown for it
 
-    std::unique_ptr<plovexController> controller_; // last: goes first
+    std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
+    std::unique_ptr<MeasureTools> measure_;
     bool started_ = false;
 };
 

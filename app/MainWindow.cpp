@@ -133,6 +133,12 @@ void MainWindow::fitToContents()
     resize(size);
 }
 
+void MainWindow::insertUnderGauges(QWidget* w)
+{
+    auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+    layout->insertWidget(layout->indexOf(table_), w);
+}
+
 QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout)
 {
     auto* panel = new QWidget(this);

@@ -29,6 +29,9 @@ public:
     // far as the screen allows. For use once the table has its data source.
     void fitToContents();
 
+    // Places w between the gauges' status row and the parameter table.
+    void insertUnderGauges(QWidget* w);
+
     plovexGaugeView* xGauge() const { return xGauge_; }
     plovexGaugeView* yGauge() const { return yGauge_; }
     QLabel* xReadout() const { return xReadout_; }

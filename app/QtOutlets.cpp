@@ -126,6 +126,9 @@ FloatReadout::FloatReadout(QLabel* label, int decimals, QString unit, DisplayPas
 
 QString FloatReadout::format(float value, int decimals, const QString& unit)
 {
+    // A grade of a tilt of 90 degrees or more has no value.
+    if (!std::isfinite(value))
+        return QStringLiteral("—") + unit;
     QString number = QString::number(static_cast<double>(value), 'f', decimals);
     // A small negative value rounds to "-0.00"; show it as plain zero.
     if (number.startsWith(u'-') && number.toDouble() == 0.0)
@@ -150,6 +153,14 @@ void FloatReadout::setNoValue()
         pass_->defer(this, [this] { show(); });
     else
         show();
+}
+
+void FloatReadout::setFormat(int decimals, QString unit)
+{
+    decimals_ = decimals;
+    unit_ = std::move(unit);
+    shown_ = false;
+    setFloatValue(value_);
 }
 
 void FloatReadout::show()

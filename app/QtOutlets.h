@@ -64,8 +64,10 @@ public:
     void setNoValue() override;
     float floatValue() const { return value_; }
     bool showsNoValue() const { return noValue_; }
+    // Shows the value, and those to come, with these decimals and unit.
+    void setFormat(int decimals, QString unit);
 
-    // The text shown for value ("-0.00" is shown as "0.00").
+    // The text shown for value ("-0.00" is shown as "0.00"; no number as "—").
     static QString format(float value, int decimals, const QString& unit);
 
 private:

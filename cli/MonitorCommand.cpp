@@ -12,6 +12,7 @@
 #include "link/Console.h"
 #include "discovery/SerialRegistry.h"
 #include "link/Records.h"
+#include "link/TiltUnits.h"
 
 #include <cstdio>
 #include <iostream>
@@ -23,7 +24,7 @@ namespace {
 
 const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl]\n"
+    "                          [--format text|csv|jsonl] [--units deg|mrad|percent|mm-per-m]\n"
     "\n"
     "Polls the board as the window does and prints every record delivered, one\n"
     "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -34,14 +35,21 @@ const std::string kUsage =
     "\n"
     "  --count N     stop after N records of either kind (N >= 1)\n"
     "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-    "  --format F    text (default): a line per measurement with X and Y in degrees,\n"
-    "                the temperature, the link state and the packet count, and a line\n"
-    "                per parameter with its address, description and value;\n"
+    "  --format F    text (default): the time of day, then a line per measurement\n"
+    "                with X and Y in degrees, the temperature, the link state and the\n"
+    "                packet count, and a line per parameter with its address,\n"
+    "                description and value;\n"
     "                csv: a header line, then one row per record; the columns are\n"
     "                type, the eleven measurement keys, paddress and pdata, and a\n"
-    "                cell is empty where the record has no such entry;\n"
+    "                cell is empty where the record has no such entry; then time\n"
+    "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
+    "                y_deg and temp_c (empty while the link is down);\n"
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
-    "                record's entries in record order.\n"
+    "                record's entries in record order, then the same added fields\n"
+    "                (null while the link is down).\n"
+    "  --units U     csv and jsonl also carry X and Y in this unit: deg (default),\n"
+    "                mrad, percent (100 tan) or mm-per-m (1000 tan), named\n"
+    "                x_mrad, x_percent, x_mm_per_m and the same for y\n"
     "                With csv and jsonl standard output carries records only; the\n"
     "                link's console lines go to standard error. The text format\n"
     "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -58,6 +66,7 @@ struct MonitorSettings {
     std::optional<long long> count;
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
+    board::TiltUnit unit = board::TiltUnit::Degrees;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -86,6 +95,14 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.format = *format;
     }
+    if (const auto text = args.option("units")) {
+        const auto unit = board::parseTiltUnit(*text);
+        if (!unit) {
+            *error = "--units must be deg, mrad, percent or mm-per-m, not '" + *text + "'";
+            return false;
+        }
+        s.unit = *unit;
+    }
     return true;
 }
 
@@ -96,7 +113,7 @@ int monitorCommand(const Words& words)
     const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
-    if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
+    if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format", "units"}}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
         return usageError(name, error);
@@ -116,10 +133,12 @@ int monitorCommand(const Words& words)
         // measurement is named as the placeholder it is.
         const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
         afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
+        const LineContext context{record::WallClock::now(), settings.unit};
         if (placeholder && settings.format == OutputFormat::Text)
-            writeOut("parameter " + std::to_string(n.object->intValue("paddress")) + "  link down\n");
+            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
+                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
         else
-            writeOut(formatRecord(settings.format, *kind, *n.object));
+            writeOut(formatRecord(settings.format, *kind, *n.object, context));
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -135,7 +154,7 @@ int monitorCommand(const Words& words)
         return report(name, error, kExitFailed);
 
     if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader());
+        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health

@@ -44,13 +44,20 @@ void plovexController::dataFromRell(const platform::Notification& notification)
 
     Temperature->setFloatValue(board::tenthsToDegrees(temp));
 
-    // Needle and number of an axis always get the same float.
+    // Needle and number of an axis always get the same angle: with no zero
+    // and degrees, the very float measured; else the needle the zeroed
+    // degrees and the number the zeroed angle in the chosen unit.
     const float xdeg = board::countsToDegrees(xKal);
     const float ydeg = board::countsToDegrees(yKal);
-    Xgauge->setAngle(xdeg);
-    XvalueItem->setFloatValue(xdeg);
-    Ygauge->setAngle(ydeg);
-    YvalueItem->setFloatValue(ydeg);
+    if (commState != 0) {
+        measuredX_ = xdeg;
+        measuredY_ = ydeg;
+        measured_ = true;
+    }
+    Xgauge->setAngle(reference_.zeroed(Axis::X, xdeg));
+    XvalueItem->setFloatValue(reference_.shown(Axis::X, xdeg));
+    Ygauge->setAngle(reference_.zeroed(Axis::Y, ydeg));
+    YvalueItem->setFloatValue(reference_.shown(Axis::Y, ydeg));
 
     // Setting an angle only stores it; marking the whole view is what
     // redraws the needle, on every record whether it moved or not.
@@ -80,6 +87,38 @@ void plovexController::linkWentDown()
     if (changed)
         parameterTable->reloadData();
     updateWriteGate();
+}
+
+} // namespace plovex
+
+namespace plovex {
+
+bool plovexController::zeroAxes(bool x, bool y)
+{
+    if (!measured_)
+        return false;
+    if (x)
+        reference_.setZero(Axis::X, measuredX_);
+    if (y)
+        reference_.setZero(Axis::Y, measuredY_);
+    if (prefs)
+        reference_.saveZero(*prefs);
+    return true;
+}
+
+void plovexController::clearZero()
+{
+    reference_.setZero(Axis::X, std::nullopt);
+    reference_.setZero(Axis::Y, std::nullopt);
+    if (prefs)
+        reference_.saveZero(*prefs);
+}
+
+void plovexController::setTiltUnit(board::TiltUnit unit)
+{
+    reference_.setUnit(unit);
+    if (prefs)
+        reference_.saveUnit(*prefs);
 }
 
 } // namespace plovex

@@ -79,6 +79,7 @@ void plovexController::awakeFromNib()
     awake_ = true;
 
     prefs = env_.prefs ? env_.prefs : &platform::FilePreferences::standardUserDefaults();
+    reference_.load(*prefs);
 
     descriptions.clear();
     descriptions.reserve(kParameterCount);

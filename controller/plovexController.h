@@ -9,6 +9,7 @@
 // outlets before awakeFromNib(); the controller never reassigns them.
 
 #include "controller/Outlets.h"
+#include "controller/TiltReference.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "link/commPort.h"
@@ -104,6 +105,18 @@ public:
     std::string objectValueForTableColumn(const std::string& identifier, int row) const;
     void tableViewSelectionDidChange(const TableViewOutlet* sender);
 
+    // The zero and the unit the angles are shown with (TiltReference). A
+    // zero is the angle last measured with the link up; false, with nothing
+    // changed, when there is none yet. Each change is stored in the
+    // preferences and shows from the next record.
+    bool zeroAxes(bool x, bool y);
+    void clearZero();
+    void setTiltUnit(board::TiltUnit unit);
+    const TiltReference& tiltReference() const { return reference_; }
+    // The angles last measured with the link up, in degrees, unzeroed.
+    bool hasMeasurement() const { return measured_; }
+    float measuredAngle(Axis axis) const { return axis == Axis::X ? measuredX_ : measuredY_; }
+
     // Read access for the window and for tests.
     int portCount() const { return portCount_; }
     const char* bsdNameEntry(int k) const;  // "" outside the table
@@ -162,6 +175,10 @@ private:
     std::array<int16_t, kParameterCount> parameters{};
     std::vector<std::string> descriptions;
     platform::Preferences* prefs = nullptr;
+
+    TiltReference reference_;
+    float measuredX_ = 0.0f, measuredY_ = 0.0f;
+    bool measured_ = false;
 
     int portCount_ = 0;
     bool awake_ = false;

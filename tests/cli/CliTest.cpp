@@ -30,6 +30,9 @@ bool has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+// Local time with milliseconds and UTC offset; a decimal number.
+const std::string kIso = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)", kNum = R"(-?\d+\.\d+)";
+
 } // namespace
 
 TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
@@ -166,7 +169,7 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
     ASSERT_EQ(out.size(), 120u);
     int frames = 0, params = 0; // the first parameter is read before the first poll
     for (const auto& line : out) {
-        std::string expected;
+        std::string expected, tail = ",\"time\":\"" + kIso + "\""; // the record's entries exactly; then a pattern
         if (frames % 5 == 0 && frames / 5 == params) {
             const int a = params++ % 16;
             expected = R"({"type":"parameter","paddress":)" + std::to_string(a) + R"(,"pdata":)" + std::to_string(board->eeprom(a));
@@ -176,24 +179,30 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
             for (std::size_t k = 0; k < 9; ++k)
                 expected += ",\"" + plovex::records::measurementKeys()[k] + "\":" + std::to_string(v[k]);
             expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
+            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
         }
-        EXPECT_EQ(line, expected + "}");
+        const auto time = line.find(",\"time\":");
+        ASSERT_NE(time, std::string::npos) << line;
+        EXPECT_EQ(line.substr(0, time), expected);
+        EXPECT_TRUE(std::regex_match(line.substr(time), std::regex(tail + "}"))) << line;
     }
 
     r = csv.finish();
     out = lines(r.out);
     ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex(R"(parameter,{12}0,3)"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,)"))) << out[2];
+                      "paddress,pdata,time,x_deg,y_deg,temp_c");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIso + ",,,"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIso + "(," + kNum + "){3}")))
+        << out[2];
 
     r = text.finish();
     out = lines(r.out);
     ASSERT_EQ(out.size(), 60u);
-    const std::regex measurement(R"(X +-?\d+\.\d\d°  Y +-?\d+\.\d\d°  +-?2\d\.\d°C  Comms OK  packet \d+)");
+    const std::regex measurement(R"(\d\d:\d\d:\d\d\.\d{3}  X +-?\d+\.\d\d°  Y +-?\d+\.\d\d°  +-?2\d\.\d°C  Comms OK  packet \d+)");
+    const std::regex parameter(R"(\d\d:\d\d:\d\d\.\d{3}  parameter .*)");
     for (const auto& line : out)
-        EXPECT_TRUE(line.rfind("parameter", 0) == 0 || std::regex_match(line, measurement)) << line;
+        EXPECT_TRUE(std::regex_match(line, parameter) || std::regex_match(line, measurement)) << line;
     EXPECT_TRUE(has(r.out, "parameter  3  Rx measurement variance    -123\n")) << r.out;
     EXPECT_TRUE(has(r.out, "parameter  7  data selector              4711\n")) << r.out;
 }
@@ -206,11 +215,14 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     // /dev/null opens but is no serial line: the link's console line goes to standard error.
     auto r = runCli({"monitor", "--port", "/dev/null", "--format", "csv", "--count", "4"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(lines(r.out), (std::vector<std::string>{
-                                "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
-                                "commState,paddress,pdata",
-                                "measurement,0,1,2,3,4,5,6,7,0,0,0,,", "parameter,,,,,,,,,,,,0,0",
-                                "measurement,0,1,2,3,4,5,6,7,1,1,0,,", "parameter,,,,,,,,,,,,1,1"}));
+    const auto out = lines(r.out); // the link down: no angles
+    const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,", "parameter,,,,,,,,,,,,0,0,T,,,",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,", "parameter,,,,,,,,,,,,1,1,T,,,"};
+    ASSERT_EQ(out.size(), std::size(expected)) << r.out;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(std::regex_replace(out[i], std::regex(kIso), "T"), expected[i]);
     EXPECT_TRUE(has(r.err, "Error setting TIOCEXCL on /dev/null")) << r.err;
 
     for (auto [monitor, sig] : {std::pair{&interrupted, SIGINT}, std::pair{&terminated, SIGTERM}}) {

@@ -21,6 +21,8 @@ struct SimulatedBoard::Impl {
         : options(std::move(o)), core(options.seed, options.timings, options.frameLogLimit), paced(options.paced)
     {
         core.setImageOut(options.imageOut);
+        for (int address : options.readOnly)
+            core.setReadOnly(address);
         if (options.mode == BoardMode::DiagnosticPeer)
             peer.emplace(options.seed, options.peer, core);
     }

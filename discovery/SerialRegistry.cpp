@@ -211,3 +211,16 @@ RegistryScan scanSerialServices(const DiscoveryRoots& roots)
 }
 
 } // namespace plovex
+
+namespace plovex {
+
+std::optional<std::string> stableLinkTo(const std::string& path, const std::filesystem::path& dev)
+{
+    std::vector<RegistryProblem> skipped;
+    const StableLinks stable(dev, skipped);
+    if (auto link = stable.linkTo(path))
+        return link->string();
+    return std::nullopt;
+}
+
+} // namespace plovex

@@ -54,4 +54,9 @@ struct RegistryScan {
 
 RegistryScan scanSerialServices(const DiscoveryRoots& roots);
 
+// The link under <dev>/serial/by-id/ that leads to the same device as path
+// (path itself when it is such a link): a name that stays with the adapter
+// across replugs. nullopt when there is none.
+std::optional<std::string> stableLinkTo(const std::string& path, const std::filesystem::path& dev = "/dev");
+
 } // namespace plovex

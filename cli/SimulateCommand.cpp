@@ -10,6 +10,8 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <vector>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "                           [--read-only ADDR,...]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
     "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
@@ -31,9 +34,29 @@ const char* const kUsage =
     "                    (1 s after the last block, or at a reboot frame)\n"
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n";
+    "                    instead of answering polls\n"
+    "  --read-only ADDR,...\n"
+    "                    ignore EEPROM writes to these addresses (0..255, separated\n"
+    "                    by commas), like a board on which a write does not take\n";
 
 const char* const kName = "simulate";
+
+// "3,7,12" as addresses 0..255; nullopt when any part is not one.
+std::optional<std::vector<int>> parseAddressList(const std::string& text)
+{
+    std::vector<int> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const auto address = parseInteger(text.substr(start, comma - start), 0, 255);
+        if (!address)
+            return std::nullopt;
+        out.push_back(static_cast<int>(*address));
+        if (comma == std::string::npos)
+            return out;
+        start = comma + 1;
+    }
+}
 
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 {
@@ -46,7 +69,8 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
         return;
     }
     notice(kName, "polls answered " + to_string(c.pollsAnswered) + ", reads answered " + to_string(c.readsAnswered) +
-                      ", writes applied " + to_string(c.writesApplied) + ", malformed frames " +
+                      ", writes applied " + to_string(c.writesApplied) + ", writes ignored " +
+                      to_string(c.writesIgnored) + ", malformed frames " +
                       to_string(c.malformedFrames) + ", bad-checksum blocks " + to_string(c.badChecksumBlocks) +
                       ", blocks " + to_string(c.blocksAccepted) + ", uploads " + to_string(c.uploadsCompleted) +
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
@@ -56,7 +80,7 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only"}, {"paced", "diag-peer"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -80,6 +104,12 @@ int simulateCommand(const Words& words)
         if (!n)
             return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
+    }
+    if (auto list = args.option("read-only")) {
+        const auto addresses = parseAddressList(*list);
+        if (!addresses)
+            return usageError(kName, "--read-only takes addresses from 0 to 255 separated by commas, not '" + *list + "'");
+        options.readOnly = *addresses;
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
@@ -111,6 +141,7 @@ int simulateCommand(const Words& words)
             std::cout << board.linkPath() << std::endl;
             notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
                               (options.paced ? ", paced" : "") +
+                              (options.readOnly.empty() ? "" : ", read-only " + *args.option("read-only")) +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
                               "; stop with Ctrl-C");
             int signal = 0;

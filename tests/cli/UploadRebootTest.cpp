@@ -85,7 +85,7 @@ void expectUpload(TestBoard& board, const Bytes& image, std::size_t frameCount)
     testsupport::TempDir dir;
     const std::string file = writeImage(dir, "image.bin", image);
     board->clearFrames();
-    const auto r = runCli({"upload", file, "--port", board.path()});
+    const auto r = runCli({"upload", file, "--port", board.path(), "--no-snapshot"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto frames = expectedFrames(image);
     ASSERT_EQ(frames.size(), frameCount);
@@ -144,7 +144,7 @@ TEST(Upload, ShowsAProgressBarOnATerminalWhileStandardOutputKeepsTheLines)
     const std::string file = writeImage(dir, "image.bin", image);
     CliOptions terminal;
     terminal.stderrTerminal = true;
-    const auto r = runCli({"upload", file, "--port", board.path()}, terminal);
+    const auto r = runCli({"upload", file, "--port", board.path(), "--no-snapshot"}, terminal);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expectConsoleThenSummary(r.out, image, file, board.path());
     EXPECT_TRUE(contains(r.err, "\u2588")) << r.err;
@@ -152,7 +152,7 @@ TEST(Upload, ShowsAProgressBarOnATerminalWhileStandardOutputKeepsTheLines)
     EXPECT_TRUE(contains(r.err, "100%  0.25 s left")) << r.err;
 
     // Not a terminal: no bar.
-    const auto piped = runCli({"upload", file, "--port", board.path()});
+    const auto piped = runCli({"upload", file, "--port", board.path(), "--no-snapshot"});
     ASSERT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_FALSE(contains(piped.err, "%")) << piped.err;
 }

@@ -84,6 +84,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
         [this] { return controller_->numberOfRowsInTableView(); },
         [this](const std::string& id, int row) { return controller_->objectValueForTableColumn(id, row); },
     });
+    parameterFiles_ = std::make_unique<ParameterFileActions>(
+        main_.get(), main_->fileMenu(), main_->preferencesAction(), [this] { return controller_->port(); },
+        outlets.alert);
     connectActions();
 }
 
@@ -95,6 +98,8 @@ DesktopApp::~DesktopApp()
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
+    // It reads and writes through the controller's link: done before that goes.
+    parameterFiles_.reset();
     // The controller owns the commPort: its thread stops here, before the
     // hand-over it posts to is gone.
     controller_.reset();

@@ -14,6 +14,7 @@
 #include "app/DisplayPass.h"
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
+#include "app/ParameterFileActions.h"
 #include "app/ParameterTable.h"
 #include "app/PrefsWindow.h"
 #include "app/QtAlert.h"
@@ -73,6 +74,7 @@ public:
 
     MainWindow& mainWindow() { return *main_; }
     PrefsWindow& prefsWindow() { return *prefsWindow_; }
+    ParameterFileActions& parameterFiles() { return *parameterFiles_; }
     plovexController& controller() { return *controller_; }
     platform::NotificationQueue& queue() { return *queue_; }
     FloatReadout& xReadout() { return *xValue_; }
@@ -106,6 +108,7 @@ private:
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
 
+    std::unique_ptr<ParameterFileActions> parameterFiles_; // reset before the controller: it uses its link
     std::unique_ptr<plovexController> controller_; // last: goes first
     bool started_ = false;
 };

@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -40,6 +41,7 @@ public:
     QLineEdit* descriptionField() const { return description_; }
     QLineEdit* valueField() const { return value_; }
     QPushButton* writeButton() const { return write_; }
+    QMenu* fileMenu() const { return file_; }
     QAction* preferencesAction() const { return preferences_; }
     QAction* quitAction() const { return quit_; }
     QAction* aboutAction() const { return about_; }
@@ -62,6 +64,7 @@ private:
     QLineEdit* description_ = nullptr;
     QLineEdit* value_ = nullptr;
     QPushButton* write_ = nullptr;
+    QMenu* file_ = nullptr;
     QAction* preferences_ = nullptr;
     QAction* quit_ = nullptr;
     QAction* about_ = nullptr;

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/PortSession.h"
 #include "cli/UploadProgress.h"
+#include "link/BoardFacts.h"
 #include "link/Console.h"
 #include "params/SnapshotFolder.h"
 #include "platform/UniqueFd.h"
@@ -61,6 +62,9 @@ bool imageReadable(const std::string& image, std::string* error)
         *error = image + ": is a folder, not an image file";
     else if (!S_ISREG(st.st_mode))
         *error = image + ": is not a regular file";
+    else if (st.st_size > board::kLargestImage) // told before the board is asked for its parameters
+        *error = image + ": " + std::to_string(st.st_size) + " bytes is more than the " +
+                 std::to_string(board::kLargestImage) + " bytes a 16-bit block address can reach";
     else
         return true;
     return false;

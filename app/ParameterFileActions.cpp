@@ -26,6 +26,8 @@ const QString kFilter = QStringLiteral("Parameter snapshots (*.json);;All files 
 QString unreadText(const params::BoardParameters& board)
 {
     const auto unread = board.unread();
+    if (unread.size() == board::kParameterCount)
+        return QStringLiteral("The board did not answer.");
     return QStringLiteral("The board did not answer for parameter%1 %2.")
         .arg(unread.size() > 1 ? QStringLiteral("s") : QString())
         .arg(QString::fromStdString(params::listAddresses(unread)));

@@ -3,6 +3,7 @@
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -51,8 +52,13 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view dat
             return fail("rename");
         return true;
     }
-    // A hard link takes the name only where none exists, in one step: no
-    // other writer can slip a file in between a test and the rename.
+    // The name is taken only where none exists, in one step: no other writer
+    // can slip a file in between a test and the rename. A file system that
+    // cannot rename so gets a hard link, which fails the same way.
+    if (::renameat2(AT_FDCWD, name.data(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return fail("rename");
     if (::link(name.data(), path.c_str()) != 0)
         return fail("link");
     ::unlink(name.data());

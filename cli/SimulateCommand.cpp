@@ -21,7 +21,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
-    "                           [--read-only ADDR,...]\n"
+    "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
     "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
@@ -37,7 +37,13 @@ const char* const kUsage =
     "                    instead of answering polls\n"
     "  --read-only ADDR,...\n"
     "                    ignore EEPROM writes to these addresses (0..255, separated\n"
-    "                    by commas), like a board on which a write does not take\n";
+    "                    by commas), like a board on which a write does not take\n"
+    "\n"
+    "Faults, to see how a host copes with a board that misbehaves:\n"
+    "  --silent          hear and act on every frame, but never reply\n"
+    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+    "                    then silence)\n";
 
 const char* const kName = "simulate";
 
@@ -80,7 +86,8 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only"}, {"paced", "diag-peer"});
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut"},
+                                {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -110,6 +117,19 @@ int simulateCommand(const Words& words)
         if (!addresses)
             return usageError(kName, "--read-only takes addresses from 0 to 255 separated by commas, not '" + *list + "'");
         options.readOnly = *addresses;
+    }
+    options.silent = args.has("silent");
+    if (auto stray = args.option("stray")) {
+        const auto n = parseInteger(*stray, 0, 4096);
+        if (!n)
+            return usageError(kName, "--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
+        options.strayBeforeReplies = static_cast<std::size_t>(*n);
+    }
+    if (auto cut = args.option("cut")) {
+        const auto n = parseInteger(*cut, 0, 4096);
+        if (!n)
+            return usageError(kName, "--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
+        options.replyCut = static_cast<std::size_t>(*n);
     }
     if (auto out = args.option("image-out")) {
         if (out->empty())
@@ -143,6 +163,12 @@ int simulateCommand(const Words& words)
                               (options.paced ? ", paced" : "") +
                               (options.readOnly.empty() ? "" : ", read-only " + *args.option("read-only")) +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              (options.silent ? ", silent" : "") +
+                              (options.strayBeforeReplies
+                                   ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
+                                   : "") +
+                              (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes"
+                                                : "") +
                               "; stop with Ctrl-C");
             int signal = 0;
             while (sigwait(&stopSignals, &signal) != 0) {

@@ -23,6 +23,9 @@ struct SimulatedBoard::Impl {
         core.setImageOut(options.imageOut);
         for (int address : options.readOnly)
             core.setReadOnly(address);
+        core.setSilent(options.silent);
+        core.faults().setStrayBeforeEach(options.strayBeforeReplies);
+        core.faults().setReplyCut(options.replyCut);
         if (options.mode == BoardMode::DiagnosticPeer)
             peer.emplace(options.seed, options.peer, core);
     }

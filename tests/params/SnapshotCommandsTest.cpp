@@ -1,33 +1,16 @@
 // plovex-cli params, params save, params restore and the snapshot an upload
 // saves first, against simulated boards.
 
-#include "tests/cli/CliProcess.h"
-#include "tests/cli/TestBoard.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 #include <regex>
-#include <sstream>
 
-using namespace clitest;
+using namespace testsupport;
 using plovex::sim::FrameKind;
-
-namespace {
-
-void writeFile(const std::filesystem::path& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const std::filesystem::path& path)
-{
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
-} // namespace
 
 TEST(ParamsRestore, PutsBackTheSavedValuesAndNamesThoseThatDidNotTake)
 {
@@ -51,8 +34,8 @@ TEST(ParamsRestore, PutsBackTheSavedValuesAndNamesThoseThatDidNotTake)
         SCOPED_TRACE(c.name);
         plovex::sim::BoardOptions options;
         options.readOnly = c.readOnly;
-        TestBoard board(options);
-        testsupport::TempDir dir;
+        Board board(options);
+        TempDir dir;
         const std::string file = (dir / "board.json").string();
         ASSERT_EQ(runCli({"params", "save", file, "--port", board.path()}).exitCode, 0);
         std::vector<int16_t> expected;
@@ -90,8 +73,8 @@ TEST(ParamsRestore, RefusesAFileThatIsNoSnapshotAndWritesNothing)
         {head + R"({"address": 1, "value": 1.5}]})", "from -32768 to 32767"},
         {head + R"({"address": 1, "value": 5}, {"address": 1, "value": 6}]})", "more than once"},
     };
-    TestBoard board;
-    testsupport::TempDir dir;
+    Board board;
+    TempDir dir;
     for (const auto& [text, refusal] : cases) {
         SCOPED_TRACE(text);
         writeFile(dir / "bad.json", text);
@@ -114,7 +97,7 @@ TEST(Params, AsksAgainAfterAShortReplyAndNamesWhatItCouldNotRead)
     const Case cases[] = {{0, 0, ""}, {2, 0, ""}, {6, 1, "did not answer for parameter 0 (asked 3 times)"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.droppedBytes);
-        TestBoard board;
+        Board board;
         board->setEeprom(0, -2);
         board->setEeprom(8, 0x1234);
         if (c.droppedBytes)
@@ -136,9 +119,9 @@ TEST(Params, AsksAgainAfterAShortReplyAndNamesWhatItCouldNotRead)
 TEST(ParamsSave, ReplacesAnExistingFileOnlyWithForce)
 {
     const std::tuple<bool, const char*, int> cases[] = {{false, "--port", 0}, {true, "--port", 1}, {true, "--force", 0}};
-    TestBoard board;
+    Board board;
     for (const auto& [exists, flag, exitCode] : cases) {
-        testsupport::TempDir dir;
+        TempDir dir;
         if (exists)
             writeFile(dir / "p.json", "old");
         std::vector<std::string> args = {"params", "save", (dir / "p.json").string(), "--port", board.path()};
@@ -157,9 +140,9 @@ TEST(Upload, SavesTheParametersBeforeTheFirstBlockOrSendsNothing)
     };
     for (const Case c : {Case{false, false, 0}, Case{true, false, 1}, Case{true, true, 0}}) {
         SCOPED_TRACE(testing::Message() << "silent " << c.silent << ", --no-snapshot " << c.noSnapshot);
-        TestBoard board;
+        Board board;
         board->setSilent(c.silent);
-        testsupport::TempDir dir;
+        TempDir dir;
         writeFile(dir / "fw.bin", std::string(256, '\x5A'));
         std::vector<std::string> args = {"upload", (dir / "fw.bin").string(), "--port", board.path()};
         if (c.noSnapshot)
@@ -168,7 +151,7 @@ TEST(Upload, SavesTheParametersBeforeTheFirstBlockOrSendsNothing)
         options.env["XDG_STATE_HOME"] = dir.path().string();
         CliProcess upload(args, options);
         const auto folder = dir / "plovex" / "snapshots";
-        const bool sent = !board.waitFrames(FrameKind::ProgramBlock, 1, std::chrono::seconds(6)).empty();
+        const bool sent = !board.frames(FrameKind::ProgramBlock, 1).empty();
         const bool saved = std::filesystem::exists(folder) && !std::filesystem::is_empty(folder);
         const auto r = upload.finish();
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;

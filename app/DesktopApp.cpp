@@ -110,6 +110,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
         [this](int row) { return controller_->parameterState(row); },
         [this](int row) { return controller_->parameterNote(row); },
     });
+    parameterFiles_ = std::make_unique<ParameterFileActions>(
+        main_.get(), main_->fileMenu(), main_->preferencesAction(), [this] { return controller_->port(); },
+        outlets.alert);
     connectActions();
 }
 
@@ -123,10 +126,12 @@ DesktopApp::~DesktopApp()
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
-    // A recording's file is closed (what is queued written) before the
-    // controller its tools ask goes. The controller owns the commPort: its
-    // thread stops here, before the hand-over it posts to is gone.
+    // A recording's file is closed (what is queued written) and the parameter
+    // files' reads and writes through the controller's link are done before
+    // the controller goes. The controller owns the commPort: its thread stops
+    // here, before the hand-over it posts to is gone.
     measure_.reset();
+    parameterFiles_.reset();
     controller_.reset();
     platform::setDefaultMainThread(nullptr);
 }

@@ -16,6 +16,7 @@
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
 #include "app/MeasureTools.h"
+#include "app/ParameterFileActions.h"
 #include "app/ParameterTable.h"
 #include "app/PrefsWindow.h"
 #include "app/QtAlert.h"
@@ -80,6 +81,7 @@ public:
 
     MainWindow& mainWindow() { return *main_; }
     PrefsWindow& prefsWindow() { return *prefsWindow_; }
+    ParameterFileActions& parameterFiles() { return *parameterFiles_; }
     plovexController& controller() { return *controller_; }
     platform::NotificationQueue& queue() { return *queue_; }
     FloatReadout& xReadout() { return *xValue_; }
@@ -125,6 +127,7 @@ private:
 
     std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
     std::unique_ptr<MeasureTools> measure_;
+    std::unique_ptr<ParameterFileActions> parameterFiles_; // reset before the controller: it uses its link
     bool started_ = false;
 };
 

@@ -259,7 +259,7 @@ QWidget* MainWindow::makeWriteRow()
 
 void MainWindow::makeMenu()
 {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* file = file_ = menuBar()->addMenu(QStringLiteral("&File"));
     preferences_ = file->addAction(QStringLiteral("Preferences..."));
     preferences_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences_->setMenuRole(QAction::PreferencesRole);

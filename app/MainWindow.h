@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -47,6 +48,7 @@ public:
     QLabel* numberMessage() const { return numberMessage_; }
     QLabel* valueMessage() const { return valueMessage_; }
     HealthStrip* healthStrip() const { return healthStrip_; }
+    QMenu* fileMenu() const { return file_; }
     QAction* preferencesAction() const { return preferences_; }
     QAction* quitAction() const { return quit_; }
     QAction* aboutAction() const { return about_; }
@@ -72,6 +74,7 @@ private:
     QLabel* numberMessage_ = nullptr;
     QLabel* valueMessage_ = nullptr;
     HealthStrip* healthStrip_ = nullptr;
+    QMenu* file_ = nullptr;
     QAction* preferences_ = nullptr;
     QAction* quit_ = nullptr;
     QAction* about_ = nullptr;

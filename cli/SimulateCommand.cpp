@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <pthread.h>
 #include <unistd.h>
 #include <utility>
@@ -22,7 +23,7 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
-    "                           [--silent] [--stray N] [--cut N]\n"
+    "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
     "                           [--silent-after S [--answer-again-after S]]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
@@ -37,6 +38,9 @@ const char* const kUsage =
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
     "                    instead of answering polls\n"
+    "  --read-only ADDR,...\n"
+    "                    ignore EEPROM writes to these addresses (0..255, separated\n"
+    "                    by commas), like a board on which a write does not take\n"
     "\n"
     "Faults, to see how a host copes with a board that misbehaves:\n"
     "  --silent          hear and act on every frame, but never reply\n"
@@ -50,6 +54,23 @@ const char* const kUsage =
 
 const char* const kName = "simulate";
 
+// "3,7,12" as addresses 0..255; nullopt when any part is not one.
+std::optional<std::vector<int>> parseAddressList(const std::string& text)
+{
+    std::vector<int> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const auto address = parseInteger(text.substr(start, comma - start), 0, 255);
+        if (!address)
+            return std::nullopt;
+        out.push_back(static_cast<int>(*address));
+        if (comma == std::string::npos)
+            return out;
+        start = comma + 1;
+    }
+}
+
 void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
 {
     const auto c = board.counters();
@@ -61,7 +82,8 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
         return;
     }
     notice(kName, "polls answered " + to_string(c.pollsAnswered) + ", reads answered " + to_string(c.readsAnswered) +
-                      ", writes applied " + to_string(c.writesApplied) + ", malformed frames " +
+                      ", writes applied " + to_string(c.writesApplied) + ", writes ignored " +
+                      to_string(c.writesIgnored) + ", malformed frames " +
                       to_string(c.malformedFrames) + ", bad-checksum blocks " + to_string(c.badChecksumBlocks) +
                       ", blocks " + to_string(c.blocksAccepted) + ", uploads " + to_string(c.uploadsCompleted) +
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
@@ -100,7 +122,7 @@ void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed", "stray", "cut", "silent-after", "answer-again-after"},
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut", "silent-after", "answer-again-after"},
                                 {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
@@ -125,6 +147,12 @@ int simulateCommand(const Words& words)
         if (!n)
             return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
+    }
+    if (auto list = args.option("read-only")) {
+        const auto addresses = parseAddressList(*list);
+        if (!addresses)
+            return usageError(kName, "--read-only takes addresses from 0 to 255 separated by commas, not '" + *list + "'");
+        options.readOnly = *addresses;
     }
     options.silent = args.has("silent");
     if (auto stray = args.option("stray")) {
@@ -186,6 +214,7 @@ int simulateCommand(const Words& words)
             std::cout << board.linkPath() << std::endl;
             notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
                               (options.paced ? ", paced" : "") +
+                              (options.readOnly.empty() ? "" : ", read-only " + *args.option("read-only")) +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
                               (options.silent ? ", silent" : "") +
                               (options.strayBeforeReplies

@@ -1,11 +1,14 @@
 // plovex-cli upload: sends a firmware image to the board in 64-byte blocks.
 
 #include "cli/Args.h"
+#include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/PortSession.h"
 #include "cli/UploadProgress.h"
+#include "link/BoardFacts.h"
 #include "link/Console.h"
+#include "params/SnapshotFolder.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -22,7 +25,7 @@ namespace plovex::cli {
 namespace {
 
 const std::string kUsage =
-    "usage: plovex-cli upload IMAGE [--port PATH | --simulate]\n"
+    "usage: plovex-cli upload IMAGE [--no-snapshot] [--port PATH | --simulate]\n"
     "\n"
     "Sends the firmware image file IMAGE (at most 65535 bytes) to the board as\n"
     "program blocks of 64 bytes, one every 0.25 s; an image of n bytes takes\n"
@@ -30,9 +33,15 @@ const std::string kUsage =
     "(its address, then its bytes in hex). On a terminal, standard error shows\n"
     "a progress bar with the time left. The last line on standard output sums\n"
     "the upload up: the bytes, the blocks and the time it took.\n"
-    "Exit status: 0 sent, 1 the image or the port cannot be used (nothing is\n"
-    "sent) or the upload broke off, 2 bad usage.\n"
-    "\n" +
+    "Before the first block, the board's 16 EEPROM parameters are read and saved\n"
+    "as a snapshot in $XDG_STATE_HOME/plovex/snapshots/ (by default\n"
+    "~/.local/state/plovex/snapshots/), whose path standard error shows; if they\n"
+    "cannot be read or saved, nothing is sent. 'plovex-cli params restore' puts\n"
+    "them back after the update.\n"
+    "Exit status: 0 sent, 1 the image or the port cannot be used, the parameters\n"
+    "cannot be read or saved (nothing is sent), or the upload broke off, 2 bad usage.\n"
+    "\n"
+    "  --no-snapshot send without reading and saving the parameters first\n" +
     portOptionsHelp();
 
 // Puts the console stream back to standard output at the end of the upload.
@@ -53,6 +62,9 @@ bool imageReadable(const std::string& image, std::string* error)
         *error = image + ": is a folder, not an image file";
     else if (!S_ISREG(st.st_mode))
         *error = image + ": is not a regular file";
+    else if (st.st_size > board::kLargestImage) // told before the board is asked for its parameters
+        *error = image + ": " + std::to_string(st.st_size) + " bytes is more than the " +
+                 std::to_string(board::kLargestImage) + " bytes a 16-bit block address can reach";
     else
         return true;
     return false;
@@ -68,6 +80,23 @@ std::string summary(const std::string& image, const std::string& path, std::size
            " bytes, " + std::to_string(blocks) + (blocks == 1 ? " block, " : " blocks, ") + seconds + " s.\n";
 }
 
+// Saves the board's parameters in the snapshot folder and says where.
+// False, after saying why and that nothing is sent, when they cannot be
+// read or saved.
+bool saveParameters(const char* name, PortSession& session)
+{
+    const auto board = readBoardParameters(name, session, true);
+    std::string path, error;
+    if (!board)
+        error = "the parameters cannot be saved before the upload";
+    else if (params::saveInFolder(snapshotOf(*board, session), params::snapshotFolder(), &path, &error)) {
+        notice(name, "the board's parameters were saved to " + path);
+        return true;
+    }
+    report(name, error + "; nothing was sent (--no-snapshot sends without saving them)", kExitFailed);
+    return false;
+}
+
 } // namespace
 
 int uploadCommand(const Words& words)
@@ -75,7 +104,7 @@ int uploadCommand(const Words& words)
     const char* const name = "upload";
     ParsedArgs args;
     PortChoice choice;
-    if (auto done = beginPortCommand({name, kUsage, {"IMAGE"}}, words, args, choice))
+    if (auto done = beginPortCommand({name, kUsage, {"IMAGE"}, {}, {"no-snapshot"}}, words, args, choice))
         return *done;
     const std::string image = args.positional[0];
     if (image.empty())
@@ -85,6 +114,8 @@ int uploadCommand(const Words& words)
 
     auto session = openOneShotSession(name, choice);
     if (!session)
+        return kExitFailed;
+    if (!args.has("no-snapshot") && !saveParameters(name, *session))
         return kExitFailed;
 
     std::unique_ptr<UploadProgress> bar;

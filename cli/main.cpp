@@ -9,14 +9,16 @@
 #include <exception>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 using namespace plovex::cli;
 
 namespace {
 
 struct CommandEntry {
-    const char* name;
+    const char* name;     // one word, or a command and its sub-command: "params save"
     const char* synopsis; // "read-param ADDR"
     const char* summary;  // one line
     int (*run)(const Words&);
@@ -29,7 +31,12 @@ const CommandEntry kCommands[] = {
     {"read-param", "read-param ADDR", "read one EEPROM parameter of the board", readParamCommand},
     {"write-param", "write-param ADDR VALUE", "write one EEPROM parameter of the board, after confirmation",
      writeParamCommand},
-    {"upload", "upload IMAGE", "send a firmware image to the board", uploadCommand},
+    {"params", "params [--format F]", "print the board's 16 EEPROM parameters", paramsCommand},
+    {"params save", "params save FILE [--force]", "save the board's parameters to a snapshot file",
+     paramsSaveCommand},
+    {"params restore", "params restore FILE [--yes] [--dry-run]",
+     "write back the parameters of a snapshot that differ, and check them", paramsRestoreCommand},
+    {"upload", "upload IMAGE [--no-snapshot]", "send a firmware image to the board", uploadCommand},
     {"reboot", "reboot", "tell the board to reboot", rebootCommand},
     {"diag", "diag [--seconds S]", "answer the diagnostic requests on the line", diagCommand},
     {"simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal", simulateCommand},
@@ -53,6 +60,19 @@ void printUsage(std::ostream& out)
            "Exit status: 0 done, 1 failed, 2 bad usage or no port to use.\n";
 }
 
+// The number of words of args (from the command's first) that make up
+// command's name, or 0 when they do not begin with it.
+std::size_t nameLength(const CommandEntry& command, const std::vector<std::string>& args)
+{
+    std::istringstream name(command.name);
+    std::size_t n = 0;
+    for (std::string word; name >> word; ++n) {
+        if (n >= args.size() || args[n] != word)
+            return 0;
+    }
+    return n;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,12 +88,19 @@ int main(int argc, char** argv)
         std::cout << "plovex-cli " PLOVEX_VERSION "\n";
         return kExitOk;
     }
-    const auto* command =
-        std::find_if(std::begin(kCommands), std::end(kCommands), [&](const CommandEntry& c) { return name == c.name; });
-    if (command == std::end(kCommands))
+    // The command whose name takes the most words: "params save FILE" is
+    // params save, "params --format csv" is params.
+    const Words args(argv + 1, argv + argc);
+    const CommandEntry* command = nullptr;
+    std::size_t taken = 0;
+    for (const auto& c : kCommands) {
+        if (const std::size_t n = nameLength(c, args); n > taken)
+            command = &c, taken = n;
+    }
+    if (!command)
         return usageError("", "unknown command '" + name + "'");
     try {
-        return command->run(Words(argv + 2, argv + argc));
+        return command->run(Words(args.begin() + static_cast<std::ptrdiff_t>(taken), args.end()));
     } catch (const std::exception& e) {
         return report(command->name, e.what(), kExitFailed);
     }

@@ -200,15 +200,6 @@ void addMachinePorts(const DiscoveryRoots& roots, RegistryScan& scan)
 
 } // namespace
 
-std::string stablePortName(const std::string& path, const DiscoveryRoots& roots)
-{
-    std::vector<RegistryProblem> ignored;
-    const StableLinks stable(roots.dev, ignored);
-    if (auto link = stable.linkTo(path))
-        return link->string();
-    return path;
-}
-
 RegistryScan scanSerialServices(const DiscoveryRoots& roots)
 {
     RegistryScan scan;
@@ -217,6 +208,15 @@ RegistryScan scanSerialServices(const DiscoveryRoots& roots)
     addMachinePorts(roots, scan);
     addSimulatedBoards(roots.simulators, scan);
     return scan;
+}
+
+std::optional<std::string> stableLinkTo(const std::string& path, const std::filesystem::path& dev)
+{
+    std::vector<RegistryProblem> skipped;
+    const StableLinks stable(dev, skipped);
+    if (auto link = stable.linkTo(path))
+        return link->string();
+    return std::nullopt;
 }
 
 } // namespace plovex

@@ -54,8 +54,15 @@ struct RegistryScan {
 
 RegistryScan scanSerialServices(const DiscoveryRoots& roots);
 
-// The name under which the port at path stays the same across replugs: the
-// link under <dev>/serial/by-id/ that leads to the same device, else path.
-std::string stablePortName(const std::string& path, const DiscoveryRoots& roots = {});
+// The link under <dev>/serial/by-id/ that leads to the same device as path
+// (path itself when it is such a link): a name that stays with the adapter
+// across replugs. nullopt when there is none.
+std::optional<std::string> stableLinkTo(const std::string& path, const std::filesystem::path& dev = "/dev");
+
+// The name shown for the port at path: its stable link where there is one, else path.
+inline std::string stablePortName(const std::string& path, const DiscoveryRoots& roots = {})
+{
+    return stableLinkTo(path, roots.dev).value_or(path);
+}
 
 } // namespace plovex

@@ -16,6 +16,11 @@ inline constexpr const char* kDefaultPortPath = "/dev/cu.KeySerial1";
 // A fresh link's speed, until the monitor sets kLineSpeed.
 inline constexpr int32_t kDefaultBaudRate = 9600;
 
+// The largest firmware image an upload can send: the 16-bit block address
+// cannot express a block at 65536, so a larger image would wrap around and
+// overwrite the start.
+inline constexpr long kLargestImage = 65535;
+
 // The remembered port choice in the user's preferences.
 inline constexpr const char* kPrefSerialPortName = "serialPortName";
 inline constexpr const char* kPrefSerialPortPath = "serialPortPath";

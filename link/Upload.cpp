@@ -1,5 +1,6 @@
 // Firmware upload and reboot: maintenance operations of the link.
 
+#include "link/BoardFacts.h"
 #include "link/Console.h"
 #include "link/Protocol.h"
 #include "link/SerialLine.h"
@@ -17,9 +18,7 @@ namespace plovex {
 
 namespace {
 
-// The 16-bit block address cannot express a block at 65536: a larger image
-// would wrap around and overwrite the start.
-constexpr off_t kLargestImage = 65535;
+constexpr off_t kLargestImage = board::kLargestImage;
 
 bool uploadError(const std::string& path, const std::string& why)
 {

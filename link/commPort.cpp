@@ -333,6 +333,15 @@ void commPort::writeEEPROM(int address, int16_t data)
         closeLocked();
 }
 
+void commPort::discardInput()
+{
+    std::lock_guard lock(serialPortLock);
+    if (!PortOpenOK.load(std::memory_order_acquire))
+        return;
+    received_.clear();
+    ::tcflush(line_.get(), TCIFLUSH);
+}
+
 void commPort::sendReboot()
 {
     const auto frame = wire::rebootFrame();

@@ -100,6 +100,11 @@ public:
     int readEEPROM(int address, int16_t* data);
     // Sends one EEPROM write frame; nothing when the line is closed.
     void writeEEPROM(int address, int16_t data);
+    // Forgets what the line delivered that no exchange took: the receive
+    // buffer and the driver's input queue. No exchange does this itself; a
+    // caller that asks again after a reply came short does, so that the
+    // short reply's bytes are not read as the start of the next one.
+    void discardInput();
     // Sends the reboot frame; nothing when the line is closed.
     void sendReboot();
     // Uploads a firmware image in 64-byte blocks, 0.25 s apart, holding the

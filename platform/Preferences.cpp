@@ -1,13 +1,12 @@
 #include "platform/Preferences.h"
 
-#include "platform/UniqueFd.h"
+#include "platform/AtomicFile.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -199,31 +198,11 @@ bool FilePreferences::synchronize()
                   << " bytes, more than the " << kMaxFileSize << " a preferences file may hold" << std::endl;
         return false;
     }
-    const std::string tmp = file_.string() + ".tmp." + std::to_string(::getpid());
-    auto fail = [&](const char* what) {
-        const int e = errno;
-        std::cerr << "plovex: cannot write preferences " << file_.string() << ": " << what << ": "
-                  << std::strerror(e) << std::endl;
-        ::unlink(tmp.c_str());
+    std::string why;
+    if (!writeFileAtomically(file_, text, 0600, true, &why)) {
+        std::cerr << "plovex: cannot write preferences " << file_.string() << ": " << why << std::endl;
         return false;
-    };
-    UniqueFd fd(retryEintr([&] { return ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); }));
-    if (!fd)
-        return fail("open");
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = retryEintr([&] { return ::write(fd.get(), text.data() + done, text.size() - done); });
-        if (n < 0)
-            return fail("write");
-        done += static_cast<std::size_t>(n);
     }
-    if (retryEintr([&] { return ::fsync(fd.get()); }) != 0)
-        return fail("fsync");
-    // Closed by hand: a failed close can mean the data never reached the disk.
-    if (::close(fd.release()) != 0)
-        return fail("close");
-    if (::rename(tmp.c_str(), file_.c_str()) != 0)
-        return fail("rename");
     dirty_ = false;
     warning_.clear();
     return true;

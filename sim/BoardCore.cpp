@@ -60,6 +60,10 @@ void BoardCore::handle(const ParsedFrame& f, BoardClock::time_point now, std::ve
         }
         break;
     case FrameKind::Write:
+        if (readOnly_.test(static_cast<std::size_t>(f.address & 0xFF))) {
+            ++counters_.writesIgnored;
+            break;
+        }
         eeprom_.set(f.address, f.value);
         ++counters_.writesApplied;
         break;

@@ -23,6 +23,7 @@
 #include "sim/Motion.h"
 #include "sim/ReplyFaults.h"
 
+#include <bitset>
 #include <chrono>
 #include <deque>
 #include <filesystem>
@@ -61,6 +62,9 @@ public:
     void endUpload();
 
     bool rebooting(BoardClock::time_point now) const { return now < rebootUntil_; }
+    // Writes to a read-only address are heard and counted but change nothing,
+    // as on a board whose EEPROM cell is worn out or locked.
+    void setReadOnly(int address) { readOnly_.set(static_cast<std::size_t>(address & 0xFF)); }
     void setSilent(bool on) { silent_ = on; }
     bool silent() const { return silent_; }
     // Noise instead of replies until now + duration (zero ends a flood).
@@ -100,6 +104,7 @@ private:
     std::filesystem::path imageOut_;
     std::string lastError_;
     BoardClock::time_point lastByteAt_{}, lastBlockAt_{}, rebootUntil_{}, floodUntil_{};
+    std::bitset<Eeprom::kWords> readOnly_;
     bool silent_ = false;
     bool flushRequested_ = false;
 };

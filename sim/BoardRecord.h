@@ -34,6 +34,7 @@ struct BoardCounters {
     std::uint64_t readsAnswered = 0;
     std::uint64_t repliesWithheld = 0; // polls and reads left unanswered: silent or flooding
     std::uint64_t writesApplied = 0;
+    std::uint64_t writesIgnored = 0; // to read-only addresses
     std::uint64_t malformedFrames = 0; // wrong constant, wrong trailer, bad address rule, cut short
     std::uint64_t badChecksumBlocks = 0;
     std::uint64_t blocksAccepted = 0;

@@ -46,6 +46,8 @@ struct BoardOptions {
     // Where each finished upload is written (atomically); empty: nowhere.
     std::string imageOut;
     BoardMode mode = BoardMode::Board;
+    // EEPROM addresses whose writes the board ignores.
+    std::vector<int> readOnly;
     BoardTimings timings{};
     PeerTimings peer{};
     // Most frames kept in the list; the oldest go first.

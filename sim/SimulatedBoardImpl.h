@@ -21,6 +21,8 @@ struct SimulatedBoard::Impl {
         : options(std::move(o)), core(options.seed, options.timings, options.frameLogLimit), paced(options.paced)
     {
         core.setImageOut(options.imageOut);
+        for (int address : options.readOnly)
+            core.setReadOnly(address);
         core.setSilent(options.silent);
         core.faults().setStrayBeforeEach(options.strayBeforeReplies);
         core.faults().setReplyCut(options.replyCut);

@@ -242,7 +242,7 @@ TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)
     writeFile(dir / "image.bin", image);
     CliOptions terminal;
     terminal.stderrTerminal = true;
-    auto r = runCli({"upload", (dir / "image.bin").string(), "--port", board.path()}, terminal);
+    auto r = runCli({"upload", (dir / "image.bin").string(), "--port", board.path(), "--no-snapshot"}, terminal);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out);
     ASSERT_EQ(out.size(), 3u) << "standard output carries the console lines, then the summary";

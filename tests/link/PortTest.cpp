@@ -152,6 +152,18 @@ TEST(Exchanges, ExactBytesOnTheLineAndNothingWhenClosed)
     EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x0102}));
     EXPECT_EQ(o.peer.drain(50ms), (Bytes{0x08, 0x01}));
 
+    // Asking again after a reply timed out: what is left of the last reply and
+    // a late one still in the driver are dropped, not read as the next reply.
+    o.peer.write({0x0A, 0x0B, 0x0C});
+    ASSERT_TRUE(waiting(3));
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x0A0B}));
+    o.peer.write({0x0D, 0x0E});
+    ASSERT_TRUE(waiting(2));
+    o.port->discardInput();
+    o.peer.write({0x03, 0x04});
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x0304}));
+    EXPECT_EQ(o.peer.drain(50ms), (Bytes{0x08, 0x01, 0x08, 0x01}));
+
     o.port->reset();
     o.port->writeEEPROM(3, 1);
     o.port->sendReboot();

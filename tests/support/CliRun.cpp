@@ -18,10 +18,12 @@ namespace testsupport {
 CliProcess::CliProcess(const std::vector<std::string>& args, const CliOptions& options)
     : deadline_(std::chrono::steady_clock::now() + options.timeout)
 {
-    static const TempDir home; // no remembered port of the user's leaks in
+    // No remembered port of the user's leaks in, and no snapshot an upload
+    // saves lands in the user's own home.
+    static const TempDir home;
     auto env = options.env;
-    env.try_emplace("XDG_CONFIG_HOME", home.path().string());
-    env.try_emplace("XDG_RUNTIME_DIR", home.path().string());
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "XDG_STATE_HOME"})
+        env.try_emplace(name, home.path().string());
     std::vector<std::string> strings = {PLOVEX_CLI_PATH};
     strings.insert(strings.end(), args.begin(), args.end());
     const std::size_t argc = strings.size();

@@ -1,6 +1,7 @@
 #pragma once
 // Runs the built plovex-cli as a child process, with its output on pipes and
-// a private config and runtime folder (no remembered port of the user's).
+// a private home, config, state and runtime folder (no remembered port of
+// the user's, no snapshot in the user's home).
 
 #include "tests/support/PtyPeer.h"
 

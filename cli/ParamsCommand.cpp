@@ -1,0 +1,85 @@
+// plovex-cli params: reads the board's 16 EEPROM parameters and prints them
+// with their descriptions.
+
+#include "cli/Args.h"
+#include "cli/BoardSnapshot.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/PortSession.h"
+#include "link/BoardFacts.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace plovex::cli {
+
+namespace {
+
+const std::string kUsage =
+    "usage: plovex-cli params [--format text|csv|json] [--port PATH | --simulate]\n"
+    "\n"
+    "Reads the board's EEPROM parameters 0 to 15 and prints each with its\n"
+    "description. A parameter whose read times out is asked for again, up to\n"
+    "3 times in all. 'plovex-cli params save FILE' keeps them in a snapshot file\n"
+    "and 'plovex-cli params restore FILE' writes such a file back.\n"
+    "Exit status: 0 all read, 1 the port cannot be opened or some parameters\n"
+    "could not be read (they are named; the others are printed), 2 bad usage.\n"
+    "\n"
+    "  --format F    text (default): parameter, description and value in columns;\n"
+    "                csv: a header line, then address,description,value rows;\n"
+    "                json: a parameter snapshot, as 'params save' writes it\n" +
+    portOptionsHelp();
+
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string formatBoard(const std::string& format, const params::BoardParameters& board, const PortSession& session)
+{
+    if (format == "json")
+        return params::formatSnapshot(snapshotOf(board, session));
+    std::string out = format == "csv" ? "address,description,value\n" : "";
+    for (int a = 0; a < board::kParameterCount; ++a) {
+        const auto& value = board.values[static_cast<std::size_t>(a)];
+        const std::string description(board::parameterDescription(a));
+        if (format == "csv") {
+            out += std::to_string(a) + "," + csvField(description) + "," +
+                   (value ? std::to_string(*value) : std::string()) + "\n";
+            continue;
+        }
+        char line[96];
+        std::snprintf(line, sizeof line, "%2d  %-24s %s\n", a, description.c_str(),
+                      value ? std::to_string(*value).c_str() : "(no answer)");
+        out += line;
+    }
+    return out;
+}
+
+} // namespace
+
+int paramsCommand(const Words& words)
+{
+    const char* const name = "params";
+    ParsedArgs args;
+    PortChoice choice;
+    if (auto done = beginPortCommand({name, kUsage, {}, {"format"}}, words, args, choice))
+        return *done;
+    const std::string format = args.option("format").value_or("text");
+    if (format != "text" && format != "csv" && format != "json")
+        return usageError(name, "--format must be text, csv or json, not '" + format + "'");
+
+    auto session = openOneShotSession(name, choice);
+    if (!session)
+        return kExitFailed;
+    const auto board = readBoardParameters(name, *session, false);
+    writeOut(formatBoard(format, *board, *session));
+    return board->complete() ? kExitOk : kExitFailed;
+}
+
+} // namespace plovex::cli

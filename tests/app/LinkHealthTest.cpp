@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -39,7 +40,9 @@ protected:
     }
     static std::unique_ptr<SimulatedBoard> startBoard()
     {
-        auto b = std::make_unique<SimulatedBoard>();
+        plovex::sim::BoardOptions options;
+        options.readOnly = {3};
+        auto b = std::make_unique<SimulatedBoard>(options);
         EXPECT_TRUE(b->start()) << b->error();
         return b;
     }
@@ -117,12 +120,19 @@ TEST_F(LinkHealth, OnlyWholeNumbersInRangeReachTheQuestion)
 TEST_F(LinkHealth, AWriteIsCheckedByItsReadBackAndThePortListFollowsTheBoards)
 {
     alert.answer = 1;
-    type("2", "4321");
-    w().writeButton()->click();
-    EXPECT_EQ(app->controller().parameterState(2), ParameterState::Waiting);
-    ASSERT_TRUE(spinUntil([&] { return app->controller().parameterState(2) == ParameterState::Current; }, 3s));
-    EXPECT_EQ(cell(2), "4321");
-    EXPECT_EQ(w().findChild<QLabel*>("statusLine")->text(), "Parameter 2 now holds 4321.");
+    const struct { const char* address; ParameterState settled; const char* cell; QString said; } writes[] = {
+        {"2", ParameterState::Current, "4321", "Parameter 2 now holds 4321."},
+        {"3", ParameterState::NotTaken, "300", "Parameter 3 did not take the write: the board holds 300, not 4321."},
+    };
+    for (const auto& c : writes) { // the board ignores writes to address 3
+        const int row = std::atoi(c.address);
+        type(c.address, "4321");
+        w().writeButton()->click();
+        EXPECT_EQ(app->controller().parameterState(row), ParameterState::Waiting);
+        ASSERT_TRUE(spinUntil([&] { return app->controller().parameterState(row) == c.settled; }, 3s)) << row;
+        EXPECT_EQ(cell(row), c.cell);
+        EXPECT_EQ(w().findChild<QLabel*>("statusLine")->text(), c.said);
+    }
     w().preferencesAction()->trigger();
     QComboBox* menu = app->prefsWindow().portMenu();
     const QString chosen = menu->currentText();

@@ -5,13 +5,16 @@
 #include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
 #include "link/Records.h"
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 
@@ -21,7 +24,9 @@ namespace {
 
 const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl]\n"
+    "                          [--format text|csv|jsonl|influx] [--tag KEY=VALUE]...\n"
+    "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
+    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
     "\n"
     "Polls the board as the window does and prints every record delivered, one\n"
     "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -39,16 +44,23 @@ const std::string kUsage =
     "                type, the eleven measurement keys, paddress and pdata, and a\n"
     "                cell is empty where the record has no such entry;\n"
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
-    "                record's entries in record order.\n"
-    "                With csv and jsonl standard output carries records only; the\n"
-    "                link's console lines go to standard error.\n" +
-    portOptionsHelp();
+    "                record's entries in record order;\n"
+    "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
+    "                port (the port's name) and --tag, the entries as integer fields\n"
+    "                and x_deg, y_deg, temp_c as float fields, nanosecond timestamp.\n"
+    "                With csv, jsonl and influx standard output carries records only;\n"
+    "                the link's console lines go to standard error.\n" +
+    fleetOptionsHelp() + portOptionsHelp() +
+    "\n"
+    "Exit status: 0 done (also when ended by a signal), 1 the MQTT broker refused\n"
+    "the login, 2 bad usage.\n";
 
 struct MonitorSettings {
     PortChoice port;
     std::optional<long long> count;
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
+    FleetSettings fleet;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -72,12 +84,12 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
     if (const auto text = args.option("format")) {
         const auto format = parseOutputFormat(*text);
         if (!format) {
-            *error = "--format must be text, csv or jsonl, not '" + *text + "'";
+            *error = "--format must be text, csv, jsonl or influx, not '" + *text + "'";
             return false;
         }
         s.format = *format;
     }
-    return true;
+    return readFleetSettings(args, s.fleet, error);
 }
 
 } // namespace
@@ -87,7 +99,9 @@ int monitorCommand(const Words& words)
     const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
-    if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format"}}, words, args, settings.port))
+    auto valueOptions = fleetValueOptions();
+    valueOptions.insert({"count", "seconds", "format"});
+    if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
         return usageError(name, error);
@@ -97,12 +111,16 @@ int monitorCommand(const Words& words)
         setConsoleStream(stderr);
 
     MainLoop main;
+    std::unique_ptr<FleetOutput> fleet;
     long long printed = 0;
     auto print = [&](const platform::Notification& n) {
         const auto kind = recordKindOf(n.name);
         if (!kind || !n.object || (settings.count && printed >= *settings.count))
             return; // the queue may hold more than the count asked for
-        writeOut(formatRecord(settings.format, *kind, *n.object));
+        const auto time = std::chrono::system_clock::now();
+        writeOut(settings.format == OutputFormat::Influx ? fleet->influxLine(*kind, *n.object, time)
+                                                         : formatRecord(settings.format, *kind, *n.object));
+        fleet->publish(*kind, *n.object, time);
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -116,6 +134,9 @@ int monitorCommand(const Words& words)
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
         return report(name, error, kExitFailed);
+    const auto portName = settings.port.name.empty() ? std::filesystem::path(session->path()).filename().string()
+                                                     : settings.port.name;
+    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet), portName);
 
     if (settings.format == OutputFormat::Csv)
         writeOut(csvHeader());
@@ -125,8 +146,11 @@ int monitorCommand(const Words& words)
     if (!session->open(&error))
         notice(name, error + "; trying again once a second");
 
-    main.run(settings.seconds);
-    return kExitOk;
+    main.run(settings.seconds, [&] {
+        if (fleet->failed())
+            main.stop();
+    });
+    return fleet->finish();
 }
 
 } // namespace plovex::cli

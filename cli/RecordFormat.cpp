@@ -99,6 +99,8 @@ std::optional<OutputFormat> parseOutputFormat(const std::string& name)
         return OutputFormat::Csv;
     if (name == "jsonl")
         return OutputFormat::Jsonl;
+    if (name == "influx")
+        return OutputFormat::Influx;
     return std::nullopt;
 }
 
@@ -128,6 +130,8 @@ std::string formatRecord(OutputFormat format, RecordKind kind, const platform::R
         return csvLine(kind, record);
     case OutputFormat::Jsonl:
         return jsonLine(kind, record);
+    case OutputFormat::Influx:
+        break;
     }
     return {};
 }

@@ -14,6 +14,8 @@
 //          commState leaves that cell empty.
 //   jsonl  one object per record: "type" first, then the record's own
 //          entries in record order. An entry the record lacks is absent.
+//   influx InfluxDB line protocol; its lines carry tags and the delivery
+//          time, so FleetOutput makes them, not formatRecord.
 
 #include "platform/Record.h"
 
@@ -22,10 +24,10 @@
 
 namespace plovex::cli {
 
-enum class OutputFormat { Text, Csv, Jsonl };
+enum class OutputFormat { Text, Csv, Jsonl, Influx };
 enum class RecordKind { Measurement, Parameter };
 
-// "text", "csv", "jsonl"; nullopt for anything else.
+// "text", "csv", "jsonl", "influx"; nullopt for anything else.
 std::optional<OutputFormat> parseOutputFormat(const std::string& name);
 
 // The kind of record a notification of that name carries; nullopt for other names.
@@ -34,7 +36,7 @@ std::optional<RecordKind> recordKindOf(const std::string& notificationName);
 // The csv header line (with its newline).
 std::string csvHeader();
 
-// One record as a line in the given format (with its newline).
+// One record as a line in the given format (with its newline); "" for influx.
 std::string formatRecord(OutputFormat format, RecordKind kind, const platform::Record& record);
 
 } // namespace plovex::cli

@@ -1,0 +1,261 @@
+// plovex-cli monitor for many boards. Its line protocol is read back by a
+// parser of the format written from its rules; its MQTT messages by a
+// libmosquitto subscriber on a real mosquitto broker that the test starts on
+// 127.0.0.1 on a free port, stops and starts again.
+
+#include "link/BoardFacts.h"
+#include "tests/cli/CliProcess.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <mosquitto.h>
+
+#include <csignal>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <netinet/in.h>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Map = std::map<std::string, std::string>;
+
+struct Point {
+    Map tags, fields;
+    long long time = -1; // -1: not a line of the measurement "plovex"
+};
+
+// Reads up to an unescaped character of ends; a backslash takes the next character as it is.
+std::string until(const std::string& s, std::size_t& i, const char* ends, char& hit)
+{
+    std::string out;
+    for (; i < s.size() && !std::strchr(ends, s[i]); ++i)
+        out += s[i] == '\\' && i + 1 < s.size() ? s[++i] : s[i];
+    hit = i < s.size() ? s[i++] : '\0';
+    return out;
+}
+
+// measurement[,tag=value...] field=value[,field=value...] time
+Point parseLine(const std::string& line)
+{
+    Point p;
+    std::size_t i = 0;
+    char hit = 0;
+    const bool plovex = until(line, i, ", ", hit) == "plovex";
+    auto pairs = [&](Map& into) {
+        do {
+            const std::string key = until(line, i, "=", hit);
+            const std::string value = hit == '=' ? until(line, i, ", ", hit) : "";
+            if (key.empty() || value.empty() || !into.emplace(key, value).second)
+                return false;
+        } while (hit == ',');
+        return hit == ' ';
+    };
+    if (plovex && (hit != ',' || pairs(p.tags)) && hit == ' ' && pairs(p.fields))
+        p.time = std::atoll(line.c_str() + i);
+    return p;
+}
+
+TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
+{
+    const std::pair<const char*, Map> rows[] = { // --tag, and the tag it makes
+        {"site=north bridge", {{"site", "north bridge"}}},
+        {"a,b=c=d e", {{"a,b", "c=d e"}}},
+        {"k\\y=back\\", {{"k\\y", "back\\"}}},
+        {"note=two\nlines", {{"note", "two lines"}}},
+    };
+    std::vector<std::string> args = {"monitor", "--simulate", "--format", "influx", "--count", "40"};
+    Map tags;
+    for (const auto& [tag, made] : rows) {
+        args.insert(args.end(), {"--tag", tag});
+        tags.insert(made.begin(), made.end());
+    }
+    long long lines = 0, last = std::chrono::system_clock::now().time_since_epoch().count();
+    const auto r = clitest::runCli(args);
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line); ++lines) {
+        Point p = parseLine(line);
+        tags["type"] = p.fields.size() == 14 ? "measurement" : "parameter";
+        tags["port"] = p.tags["port"];
+        EXPECT_EQ(p.tags, tags) << line;
+        EXPECT_GE(p.time, std::exchange(last, p.time)) << line;
+        // The entries as integer fields (as many as the record has), a
+        // measurement's tilt and temperature as floats that read back as the
+        // window's conversions.
+        EXPECT_EQ(std::count_if(p.fields.begin(), p.fields.end(), [](auto& f) { return f.second.back() == 'i'; }),
+                  p.fields.size() == 14 ? 11 : 2) << line;
+        using plovex::board::countsToDegrees;
+        for (const auto& [name, value] : {std::pair{"x_deg", countsToDegrees(std::atoi(p.fields["xKal"].c_str()))},
+                                          {"y_deg", countsToDegrees(std::atoi(p.fields["yKal"].c_str()))},
+                                          {"temp_c", plovex::board::tenthsToDegrees(std::atoi(p.fields["temp"].c_str()))}}) {
+            EXPECT_TRUE(tags["type"] != "measurement" || std::stof(p.fields[name]) == value) << name << " in " << line;
+        }
+    }
+    EXPECT_EQ(lines, 40) << r.err;
+}
+
+struct Message {
+    std::string topic, payload;
+    bool retained;
+};
+
+// A subscriber to everything under plv/, logged in as the monitor is. With
+// an id it keeps its session (and so its subscription) across a restart of
+// the broker.
+struct Watcher {
+    Watcher(int port, const char* id) : client_(mosquitto_new(id, !id, this))
+    {
+        mosquitto_username_pw_set(client_, "plovex", "right");
+        mosquitto_connect_callback_set(client_, [](mosquitto* c, void*, int) { mosquitto_subscribe(c, nullptr, "plv/#", 1); });
+        mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
+            auto* w = static_cast<Watcher*>(self);
+            std::lock_guard lock(w->mutex_);
+            w->messages_.push_back({m->topic, std::string(static_cast<const char*>(m->payload), m->payloadlen), m->retain});
+        });
+        mosquitto_connect(client_, "127.0.0.1", port, 60);
+        mosquitto_loop_start(client_);
+    }
+    ~Watcher()
+    {
+        mosquitto_loop_stop(client_, true);
+        mosquitto_destroy(client_);
+    }
+    std::vector<Message> messages()
+    {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+    mosquitto* client_;
+    std::mutex mutex_;
+    std::vector<Message> messages_;
+};
+
+class Mqtt : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(std::filesystem::exists("/usr/sbin/mosquitto")) << "mosquitto is missing: run scripts/setup.sh";
+        mosquitto_lib_init();
+        testsupport::writeFile(dir_ / "right.pw", "right\n");
+        testsupport::writeFile(dir_ / "bad.pw", "s3cret-wrong\n");
+        const std::string d = dir_.path().string(), port = std::to_string(port_);
+        ASSERT_EQ(std::system(("mosquitto_passwd -b -c " + d + "/passwd plovex right").c_str()), 0);
+        testsupport::writeFile(dir_ / "conf", "listener " + port + " 127.0.0.1\nuser root\nallow_anonymous false\n" +
+                                                  "password_file " + d + "/passwd\npersistence true\n" +
+                                                  "persistence_location " + d + "/\nmax_queued_messages 0\n" +
+                                                  "log_dest file " + d + "/log\n");
+        startBroker();
+    }
+    void TearDown() override { stopBroker(); }
+
+    static int freePort()
+    {
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof a;
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
+                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
+        ::close(fd);
+        return bound ? ntohs(a.sin_port) : 0;
+    }
+    void startBroker()
+    {
+        if ((broker_ = ::fork()) == 0)
+            ::_exit(::execl("/usr/sbin/mosquitto", "mosquitto", "-c", (dir_ / "conf").c_str(), nullptr));
+        ASSERT_TRUE(testsupport::waitFor(
+            [&] { return testsupport::readFile(dir_ / "log").find(" running") != std::string::npos; }, 5s));
+    }
+    void stopBroker()
+    {
+        if (broker_ > 0 && ::kill(broker_, SIGTERM) == 0)
+            ::waitpid(broker_, nullptr, 0);
+        std::filesystem::remove(dir_ / "log");
+    }
+    // What a new subscriber is given as the retained status; "" when nothing.
+    std::string retainedStatus()
+    {
+        Watcher w(port_, nullptr);
+        testsupport::waitFor([&] { return !w.messages().empty(); }, 500ms);
+        const auto m = w.messages();
+        return m.empty() || !m[0].retained || m[0].topic != "plv/status" ? "" : m[0].payload;
+    }
+    std::vector<std::string> monitorArgs(const char* passwordFile, std::vector<std::string> more)
+    {
+        std::vector<std::string> args = {"monitor", "--simulate", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv",
+                                         "--username", "plovex", "--password-file", (dir_ / passwordFile).string()};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+
+    testsupport::TempDir dir_;
+    int port_ = freePort();
+    pid_t broker_ = -1;
+};
+
+TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
+{
+    Watcher dashboard(port_, "dashboard");
+    clitest::CliProcess monitor(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "7", "--mqtt-buffer", "1"}), {});
+    ASSERT_TRUE(testsupport::waitFor([&] { return dashboard.messages().size() >= 20; }, 5s));
+    EXPECT_EQ(retainedStatus(), "online");
+    // A broker that dies with messages in flight delivers some twice, as QoS 1
+    // allows: the monitor is held still while the broker goes, so that what
+    // must arrive once is known.
+    monitor.signal(SIGSTOP);
+    std::this_thread::sleep_for(300ms);
+    stopBroker();
+    monitor.signal(SIGCONT);
+    std::this_thread::sleep_for(2500ms); // more than the buffer holds
+    startBroker();
+    const auto r = monitor.finish();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    std::vector<std::string> printed, got, statuses;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        printed.push_back(line);
+    long long dropped = 0;
+    const std::regex said("dropped the ([0-9]+) oldest");
+    for (std::sregex_iterator it(r.err.begin(), r.err.end(), said), end; it != end; ++it)
+        dropped += std::stoll((*it)[1]);
+    EXPECT_GT(dropped, 0) << r.err;
+    // "offline" comes after every record the broker acknowledged.
+    ASSERT_TRUE(testsupport::waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+
+    // The dashboard gets what was printed plus its time, in order, each once;
+    // only the oldest of the outage are missing, as many as were said.
+    for (const auto& m : dashboard.messages()) {
+        const auto at = m.payload.rfind(",\"timestamp_ns\":");
+        if (m.topic == "plv/status") {
+            statuses.push_back(m.payload);
+            continue;
+        }
+        got.push_back(m.payload.substr(0, at) + "}");
+        EXPECT_EQ(got.back().rfind("{\"type\":\"" + m.topic.substr(4) + "\"", 0), 0u) << m.topic << " " << m.payload;
+    }
+    ASSERT_EQ(got.size() + dropped, printed.size());
+    const auto gap = std::mismatch(got.begin(), got.end(), printed.begin()).first - got.begin();
+    EXPECT_TRUE(std::equal(got.begin() + gap, got.end(), printed.begin() + gap + dropped)) << "after record " << gap;
+    // online; offline, the monitor's last will, as the broker goes; online
+    // again once it is back; offline at the end
+    ASSERT_GE(statuses.size(), 4u);
+    EXPECT_EQ(statuses[0] + statuses[1] + statuses.back(), "onlineofflineoffline");
+    EXPECT_NE(std::find(statuses.begin() + 2, statuses.end(), "online"), statuses.end());
+    EXPECT_EQ(retainedStatus(), "offline");
+}
+
+TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)
+{
+    const auto r = clitest::runCli(monitorArgs("bad.pw", {"--seconds", "15"}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("broker 127.0.0.1:" + std::to_string(port_) + " refused the login"), std::string::npos) << r.err;
+    EXPECT_EQ((r.out + r.err).find("s3cret"), std::string::npos) << "the password shows";
+}
+
+} // namespace

@@ -50,8 +50,8 @@ Point parseLine(const std::string& line)
     auto pairs = [&](Map& into) {
         do {
             const std::string key = until(line, i, "=", hit);
-            const std::string value = hit == '=' ? until(line, i, ", ", hit) : "";
-            if (key.empty() || value.empty() || !into.emplace(key, value).second)
+            const std::string value = hit == '=' ? until(line, i, ",= ", hit) : "";
+            if (key.empty() || value.empty() || hit == '=' || !into.emplace(key, value).second)
                 return false;
         } while (hit == ',');
         return hit == ' ';
@@ -125,7 +125,7 @@ struct Watcher {
         mosquitto_loop_stop(client_, true);
         mosquitto_destroy(client_);
     }
-    std::vector<Message> messages()
+    std::vector<Message> messages() // a copy: the client's thread adds to them
     {
         std::lock_guard lock(mutex_);
         return messages_;
@@ -147,23 +147,12 @@ protected:
         const std::string d = dir_.path().string(), port = std::to_string(port_);
         ASSERT_EQ(std::system(("mosquitto_passwd -b -c " + d + "/passwd plovex right").c_str()), 0);
         testsupport::writeFile(dir_ / "conf", "listener " + port + " 127.0.0.1\nuser root\nallow_anonymous false\n" +
-                                                  "password_file " + d + "/passwd\npersistence true\n" +
-                                                  "persistence_location " + d + "/\nmax_queued_messages 0\n" +
-                                                  "log_dest file " + d + "/log\n");
+                                                  "password_file " + d + "/passwd\npersistence true\npersistence_location " +
+                                                  d + "/\nmax_queued_messages 0\nlog_dest file " + d + "/log\n");
         startBroker();
     }
     void TearDown() override { stopBroker(); }
 
-    static int freePort()
-    {
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
-                           ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0;
-        ::close(fd);
-        return bound ? ntohs(a.sin_port) : 0;
-    }
     void startBroker()
     {
         if ((broker_ = ::fork()) == 0)
@@ -194,7 +183,15 @@ protected:
     }
 
     testsupport::TempDir dir_;
-    int port_ = freePort();
+    int port_ = [] { // a port free on 127.0.0.1 (a broker on port 0 would not start)
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t len = sizeof a;
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        ::close(fd);
+        return ntohs(a.sin_port);
+    }();
     pid_t broker_ = -1;
 };
 
@@ -212,11 +209,13 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     stopBroker();
     monitor.signal(SIGCONT);
     std::this_thread::sleep_for(2500ms); // more than the buffer holds
+    const long long restarted = std::chrono::system_clock::now().time_since_epoch().count();
     startBroker();
     const auto r = monitor.finish();
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     std::vector<std::string> printed, got, statuses;
+    std::vector<long long> times;
     std::istringstream out(r.out);
     for (std::string line; std::getline(out, line);)
         printed.push_back(line);
@@ -224,7 +223,6 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     const std::regex said("dropped the ([0-9]+) oldest");
     for (std::sregex_iterator it(r.err.begin(), r.err.end(), said), end; it != end; ++it)
         dropped += std::stoll((*it)[1]);
-    EXPECT_GT(dropped, 0) << r.err;
     // "offline" comes after every record the broker acknowledged.
     ASSERT_TRUE(testsupport::waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
 
@@ -237,15 +235,16 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
             continue;
         }
         got.push_back(m.payload.substr(0, at) + "}");
+        times.push_back(std::atoll(m.payload.c_str() + at + 16));
         EXPECT_EQ(got.back().rfind("{\"type\":\"" + m.topic.substr(4) + "\"", 0), 0u) << m.topic << " " << m.payload;
     }
     ASSERT_EQ(got.size() + dropped, printed.size());
     const auto gap = std::mismatch(got.begin(), got.end(), printed.begin()).first - got.begin();
     EXPECT_TRUE(std::equal(got.begin() + gap, got.end(), printed.begin() + gap + dropped)) << "after record " << gap;
+    EXPECT_LT(times.at(gap), restarted) << "nothing kept of the outage";
     // online; offline, the monitor's last will, as the broker goes; online
     // again once it is back; offline at the end
-    ASSERT_GE(statuses.size(), 4u);
-    EXPECT_EQ(statuses[0] + statuses[1] + statuses.back(), "onlineofflineoffline");
+    EXPECT_EQ(statuses.at(0) + statuses.at(1) + statuses.at(statuses.size() - 1), "onlineofflineoffline");
     EXPECT_NE(std::find(statuses.begin() + 2, statuses.end(), "online"), statuses.end());
     EXPECT_EQ(retainedStatus(), "offline");
 }

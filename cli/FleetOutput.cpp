@@ -130,9 +130,10 @@ std::string fleetOptionsHelp()
            "  --username NAME       log in to the broker as NAME\n"
            "  --password-file FILE  the password, the first line of FILE (with --username)\n"
            "  --cafile FILE         TLS to the broker, checked against the CA certificates in FILE\n"
-           "  --mqtt-buffer SECONDS while the broker cannot be reached, keep the records of the\n"
-           "                        last SECONDS (default 600) and send them, in order, once\n"
-           "                        it can; older ones are dropped and the count said on\n"
+           "  --mqtt-buffer SECONDS\n"
+           "                        while the broker cannot be reached, keep the records of\n"
+           "                        the last SECONDS (default 600) and send them, in order,\n"
+           "                        once it can; older ones are dropped and the count said on\n"
            "                        standard error. The connection is tried again after 1 s,\n"
            "                        doubling up to 30 s.\n";
 }

@@ -52,8 +52,8 @@ const std::string kUsage =
     "                the link's console lines go to standard error.\n" +
     fleetOptionsHelp() + portOptionsHelp() +
     "\n"
-    "Exit status: 0 done (also when ended by a signal), 1 the MQTT broker refused\n"
-    "the login, 2 bad usage.\n";
+    "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
+    "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
 
 struct MonitorSettings {
     PortChoice port;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace plovex::fleet {
 
@@ -140,10 +141,9 @@ void MqttPublisher::runLoop()
                 continue;
             }
             std::unique_lock lock(mutex_);
-            auto until = std::min(nextTry_, now + 100ms);
             if (finishing_)
-                until = std::min(until, drainUntil_);
-            wake_.wait_until(lock, until);
+                return; // no broker to send to now: what is left is reported, not waited for
+            wake_.wait_until(lock, std::min(nextTry_, now + 100ms));
             continue;
         }
         if (connected_)
@@ -151,6 +151,10 @@ void MqttPublisher::runLoop()
         const int rc = mosquitto_loop(client_, kLoopWaitMs, 1);
         if (refused_)
             continue; // endFatally has ended the publishing
+        if (std::exchange(announce_, false)) {
+            const std::string status = topicName("status");
+            mosquitto_publish(client_, nullptr, status.c_str(), 6, "online", settings_.qos, true);
+        }
         if (rc != MOSQ_ERR_SUCCESS)
             dropConnection(lost_.empty() ? errorText(rc) : lost_);
         else if (!lost_.empty())
@@ -163,6 +167,7 @@ void MqttPublisher::runLoop()
 void MqttPublisher::startConnection()
 {
     lost_.clear();
+    announce_ = false;
     connected_ = false;
     client_ = mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this);
     if (!client_)
@@ -275,7 +280,7 @@ void MqttPublisher::sayGoodbye()
     mosquitto_loop(client_, kLoopWaitMs, 1);
 }
 
-void MqttPublisher::onConnect(struct mosquitto* client, void* self, int rc)
+void MqttPublisher::onConnect(struct mosquitto*, void* self, int rc)
 {
     auto* p = static_cast<MqttPublisher*>(self);
     if (rc != 0) {
@@ -298,8 +303,7 @@ void MqttPublisher::onConnect(struct mosquitto* client, void* self, int rc)
     if (p->troubleSaid_)
         p->notify_("MQTT broker " + p->brokerName() + ": connected");
     p->troubleSaid_ = false;
-    const std::string status = p->topicName("status");
-    mosquitto_publish(client, nullptr, status.c_str(), 6, "online", p->settings_.qos, true);
+    p->announce_ = true; // not from here: the library holds a lock of its own while it calls back
 }
 
 void MqttPublisher::onDisconnect(struct mosquitto*, void* self, int rc)

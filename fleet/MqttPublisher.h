@@ -61,9 +61,9 @@ public:
     // Queues payload for topic and returns; never waits for the broker.
     void publish(MqttTopic topic, std::string payload);
 
-    // Sends what the buffer holds, for at most drain while the broker takes
-    // it, says how many messages were left unsent, publishes "offline",
-    // disconnects and ends the thread. Returns why publishing ended for good
+    // Sends what the buffer holds, for at most drain while connected (or
+    // connecting), says how many messages were left unsent, publishes
+    // "offline", disconnects and ends the thread. Returns why publishing ended for good
     // before, or "" when it did not.
     std::string finish(std::chrono::milliseconds drain);
 
@@ -114,6 +114,7 @@ private:
     // The publisher's thread alone.
     struct mosquitto* client_ = nullptr;
     bool connected_ = false;
+    bool announce_ = false;          // connected: "online" is to be published
     bool refused_ = false;           // the broker answered the connect with a refusal to retry
     std::string lost_;               // why the connection ended, when it did
     std::deque<InFlight> inFlight_;  // sent, not yet acknowledged, oldest first

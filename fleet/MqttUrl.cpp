@@ -22,8 +22,11 @@ std::optional<MqttUrl> parseMqttUrl(const std::string& text, std::string* error)
     if (url.prefix.find_first_of("+#") != std::string::npos || url.prefix.back() == '/')
         return fail("the topic prefix may not hold + or # nor end in /");
     const std::string authority = rest.substr(0, slash);
-    if (authority.find_first_of("@?") != std::string::npos)
-        return fail("give the user with --username and --password-file");
+    if (authority.find_first_of("@?") != std::string::npos) {
+        // Not repeated: what precedes the @ may be a password.
+        *error = "the MQTT URL may not hold a user or a password: give them with --username and --password-file";
+        return std::nullopt;
+    }
     std::string portText;
     if (!authority.empty() && authority.front() == '[') {
         const auto close = authority.find(']');

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "link/TiltUnits.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -65,6 +67,18 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
             if (!takeValue(args, i, "--port", value, error))
                 return std::nullopt;
             o.port = value;
+        } else if (is(a, "--record")) {
+            if (!takeValue(args, i, "--record", value, error))
+                return std::nullopt;
+            o.record = value;
+        } else if (is(a, "--units")) {
+            if (!takeValue(args, i, "--units", value, error))
+                return std::nullopt;
+            if (!board::parseTiltUnit(value)) {
+                *error = "--units must be deg, mrad, percent or mm-per-m, not '" + value + "'";
+                return std::nullopt;
+            }
+            o.units = value;
         } else if (is(a, "--screenshot")) {
             if (!takeValue(args, i, "--screenshot", value, error))
                 return std::nullopt;
@@ -95,7 +109,8 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
 
 std::string usageText()
 {
-    return "usage: plovex [--simulate | --port PATH] [--screenshot FILE [--after SECONDS]]\n"
+    return "usage: plovex [--simulate | --port PATH] [--record FILE] [--units deg|mrad|percent|mm-per-m]\n"
+           "              [--screenshot FILE [--after SECONDS]]\n"
            "\n"
            "Shows the tilt, temperature and EEPROM parameters of the inclinometer board\n"
            "on a serial port. Without options it uses the port chosen in Preferences.\n"
@@ -104,6 +119,12 @@ std::string usageText()
            "  --simulate          start a simulated board and use it for this run\n"
            "  --port PATH         use the serial port at PATH for this run\n"
            "                      (neither option changes the remembered port)\n"
+           "  --record FILE       record every measurement to the CSV file FILE from the\n"
+           "                      start (Measure > Record… stops it, or starts another)\n"
+           "  --units deg|mrad|percent|mm-per-m\n"
+           "                      show the tilt in this unit for this run: degrees,\n"
+           "                      milliradians, percent grade (100 tan) or mm per metre\n"
+           "                      (1000 tan); the needles keep to degrees\n"
            "  --screenshot FILE   save the main window as a PNG image and exit\n"
            "  --after SECONDS     wait this long before the screenshot (default 2)\n"
            "  --help              show this help and exit\n"

@@ -1,7 +1,8 @@
 #pragma once
 // The plovex command line.
 //
-//   plovex [--simulate | --port PATH] [--screenshot FILE [--after SECONDS]]
+//   plovex [--simulate | --port PATH] [--record FILE] [--units UNIT]
+//          [--screenshot FILE [--after SECONDS]]
 //   plovex --help | --version
 
 #include <functional>
@@ -16,6 +17,8 @@ struct AppOptions {
     bool version = false;
     bool simulate = false;
     std::optional<std::string> port;
+    std::optional<std::string> record; // a CSV file to record to from the start
+    std::optional<std::string> units;  // deg, mrad, percent or mm-per-m, for this run
     std::optional<std::string> screenshot;
     double after = 2.0; // seconds before the screenshot is taken
 };

@@ -1,6 +1,7 @@
 #include "app/DesktopApp.h"
 
 #include "app/AboutBox.h"
+#include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
@@ -9,8 +10,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
+
+#include <chrono>
 
 namespace plovex {
 
@@ -42,6 +47,16 @@ DesktopApp::DesktopApp(DesktopConfig config)
     ports_ = std::make_unique<PopUpMenu>(prefsWindow_->portMenu());
     prefsOutlet_ = std::make_unique<WindowField>(prefsWindow_.get());
     alert_ = std::make_unique<QtAlert>(main_.get(), *queue_);
+    writeRow_ = std::make_unique<WriteRow>(main_->numberField(), main_->numberMessage(), main_->valueField(),
+                                           main_->valueMessage(), main_->writeButton());
+    auto* status = new QLabel(main_->statusBar());
+    status->setObjectName(QStringLiteral("statusLine"));
+    main_->statusBar()->addWidget(status, 1);
+    statusLine_ = std::make_unique<LabelField>(status);
+    // Nothing has been measured yet: no number pretends otherwise.
+    temperature_->setNoValue();
+    xValue_->setNoValue();
+    yValue_->setNoValue();
 
     platform::Preferences& stored =
         config_.storedPrefs ? *config_.storedPrefs : platform::FilePreferences::standardUserDefaults();
@@ -50,6 +65,8 @@ DesktopApp::DesktopApp(DesktopConfig config)
         prefs_->overlay(board::kPrefSerialPortPath, *config_.sessionPortPath);
     if (config_.sessionPortName)
         prefs_->overlay(board::kPrefSerialPortName, *config_.sessionPortName);
+    if (config_.sessionTiltUnit)
+        prefs_->overlay(board::kPrefTiltUnit, *config_.sessionTiltUnit);
 
     ControllerOutlets outlets;
     outlets.Temperature = temperature_.get();
@@ -65,6 +82,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
     outlets.serialPortMenu = ports_.get();
     outlets.prefsWindow = prefsOutlet_.get();
     outlets.alert = config_.alert ? config_.alert : alert_.get();
+    outlets.statusLine = statusLine_.get();
+    outlets.portProblem = &main_->healthStrip()->problemOutlet();
+    outlets.writeGate = writeRow_.get();
 
     ControllerEnvironment env;
     env.prefs = prefs_.get();
@@ -79,10 +99,16 @@ DesktopApp::DesktopApp(DesktopConfig config)
         return std::make_unique<commPort>(options);
     };
     controller_ = std::make_unique<plovexController>(outlets, std::move(env));
+    measure_ = std::make_unique<MeasureTools>(*main_, *controller_,
+                                              config_.center ? *config_.center
+                                                             : platform::NotificationCenter::defaultCenter(),
+                                              displayPass_, *xValue_, *yValue_);
 
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
         [this](const std::string& id, int row) { return controller_->objectValueForTableColumn(id, row); },
+        [this](int row) { return controller_->parameterState(row); },
+        [this](int row) { return controller_->parameterNote(row); },
     });
     connectActions();
 }
@@ -91,12 +117,16 @@ DesktopApp::~DesktopApp()
 {
     // Nothing in the windows may reach the controller once it is gone: the
     // table asks for cells and the buttons send actions while they close.
+    linkTimer_.stop();
+    portsTimer_.stop();
     main_->parameterModel()->setDataSource({});
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
-    // The controller owns the commPort: its thread stops here, before the
-    // hand-over it posts to is gone.
+    // A recording's file is closed (what is queued written) before the
+    // controller its tools ask goes. The controller owns the commPort: its
+    // thread stops here, before the hand-over it posts to is gone.
+    measure_.reset();
     controller_.reset();
     platform::setDefaultMainThread(nullptr);
 }
@@ -109,8 +139,15 @@ void DesktopApp::connectActions()
                      [this] { controller_->applyPrefsAction(); });
     QObject::connect(main_->parameterTable()->selectionModel(), &QItemSelectionModel::selectionChanged, main_.get(),
                      [this] { controller_->tableViewSelectionDidChange(table_.get()); });
-    QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(),
-                     [this] { prefsOutlet_->makeKeyAndOrderFront(); });
+    QObject::connect(main_->preferencesAction(), &QAction::triggered, main_.get(), [this] {
+        controller_->refreshPortMenu();
+        prefsOutlet_->makeKeyAndOrderFront();
+    });
+    QObject::connect(&linkTimer_, &QTimer::timeout, main_.get(), [this] { showLinkHealth(); });
+    QObject::connect(&portsTimer_, &QTimer::timeout, prefsWindow_.get(), [this] {
+        if (prefsWindow_->isVisible())
+            controller_->refreshPortMenu();
+    });
     QObject::connect(main_->quitAction(), &QAction::triggered, main_.get(), [] { QApplication::quit(); });
     QObject::connect(main_->aboutAction(), &QAction::triggered, main_.get(), [this] {
         const commPort* port = controller_->port();
@@ -124,9 +161,28 @@ void DesktopApp::start()
         return;
     started_ = true;
     controller_->awakeFromNib();
+    measure_->showReference(); // the zero and unit read from the preferences
     main_->fitToContents();
     main_->show();
     controller_->applicationDidFinishLaunching();
+    showLinkHealth();
+    linkTimer_.start(250);
+    portsTimer_.start(500);
+}
+
+void DesktopApp::showLinkHealth()
+{
+    controller_->linkTick();
+    const commPort* port = controller_->port();
+    if (!port)
+        return;
+    // The stable name is looked up again only when the path changes.
+    if (const std::string path = port->commPortPath(); path != portPath_) {
+        portPath_ = path;
+        portShown_ = stablePortName(path, config_.discoveryRoots);
+        main_->setWindowTitle(QStringLiteral("plovex — ") + QString::fromStdString(portShown_));
+    }
+    main_->healthStrip()->showHealth(port->health(), std::chrono::steady_clock::now(), portShown_);
 }
 
 } // namespace plovex

@@ -12,18 +12,23 @@
 // before the windows and the hand-over go.
 
 #include "app/DisplayPass.h"
+#include "app/HealthStrip.h"
 #include "app/IdleDelivery.h"
 #include "app/MainWindow.h"
+#include "app/MeasureTools.h"
 #include "app/ParameterTable.h"
 #include "app/PrefsWindow.h"
 #include "app/QtAlert.h"
 #include "app/QtMainThread.h"
 #include "app/QtOutlets.h"
 #include "app/SessionPreferences.h"
+#include "app/WriteRow.h"
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
 #include "platform/IdleHandOver.h"
+
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -44,6 +49,8 @@ struct DesktopConfig {
     // A port used for this run only, read as if remembered but never stored.
     std::optional<std::string> sessionPortPath;
     std::optional<std::string> sessionPortName;
+    // A tilt unit used for this run only ("deg", "mrad", ...), never stored.
+    std::optional<std::string> sessionTiltUnit;
     // Where the serial ports are looked for. Default: the machine's.
     DiscoveryRoots discoveryRoots{};
     // The commPort's pause clock and line timeout; its main thread and queue
@@ -78,6 +85,11 @@ public:
     FloatReadout& xReadout() { return *xValue_; }
     FloatReadout& yReadout() { return *yValue_; }
     FloatReadout& temperatureReadout() { return *temperature_; }
+    MeasureTools& measureTools() { return *measure_; }
+
+    // The link's health a few times a second: the controller's tick, the
+    // strip's figures and the window title naming the port.
+    void showLinkHealth();
 
 private:
     void connectActions();
@@ -105,8 +117,14 @@ private:
     std::unique_ptr<WindowField> prefsOutlet_;
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
+    std::unique_ptr<WriteRow> writeRow_;
+    std::unique_ptr<LabelField> statusLine_;
+    QTimer linkTimer_;  // showLinkHealth
+    QTimer portsTimer_; // the port list follows the hardware while the preferences are open
+    std::string portPath_, portShown_; // the port's path and the stable name shown for it
 
-    std::unique_ptr<plovexController> controller_; // last: goes first
+    std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
+    std::unique_ptr<MeasureTools> measure_;
     bool started_ = false;
 };
 

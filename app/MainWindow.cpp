@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/HealthStrip.h"
 #include "app/ParameterTable.h"
 #include "gauge/plovexGaugeView.h"
 
@@ -87,6 +88,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     gauges->addStretch(1);
     layout->addLayout(gauges);
     layout->addWidget(makeStatusRow());
+    healthStrip_ = new HealthStrip(central);
+    layout->addWidget(healthStrip_);
 
     model_ = new ParameterTableModel(this);
     table_ = new WholeTableView(central);
@@ -96,6 +99,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
+    table_->setTabKeyNavigation(false); // Tab moves on to the fields and Write
     table_->verticalHeader()->setVisible(false);
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
@@ -127,6 +131,12 @@ void MainWindow::fitToContents()
     if (s && QGuiApplication::platformName() != QStringLiteral("offscreen"))
         size = size.boundedTo(s->availableGeometry().size());
     resize(size);
+}
+
+void MainWindow::insertUnderGauges(QWidget* w)
+{
+    auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+    layout->insertWidget(layout->indexOf(table_), w);
 }
 
 QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout)
@@ -197,9 +207,10 @@ QWidget* MainWindow::makeWriteRow()
     auto* h = new QHBoxLayout(row);
     h->setContentsMargins(0, 0, 0, 0);
 
+    // No validators: a field takes what is typed, and a message beside it
+    // says what is wrong (WriteRow), rather than keys that silently do nothing.
     number_ = new QLineEdit(row);
     number_->setObjectName(QStringLiteral("selectedParameterNumber"));
-    number_->setValidator(new QIntValidator(0, 15, number_));
     number_->setAlignment(Qt::AlignRight);
     number_->setMaximumWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
     number_->setToolTip(QStringLiteral("Parameter number, 0 to 15"));
@@ -211,19 +222,37 @@ QWidget* MainWindow::makeWriteRow()
 
     value_ = new QLineEdit(row);
     value_->setObjectName(QStringLiteral("valueToWrite"));
-    value_->setValidator(new QIntValidator(INT_MIN, INT_MAX, value_));
     value_->setAlignment(Qt::AlignRight);
-    value_->setMaximumWidth(value_->fontMetrics().horizontalAdvance(QStringLiteral("-2147483648")) + 16);
-    value_->setToolTip(QStringLiteral("Value to write; only its low 16 bits are sent"));
+    value_->setMaximumWidth(value_->fontMetrics().horizontalAdvance(QStringLiteral("-32768000")) + 16);
+    value_->setToolTip(QStringLiteral("Value to write, -32768 to 32767; Enter writes it"));
 
-    write_ = new QPushButton(QStringLiteral("Write"), row);
+    write_ = new QPushButton(QStringLiteral("&Write"), row);
     write_->setObjectName(QStringLiteral("writeButton"));
 
-    h->addWidget(new QLabel(QStringLiteral("Parameter"), row));
+    auto message = [row](const char* name) {
+        auto* label = new QLabel(row);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, QColor(0xb0, 0x20, 0x20));
+        label->setPalette(p);
+        label->hide();
+        return label;
+    };
+    numberMessage_ = message("numberMessage");
+    valueMessage_ = message("valueMessage");
+
+    auto* numberLabel = new QLabel(QStringLiteral("&Parameter"), row);
+    numberLabel->setBuddy(number_);
+    auto* valueLabel = new QLabel(QStringLiteral("&Value"), row);
+    valueLabel->setBuddy(value_);
+    h->addWidget(numberLabel);
     h->addWidget(number_);
+    h->addWidget(numberMessage_);
     h->addWidget(description_, 1);
-    h->addWidget(new QLabel(QStringLiteral("Value"), row));
+    h->addWidget(valueLabel);
     h->addWidget(value_);
+    h->addWidget(valueMessage_);
     h->addWidget(write_);
     return row;
 }

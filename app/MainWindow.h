@@ -17,6 +17,7 @@ class QTableView;
 
 namespace plovex {
 
+class HealthStrip;
 class ParameterTableModel;
 class plovexGaugeView;
 
@@ -27,6 +28,9 @@ public:
     // Resizes the window to show everything, all table rows included, as
     // far as the screen allows. For use once the table has its data source.
     void fitToContents();
+
+    // Places w between the gauges' status row and the parameter table.
+    void insertUnderGauges(QWidget* w);
 
     plovexGaugeView* xGauge() const { return xGauge_; }
     plovexGaugeView* yGauge() const { return yGauge_; }
@@ -40,6 +44,9 @@ public:
     QLineEdit* descriptionField() const { return description_; }
     QLineEdit* valueField() const { return value_; }
     QPushButton* writeButton() const { return write_; }
+    QLabel* numberMessage() const { return numberMessage_; }
+    QLabel* valueMessage() const { return valueMessage_; }
+    HealthStrip* healthStrip() const { return healthStrip_; }
     QAction* preferencesAction() const { return preferences_; }
     QAction* quitAction() const { return quit_; }
     QAction* aboutAction() const { return about_; }
@@ -62,6 +69,9 @@ private:
     QLineEdit* description_ = nullptr;
     QLineEdit* value_ = nullptr;
     QPushButton* write_ = nullptr;
+    QLabel* numberMessage_ = nullptr;
+    QLabel* valueMessage_ = nullptr;
+    HealthStrip* healthStrip_ = nullptr;
     QAction* preferences_ = nullptr;
     QAction* quit_ = nullptr;
     QAction* about_ = nullptr;

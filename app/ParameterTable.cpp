@@ -1,5 +1,7 @@
 #include "app/ParameterTable.h"
 
+#include <QColor>
+#include <QFont>
 #include <QItemSelectionModel>
 #include <QTableView>
 
@@ -31,7 +33,8 @@ void ParameterTableModel::reload()
         return;
     }
     if (rows_ > 0)
-        emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1), {Qt::DisplayRole});
+        emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1),
+                         {Qt::DisplayRole, Qt::ForegroundRole, Qt::FontRole, Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
 int ParameterTableModel::rowCount(const QModelIndex& parent) const
@@ -53,10 +56,40 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const
         const bool numeric = index.column() != 1;
         return QVariant::fromValue(Qt::Alignment((numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
+    if (role == Qt::ForegroundRole || role == Qt::FontRole || role == Qt::BackgroundRole || role == Qt::ToolTipRole)
+        return rowLook(index.row(), role);
     if (role != Qt::DisplayRole || !source_.objectValue)
         return {};
     const std::string id = columnIdentifiers().at(index.column()).toStdString();
     return QString::fromStdString(source_.objectValue(id, index.row()));
+}
+
+QVariant ParameterTableModel::rowLook(int row, int role) const
+{
+    if (!source_.rowState)
+        return {};
+    const ParameterState state = source_.rowState(row);
+    if (state == ParameterState::Current)
+        return {};
+    switch (role) {
+    case Qt::ForegroundRole:
+        return QColor(0x80, 0x80, 0x80);
+    case Qt::FontRole: {
+        if (state != ParameterState::Waiting)
+            return {};
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    case Qt::BackgroundRole:
+        if (state == ParameterState::NotTaken || state == ParameterState::NoAnswer)
+            return QColor(0xff, 0xdd, 0xd8);
+        return {};
+    case Qt::ToolTipRole:
+        return source_.rowNote ? QString::fromStdString(source_.rowNote(row)) : QString();
+    default:
+        return {};
+    }
 }
 
 QVariant ParameterTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -18,6 +18,11 @@ namespace plovex {
 struct TableDataSource {
     std::function<int()> numberOfRows;
     std::function<std::string(const std::string& identifier, int row)> objectValue;
+    // Optional: where each row's value stands, and why it is not current.
+    // A row not current is greyed (italic while a write waits, tinted when
+    // a write did not take) and carries the note as its tooltip.
+    std::function<ParameterState(int row)> rowState;
+    std::function<std::string(int row)> rowNote;
 };
 
 class ParameterTableModel final : public QAbstractTableModel {
@@ -40,6 +45,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // The colours, font and tooltip of a row that is not current.
+    QVariant rowLook(int row, int role) const;
+
     TableDataSource source_;
     int rows_ = 0; // the count last reported to the view
 };

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace plovex {
@@ -18,7 +20,7 @@ PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
-    auto* label = new QLabel(QStringLiteral("Serial port:"), this);
+    auto* label = new QLabel(QStringLiteral("Serial &port:"), this);
     ports_ = new QComboBox(this);
     ports_->setObjectName(QStringLiteral("serialPortMenu"));
     ports_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -28,17 +30,21 @@ PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     row->addWidget(ports_, 1);
     layout->addLayout(row);
 
-    hint_ = new QLabel(QStringLiteral("No serial ports were found when plovex started."), this);
+    hint_ = new QLabel(QStringLiteral("No serial ports found; plug one in and it is listed here within a second."), this);
     hint_->setWordWrap(true);
     layout->addWidget(hint_);
     layout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    apply_ = new QPushButton(QStringLiteral("Apply"), this);
+    apply_ = new QPushButton(QStringLiteral("&Apply"), this);
     apply_->setDefault(true);
     buttons->addWidget(apply_);
     layout->addLayout(buttons);
+
+    // Escape closes the window, as it does a dialog.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     connect(ports_->model(), &QAbstractItemModel::rowsInserted, this, &PrefsWindow::updateEmptyHint);
     connect(ports_->model(), &QAbstractItemModel::rowsRemoved, this, &PrefsWindow::updateEmptyHint);

@@ -2,7 +2,9 @@
 
 #include "platform/NotificationQueue.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QPushButton>
 
 namespace plovex {
@@ -20,6 +22,13 @@ int QtAlert::runModal(const AlertText& alert)
     QPushButton* dismiss = box.addButton(QString::fromStdString(alert.alternateButton), QMessageBox::RejectRole);
     box.setDefaultButton(confirm);
     box.setEscapeButton(dismiss);
+    // Wide enough that the window manager shows the title whole: the title,
+    // its bar's buttons and margins.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 200;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     box.exec();
     return box.clickedButton() == confirm ? 1 : 0;
 }

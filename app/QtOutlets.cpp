@@ -126,6 +126,9 @@ FloatReadout::FloatReadout(QLabel* label, int decimals, QString unit, DisplayPas
 
 QString FloatReadout::format(float value, int decimals, const QString& unit)
 {
+    // A grade of a tilt of 90 degrees or more has no value.
+    if (!std::isfinite(value))
+        return QStringLiteral("—") + unit;
     QString number = QString::number(static_cast<double>(value), 'f', decimals);
     // A small negative value rounds to "-0.00"; show it as plain zero.
     if (number.startsWith(u'-') && number.toDouble() == 0.0)
@@ -136,14 +139,45 @@ QString FloatReadout::format(float value, int decimals, const QString& unit)
 void FloatReadout::setFloatValue(float value)
 {
     value_ = value;
+    noValue_ = false;
     if (pass_)
         pass_->defer(this, [this] { show(); });
     else
         show();
 }
 
+void FloatReadout::setNoValue()
+{
+    noValue_ = true;
+    if (pass_)
+        pass_->defer(this, [this] { show(); });
+    else
+        show();
+}
+
+void FloatReadout::setFormat(int decimals, QString unit)
+{
+    decimals_ = decimals;
+    unit_ = std::move(unit);
+    shown_ = false;
+    setFloatValue(value_);
+}
+
 void FloatReadout::show()
 {
+    if (noValue_) {
+        if (!shownNoValue_) {
+            setTextIfChanged(label_, QStringLiteral("—"));
+            label_->setEnabled(false); // greyed by the style
+            shownNoValue_ = true;
+            shown_ = false;
+        }
+        return;
+    }
+    if (shownNoValue_) {
+        label_->setEnabled(true);
+        shownNoValue_ = false;
+    }
     if (shown_ && value_ == shownValue_)
         return; // the same number shows the same text
     setTextIfChanged(label_, format(value_, decimals_, unit_));
@@ -185,6 +219,13 @@ QRect GaugeField::needleArea(const QWidget* view, float angle)
 void GaugeField::setAngle(float degrees)
 {
     view_->setAngle(degrees);
+}
+
+void GaugeField::setStale(bool stale)
+{
+    // The needle takes the palette's text colour of the widget's state.
+    if (view_->isEnabled() == stale)
+        view_->setEnabled(!stale);
 }
 
 Rect GaugeField::bounds() const

@@ -60,9 +60,14 @@ class FloatReadout final : public FloatReadoutOutlet {
 public:
     FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass = nullptr);
     void setFloatValue(float value) override;
+    // A dash, greyed, until the next value.
+    void setNoValue() override;
     float floatValue() const { return value_; }
+    bool showsNoValue() const { return noValue_; }
+    // Shows the value, and those to come, with these decimals and unit.
+    void setFormat(int decimals, QString unit);
 
-    // The text shown for value ("-0.00" is shown as "0.00").
+    // The text shown for value ("-0.00" is shown as "0.00"; no number as "—").
     static QString format(float value, int decimals, const QString& unit);
 
 private:
@@ -75,6 +80,8 @@ private:
     float value_ = 0.0f;
     float shownValue_ = 0.0f;
     bool shown_ = false;
+    bool noValue_ = false;      // asked for the dash
+    bool shownNoValue_ = false; // the label shows it
 };
 
 // bounds() and setNeedsDisplayInRect() speak y-up coordinates with the
@@ -90,6 +97,8 @@ public:
     void setAngle(float degrees) override;
     Rect bounds() const override;
     void setNeedsDisplayInRect(Rect rect) override;
+    // A stale needle is drawn in the disabled (grey) colour.
+    void setStale(bool stale) override;
 
     // Where the needle and hub are drawn at angle, in the view's own coordinates.
     static QRect needleArea(const QWidget* view, float angle);

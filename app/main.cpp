@@ -81,10 +81,14 @@ int main(int argc, char** argv)
         config.sessionPortName = std::filesystem::path(*options->port).filename().string();
     }
 
+    config.sessionTiltUnit = options->units;
+
     int status = 0;
     {
         plovex::DesktopApp desktop(config);
         desktop.start();
+        if (options->record)
+            desktop.measureTools().recording().start(QString::fromStdString(*options->record));
         if (options->screenshot) {
             const QString file = QString::fromStdString(*options->screenshot);
             QTimer::singleShot(static_cast<int>(options->after * 1000.0), &app, [&desktop, file] {

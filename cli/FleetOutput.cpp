@@ -3,6 +3,7 @@
 #include "cli/CommandSupport.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -15,11 +16,6 @@ namespace {
 const char* kindName(RecordKind kind)
 {
     return kind == RecordKind::Measurement ? "measurement" : "parameter";
-}
-
-int64_t nanoseconds(FleetOutput::Time time)
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
 }
 
 // The password is the file's first line; it appears in no message.
@@ -122,8 +118,9 @@ std::string fleetOptionsHelp()
            "  --mqtt URL            also publish every record to the MQTT broker at\n"
            "                        mqtt://HOST[:PORT]/TOPIC-PREFIX (PORT 1883, 8883 with\n"
            "                        --cafile): measurements to PREFIX/measurement,\n"
-           "                        parameters to PREFIX/parameter, each the jsonl object\n"
-           "                        plus \"timestamp_ns\"; a retained PREFIX/status says\n"
+           "                        parameters to PREFIX/parameter, each the line --format\n"
+           "                        jsonl prints for it (its time and --units included),\n"
+           "                        whatever --format is; a retained PREFIX/status says\n"
            "                        online, and offline when the monitor ends or is lost\n"
            "  --qos 0|1             MQTT quality of service (default 1: acknowledged)\n"
            "  --client-id ID        MQTT client id (default: one the library makes up)\n"
@@ -160,22 +157,21 @@ FleetOutput::FleetOutput(const char* command, FleetSettings settings, std::strin
     }
 }
 
-std::string FleetOutput::influxLine(RecordKind kind, const platform::Record& record, Time time) const
+std::string FleetOutput::influxLine(RecordKind kind, const platform::Record& record, const LineContext& context) const
 {
     auto tags = tags_;
     tags.front().second = kindName(kind);
-    return fleet::influxLine(tags, record, kind == RecordKind::Measurement, nanoseconds(time));
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(context.time.time_since_epoch()).count();
+    return fleet::influxLine(tags, record,
+                             kind == RecordKind::Measurement ? derivedFields(record, context.unit) : DerivedFields{}, ns);
 }
 
-void FleetOutput::publish(RecordKind kind, const platform::Record& record, Time time)
+void FleetOutput::publish(RecordKind kind, const platform::Record& record, const LineContext& context)
 {
     if (!publisher_)
         return;
-    std::string json = formatRecord(OutputFormat::Jsonl, kind, record);
-    json.resize(json.rfind('}')); // the object without its closing brace and newline
-    json += ",\"timestamp_ns\":";
-    json += std::to_string(nanoseconds(time));
-    json += '}';
+    std::string json = formatRecord(OutputFormat::Jsonl, kind, record, context);
+    json.pop_back(); // the newline
     publisher_->publish(kind == RecordKind::Measurement ? fleet::MqttTopic::Measurement : fleet::MqttTopic::Parameter,
                         std::move(json));
 }

@@ -2,7 +2,7 @@
 // What plovex-cli monitor does for a site with many boards: InfluxDB line
 // protocol on standard output (--format influx, with --tag) and publishing
 // every record to an MQTT broker (--mqtt and its options). Both carry the
-// time the record was delivered, in nanoseconds since the epoch.
+// time the record was delivered, the one the other formats print.
 
 #include "cli/Args.h"
 #include "cli/RecordFormat.h"
@@ -10,7 +10,6 @@
 #include "fleet/MqttPublisher.h"
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <set>
@@ -33,16 +32,17 @@ bool readFleetSettings(const ParsedArgs& args, FleetSettings& settings, std::str
 
 class FleetOutput {
 public:
-    using Time = std::chrono::system_clock::time_point;
-
     // portName: the port's stable name, the "port" tag. Starts publishing
     // when settings ask for it; command names the messages on standard error.
     FleetOutput(const char* command, FleetSettings settings, std::string portName);
 
-    // The record as a line of InfluxDB line protocol (with its newline).
-    std::string influxLine(RecordKind kind, const platform::Record& record, Time time) const;
-    // Queues the record for the broker, as the jsonl object plus "timestamp_ns".
-    void publish(RecordKind kind, const platform::Record& record, Time time);
+    // The record as a line of InfluxDB line protocol (with its newline): the
+    // record's entries, then a measurement's derived fields in the context's
+    // unit, stamped with the context's time in nanoseconds.
+    std::string influxLine(RecordKind kind, const platform::Record& record, const LineContext& context) const;
+    // Queues the record for the broker: the line --format jsonl prints for
+    // it in this context, without the newline.
+    void publish(RecordKind kind, const platform::Record& record, const LineContext& context);
     // True once publishing has ended for good (the broker refused the login).
     bool failed() const { return failed_; }
     // Sends what is left (a few seconds at most) and disconnects. The exit

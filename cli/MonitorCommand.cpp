@@ -7,10 +7,13 @@
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
+#include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
+#include "discovery/SerialRegistry.h"
 #include "link/Records.h"
+#include "link/TiltUnits.h"
 
 #include <chrono>
 #include <cstdio>
@@ -24,7 +27,8 @@ namespace {
 
 const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl|influx] [--tag KEY=VALUE]...\n"
+    "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
+    "                          [--tag KEY=VALUE]...\n"
     "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
     "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
     "\n"
@@ -37,20 +41,35 @@ const std::string kUsage =
     "\n"
     "  --count N     stop after N records of either kind (N >= 1)\n"
     "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-    "  --format F    text (default): a line per measurement with X and Y in degrees,\n"
-    "                the temperature, the link state and the packet count, and a line\n"
-    "                per parameter with its address, description and value;\n"
+    "  --format F    text (default): the time of day, then a line per measurement\n"
+    "                with X and Y in degrees, the temperature, the link state and the\n"
+    "                packet count, and a line per parameter with its address,\n"
+    "                description and value;\n"
     "                csv: a header line, then one row per record; the columns are\n"
     "                type, the eleven measurement keys, paddress and pdata, and a\n"
-    "                cell is empty where the record has no such entry;\n"
+    "                cell is empty where the record has no such entry; then time\n"
+    "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
+    "                y_deg and temp_c (empty while the link is down);\n"
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
-    "                record's entries in record order;\n"
+    "                record's entries in record order, then the same added fields\n"
+    "                (null while the link is down);\n"
     "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
-    "                port (the port's name) and --tag, the entries as integer fields\n"
-    "                and x_deg, y_deg, temp_c as float fields, nanosecond timestamp.\n"
+    "                port (its stable name) and --tag, the entries as integer fields\n"
+    "                and the same added fields as float fields (left out while the\n"
+    "                link is down), the time in nanoseconds.\n"
     "                With csv, jsonl and influx standard output carries records only;\n"
-    "                the link's console lines go to standard error.\n" +
+    "                the link's console lines go to standard error. The text format\n"
+    "                shows a link-down measurement as \"link down\", and every 5 s a\n"
+    "                status line: records a second, time since the last one,\n"
+    "                timeouts, reconnects, bytes sent and received, the port.\n"
+    "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
+    "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
+    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
     fleetOptionsHelp() + portOptionsHelp() +
+    "\n"
+    "On standard error it says when the board has sent no data for 2 s with the\n"
+    "port open, and when data comes again; and why the port does not open, once\n"
+    "each time the reason changes, with what to do about it.\n"
     "\n"
     "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
     "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
@@ -60,6 +79,7 @@ struct MonitorSettings {
     std::optional<long long> count;
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
+    board::TiltUnit unit = board::TiltUnit::Degrees;
     FleetSettings fleet;
 };
 
@@ -89,6 +109,14 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.format = *format;
     }
+    if (const auto text = args.option("units")) {
+        const auto unit = board::parseTiltUnit(*text);
+        if (!unit) {
+            *error = "--units must be deg, mrad, percent or mm-per-m, not '" + *text + "'";
+            return false;
+        }
+        s.unit = *unit;
+    }
     return readFleetSettings(args, s.fleet, error);
 }
 
@@ -100,7 +128,7 @@ int monitorCommand(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
-    valueOptions.insert({"count", "seconds", "format"});
+    valueOptions.insert({"count", "seconds", "format", "units"});
     if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -113,14 +141,24 @@ int monitorCommand(const Words& words)
     MainLoop main;
     std::unique_ptr<FleetOutput> fleet;
     long long printed = 0;
+    bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
         const auto kind = recordKindOf(n.name);
         if (!kind || !n.object || (settings.count && printed >= *settings.count))
             return; // the queue may hold more than the count asked for
-        const auto time = std::chrono::system_clock::now();
-        writeOut(settings.format == OutputFormat::Influx ? fleet->influxLine(*kind, *n.object, time)
-                                                         : formatRecord(settings.format, *kind, *n.object));
-        fleet->publish(*kind, *n.object, time);
+        // In the text format a parameter record that follows a link-down
+        // measurement is named as the placeholder it is.
+        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
+        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
+        const LineContext context{record::WallClock::now(), settings.unit};
+        if (placeholder && settings.format == OutputFormat::Text)
+            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
+                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
+        else if (settings.format == OutputFormat::Influx)
+            writeOut(fleet->influxLine(*kind, *n.object, context));
+        else
+            writeOut(formatRecord(settings.format, *kind, *n.object, context));
+        fleet->publish(*kind, *n.object, context);
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -134,19 +172,25 @@ int monitorCommand(const Words& words)
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
         return report(name, error, kExitFailed);
-    const auto portName = settings.port.name.empty() ? std::filesystem::path(session->path()).filename().string()
-                                                     : settings.port.name;
-    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet), portName);
+    // The name that stays the same across replugs: the health lines show it,
+    // and its last part is the "port" tag of the line protocol.
+    const std::string stableName = stablePortName(session->path());
+    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
+                                          std::filesystem::path(stableName).filename().string());
 
     if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader());
+        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
-    // meanwhile. The user is told why, on standard error.
-    if (!session->open(&error))
-        notice(name, error + "; trying again once a second");
+    // meanwhile. The user is told why, on standard error, by the health
+    // check, once per reason.
+    session->open(&error);
+    MonitorHealth health(name, session->port(), stableName,
+                         settings.format == OutputFormat::Text);
+    health.check(std::chrono::steady_clock::now());
 
     main.run(settings.seconds, [&] {
+        health.check(std::chrono::steady_clock::now());
         if (fleet->failed())
             main.stop();
     });

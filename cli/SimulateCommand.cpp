@@ -6,12 +6,15 @@
 #include "cli/Commands.h"
 #include "sim/SimulatedBoard.h"
 
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <pthread.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace plovex::cli {
 
@@ -19,6 +22,8 @@ namespace {
 
 const char* const kUsage =
     "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
+    "                           [--silent] [--stray N] [--cut N]\n"
+    "                           [--silent-after S [--answer-again-after S]]\n"
     "\n"
     "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
     "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
@@ -31,7 +36,17 @@ const char* const kUsage =
     "                    (1 s after the last block, or at a reboot frame)\n"
     "  --seed N          seed of the simulated motion (default 1)\n"
     "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n";
+    "                    instead of answering polls\n"
+    "\n"
+    "Faults, to see how a host copes with a board that misbehaves:\n"
+    "  --silent          hear and act on every frame, but never reply\n"
+    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+    "                    then silence)\n"
+    "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
+    "                    keeping the port open, as a board that hangs does\n"
+    "  --answer-again-after S\n"
+    "                    answer again S seconds after falling silent\n";
 
 const char* const kName = "simulate";
 
@@ -52,11 +67,41 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
 }
 
+// Waits for a stop signal, making the board silent and answering again at
+// the times given (seconds from now) meanwhile.
+void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
+                 const std::vector<std::pair<double, bool>>& silences)
+{
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    std::size_t next = 0;
+    for (;;) {
+        if (next == silences.size()) {
+            int signal = 0;
+            if (sigwait(&stopSignals, &signal) == 0)
+                return;
+            continue;
+        }
+        const auto due = start + duration_cast<steady_clock::duration>(duration<double>(silences[next].first));
+        const auto left = duration_cast<nanoseconds>(due - steady_clock::now());
+        if (left.count() <= 0) {
+            board.setSilent(silences[next].second);
+            notice(kName, silences[next].second ? "the board falls silent" : "the board answers again");
+            ++next;
+            continue;
+        }
+        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000), static_cast<long>(left.count() % 1'000'000'000)};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0)
+            return;
+    }
+}
+
 } // namespace
 
 int simulateCommand(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed"}, {"paced", "diag-peer"});
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "stray", "cut", "silent-after", "answer-again-after"},
+                                {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
@@ -81,6 +126,19 @@ int simulateCommand(const Words& words)
             return usageError(kName, "--seed takes a whole number from 0 up, not '" + *seed + "'");
         options.seed = static_cast<std::uint64_t>(*n);
     }
+    options.silent = args.has("silent");
+    if (auto stray = args.option("stray")) {
+        const auto n = parseInteger(*stray, 0, 4096);
+        if (!n)
+            return usageError(kName, "--stray takes a number of bytes from 0 to 4096, not '" + *stray + "'");
+        options.strayBeforeReplies = static_cast<std::size_t>(*n);
+    }
+    if (auto cut = args.option("cut")) {
+        const auto n = parseInteger(*cut, 0, 4096);
+        if (!n)
+            return usageError(kName, "--cut takes a number of bytes from 0 to 4096, not '" + *cut + "'");
+        options.replyCut = static_cast<std::size_t>(*n);
+    }
     if (auto out = args.option("image-out")) {
         if (out->empty())
             return usageError(kName, "--image-out needs a file name");
@@ -91,6 +149,23 @@ int simulateCommand(const Words& words)
         if (::access(folder.c_str(), W_OK) != 0)
             return report(kName, *out + ": cannot write into " + folder.string(), kExitFailed);
         options.imageOut = *out;
+    }
+
+    // When the board falls silent and answers again, from the start.
+    std::vector<std::pair<double, bool>> silences; // seconds, silent
+    if (auto text = args.option("silent-after")) {
+        const auto after = parseSeconds(*text);
+        if (!after)
+            return usageError(kName, "--silent-after takes a number of seconds, not '" + *text + "'");
+        silences.emplace_back(*after, true);
+    }
+    if (auto text = args.option("answer-again-after")) {
+        const auto after = parseSeconds(*text);
+        if (!after)
+            return usageError(kName, "--answer-again-after takes a number of seconds, not '" + *text + "'");
+        if (silences.empty())
+            return usageError(kName, "--answer-again-after needs --silent-after");
+        silences.emplace_back(silences.front().first + *after, false);
     }
 
     // The signals that end the board are taken by sigwait below, in this
@@ -112,10 +187,14 @@ int simulateCommand(const Words& words)
             notice(kName, "board " + board.displayName() + " on " + board.slavePath() +
                               (options.paced ? ", paced" : "") +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
+                              (options.silent ? ", silent" : "") +
+                              (options.strayBeforeReplies
+                                   ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
+                                   : "") +
+                              (options.replyCut ? ", replies cut after " + std::to_string(*options.replyCut) + " bytes"
+                                                : "") +
                               "; stop with Ctrl-C");
-            int signal = 0;
-            while (sigwait(&stopSignals, &signal) != 0) {
-            }
+            waitForStop(stopSignals, board, silences);
             board.stop();
             printSummary(board, options.mode == sim::BoardMode::DiagnosticPeer);
             // A failure while running is told, but the run itself went as asked.

@@ -14,6 +14,15 @@ struct Color {
     bool operator==(const Color&) const = default;
 };
 
+// Where a parameter's shown value stands.
+enum class ParameterState {
+    NotRead,  // not read since the link came up: the last known value, or none
+    Current,  // read from the board since the link last came up
+    Waiting,  // written; waiting for the board's read-back
+    NotTaken, // read back after a write, holding another value
+    NoAnswer, // written, and not read back in time
+};
+
 // A rectangle in a view's own coordinates (origin at the lower left, y up).
 struct Rect {
     float x, y, width, height;
@@ -34,6 +43,9 @@ class FloatReadoutOutlet {
 public:
     virtual ~FloatReadoutOutlet() = default;
     virtual void setFloatValue(float value) = 0;
+    // Shows that there is no current value (a dash, greyed) until the next
+    // setFloatValue. A readout that cannot show this keeps its last number.
+    virtual void setNoValue() {}
 };
 
 class GaugeOutlet {
@@ -42,6 +54,8 @@ public:
     virtual void setAngle(float degrees) = 0; // stores only
     virtual Rect bounds() const = 0;
     virtual void setNeedsDisplayInRect(Rect rect) = 0;
+    // Greys the needle (it stays where it is) while the angle is not current.
+    virtual void setStale(bool /*stale*/) {}
 };
 
 class TableViewOutlet {
@@ -73,6 +87,8 @@ struct AlertText {
     std::string messageText;     // "Write to EEPROM"
     std::string defaultButton;   // "Write"
     std::string alternateButton; // "Cancel"
+    // The question; a write's may end with a line of its own that gives
+    // the board's current value.
     std::string informativeText;
 };
 
@@ -81,6 +97,14 @@ public:
     virtual ~AlertOutlet() = default;
     // Shows the alert modally; 1 for the default button, 0 for the alternate.
     virtual int runModal(const AlertText& alert) = 0;
+};
+
+// The Write button's side of the controller: whether the link lets a write
+// through, and if not, why (for its tooltip).
+class WriteGateOutlet {
+public:
+    virtual ~WriteGateOutlet() = default;
+    virtual void setWriteAllowed(bool allowed, const std::string& reason) = 0;
 };
 
 // The twelve outlets the window connects before awakeFromNib (plus the
@@ -99,6 +123,10 @@ struct ControllerOutlets {
     PopUpMenuOutlet* serialPortMenu = nullptr;
     WindowOutlet* prefsWindow = nullptr;
     AlertOutlet* alert = nullptr;
+    // Optional: left empty, what they would show is not shown.
+    TextFieldOutlet* statusLine = nullptr;  // one-line messages (written, not taken, port absent)
+    TextFieldOutlet* portProblem = nullptr; // why the port does not open; "" when it does
+    WriteGateOutlet* writeGate = nullptr;
 };
 
 } // namespace plovex

@@ -27,12 +27,67 @@ void plovexController::parameterFromRell(const platform::Notification& notificat
 {
     const int32_t a = recordEntry(notification, "paddress");
     const int32_t d = recordEntry(notification, "pdata");
+    // A cycle that finds the port closed hands over a link-down measurement
+    // and then a parameter record whose value is the loop's cycle counter:
+    // a placeholder, never a value of the board. Every other parameter
+    // record is a read-back.
+    const bool placeholder = afterLinkDownRecord_;
+    afterLinkDownRecord_ = false;
+    if (placeholder)
+        return;
+    ++boardReads_;
     if (!validParameter(a))
         return; // the loop reads 0..15 only; anything else has no row
-    if (d == parameters[a])
+    const ParameterState before = rowState_[a];
+    settleWrite(a, static_cast<int16_t>(d));
+    if (d == parameters[a] && rowState_[a] == before)
         return; // unchanged: no reload, so an idle board costs the table nothing
     parameters[a] = static_cast<int16_t>(d);
     parameterTable->reloadData();
+}
+
+void plovexController::settleWrite(int p, int16_t d)
+{
+    ParameterState& state = rowState_[p];
+    const bool waiting = state == ParameterState::Waiting || state == ParameterState::NoAnswer;
+    if (!waiting) {
+        if (state == ParameterState::NotRead)
+            state = ParameterState::Current;
+        return; // a row not taking a write stays marked until the next write
+    }
+    if (boardReads_ <= readsBeforeWrite_[p])
+        return; // read before the write went out
+    const std::string name = "Parameter " + std::to_string(p);
+    if (d == written_[p]) {
+        state = ParameterState::Current;
+        say(name + " now holds " + std::to_string(d) + ".");
+    } else {
+        state = ParameterState::NotTaken;
+        say(name + " did not take the write: the board holds " + std::to_string(d) + ", not " +
+            std::to_string(written_[p]) + ".");
+    }
+}
+
+ParameterState plovexController::parameterState(int p) const
+{
+    return validParameter(p) ? rowState_[p] : ParameterState::NotRead;
+}
+
+std::string plovexController::parameterNote(int p) const
+{
+    switch (parameterState(p)) {
+    case ParameterState::Current:
+        return {};
+    case ParameterState::NotRead:
+        return "Not read from the board since the link came up; the value shown is the last one known.";
+    case ParameterState::Waiting:
+        return "Written " + std::to_string(written_[p]) + "; waiting for the board to read it back.";
+    case ParameterState::NotTaken:
+        return "The write of " + std::to_string(written_[p]) + " did not take; the board holds the value shown.";
+    case ParameterState::NoAnswer:
+        return "Written " + std::to_string(written_[p]) + "; not read back within 3 s.";
+    }
+    return {};
 }
 
 int plovexController::numberOfRowsInTableView() const
@@ -71,7 +126,11 @@ void plovexController::tableViewSelectionDidChange(const TableViewOutlet* sender
     row = sender->selectedRow();
     if (!validParameter(row))
         return clearSelectionFields();
-    valueToWrite->setIntValue(parameters[row]);
+    // Only a value that came from the board is offered for writing.
+    if (rowState_[row] == ParameterState::Current || rowState_[row] == ParameterState::NotTaken)
+        valueToWrite->setIntValue(parameters[row]);
+    else
+        valueToWrite->setStringValue("");
 }
 
 void plovexController::clearSelectionFields()
@@ -85,6 +144,8 @@ void plovexController::writeParameter()
 {
     if (!thePort)
         return;
+    if (const std::string why = writeBlock(); !why.empty())
+        return say(why); // no question, nothing written
 
     const int p = selectedParameterNumber->intValue();
     // The board takes 16 bits: the typed value keeps its low 16, read as signed.
@@ -97,8 +158,20 @@ void plovexController::writeParameter()
     alert.defaultButton = "Write";
     alert.alternateButton = "Cancel";
     alert.informativeText = confirmationMessage(v, p, description(p));
-    if (alert_->runModal(alert) == 1)
-        thePort->writeEEPROM(p, v);
+    if (rowState_[p] == ParameterState::Current || rowState_[p] == ParameterState::NotTaken)
+        alert.informativeText += "\nThe board holds " + std::to_string(parameters[p]) + " now.";
+    if (alert_->runModal(alert) != 1)
+        return;
+    if (!thePort->portOpenOK())
+        return say("The link went down while the question was open; nothing was written.");
+    thePort->writeEEPROM(p, v);
+    // Checked by the sweep's next read-back of p; reads counted by now came before the write.
+    written_[p] = v;
+    readsBeforeWrite_[p] = thePort->health().eepromReads;
+    waitedUp_[p] = {};
+    rowState_[p] = ParameterState::Waiting;
+    parameterTable->reloadData();
+    say("Wrote " + std::to_string(v) + " to parameter " + std::to_string(p) + "; waiting for the board to read it back.");
 }
 
 int16_t plovexController::parameterValue(int p) const

@@ -9,6 +9,7 @@
 #include "platform/Preferences.h"
 #include "platform/Sleeper.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace plovex {
@@ -47,7 +48,10 @@ plovexController::plovexController(ControllerOutlets outlets, ControllerEnvironm
       commStateItem(required(outlets.commStateItem, "commStateItem")),
       serialPortMenu(required(outlets.serialPortMenu, "serialPortMenu")),
       prefsWindow(required(outlets.prefsWindow, "prefsWindow")),
-      alert_(required(outlets.alert, "alert"))
+      alert_(required(outlets.alert, "alert")),
+      statusLine_(outlets.statusLine),
+      portProblem_(outlets.portProblem),
+      writeGate_(outlets.writeGate)
 {
     if (!env_.center)
         env_.center = &platform::NotificationCenter::defaultCenter();
@@ -55,6 +59,8 @@ plovexController::plovexController(ControllerOutlets outlets, ControllerEnvironm
         env_.makePort = [] { return std::make_unique<commPort>(); };
     if (!env_.idleSleeper)
         env_.idleSleeper = platform::realSleeper();
+    if (!env_.clock)
+        env_.clock = [] { return std::chrono::steady_clock::now(); };
 }
 
 plovexController::~plovexController()
@@ -73,6 +79,7 @@ void plovexController::awakeFromNib()
     awake_ = true;
 
     prefs = env_.prefs ? env_.prefs : &platform::FilePreferences::standardUserDefaults();
+    reference_.load(*prefs);
 
     descriptions.clear();
     descriptions.reserve(kParameterCount);
@@ -84,19 +91,52 @@ void plovexController::awakeFromNib()
     idleThread_ = std::jthread([this](std::stop_token stop) { idle(stop); });
 }
 
+void plovexController::fillPortTable(char (*names)[kPortStringSize], char (*paths)[kPortStringSize], int& count) const
+{
+    ModemIterator iterator = nullptr;
+    FindModems(&iterator, env_.discoveryRoots); // its own messages report a failure; the list stays empty
+    int k = 0;
+    while (k < kPortTableSize && getNextModemName(iterator, names[k], paths[k], kPortStringSize) == 0)
+        ++k;
+    count = k;
+    releaseModemIterator(iterator);
+}
+
 void plovexController::fillPortMenu()
 {
     serialPortMenu->removeAllItems();
-
-    ModemIterator iterator = nullptr;
-    FindModems(&iterator, env_.discoveryRoots); // its own messages report a failure; the menu stays empty
-    int k = 0;
-    while (k < kPortTableSize && getNextModemName(iterator, bsdName[k], bsdPath[k], kPortStringSize) == 0) {
+    fillPortTable(bsdName, bsdPath, portCount_);
+    for (int k = 0; k < portCount_; ++k)
         serialPortMenu->insertItemWithTitle(std::string(bsdName[k]), k);
-        ++k;
-    }
-    portCount_ = k;
-    releaseModemIterator(iterator);
+}
+
+bool plovexController::refreshPortMenu()
+{
+    if (!awake_)
+        return false;
+    // Listed into a scratch table first, so that an unchanged list leaves the
+    // menu (and whatever the user has open in it) alone.
+    auto nameTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
+    auto pathTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
+    int count = 0;
+    fillPortTable(nameTable.get(), pathTable.get(), count);
+    bool same = count == portCount_;
+    for (int k = 0; same && k < count; ++k)
+        same = std::strcmp(nameTable[k], bsdName[k]) == 0 && std::strcmp(pathTable[k], bsdPath[k]) == 0;
+    if (same)
+        return false;
+
+    const int selected = serialPortMenu->indexOfSelectedItem();
+    const std::string keep = validPortIndex(selected) ? bsdName[selected] : std::string();
+    std::memcpy(bsdName, nameTable.get(), sizeof bsdName);
+    std::memcpy(bsdPath, pathTable.get(), sizeof bsdPath);
+    portCount_ = count;
+    serialPortMenu->removeAllItems();
+    for (int k = 0; k < portCount_; ++k)
+        serialPortMenu->insertItemWithTitle(std::string(bsdName[k]), k);
+    if (!keep.empty() && serialPortMenu->hasItemWithTitle(keep))
+        serialPortMenu->selectItemWithTitle(keep);
+    return true;
 }
 
 void plovexController::subscribe()
@@ -130,7 +170,16 @@ void plovexController::applicationDidFinishLaunching()
             thePort->setCommPortName(*name);
         thePort->setBaudRate(board::kLineSpeed);
         thePort->OpenPort(); // a port that does not open is retried by the acquisition loop
+        // A remembered port that is not there is said plainly, and the user
+        // is asked for another, as when none is remembered.
+        if (path && thePort->openFailure().kind == OpenProblem::Missing) {
+            say("The remembered port " + *path + " is not present; choose a port in the preferences.");
+            prefsWindow->makeKeyAndOrderFront();
+        }
+        showPortProblem();
     }
+    lastMeasurementAt_ = lastTick_ = env_.clock();
+    updateWriteGate();
 
     if (name && serialPortMenu->hasItemWithTitle(*name))
         serialPortMenu->selectItemWithTitle(*name);

@@ -9,6 +9,7 @@
 // outlets before awakeFromNib(); the controller never reassigns them.
 
 #include "controller/Outlets.h"
+#include "controller/TiltReference.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "link/commPort.h"
@@ -17,12 +18,15 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -47,6 +51,8 @@ struct ControllerEnvironment {
     std::function<std::unique_ptr<commPort>()> makePort;
     // The idle thread's clock. Default: platform::realSleeper().
     std::shared_ptr<platform::Sleeper> idleSleeper;
+    // The clock of the link's health (silence, write answers). Default: steady_clock::now.
+    std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 class plovexController {
@@ -54,6 +60,12 @@ public:
     static constexpr int kPortTableSize = 128;
     static constexpr int kPortStringSize = 256;
     static constexpr int kParameterCount = board::kParameterCount;
+    // No measurement for this long while the link is up shows as "NO Comms".
+    static constexpr std::chrono::seconds kSilenceLimit{2};
+    // A confirmed write not read back within this much time with the link up is reported.
+    static constexpr std::chrono::seconds kWriteAnswerLimit{3};
+
+    using ParameterState = plovex::ParameterState;
 
     // Throws std::invalid_argument naming the first outlet that is not connected.
     explicit plovexController(ControllerOutlets outlets, ControllerEnvironment env = {});
@@ -78,12 +90,32 @@ public:
     void applyPrefsAction();
     void writeParameter();
 
+    // The link's health, a few times a second from the window's timer:
+    // silence, a changed reason why the port does not open, writes that
+    // were not read back in time.
+    void linkTick();
+    // Lists the serial ports again; when the list changed, refills the menu
+    // keeping the selected port if it is still there. True when it changed.
+    bool refreshPortMenu();
+
     // The parameter table's data source and delegate. Columns are told apart
     // by identifier ("Parameter", "Description", "Value"; anything else
     // shows "???"); a row outside 0..15 has no description or value ("").
     int numberOfRowsInTableView() const;
     std::string objectValueForTableColumn(const std::string& identifier, int row) const;
     void tableViewSelectionDidChange(const TableViewOutlet* sender);
+
+    // The zero and the unit the angles are shown with (TiltReference). A
+    // zero is the angle last measured with the link up; false, with nothing
+    // changed, when there is none yet. Each change is stored in the
+    // preferences and shows from the next record.
+    bool zeroAxes(bool x, bool y);
+    void clearZero();
+    void setTiltUnit(board::TiltUnit unit);
+    const TiltReference& tiltReference() const { return reference_; }
+    // The angles last measured with the link up, in degrees, unzeroed.
+    bool hasMeasurement() const { return measured_; }
+    float measuredAngle(Axis axis) const { return axis == Axis::X ? measuredX_ : measuredY_; }
 
     // Read access for the window and for tests.
     int portCount() const { return portCount_; }
@@ -92,6 +124,14 @@ public:
     int16_t parameterValue(int p) const;    // 0 outside 0..15
     std::string description(int p) const;   // "" outside 0..15
     commPort* port() const { return thePort.get(); }
+    ParameterState parameterState(int p) const; // NotRead outside 0..15
+    // Why a row is not current, for its tooltip; "" for a current row.
+    std::string parameterNote(int p) const;
+    // Whether the link lets a write through now, and why not.
+    bool writeAllowed() const { return writeBlock().empty(); }
+    std::string writeBlock() const;
+    // No measurement for kSilenceLimit while the line is open.
+    bool linkSilent() const { return silent_; }
     // The idle thread's sleep counter (0..101) and how many times it has
     // begun a fresh batch of temporaries since it started.
     int idleCounter() const { return idleCounter_.load(); }
@@ -104,6 +144,14 @@ private:
     bool validPortIndex(int k) const { return k >= 0 && k < portCount_; }
     static bool validParameter(int p) { return p >= 0 && p < kParameterCount; }
     void clearSelectionFields();
+    void say(const std::string& message);
+    void updateWriteGate();
+    void showPortProblem();
+    void linkWentDown();
+    // A read-back of address p with value d resolves a write waiting for it.
+    void settleWrite(int p, int16_t d);
+    // Lists the serial ports into kPortTableSize entries of names and paths.
+    void fillPortTable(char (*names)[kPortStringSize], char (*paths)[kPortStringSize], int& count) const;
 
     ControllerEnvironment env_;
 
@@ -128,8 +176,30 @@ private:
     std::vector<std::string> descriptions;
     platform::Preferences* prefs = nullptr;
 
+    TiltReference reference_;
+    float measuredX_ = 0.0f, measuredY_ = 0.0f;
+    bool measured_ = false;
+
     int portCount_ = 0;
     bool awake_ = false;
+
+    // The link as the records and the clock show it (main thread only).
+    TextFieldOutlet* statusLine_;
+    TextFieldOutlet* portProblem_;
+    WriteGateOutlet* writeGate_;
+    bool linkDown_ = false;          // the latest measurement record said so
+    bool afterLinkDownRecord_ = false; // the record just delivered was a link-down measurement
+    bool silent_ = false;
+    std::chrono::steady_clock::time_point lastMeasurementAt_{};
+    std::chrono::steady_clock::time_point lastTick_{};
+    uint64_t boardReads_ = 0;        // parameter records that came from the board
+    uint64_t measurementsSeen_ = 0;  // the link's measurement count at the last tick
+    std::array<ParameterState, kParameterCount> rowState_{};
+    std::array<int16_t, kParameterCount> written_{};           // the value a waiting write sent
+    std::array<uint64_t, kParameterCount> readsBeforeWrite_{}; // the link's reads when it went
+    std::array<std::chrono::steady_clock::duration, kParameterCount> waitedUp_{};
+    OpenFailure shownProblem_;
+    std::optional<std::pair<bool, std::string>> gateShown_;
     platform::NotificationCenter* center_ = nullptr;
     std::vector<platform::NotificationCenter::Token> subscriptions_;
     std::atomic<int> idleCounter_{0};

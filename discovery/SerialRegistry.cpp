@@ -200,6 +200,15 @@ void addMachinePorts(const DiscoveryRoots& roots, RegistryScan& scan)
 
 } // namespace
 
+std::string stablePortName(const std::string& path, const DiscoveryRoots& roots)
+{
+    std::vector<RegistryProblem> ignored;
+    const StableLinks stable(roots.dev, ignored);
+    if (auto link = stable.linkTo(path))
+        return link->string();
+    return path;
+}
+
 RegistryScan scanSerialServices(const DiscoveryRoots& roots)
 {
     RegistryScan scan;

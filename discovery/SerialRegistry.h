@@ -54,4 +54,8 @@ struct RegistryScan {
 
 RegistryScan scanSerialServices(const DiscoveryRoots& roots);
 
+// The name under which the port at path stays the same across replugs: the
+// link under <dev>/serial/by-id/ that leads to the same device, else path.
+std::string stablePortName(const std::string& path, const DiscoveryRoots& roots = {});
+
 } // namespace plovex

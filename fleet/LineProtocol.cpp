@@ -1,8 +1,6 @@
 #include "fleet/LineProtocol.h"
 
-#include "link/BoardFacts.h"
-
-#include <charconv>
+#include <string_view>
 
 namespace plovex::fleet {
 
@@ -20,17 +18,9 @@ void appendEscaped(std::string& out, std::string_view text)
     }
 }
 
-// The shortest text that reads back as the same float.
-void appendFloat(std::string& out, float value)
-{
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    out.append(text, end);
-}
-
 } // namespace
 
-std::string influxLine(const Tags& tags, const platform::Record& record, bool measurement, int64_t timeNs)
+std::string influxLine(const Tags& tags, const platform::Record& record, const FloatFields& floats, int64_t timeNs)
 {
     std::string line = "plovex";
     for (const auto& [key, value] : tags) {
@@ -53,13 +43,11 @@ std::string influxLine(const Tags& tags, const platform::Record& record, bool me
         line += std::to_string(record.value(i));
         line += 'i';
     }
-    if (measurement) {
-        field("x_deg");
-        appendFloat(line, board::countsToDegrees(record.intValue("xKal")));
-        field("y_deg");
-        appendFloat(line, board::countsToDegrees(record.intValue("yKal")));
-        field("temp_c");
-        appendFloat(line, board::tenthsToDegrees(record.intValue("temp")));
+    for (const auto& [key, value] : floats) {
+        if (value.empty())
+            continue;
+        field(key);
+        line += value;
     }
     line += ' ';
     line += std::to_string(timeNs);

@@ -6,10 +6,10 @@
 // The measurement is "plovex". The tags are the ones given, in the order
 // given (the caller puts "type" and "port" first); a tag with an empty key
 // or value is left out, since the format has no empty tags. Every entry of
-// the record becomes an integer field under its own key; a measurement
-// record also gets x_deg and y_deg (from xKal and yKal) and temp_c (from
-// temp) as float fields, converted as the window converts them. The
-// timestamp is in nanoseconds since the epoch. Commas, equals signs, blanks
+// the record becomes an integer field under its own key, then come the float
+// fields given, as decimal text (the caller works them out); one without a
+// value ("") is left out, as the format has no empty fields. The timestamp
+// is in nanoseconds since the epoch. Commas, equals signs, blanks
 // and backslashes in tag keys, tag values and field keys are escaped with a
 // backslash; a line break, which the format cannot carry, becomes a blank.
 
@@ -17,15 +17,14 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace plovex::fleet {
 
 using Tags = std::vector<std::pair<std::string, std::string>>;
+using FloatFields = std::vector<std::pair<std::string, std::string>>; // name, decimal text
 
-// measurement: whether the record is a measurement (it gets the float fields).
-std::string influxLine(const Tags& tags, const platform::Record& record, bool measurement, int64_t timeNs);
+std::string influxLine(const Tags& tags, const platform::Record& record, const FloatFields& floats, int64_t timeNs);
 
 } // namespace plovex::fleet

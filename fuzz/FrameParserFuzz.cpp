@@ -1,94 +1,45 @@
-// The simulated board's frame parser fed arbitrary host bytes. The first
-// input byte chooses interruptions: bits 0-6 a period (0: none) after which a
-// frame in progress is ended, bit 7 whether by reset() (forgotten) or by
-// cut() (reported as a Cut frame). Checked after every byte: a frame is the
-// exact run of bytes from the byte that started it, of the length its first
-// byte gives; only bytes that start no frame are stray; every verdict agrees
-// with the frame's content (an accepted write has 0x71 and 0xAA in place and
-// an address its first byte serves, an accepted program block an aligned
-// address and a correct checksum, ...); and frames, stray bytes, cut and
-// forgotten bytes and the frame still open account for exactly the bytes fed.
+// The simulated board's frame parser fed any host bytes, a frame in progress
+// ended every N bytes (N: bits 0-6 of the first input byte; 0: never) by
+// cut() or, with bit 7, by reset(). Checked after every byte: a frame is the
+// exact run of bytes from the byte that started it, of the length that byte
+// gives; only bytes that start no frame are stray; every verdict agrees with
+// the frame's content; and frames, stray, cut and forgotten bytes and the
+// frame still open account for every byte fed.
 
-#include "fuzz/ByteReader.h"
-#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzSupport.h"
 #include "fuzz/FuzzTargets.h"
-#include "fuzz/FuzzText.h"
 #include "sim/FrameParser.h"
 
-#include <string>
-#include <vector>
+#include <numeric>
 
 namespace plovex::fuzz {
 
 namespace {
 
-using sim::FrameKind;
 using sim::FrameParser;
-using sim::ParsedFrame;
-using Bytes = std::vector<uint8_t>;
 
 std::size_t lengthStartedBy(uint8_t b)
 {
-    switch (b) {
-    case 0xEE: return 1;
-    case 0x08: return 2;
-    case 0x09: return 6;
-    case 0x99: return 6;
-    case 0x9B: return 2;
-    case 0x9A: return 70;
-    default: return 0;
-    }
+    return b == 0xEE ? 1 : b == 0x08 || b == 0x9B ? 2 : b == 0x09 || b == 0x99 ? 6 : b == 0x9A ? 70 : 0;
 }
 
-void checkVerdict(const ParsedFrame& f)
+// Whether the board may act on the frame by the wire's rules, and whether
+// only its checksum is wrong.
+std::pair<bool, bool> verdict(const sim::ParsedFrame& f)
 {
     const Bytes& b = f.frame.bytes;
-    auto what = [&] {
-        return std::string(sim::frameKindName(f.frame.kind)) + " frame " + hexBytes(b) +
-               (f.frame.accepted ? "accepted" : "refused: " + f.frame.problem);
-    };
-    PLOVEX_FUZZ_REQUIRE(f.frame.accepted == f.frame.problem.empty(), what());
-    bool good = true;
     switch (b[0]) {
-    case 0xEE:
-        PLOVEX_FUZZ_REQUIRE(f.frame.kind == FrameKind::Poll, what());
-        break;
-    case 0x08:
-        PLOVEX_FUZZ_REQUIRE(f.frame.kind == FrameKind::ReadRequest && f.address == b[1], what());
-        break;
-    case 0x09:
-    case 0x99: {
-        PLOVEX_FUZZ_REQUIRE(f.frame.kind == FrameKind::Write, what());
-        PLOVEX_FUZZ_REQUIRE(f.address == b[2], what());
-        const int raw = b[3] * 256 + b[4];
-        PLOVEX_FUZZ_REQUIRE(f.value == (raw >= 32768 ? raw - 65536 : raw), what());
-        const bool servesAddress = b[0] == 0x09 ? b[2] <= 15 : b[2] >= 16;
-        good = b[1] == 0x71 && b[5] == 0xAA && servesAddress;
-        break;
-    }
-    case 0x9B:
-        PLOVEX_FUZZ_REQUIRE(f.frame.kind == FrameKind::Reboot, what());
-        good = b[1] == 0xA5;
-        break;
+    case 0x08: return {f.address == b[1], false};
+    case 0x09: case 0x99: return {b[1] == 0x71 && b[5] == 0xAA && (b[0] == 0x09) == (b[2] <= 15) && f.address == b[2] &&
+                                      f.value == static_cast<int16_t>(b[3] << 8 | b[4]), false};
+    case 0x9B: return {b[1] == 0xA5, false};
     case 0x9A: {
-        PLOVEX_FUZZ_REQUIRE(f.frame.kind == FrameKind::ProgramBlock, what());
-        const unsigned address = b[2] * 256u + b[3];
-        PLOVEX_FUZZ_REQUIRE(f.blockAddress == address, what());
-        unsigned sum = 0;
-        for (std::size_t i = 0; i < 68; ++i)
-            sum += b[i];
-        const bool sumRight = (sum % 65536) == b[68] * 256u + b[69];
-        const bool otherwiseRight = b[1] == 0x71 && address % 64 == 0;
-        good = sumRight && otherwiseRight;
-        PLOVEX_FUZZ_REQUIRE(f.badChecksum == (otherwiseRight && !sumRight), what());
-        break;
+        const bool rest = b[1] == 0x71 && b[3] % 64 == 0 && f.blockAddress == (b[2] << 8 | b[3]);
+        const bool sum = (std::accumulate(b.begin(), b.begin() + 68, 0u) & 0xFFFF) == static_cast<unsigned>(b[68] << 8 | b[69]);
+        return {rest && sum, rest && !sum};
     }
-    default:
-        PLOVEX_FUZZ_REQUIRE(false, what());
+    default: return {true, false};
     }
-    if (b[0] != 0x9A)
-        PLOVEX_FUZZ_REQUIRE(!f.badChecksum, what());
-    PLOVEX_FUZZ_REQUIRE(f.frame.accepted == good, what());
 }
 
 } // namespace
@@ -97,72 +48,47 @@ int fuzzFrameParser(const uint8_t* data, std::size_t size)
 {
     ByteReader in(data, size);
     const uint8_t mode = in.byte();
-    const std::size_t period = mode & 0x7F;
-    const bool byReset = (mode & 0x80) != 0;
     const std::string text = in.rest();
-    const Bytes stream(text.begin(), text.end());
-
+    const Bytes s(text.begin(), text.end());
     for (unsigned v = 0; v < 256; ++v)
         PLOVEX_FUZZ_REQUIRE(FrameParser::frameLength(static_cast<uint8_t>(v)) == lengthStartedBy(static_cast<uint8_t>(v)),
-                            "frameLength of " + hexBytes({static_cast<uint8_t>(v)}));
-
+                            hex(Bytes{static_cast<uint8_t>(v)}));
     FrameParser parser;
-    std::size_t start = 0;                                          // where the open frame began
-    std::size_t stray = 0, inFrames = 0, ended = 0;                 // bytes accounted for
-    auto slice = [&](std::size_t from, std::size_t to) { return Bytes(stream.begin() + from, stream.begin() + to); };
-
-    for (std::size_t i = 0; i < stream.size(); ++i) {
-        const uint8_t b = stream[i];
-        const bool wasInFrame = parser.inFrame();
-        if (!wasInFrame)
+    std::size_t start = 0, accounted = 0;
+    auto slice = [&](std::size_t end) { return Bytes(s.begin() + static_cast<long>(start), s.begin() + static_cast<long>(end)); };
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (!parser.inFrame())
             start = i;
-        const auto outcome = parser.feed(b);
-        auto where = [&] { return "at byte " + std::to_string(i) + " of " + hexBytes(stream); };
-        if (!wasInFrame && lengthStartedBy(b) == 0) {
-            PLOVEX_FUZZ_REQUIRE(outcome == FrameParser::Outcome::Stray, where());
-            ++stray;
-        } else {
-            PLOVEX_FUZZ_REQUIRE(outcome != FrameParser::Outcome::Stray, where());
-            const std::size_t expected = lengthStartedBy(stream[start]);
-            const std::size_t have = i - start + 1;
-            PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Frame) == (have == expected), where());
-            if (outcome == FrameParser::Outcome::Frame) {
-                const ParsedFrame& f = parser.frame();
-                PLOVEX_FUZZ_REQUIRE(f.frame.bytes == slice(start, i + 1), where() + ": frame " + hexBytes(f.frame.bytes));
-                checkVerdict(f);
-                inFrames += f.frame.bytes.size();
-            }
-        }
+        const auto outcome = parser.feed(s[i]);
+        auto where = [&] { return "byte " + std::to_string(i) + " of " + hex(s); }; // only for a message
+        const std::size_t length = lengthStartedBy(s[start]);
+        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Stray) == (length == 0), where());
+        PLOVEX_FUZZ_REQUIRE((outcome == FrameParser::Outcome::Frame) == (length && i + 1 - start == length), where());
         PLOVEX_FUZZ_REQUIRE(parser.inFrame() == (outcome == FrameParser::Outcome::Pending), where());
-
-        if (period != 0 && (i + 1) % period == 0) {
-            const bool open = parser.inFrame();
-            if (byReset) {
+        accounted += outcome == FrameParser::Outcome::Stray;
+        if (outcome == FrameParser::Outcome::Frame) {
+            const auto& f = parser.frame();
+            PLOVEX_FUZZ_REQUIRE(f.frame.bytes == slice(i + 1), where());
+            PLOVEX_FUZZ_REQUIRE(std::pair(f.frame.accepted, f.badChecksum) == verdict(f), where() + ": " + f.frame.problem);
+            PLOVEX_FUZZ_REQUIRE(f.frame.accepted == f.frame.problem.empty(), where());
+            accounted += f.frame.bytes.size();
+        }
+        if ((mode & 0x7F) && (i + 1) % (mode & 0x7F) == 0 && parser.inFrame()) {
+            if (mode & 0x80) {
                 parser.reset();
-                ended += open ? i + 1 - start : 0;
             } else {
                 const auto cut = parser.cut();
-                PLOVEX_FUZZ_REQUIRE(cut.has_value() == open, where() + ": cut()");
-                if (cut) {
-                    PLOVEX_FUZZ_REQUIRE(cut->frame.kind == FrameKind::Cut && !cut->frame.accepted &&
-                                            !cut->frame.problem.empty(),
-                                        where() + ": cut frame");
-                    PLOVEX_FUZZ_REQUIRE(cut->frame.bytes == slice(start, i + 1), where() + ": cut " + hexBytes(cut->frame.bytes));
-                    PLOVEX_FUZZ_REQUIRE(cut->frame.bytes.size() < lengthStartedBy(cut->frame.bytes[0]), where());
-                    ended += cut->frame.bytes.size();
-                }
+                PLOVEX_FUZZ_REQUIRE(cut && cut->frame.kind == sim::FrameKind::Cut && !cut->frame.accepted &&
+                                        cut->frame.bytes == slice(i + 1),
+                                    where() + ": cut");
             }
-            PLOVEX_FUZZ_REQUIRE(!parser.inFrame(), where() + ": still in a frame after it was ended");
+            accounted += i + 1 - start;
+            PLOVEX_FUZZ_REQUIRE(!parser.inFrame(), where());
         }
     }
-    const auto rest = parser.cut();
-    const std::size_t open = rest ? rest->frame.bytes.size() : 0;
-    if (rest)
-        PLOVEX_FUZZ_REQUIRE(rest->frame.bytes == slice(start, stream.size()), "open frame " + hexBytes(rest->frame.bytes));
-    PLOVEX_FUZZ_REQUIRE(stray + inFrames + ended + open == stream.size(),
-                        std::to_string(stray) + " stray + " + std::to_string(inFrames) + " in frames + " +
-                            std::to_string(ended) + " ended + " + std::to_string(open) + " open bytes, " +
-                            std::to_string(stream.size()) + " fed");
+    const auto open = parser.cut();
+    PLOVEX_FUZZ_REQUIRE(!open || open->frame.bytes == slice(s.size()), "the open frame");
+    PLOVEX_FUZZ_REQUIRE(accounted + (open ? open->frame.bytes.size() : 0) == s.size(), "bytes lost track of in " + hex(s));
     return 0;
 }
 

@@ -65,21 +65,26 @@ void commPort::pollOnce(int32_t& packetCount)
         return; // a reset came in between: nothing is sent
 
     const uint8_t poll = wire::kPollByte;
-    writeLine(line_.get(), &poll, 1); // a poll byte that did not go out shows as a timeout
+    sendLocked(&poll, 1); // a poll byte that did not go out shows as a timeout
     const auto replyComplete = replyCompleteLocked(wire::kMeasurementFrameSize);
 
     wire::MeasurementReceiver receiver;
     for (;;) {
         uint8_t byte = 0;
-        if (readLocked(&byte, 1, replyComplete).status != LineStatus::Data)
+        if (readLocked(&byte, 1, replyComplete).status != LineStatus::Data) {
+            counters_.abandoned();
             return; // frame abandoned, nothing handed over
+        }
         if (receiver.feed(byte))
             break;
-        if (receiver.state() == 0 && receiver.discarded() >= wire::kHeaderHuntLimit)
+        if (receiver.state() == 0 && receiver.discarded() >= wire::kHeaderHuntLimit) {
+            counters_.abandoned();
             return; // noise without a header: give the lock back
+        }
     }
     // Handed over before the lock is released; the hand-over never waits.
     handOver(records::kInclinoData, records::measurementRecord(receiver.values(), packetCount));
+    counters_.measurement(std::chrono::steady_clock::now());
     packetCount = nextCount(packetCount);
 }
 

@@ -19,6 +19,11 @@ inline constexpr int32_t kDefaultBaudRate = 9600;
 // The remembered port choice in the user's preferences.
 inline constexpr const char* kPrefSerialPortName = "serialPortName";
 inline constexpr const char* kPrefSerialPortPath = "serialPortPath";
+// The unit of the shown tilt (TiltUnits.h) and the zero offsets, in degrees,
+// of the X and Y axes; an absent or empty offset is no zero.
+inline constexpr const char* kPrefTiltUnit = "tiltUnit";
+inline constexpr const char* kPrefZeroX = "zeroX";
+inline constexpr const char* kPrefZeroY = "zeroY";
 
 // The EEPROM parameters the monitor shows, 0 to 15.
 inline constexpr int kParameterCount = 16;

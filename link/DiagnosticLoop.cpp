@@ -68,7 +68,7 @@ void commPort::diagnosticBurst()
             platform::logEntry(why);
             continue;
         }
-        if (!writeLine(line_.get(), reply->data(), reply->size()) && errnoMeansGone(errno)) {
+        if (!sendLocked(reply->data(), reply->size()) && errnoMeansGone(errno)) {
             closeLocked();
             return;
         }

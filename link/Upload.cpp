@@ -80,7 +80,7 @@ bool commPort::sendProgram(const std::string& path, const std::function<void(std
         const auto frame = wire::programBlockFrame(static_cast<uint16_t>(blockAddress), block, count);
         consoleWrite(blockLine(blockAddress, frame));
         blockAddress += 64;
-        if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno)) {
+        if (!sendLocked(frame.data(), frame.size()) && errnoMeansGone(errno)) {
             closeLocked();
             return uploadError(path, "the port went away after " + std::to_string(sent) + " bytes");
         }

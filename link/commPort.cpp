@@ -154,8 +154,10 @@ int commPort::OpenPort()
     // O_NOCTTY: the line must never become our controlling terminal, or an
     // unplug would hang us up. O_CLOEXEC: children do not inherit the line.
     platform::UniqueFd fd(platform::retryEintr([&] { return ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
-    if (!fd)
+    if (!fd) {
+        noteOpenFailure(describeOpenFailure(path, errno));
         return -1;
+    }
     // A line that is not kept ends its exclusive use (the flag of a pty
     // outlives the close) unless it is the very device in use.
     auto discard = [&] {
@@ -167,6 +169,7 @@ int commPort::OpenPort()
     auto fail = [&](const char* format) {
         const int err = errno;
         consolePrintf(format, path, std::strerror(err), err);
+        noteOpenFailure(describeOpenFailure(path, err, true));
         discard();
         return -1;
     };
@@ -209,6 +212,8 @@ int commPort::OpenPort()
     byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / (baud > 0 ? baud : board::kDefaultBaudRate));
     portDescriptor_.store(line_.get(), std::memory_order_release);
     PortOpenOK.store(1, std::memory_order_release);
+    counters_.opened();
+    noteOpenFailure({});
     return line_.get();
 }
 
@@ -233,11 +238,43 @@ std::chrono::steady_clock::time_point commPort::replyCompleteLocked(std::size_t 
     return std::chrono::steady_clock::now() + byteTime_ * static_cast<long>(bytes);
 }
 
+void commPort::countReceived(std::size_t bufferedBefore, const LineRead& r)
+{
+    // What the line delivered is what is buffered now plus what was served,
+    // less what was buffered before.
+    const std::size_t served = r.status == LineStatus::Data ? r.count : 0;
+    const std::size_t after = received_.buffered() + served;
+    if (after > bufferedBefore)
+        counters_.received(after - bufferedBefore);
+}
+
+bool commPort::sendLocked(const uint8_t* data, std::size_t size)
+{
+    if (!writeLine(line_.get(), data, size))
+        return false;
+    counters_.sent(size);
+    return true;
+}
+
+void commPort::noteOpenFailure(OpenFailure failure)
+{
+    std::lock_guard lock(failureMutex_);
+    openFailure_ = std::move(failure);
+}
+
+OpenFailure commPort::openFailure() const
+{
+    std::lock_guard lock(failureMutex_);
+    return openFailure_;
+}
+
 LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete)
 {
     LineWait wait = lineWaitLocked();
     wait.replyComplete = replyComplete;
+    const std::size_t before = received_.buffered();
     const LineRead r = received_.take(wait, buf, max);
+    countReceived(before, r);
     if (r.status == LineStatus::Gone)
         closeLocked();
     return r;
@@ -245,7 +282,9 @@ LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady
 
 LineRead commPort::readUpToLocked(uint8_t* buf, std::size_t need)
 {
+    const std::size_t before = received_.buffered();
     const LineRead r = received_.takeUpTo(lineWaitLocked(), buf, need);
+    countReceived(before, r);
     if (r.status == LineStatus::Gone)
         closeLocked();
     return r;
@@ -265,7 +304,7 @@ int commPort::readEEPROM(int address, int16_t* data)
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return 0;
-    if (!writeLine(line_.get(), request.data(), request.size())) {
+    if (!sendLocked(request.data(), request.size())) {
         if (errnoMeansGone(errno))
             closeLocked();
         return 0;
@@ -280,6 +319,7 @@ int commPort::readEEPROM(int address, int16_t* data)
         got += r.count;
     }
     *data = wire::decode16(reply[0], reply[1]);
+    counters_.eepromRead(); // counted under the lock, before a write can follow it
     return 1;
 }
 
@@ -289,7 +329,7 @@ void commPort::writeEEPROM(int address, int16_t data)
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return;
-    if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno))
+    if (!sendLocked(frame.data(), frame.size()) && errnoMeansGone(errno))
         closeLocked();
 }
 
@@ -299,7 +339,7 @@ void commPort::sendReboot()
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return;
-    if (!writeLine(line_.get(), frame.data(), frame.size()) && errnoMeansGone(errno))
+    if (!sendLocked(frame.data(), frame.size()) && errnoMeansGone(errno))
         closeLocked();
 }
 

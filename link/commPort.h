@@ -10,6 +10,8 @@
 // reopens the line whenever it is closed. Every exchange on the line holds
 // serialPortLock and re-tests PortOpenOK once it holds it.
 
+#include "link/LinkHealth.h"
+#include "link/OpenFailure.h"
 #include "link/ReceiveBuffer.h"
 #include "link/SerialLine.h"
 #include "platform/Record.h"
@@ -85,9 +87,16 @@ public:
     // The open line's descriptor; meaningful only while portOpenOK() is 1.
     int portDescriptor() const { return portDescriptor_.load(std::memory_order_acquire); }
 
+    // What the link has counted since it was made; any thread, no lock taken.
+    LinkHealth health() const { return counters_.snapshot(portOpenOK() != 0); }
+    // Why the last open of the line failed; kind None once it opened.
+    OpenFailure openFailure() const;
+
     // Reads one EEPROM parameter. 1 and *data set when the value arrived;
     // 0 with *data unchanged otherwise (line closed, write error, read error,
-    // reply incomplete at the timeout, data null).
+    // reply incomplete at the timeout, data null). Each read that delivered
+    // counts in health().eepromReads before the port lock is released, so a
+    // write made after this call returned sees it counted.
     int readEEPROM(int address, int16_t* data);
     // Sends one EEPROM write frame; nothing when the line is closed.
     void writeEEPROM(int address, int16_t data);
@@ -122,6 +131,12 @@ private:
     // The same for the further bytes of a diagnostic request.
     LineRead readUpToLocked(uint8_t* buf, std::size_t need);
     LineWait lineWaitLocked() const;
+    // With the port lock held: writes the bytes to the line and counts them.
+    bool sendLocked(const uint8_t* data, std::size_t size);
+    // Counts what a read from the receive buffer took from the line.
+    void countReceived(std::size_t bufferedBefore, const LineRead& r);
+    // Keeps the reason of a failed open (and, with kind None, clears it).
+    void noteOpenFailure(OpenFailure failure);
     // When a reply of `bytes` to a request written now can be complete.
     std::chrono::steady_clock::time_point replyCompleteLocked(std::size_t bytes) const;
     // One poll exchange under the port lock; hands over the record it completes.
@@ -149,6 +164,10 @@ private:
     platform::UniqueFd line_;
     ReceiveBuffer received_;
     std::chrono::nanoseconds byteTime_{0};
+
+    LinkCounters counters_;
+    mutable std::mutex failureMutex_;
+    OpenFailure openFailure_; // under failureMutex_
 
     commPortOptions options_;
     platform::UniqueFd stopFd_; // readable once the destructor asks the loop to stop

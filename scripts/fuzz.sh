@@ -11,7 +11,7 @@
 # an invariant or crashes is copied to fuzz/regressions/<target>/, where the
 # regression suite (fuzz_regression_tests) runs it from then on; the script
 # then exits with 1. A saved finding whose fault cannot be mended at once may
-# be renamed open-<name>: its regression test is then disabled and fuzz runs
+# be renamed open-<name>: the regression suite then leaves it out, and fuzz runs
 # leave it out of their seeds.
 #
 # Environment:

@@ -29,7 +29,13 @@ void ReplyFaults::apply(std::span<const std::uint8_t> reply, std::vector<std::ui
     stray_.clear();
     if (reply.empty())
         return;
+    for (std::size_t i = 0; i < strayEach_; ++i)
+        out.push_back(static_cast<std::uint8_t>(i * 0x12) == 0xEE ? 0xEF : static_cast<std::uint8_t>(i * 0x12));
     std::vector<std::uint8_t> r(reply.begin(), reply.end());
+    if (cut_ && *cut_ < r.size())
+        r.resize(*cut_);
+    if (r.empty())
+        return;
     if (!flips_.empty()) {
         const Flip f = flips_.front();
         flips_.pop_front();
@@ -53,6 +59,8 @@ void ReplyFaults::clear()
     stray_.clear();
     dropCount_ = dropOffset_ = 0;
     flips_.clear();
+    strayEach_ = 0;
+    cut_.reset();
 }
 
 } // namespace plovex::sim

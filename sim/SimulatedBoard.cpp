@@ -169,6 +169,18 @@ void SimulatedBoard::flipReplyByte(std::size_t offset, std::uint8_t mask)
     impl_->core.faults().flipByte(offset, mask);
 }
 
+void SimulatedBoard::setStrayBeforeReplies(std::size_t n)
+{
+    std::lock_guard lock(impl_->m);
+    impl_->core.faults().setStrayBeforeEach(n);
+}
+
+void SimulatedBoard::setReplyCut(std::optional<std::size_t> n)
+{
+    std::lock_guard lock(impl_->m);
+    impl_->core.faults().setReplyCut(n);
+}
+
 void SimulatedBoard::floodNoise(std::chrono::milliseconds duration)
 {
     std::lock_guard lock(impl_->m);

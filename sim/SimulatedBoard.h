@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ struct BoardOptions {
     PeerTimings peer{};
     // Most frames kept in the list; the oldest go first.
     std::size_t frameLogLimit = 65536;
+    // Faults from the start (see below): silent; stray bytes before every
+    // reply; every reply cut after its first replyCut bytes.
+    bool silent = false;
+    std::size_t strayBeforeReplies = 0;
+    std::optional<std::size_t> replyCut;
 };
 
 class SimulatedBoard {
@@ -93,6 +99,10 @@ public:
     void injectStrayBytes(std::vector<std::uint8_t> bytes);  // before the next reply
     void dropReplyBytes(std::size_t count, std::size_t offset = 0);
     void flipReplyByte(std::size_t offset, std::uint8_t mask = 0xFF);
+    // Lasting reply faults: n stray bytes before every reply (0: off); every
+    // reply cut after its first n bytes (1: one byte, then silence; nullopt: off).
+    void setStrayBeforeReplies(std::size_t n);
+    void setReplyCut(std::optional<std::size_t> n);
     // Bytes without 0xEE at the line rate, in place of replies, for duration
     // (zero ends a flood early).
     void floodNoise(std::chrono::milliseconds duration);

@@ -21,6 +21,9 @@ struct SimulatedBoard::Impl {
         : options(std::move(o)), core(options.seed, options.timings, options.frameLogLimit), paced(options.paced)
     {
         core.setImageOut(options.imageOut);
+        core.setSilent(options.silent);
+        core.faults().setStrayBeforeEach(options.strayBeforeReplies);
+        core.faults().setReplyCut(options.replyCut);
         if (options.mode == BoardMode::DiagnosticPeer)
             peer.emplace(options.seed, options.peer, core);
     }

@@ -1,35 +1,24 @@
 #include "tests/support/PtyPeer.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace testsupport {
 
-PtyPeer::PtyPeer()
+PtyPeer::PtyPeer() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
-        throw std::runtime_error("cannot make a pseudo-terminal");
     char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0)
-        throw std::runtime_error("ptsname failed");
-    slavePath_ = name;
-    // Raw from the start, so nothing is echoed back before the host configures the line.
     termios t{};
-    ::tcgetattr(master_, &t);
-    ::cfmakeraw(&t);
+    if (master_ < 0 || ::grantpt(master_) || ::unlockpt(master_) || ::ptsname_r(master_, name, sizeof name) ||
+        ::tcgetattr(master_, &t))
+        throw std::runtime_error("cannot make a pseudo-terminal");
+    slavePath_ = name;
+    ::cfmakeraw(&t); // nothing is echoed back before the host sets the line up
     ::tcsetattr(master_, TCSANOW, &t);
-}
-
-PtyPeer::~PtyPeer()
-{
-    hangUp();
 }
 
 void PtyPeer::hangUp()
@@ -39,45 +28,28 @@ void PtyPeer::hangUp()
     master_ = -1;
 }
 
-void PtyPeer::write(const std::vector<uint8_t>& bytes)
+void PtyPeer::write(const Bytes& bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw std::runtime_error("pty write failed");
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (::write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error("pseudo-terminal write failed");
 }
 
-std::vector<uint8_t> PtyPeer::read(std::size_t count, std::chrono::milliseconds timeout)
+Bytes PtyPeer::read(std::size_t count, std::chrono::milliseconds timeout)
 {
-    std::vector<uint8_t> out;
+    Bytes out;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (out.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
-            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left)) <= 0 || !(p.revents & POLLIN))
-            continue;
-        uint8_t buf[256];
-        const ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - out.size()));
-        if (n > 0)
-            out.insert(out.end(), buf, buf + n);
-        else if (n < 0 && errno != EINTR && errno != EAGAIN)
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) < 0)
             break;
+        uint8_t buf[256];
+        const ssize_t n = (p.revents & POLLIN) ? ::read(master_, buf, std::min(sizeof buf, count - out.size())) : 0;
+        out.insert(out.end(), buf, buf + std::max<ssize_t>(n, 0));
+        if (!(p.revents & POLLIN) && p.revents)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // no host has the line open
     }
     return out;
-}
-
-std::vector<uint8_t> PtyPeer::drain(std::chrono::milliseconds window)
-{
-    return read(static_cast<std::size_t>(-1) / 2, window);
 }
 
 } // namespace testsupport

@@ -1,34 +1,31 @@
 #pragma once
-// The far end of a pseudo-terminal, driven by a test byte by byte: what the
-// host writes can be read back exactly, and replies are written on cue.
+// The far end of a pseudo-terminal, for a test to drive byte by byte: what
+// the host writes is read back exactly, and replies are written on cue.
 
-#include <chrono>
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "tests/support/TestSupport.h"
 
 namespace testsupport {
 
 class PtyPeer {
 public:
-    PtyPeer();  // a fresh pty; the slave is left unconfigured for the host to set up
-    ~PtyPeer(); // closes the master (the host then sees the device gone)
+    PtyPeer(); // a fresh raw pty; the host opens slavePath()
+    ~PtyPeer() { hangUp(); }
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
 
-    void write(const std::vector<uint8_t>& bytes);
-    // Reads until count bytes arrived or timeout passed; returns what arrived.
-    std::vector<uint8_t> read(std::size_t count, std::chrono::milliseconds timeout);
+    void write(const Bytes& bytes);
+    // Reads until count bytes arrived or timeout passed; what arrived.
+    Bytes read(std::size_t count, std::chrono::milliseconds timeout);
     // Everything that arrives within the window.
-    std::vector<uint8_t> drain(std::chrono::milliseconds window);
-    // Closes the master now: unplugs the device.
+    Bytes drain(std::chrono::milliseconds window) { return read(SIZE_MAX, window); }
+    // Closes the master: the device is gone for the host.
     void hangUp();
 
 private:
-    int master_ = -1;
+    int master_;
     std::string slavePath_;
 };
 

@@ -2,109 +2,79 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 
 namespace testsupport {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir()
 {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "plovex-test-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
+    std::string name = (fs::temp_directory_path() / "plovex-test-XXXXXX").string();
+    if (!::mkdtemp(name.data()))
         throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
+    path_ = name;
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-}
-
-ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name))
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name))
 {
     if (const char* v = std::getenv(name_.c_str()))
         old_ = v;
-    if (value)
-        ::setenv(name_.c_str(), value->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
+    ::setenv(name_.c_str(), value.c_str(), 1);
 }
 
 ScopedEnv::~ScopedEnv()
 {
-    if (old_)
-        ::setenv(name_.c_str(), old_->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
+    old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str());
 }
 
 int openDescriptorCount()
 {
-    int n = 0;
-    std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec); !ec && it != std::filesystem::directory_iterator();
-         it.increment(ec))
-        ++n;
-    return n - 1; // the iterator's own descriptor
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {})) - 1; // less the iterator's own
 }
 
 bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return cond();
+    while (!cond() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return cond();
 }
 
-std::string readFile(const std::filesystem::path& p)
+std::string readFile(const fs::path& p)
 {
-    std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(p, std::ios::binary).rdbuf();
     return s.str();
 }
 
-void writeFile(const std::filesystem::path& p, const std::string& content)
+void writeFile(const fs::path& p, const std::string& content)
 {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << content;
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
 }
 
-CaptureStdout::CaptureStdout()
+CaptureStdout::CaptureStdout() : file_(fs::temp_directory_path() / ("plovex-stdout-" + std::to_string(::getpid())))
 {
     std::fflush(stdout);
-    char tmpl[] = "/tmp/plovex-stdout-XXXXXX";
-    int fd = ::mkstemp(tmpl);
-    file_ = tmpl;
     saved_ = ::dup(1);
-    ::dup2(fd, 1);
-    ::close(fd);
+    std::freopen(file_.c_str(), "w", stdout);
 }
 
 std::string CaptureStdout::finish()
 {
-    if (!done_) {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-        text_ = readFile(file_);
-        std::filesystem::remove(file_);
-        done_ = true;
-    }
-    return text_;
-}
-
-CaptureStdout::~CaptureStdout()
-{
-    finish();
+    if (saved_ < 0)
+        return readFile(file_);
+    std::fflush(stdout);
+    ::dup2(saved_, 1);
+    ::close(saved_);
+    saved_ = -1;
+    const std::string text = readFile(file_);
+    fs::remove(file_);
+    return text;
 }
 
 } // namespace testsupport

@@ -1,0 +1,83 @@
+#pragma once
+// The history chart: X and Y tilt over the last 10 s, 1 min or 10 min, with
+// the minimum, maximum and mean of what it shows, auto-scaled or over a
+// fixed range, live or paused.
+//
+// A plain QPainter widget rather than Qt Charts: it draws one vertical
+// min-max stroke per pixel column plus the joins between them from a
+// bounded reduction (ColumnReduction), which costs the same for 10 s or
+// 10 min of records, and brings no extra library (Qt Charts is offered
+// under the GPL only and draws every point as a scene item).
+//
+// The chart keeps the measured angles in degrees and shows them through
+// the presentation it is given (zero and unit), so changing either
+// redraws the history without losing it. add() only stores: it tells the
+// caller when a new pixel column appeared, and the caller schedules the
+// repaint (in the window's display pass).
+
+#include "chart/ColumnReduction.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace plovex::chart {
+
+class HistoryChart final : public QWidget {
+public:
+    enum class Span { TenSeconds, OneMinute, TenMinutes };
+    // The measured angle of an axis (0 X, 1 Y) in degrees, as the chart shows it.
+    using Presentation = std::function<double(int axis, float degrees)>;
+
+    explicit HistoryChart(QWidget* parent = nullptr);
+
+    // A record at t (seconds, steady clock); valid false for one that carries
+    // no angles (the link down), which only moves time on. True when the
+    // picture is due a repaint: a new pixel column appeared while live, at
+    // most ten times a second.
+    bool add(double t, float xDegrees, float yDegrees, bool valid);
+
+    void setSpan(Span span);
+    Span span() const { return span_; }
+    void setPaused(bool paused);
+    bool paused() const { return frozen_.has_value(); }
+    // A fixed range, -halfRange to +halfRange in the shown unit; nullopt scales to what is shown.
+    void setFixedRange(std::optional<double> halfRange);
+    void setPresentation(Presentation toShown, QString unitSymbol, int decimals);
+
+    // What is shown now, per axis (0 X, 1 Y), in the shown unit.
+    struct Stats {
+        double min = 0, max = 0, mean = 0;
+        bool any = false;
+    };
+    std::array<Stats, 2> stats() const;
+
+    QSize sizeHint() const override { return {640, 170}; }
+    QSize minimumSizeHint() const override { return {240, 110}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const ColumnReduction& current() const;
+    std::vector<ColumnPair> shownColumns(int pixels) const;
+    long long pixelColumnOf(double t) const;
+
+    std::array<ColumnReduction, 3> reductions_;
+    Span span_ = Span::OneMinute;
+    double now_ = 0.0;                      // the time of the last record
+    std::optional<ColumnReduction> frozen_; // the view while paused
+    double frozenNow_ = 0.0;
+    std::optional<double> fixedHalfRange_;
+    Presentation toShown_;
+    QString unitSymbol_ = QStringLiteral("°");
+    int decimals_ = 2;
+    long long lastPixelColumn_ = -1;
+    static constexpr double kRepaintInterval = 0.1; // seconds
+    double lastRepaint_ = -kRepaintInterval;
+};
+
+} // namespace plovex::chart

@@ -1,0 +1,33 @@
+#pragma once
+// Why the serial line did not open, as a value: what kind of trouble it is
+// and a sentence for the user that says what to do about it. The window
+// and the command line show it; the console lines of a failed set-up step
+// are written as before.
+
+#include <string>
+
+namespace plovex {
+
+enum class OpenProblem {
+    None,             // the line is open, or no open has been tried
+    PermissionDenied, // the user may not open the device
+    Busy,             // another program holds the device
+    Missing,          // no device at the path (not plugged in)
+    Refused,          // the device opened but refused its line settings
+    Other,            // any other error
+};
+
+struct OpenFailure {
+    OpenProblem kind = OpenProblem::None;
+    int error = 0;       // the system's error number
+    std::string path;    // the device path tried
+    std::string message; // what happened and what to do, one or two sentences
+    bool operator==(const OpenFailure&) const = default;
+};
+
+// The reason for errno err from opening path (setUp: from a set-up step
+// after the open). A permission problem names the group that owns the
+// device (read from the file system; "dialout" when it cannot be read).
+OpenFailure describeOpenFailure(const std::string& path, int err, bool setUp = false);
+
+} // namespace plovex

@@ -1,0 +1,21 @@
+#pragma once
+// Wall-clock times as recordings and plovex-cli print them, in the local
+// time zone (TZ).
+
+#include <chrono>
+#include <string>
+
+namespace plovex::record {
+
+using WallClock = std::chrono::system_clock;
+
+// ISO 8601 with milliseconds and the UTC offset: "2026-12-07T14:03:22.123+01:00".
+std::string isoLocalTime(WallClock::time_point t);
+
+// The time of day with milliseconds: "14:03:22.123".
+std::string localTimeOfDay(WallClock::time_point t);
+
+// The name a new recording is offered under: "plovex-20261207-140322.csv".
+std::string proposedRecordingName(WallClock::time_point t);
+
+} // namespace plovex::record

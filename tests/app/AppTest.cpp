@@ -1,0 +1,362 @@
+// The desktop application, offscreen: the hand-over to the GUI thread and
+// its idle delivery, the confirmation box, the display pass, the command
+// line, and the whole window against simulated boards.
+
+#include "app/CommandLine.h"
+#include "app/DesktopApp.h"
+#include "app/DisplayPass.h"
+#include "app/IdleDelivery.h"
+#include "app/QtAlert.h"
+#include "app/QtMainThread.h"
+#include "app/QtOutlets.h"
+#include "gauge/plovexGaugeView.h"
+#include "tests/support/LinkRig.h"
+#include "tests/support/MemoryPrefs.h"
+#include "tests/support/QtApp.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace testsupport;
+
+namespace {
+
+// Once a message box is up: looks at it, then clicks the button of that title (or, with none, presses Escape).
+void answerNextMessageBox(const QString& button, std::function<void(QMessageBox*)> inspect = {})
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->deleteLater();
+        timer->stop();
+        if (inspect)
+            inspect(box);
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == button)
+                return b->click();
+        box->reject();
+    });
+    timer->start(5);
+}
+
+// Queues record i on the main thread from another thread, as the link hands records over.
+void handOver(plovex::QtMainThread& hand, MainSide& main, int first, int count)
+{
+    std::thread([&] {
+        for (int i = first; i < first + count; ++i)
+            hand.post([&main, i] { main.queue.enqueueWhenIdle({"inclinoData", parameter(i, i)}); });
+    }).join();
+}
+
+// Whether records 0, 1, 2, ... n - 1 were delivered, each once, in order.
+bool inOrder(const MainSide& main, int n)
+{
+    for (int i = 0; i < static_cast<int>(main.delivered.size()); ++i)
+        if (main.delivered[i]["paddress"] != i)
+            return false;
+    return static_cast<int>(main.delivered.size()) == n;
+}
+
+TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
+{
+    ensureApplication();
+    MainSide main;
+    plovex::QtMainThread hand;
+    plovex::IdleDelivery delivery(main.queue);
+    int tasksRun = 0, tasksAtFirstDelivery = -1;
+    main.center.addObserver("inclinoData", [&](const platform::Notification&) {
+        if (tasksAtFirstDelivery < 0)
+            tasksAtFirstDelivery = tasksRun;
+    });
+    for (int i = 0; i < 20; ++i)
+        hand.post([&] { ++tasksRun; });
+    hand.post([] { throw std::runtime_error("a failing task"); });
+    handOver(hand, main, 0, 10000);
+    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() >= 10000; }, 15s));
+    EXPECT_EQ(tasksAtFirstDelivery, 20) << "delivery waits until the posted work is done";
+    EXPECT_TRUE(inOrder(main, 10000)) << "after a task that failed, too";
+}
+
+TEST(QtAlert, HoldsDeliveryWhileTheBoxIsOpenAndAnswersByItsButtons)
+{
+    ensureApplication();
+    MainSide main;
+    plovex::QtMainThread hand;
+    plovex::IdleDelivery delivery(main.queue);
+    QWidget parent;
+    plovex::QtAlert alert(&parent, main.queue);
+    std::size_t deliveredWhileOpen = 0;
+    QStringList seen;
+    answerNextMessageBox("Write", [&](QMessageBox* box) {
+        seen << box->windowTitle() << box->text() << box->informativeText() << box->defaultButton()->text();
+        handOver(hand, main, 0, 200); // records keep coming while the box is up
+        spinUntil([&] { return main.queue.pending() == 200; }, 5s);
+        deliveredWhileOpen = main.delivered.size();
+    });
+    EXPECT_EQ(alert.runModal({"Write to EEPROM", "Write", "Cancel", "Do you really want to write 5?"}), 1);
+    EXPECT_EQ(seen, (QStringList{"Write to EEPROM", "Write to EEPROM", "Do you really want to write 5?", "Write"}));
+    EXPECT_EQ(deliveredWhileOpen, 0u);
+    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() == 200; }, 5s));
+    EXPECT_TRUE(inOrder(main, 200));
+
+    const plovex::AlertText question{"Write to EEPROM", "Write", "Cancel", "?"};
+    answerNextMessageBox("Cancel");
+    EXPECT_EQ(alert.runModal(question), 0);
+    answerNextMessageBox(""); // closed without a button
+    EXPECT_EQ(alert.runModal(question), 0);
+    EXPECT_FALSE(main.queue.held());
+}
+
+// The application on a runtime folder of its own, where simulated boards list themselves.
+class Window : public ::testing::Test {
+protected:
+    Window()
+    {
+        ensureApplication();
+        std::filesystem::create_directories(dir / "sys" / "class" / "tty"); // a machine without serial ports
+    }
+    ~Window() override { app.reset(); } // lets go of the ports before the boards stop
+
+    plovex::sim::SimulatedBoard& board(uint64_t seed)
+    {
+        plovex::sim::BoardOptions o;
+        o.paced = true;
+        o.seed = seed;
+        boards.push_back(std::make_unique<plovex::sim::SimulatedBoard>(o));
+        EXPECT_TRUE(boards.back()->start()) << boards.back()->error();
+        return *boards.back();
+    }
+    plovex::MainWindow& start(const plovex::sim::SimulatedBoard* thisRunOnly)
+    {
+        plovex::DesktopConfig c;
+        c.storedPrefs = &stored;
+        if (thisRunOnly) {
+            c.sessionPortPath = thisRunOnly->linkPath();
+            c.sessionPortName = thisRunOnly->displayName();
+        }
+        c.discoveryRoots = {dir / "sys", dir / "dev", platform::simulatorLinkDir()};
+        c.portSleeper = std::make_shared<TestClock>(0.1);
+        c.idleSleeper = std::make_shared<TestClock>(0.01);
+        c.lineTimeoutDeciseconds = 10;
+        c.center = &main.center;
+        c.queue = &main.queue;
+        app = std::make_unique<plovex::DesktopApp>(c);
+        app->start();
+        return app->mainWindow();
+    }
+    QString cell(int row, int column) const
+    {
+        auto* m = app->mainWindow().parameterTable()->model();
+        return m->data(m->index(row, column)).toString();
+    }
+    bool tableShows(const plovex::sim::SimulatedBoard& b) const
+    {
+        for (int r = 0; r < 16; ++r)
+            if (cell(r, 2) != QString::number(b.eeprom(r)))
+                return false;
+        return true;
+    }
+    // The link label shows text in colour.
+    bool link(const char* text, QColor colour) const
+    {
+        const QLabel* l = app->mainWindow().commState();
+        return l->text() == text && l->palette().color(QPalette::WindowText) == colour;
+    }
+    void choose(const plovex::sim::SimulatedBoard& b)
+    {
+        app->prefsWindow().portMenu()->setCurrentText(QString::fromStdString(b.displayName()));
+        app->prefsWindow().applyButton()->click();
+    }
+
+    TempDir dir;
+    ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.path().string()};
+    MemoryPrefs stored;
+    MainSide main;
+    std::vector<std::unique_ptr<plovex::sim::SimulatedBoard>> boards;
+    std::unique_ptr<plovex::DesktopApp> app;
+};
+
+TEST_F(Window, ShowsTheBoardLiveAndWritesAConfirmedParameter)
+{
+    auto& b = board(7);
+    auto& w = start(&b);
+    EXPECT_FALSE(app->prefsWindow().isVisible()) << "this run's port counts as remembered";
+    ASSERT_TRUE(spinUntil([&] { return link("Comms OK", QColor(0, 255, 0)); }, 5s)) << w.commState()->text().toStdString();
+    std::set<QString> xs;
+    ASSERT_TRUE(spinUntil([&] { return xs.insert(w.xReadout()->text()), xs.size() >= 4; }, 5s));
+    EXPECT_FLOAT_EQ(app->xReadout().floatValue(), w.xGauge()->angle()) << "needle and number show the same angle";
+    EXPECT_TRUE(w.xReadout()->text().endsWith("°") && w.temperature()->text().endsWith(" °C"));
+    EXPECT_FALSE(w.xGauge()->gaugeImage().isNull());
+    ASSERT_TRUE(spinUntil([&] { return tableShows(b); }, 5s));
+    EXPECT_EQ((QStringList{cell(1, 0), cell(1, 1), cell(15, 1)}), (QStringList{"1", "Sx Primary Gain", ""}));
+
+    w.parameterTable()->selectRow(1);
+    EXPECT_EQ(w.descriptionField()->text(), "Sx Primary Gain");
+    EXPECT_EQ(w.valueField()->text(), "1000");
+    w.valueField()->setText("4464");
+    QString question;
+    answerNextMessageBox("Cancel", [&](QMessageBox* box) { question = box->informativeText(); });
+    w.writeButton()->click();
+    EXPECT_EQ(question, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?\nThe board holds 1000 now.");
+    answerNextMessageBox("Write");
+    w.writeButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return cell(1, 2) == "4464"; }, 5s)) << "read back from the board";
+    EXPECT_EQ(b.frames(plovex::sim::FrameKind::Write).size(), 1u) << "Cancel sent nothing";
+    EXPECT_TRUE(link("Comms OK", QColor(0, 255, 0))) << "the records held while the box was up came in";
+    EXPECT_EQ(stored.writes, 0) << "a port used for this run only is not stored";
+}
+
+TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
+{
+    auto& first = board(21);
+    auto& second = board(22);
+    second.setEeprom(3, 777);
+    auto& w = start(nullptr);
+    EXPECT_TRUE(app->prefsWindow().isVisible());
+    ASSERT_TRUE(spinUntil([&] { return link("NO Comms", QColor(255, 0, 0)); }, 5s)) << w.commState()->text().toStdString();
+    choose(first);
+    ASSERT_TRUE(spinUntil([&] { return link("Comms OK", QColor(0, 255, 0)); }, 5s));
+    choose(second);
+    EXPECT_EQ(stored.values, (std::map<std::string, std::string>{{"serialPortName", second.displayName()},
+                                                                  {"serialPortPath", second.publishedLinkPath()}}));
+    EXPECT_EQ(stored.synchronizations, 2);
+    ASSERT_TRUE(spinUntil([&] { return cell(3, 2) == "777"; }, 5s));
+    const auto polls = first.counters().pollsAnswered;
+    spinUntil(nullptr, 100ms);
+    EXPECT_EQ(first.counters().pollsAnswered, polls) << "the first board is left alone";
+
+    // Help > About names the version, the licence and the port now in use.
+    QString about;
+    answerNextMessageBox("OK", [&](QMessageBox* box) { about = box->text(); });
+    w.aboutAction()->trigger();
+    for (const QString& part : {QString::fromStdString(second.publishedLinkPath()),
+                                QString::fromStdString(plovex::versionText()).trimmed(), QStringLiteral("Licence: MIT")})
+        EXPECT_TRUE(about.contains(part)) << about.toStdString();
+}
+
+// Whether the needle of a 240 x 240 gauge at (0, 40) of window shows on screen
+// along degrees (a multiple of 45): ink at 40 % to 90 % of its length.
+bool needleShows(QWidget& window, double degrees, QColor ink)
+{
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(window.winId()).toImage();
+    const double r = degrees * M_PI / 180.0;
+    for (int step = 40; step <= 90; step += 10) {
+        const double len = 110.0 * step / 100.0;
+        if (image.pixelColor(static_cast<int>(120 + len * std::sin(r)), static_cast<int>(160 - len * std::cos(r))) != ink)
+            return false;
+    }
+    return true;
+}
+
+TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState)
+{
+    ensureApplication();
+    QWidget window;
+    auto* label = new QLabel(QStringLiteral("start"), &window);
+    auto* gauge = new plovex::plovexGaugeView(&window, QStringLiteral(":/no_such_dial.png"));
+    gauge->setGeometry(0, 40, 240, 240);
+    label->setGeometry(0, 0, 200, 30);
+    window.resize(240, 280);
+    const QColor ink(10, 20, 30);
+    QPalette palette = gauge->palette();
+    palette.setColor(QPalette::WindowText, ink);
+    gauge->setPalette(palette);
+    struct PaintCounter : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::Paint, false; }
+    } gaugePaints;
+    gauge->installEventFilter(&gaugePaints);
+    plovex::DisplayPass pass;
+    pass.watch(&window);
+    plovex::FloatReadout readout(label, 2, QStringLiteral("°"), &pass);
+    plovex::GaugeField needle(gauge, &pass);
+    auto record = [&](float degrees) { // as the controller shows each record
+        readout.setFloatValue(degrees);
+        needle.setAngle(degrees);
+        needle.setNeedsDisplayInRect(needle.bounds());
+    };
+    window.show();
+    ASSERT_TRUE(spinUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }, 5s));
+    spinUntil(nullptr, 50ms);
+
+    record(90.0f); // a needle that moved is drawn where it is now, and the old one is gone
+    ASSERT_TRUE(spinUntil([&] { return label->text() == "90.00°"; }, 5s));
+    spinUntil(nullptr, 50ms);
+    EXPECT_TRUE(needleShows(window, 90.0, ink));
+    EXPECT_FALSE(needleShows(window, 0.0, ink)) << "the old needle is still on screen";
+    gaugePaints.n = 0;
+    record(90.001f); // the very same needle: nothing to repaint
+    spinUntil(nullptr, 60ms);
+    EXPECT_EQ(gaugePaints.n, 0);
+
+    window.showMinimized(); // records change nothing on screen and run no pass...
+    ASSERT_TRUE(spinUntil([&] { return window.isMinimized(); }, 5s));
+    const unsigned long passes = pass.passes();
+    record(-45.0f);
+    record(180.0f);
+    spinUntil(nullptr, 100ms);
+    EXPECT_EQ(std::tuple(pass.passes(), gaugePaints.n, label->text()), std::tuple(passes, 0, QString("90.00°")));
+    window.showNormal(); // ...and once the window is back it shows the last record
+    ASSERT_TRUE(spinUntil([&] { return label->text() == "180.00°"; }, 5s));
+    spinUntil(nullptr, 50ms);
+    EXPECT_TRUE(needleShows(window, 180.0, ink));
+    EXPECT_FALSE(needleShows(window, 90.0, ink));
+}
+
+// Runs the plovex program without a display; returns its exit status and what it printed.
+std::pair<int, std::string> plovexProgram(const std::string& args, const std::string& env = "")
+{
+    const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env + " '" PLOVEX_PROGRAM "' " + args + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[512];
+    while (p && std::fgets(buf, sizeof buf, p))
+        out += buf;
+    const int status = p ? ::pclose(p) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
+{
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port"}, {"--port="}, {"--simulate", "--port", "x"},
+                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"}}) {
+        std::string err;
+        EXPECT_FALSE(plovex::parseCommandLine(bad, &err)) << bad.front();
+        EXPECT_FALSE(err.empty());
+    }
+    EXPECT_EQ(plovexProgram("--bogus").first, 2);
+    EXPECT_NE(plovexProgram("--help").second.find("--screenshot FILE"), std::string::npos);
+    EXPECT_EQ(plovexProgram("--version").second.rfind("plovex ", 0), 0u);
+    const auto [code, out] = plovexProgram("--simulate");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("QT_QPA_PLATFORM=offscreen"), std::string::npos) << out;
+
+    TempDir dir;
+    const std::string env = "QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR='" + dir.path().string() + "' XDG_CONFIG_HOME='" +
+                            dir.path().string() + "'";
+    EXPECT_EQ(plovexProgram("--port /nonexistent --screenshot '" + (dir / "no" / "shot.png").string() + "'", env).first, 1)
+        << "a screenshot that cannot be saved fails at once";
+    EXPECT_EQ(plovexProgram("--simulate --screenshot '" + (dir / "shot.png").string() + "' --after 1.2", env).first, 0);
+    EXPECT_EQ(readFile(dir / "shot.png").substr(1, 3), "PNG");
+    EXPECT_FALSE(std::filesystem::exists(dir / "plovex" / "plovex.conf")) << "a run on a simulated board stores no port";
+}
+
+} // namespace

@@ -1,0 +1,311 @@
+// plovex-cli, run as a child process against simulated boards and missing ports.
+
+#include "link/Records.h"
+#include "platform/Preferences.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/LinkRig.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <regex>
+#include <sstream>
+
+using namespace testsupport;
+using plovex::sim::FrameKind;
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Local time with milliseconds and UTC offset; a decimal number.
+const std::string kIso = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)", kNum = R"(-?\d+\.\d+)";
+
+} // namespace
+
+TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
+{
+    Board board;
+    const std::string p = board.path();
+    const std::vector<std::vector<std::string>> cases = {
+        {"monitor", "--port", p, "--count", "0"},    {"monitor", "--port", p, "--count", "2.5"},
+        {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
+        {"monitor", "--port", p, "--simulate"},      {"monitor", "--port", ""},
+        {"monitor", "--port", p, "--colour"},        {"monitor", "--port", p, "extra"},
+        {"read-param", "--port", p},                 {"read-param", "256", "--port", p},
+        {"read-param", "three", "--port", p},        {"write-param", "3", "--yes", "--port", p},
+        {"write-param", "300", "1", "--yes", "--port", p}, {"write-param", "3", "12abc", "--yes", "--port", p},
+        {"write-param", "3", "4294967296", "--yes", "--port", p}, {"write-param", "3", "1", "--yes=no", "--port", p},
+        {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
+        {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
+        {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+    };
+    for (const auto& args : cases) {
+        const auto r = runCli(args);
+        EXPECT_EQ(r.exitCode, 2) << args[1] << " " << r.err;
+        const auto err = lines(r.err); // one line naming the command and the fault, one pointing at its help
+        ASSERT_EQ(err.size(), 2u) << r.err;
+        EXPECT_EQ(err[0].rfind("plovex-cli " + args[0] + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(err[1], "Try 'plovex-cli " + args[0] + " --help'.");
+        EXPECT_EQ(r.out, "");
+    }
+    for (const std::string command : {"monitor", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
+        const auto r = runCli({command, "--help"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.rfind("usage: plovex-cli " + command, 0), 0u) << r.out;
+    }
+    EXPECT_EQ(board->counters().bytesReceived, 0u) << "nothing may be sent";
+}
+
+TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
+{
+    Board board;
+    board->setEeprom(3, -123);
+    const std::pair<std::string, int> reads[] = {{"3", 3}, {"0x10", 16}, {"255", 255}};
+    for (const auto& [text, address] : reads) {
+        board->clearFrames();
+        const auto r = runCli({"read-param", text, "--port", board.path()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, std::to_string(board->eeprom(address)) + "\n");
+        const auto frames = board->frames();
+        ASSERT_EQ(frames.size(), 1u) << "the read request alone: no poll runs beside a one-shot command";
+        EXPECT_EQ(frames[0].bytes, (Bytes{0x08, static_cast<uint8_t>(address)}));
+    }
+    const std::pair<std::vector<std::string>, Bytes> writes[] = {
+        {{"1", "70000"}, {0x09, 0x71, 0x01, 0x11, 0x70, 0xAA}}, // the low 16 bits, as the window sends
+        {{"15", "0x1234"}, {0x09, 0x71, 0x0F, 0x12, 0x34, 0xAA}},
+        {{"16", "-1"}, {0x99, 0x71, 0x10, 0xFF, 0xFF, 0xAA}},
+    };
+    for (const auto& [words, frame] : writes) {
+        board->clearFrames();
+        const auto r = runCli({"write-param", words[0], words[1], "--yes", "--port", board.path()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const auto sent = board.frames(FrameKind::Write, 1);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].bytes, frame);
+    }
+    EXPECT_EQ(board->eeprom(1), 4464);
+
+    TempDir config;
+    platform::FilePreferences prefs(config / "plovex" / "plovex.conf");
+    prefs.setObject(board.path(), "serialPortPath");
+    ASSERT_TRUE(prefs.synchronize());
+    const std::string stored = readFile(config / "plovex" / "plovex.conf");
+    CliOptions remembered;
+    remembered.env["XDG_CONFIG_HOME"] = config.path().string();
+    EXPECT_EQ(runCli({"read-param", "1"}, remembered).out, "4464\n");
+    EXPECT_EQ(runCli({"read-param", "1", "--port", kMissingPort}, remembered).exitCode, 1);
+    EXPECT_EQ(readFile(config / "plovex" / "plovex.conf"), stored) << "--port is for this run only";
+    EXPECT_EQ(runCli({"read-param", "1", "--simulate"}).out, "1000\n") << "a board started inside the command";
+    const auto none = runCli({"read-param", "1"}); // nothing remembered: no built-in device is tried
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.err, "plovex-cli read-param: no port given and none remembered; pass one of the ports "
+                        "'plovex-cli ports' lists with --port PATH\nTry 'plovex-cli read-param --help'.\n");
+
+    board->setSilent(true);
+    for (const auto& args : {std::vector<std::string>{"read-param", "2", "--port", board.path()},
+                             {"read-param", "2", "--port", kMissingPort}, {"reboot", "--port", kMissingPort},
+                             {"write-param", "3", "1", "--yes", "--port", kMissingPort}}) {
+        const auto r = runCli(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(has(r.err, args[args.size() - 1])) << "the message names the port: " << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(Cli, WriteParamAsksOnATerminalAndNowhereElse)
+{
+    Board board;
+    struct Case {
+        std::optional<std::string> typed; // nullopt: no terminal
+        std::vector<std::string> words;
+        int exitCode;
+        int16_t stored;
+    };
+    const Case cases[] = {
+        {std::nullopt, {"3", "99"}, 2, 300},
+        {"n\n", {"9", "5"}, 1, 2},
+        {"YES\n", {"1", "70000"}, 0, 4464},
+    };
+    for (const auto& c : cases) {
+        CliOptions o;
+        o.terminalInput = c.typed;
+        const auto r = runCli({"write-param", c.words[0], c.words[1], "--port", board.path()}, o);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        const std::string question = c.words[0] == "9" ? "Do you really want to write 5 to parameter 9 - ?"
+                                                       : "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?";
+        EXPECT_EQ(has(r.err, question), c.typed.has_value()) << r.err;
+        board.frames(FrameKind::Write, c.exitCode == 0 ? 1 : 0);
+        EXPECT_EQ(board->eeprom(std::stoi(c.words[0])), c.stored);
+    }
+    EXPECT_EQ(board->frames(FrameKind::Write).size(), 1u);
+}
+
+TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
+{
+    Board board, csvBoard, textBoard;
+    board->setEeprom(3, -123);
+    textBoard->setEeprom(3, -123);
+    textBoard->setEeprom(7, 4711);
+    // Three at once: each waits out the loop's 1.0 s start.
+    CliProcess jsonl({"monitor", "--port", board.path(), "--format", "jsonl", "--count", "120"}),
+        csv({"monitor", "--port", csvBoard.path(), "--format", "csv", "--count", "7"}),
+        text({"monitor", "--port", textBoard.path(), "--count", "60"});
+    auto r = jsonl.finish();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto out = lines(r.out);
+    ASSERT_EQ(out.size(), 120u);
+    int frames = 0, params = 0; // the first parameter is read before the first poll
+    for (const auto& line : out) {
+        std::string expected, tail = ",\"time\":\"" + kIso + "\""; // the record's entries exactly; then a pattern
+        if (frames % 5 == 0 && frames / 5 == params) {
+            const int a = params++ % 16;
+            expected = R"({"type":"parameter","paddress":)" + std::to_string(a) + R"(,"pdata":)" + std::to_string(board->eeprom(a));
+        } else {
+            expected = R"({"type":"measurement")";
+            const auto v = boardFrame(1, frames);
+            for (std::size_t k = 0; k < 9; ++k)
+                expected += ",\"" + plovex::records::measurementKeys()[k] + "\":" + std::to_string(v[k]);
+            expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
+            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
+        }
+        const auto time = line.find(",\"time\":");
+        ASSERT_NE(time, std::string::npos) << line;
+        EXPECT_EQ(line.substr(0, time), expected);
+        EXPECT_TRUE(std::regex_match(line.substr(time), std::regex(tail + "}"))) << line;
+    }
+
+    r = csv.finish();
+    out = lines(r.out);
+    ASSERT_EQ(out.size(), 8u) << r.out;
+    EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
+                      "paddress,pdata,time,x_deg,y_deg,temp_c");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIso + ",,,"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIso + "(," + kNum + "){3}")))
+        << out[2];
+
+    r = text.finish();
+    out = lines(r.out);
+    ASSERT_EQ(out.size(), 60u);
+    const std::regex measurement(R"(\d\d:\d\d:\d\d\.\d{3}  X +-?\d+\.\d\d°  Y +-?\d+\.\d\d°  +-?2\d\.\d°C  Comms OK  packet \d+)");
+    const std::regex parameter(R"(\d\d:\d\d:\d\d\.\d{3}  parameter .*)");
+    for (const auto& line : out)
+        EXPECT_TRUE(std::regex_match(line, parameter) || std::regex_match(line, measurement)) << line;
+    EXPECT_TRUE(has(r.out, "parameter  3  Rx measurement variance    -123\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "parameter  7  data selector              4711\n")) << r.out;
+}
+
+TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
+{
+    Board board, other;
+    CliProcess interrupted({"monitor", "--port", board.path(), "--format", "jsonl"}),
+        terminated({"monitor", "--port", other.path(), "--format", "jsonl"});
+    // /dev/null opens but is no serial line: the link's console line goes to standard error.
+    auto r = runCli({"monitor", "--port", "/dev/null", "--format", "csv", "--count", "4"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto out = lines(r.out); // the link down: no angles
+    const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,", "parameter,,,,,,,,,,,,0,0,T,,,",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,", "parameter,,,,,,,,,,,,1,1,T,,,"};
+    ASSERT_EQ(out.size(), std::size(expected)) << r.out;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        EXPECT_EQ(std::regex_replace(out[i], std::regex(kIso), "T"), expected[i]);
+    EXPECT_TRUE(has(r.err, "Error setting TIOCEXCL on /dev/null")) << r.err;
+
+    for (auto [monitor, sig] : {std::pair{&interrupted, SIGINT}, std::pair{&terminated, SIGTERM}}) {
+        ASSERT_TRUE(monitor->readLine(5s)) << "each line reaches the pipe as it is made";
+        monitor->signal(sig);
+        EXPECT_EQ(monitor->finish().exitCode, 0);
+    }
+}
+
+TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)
+{
+    Board board;
+    TempDir dir;
+    std::string image;
+    for (int i = 0; i < 100; ++i)
+        image += static_cast<char>(i * 7 + 1);
+    writeFile(dir / "image.bin", image);
+    CliOptions terminal;
+    terminal.stderrTerminal = true;
+    auto r = runCli({"upload", (dir / "image.bin").string(), "--port", board.path()}, terminal);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto out = lines(r.out);
+    ASSERT_EQ(out.size(), 3u) << "standard output carries the console lines, then the summary";
+    EXPECT_EQ(out[0].rfind("0  9A, 71, 0, 0, 1, 8, F, 16, ", 0), 0u) << out[0];
+    EXPECT_EQ(out[1].rfind("64  9A, 71, 0, 40, C1, C8, ", 0), 0u) << out[1];
+    const std::string summary = "Sent " + (dir / "image.bin").string() + " to " + board.path() + ": 100 bytes, 2 blocks, ";
+    EXPECT_EQ(out[2].substr(0, summary.size()), summary);
+    EXPECT_TRUE(std::regex_match(out[2].substr(summary.size()), std::regex("[0-9]+\\.[0-9] s\\."))) << out[2];
+    EXPECT_TRUE(has(r.err, " 50%  0.50 s left") && has(r.err, "100%  0.25 s left")) << "the progress bar: " << r.err;
+    board.frames(FrameKind::ProgramBlock, 2);
+    board->stop();
+    EXPECT_EQ(board->image(), Bytes(image.begin(), image.end()));
+
+    Board other;
+    writeFile(dir / "large.bin", std::string(65536, 'x'));
+    for (const auto& file : {dir / "large.bin", dir / "missing.bin", dir.path()}) {
+        r = runCli({"upload", file.string(), "--port", other.path()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(has(r.err, file.string())) << r.err;
+    }
+    EXPECT_EQ(other->counters().bytesReceived, 0u);
+    EXPECT_EQ(runCli({"reboot", "--port", other.path()}).exitCode, 0);
+    EXPECT_EQ(other.frames(FrameKind::Reboot, 1).size(), 1u);
+    EXPECT_EQ(other->counters().bytesReceived, 2u);
+}
+
+TEST(Cli, DiagAnswersTheSimulatedRequester)
+{
+    plovex::sim::BoardOptions o;
+    o.mode = plovex::sim::BoardMode::DiagnosticPeer;
+    Board peer(o);
+    CliProcess closed({"diag", "--port", kMissingPort, "--seconds", "1.8"});
+    const auto r = runCli({"diag", "--port", peer.path(), "--seconds", "1.8"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto never = closed.finish();
+    EXPECT_EQ(never.exitCode, 1);
+    EXPECT_TRUE(has(never.err, kMissingPort + " was closed; open attempt 0") && has(never.err, "never opened")) << never.err;
+    EXPECT_GE(peer->counters().diagCorrect, 5u);
+    EXPECT_EQ(peer->counters().diagWrong, 0u);
+    EXPECT_TRUE(has(r.err, "received a 29")) << "the log goes to standard error";
+}
+
+TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
+{
+    TempDir dir;
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "1000\n"},
+        {{"--stray", "2"}, "18\n"}, // the stray bytes 0x00 0x12 are taken for the reply
+        {{"--cut", "1"}, ""},       // one reply byte, then silence
+        {{"--silent"}, ""},
+    };
+    for (const auto& [flags, printed] : cases) {
+        std::vector<std::string> args = {"simulate", "--link", (dir / "board").string()};
+        args.insert(args.end(), flags.begin(), flags.end());
+        CliProcess simulator(args);
+        const auto path = simulator.readLine(5s);
+        ASSERT_EQ(path, (dir / "board").string());
+        const auto r = runCli({"read-param", "1", "--port", *path});
+        EXPECT_EQ(r.out, printed);
+        EXPECT_EQ(r.exitCode, printed.empty() ? 1 : 0) << r.err;
+        simulator.signal(SIGINT);
+        const auto end = simulator.finish();
+        EXPECT_EQ(end.exitCode, 0);
+        EXPECT_TRUE(has(end.err, "reads answered")) << "what it received, at its end: " << end.err;
+    }
+}

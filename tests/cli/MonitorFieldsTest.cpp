@@ -1,0 +1,45 @@
+// plovex-cli monitor --units: the angles in degrees and in the chosen unit
+// beside the raw values, and empty cells while the link is down.
+
+#include "tests/support/CliRun.h"
+#include "tests/support/LinkRig.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <regex>
+
+using namespace testsupport;
+
+namespace {
+
+const std::string kIso = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)", kNum = R"((-?\d+\.\d+))";
+
+} // namespace
+
+TEST(MonitorFields, CsvNamesTheUnitsColumnsAndLeavesThemEmptyWhileTheLinkIsDown)
+{
+    const auto r = runCli({"monitor", "--port", "/dev/null", "--format", "csv", "--count", "2", "--units", "mm-per-m"});
+    const std::regex rows("type,.*,paddress,pdata,time,x_deg,y_deg,temp_c,x_mm_per_m,y_mm_per_m\n"
+                          "measurement,0,1,2,3,4,5,6,7,0,0,0,,," + kIso + ",,,,,\n"
+                          "parameter,,,,,,,,,,,,0,0," + kIso + ",,,,,\n");
+    EXPECT_TRUE(std::regex_match(r.out, rows)) << r.out << r.err;
+}
+
+TEST(MonitorFields, JsonlCarriesTheAnglesInDegreesAndTheChosenUnit)
+{
+    Board board;
+    const auto r = runCli({"monitor", "--port", board.path(), "--format", "jsonl", "--count", "30", "--units", "mrad"});
+    const std::regex measurement(R"(\{"type":"measurement",.*"packetCount":(\d+),"commState":1,"time":")" + kIso +
+                                 R"(","x_deg":)" + kNum + R"(,"y_deg":)" + kNum + R"(,"temp_c":)" + kNum +
+                                 R"(,"x_mrad":)" + kNum + R"(,"y_mrad":)" + kNum + "\\}\n");
+    int measurements = 0;
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), measurement); it != std::sregex_iterator(); ++it) {
+        const auto v = boardFrame(1, std::stoul((*it)[1]));
+        const double x = v[3] * 90.0 / 16383.0, y = v[7] * 90.0 / 16383.0;
+        const double expected[] = {x, y, v[8] / 10.0, x * M_PI / 0.18, y * M_PI / 0.18};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_NEAR(std::stod((*it)[i + 2]), expected[i], 1e-3) << it->str();
+        ++measurements;
+    }
+    EXPECT_EQ(measurements, 25) << r.out << r.err; // 30 records: a parameter before every five frames
+}

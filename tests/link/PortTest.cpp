@@ -1,0 +1,264 @@
+// The serial port object: opening the device, the exchanges of single
+// frames, and what a closed, silent or lost line does to them. The far end
+// is a bare pseudo-terminal that shows the exact bytes sent.
+
+#include "tests/support/LinkRig.h"
+#include "tests/support/PtyPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <atomic>
+#include <fcntl.h>
+#include <future>
+#include <random>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace plovex;
+using namespace testsupport;
+
+namespace {
+
+// A port opened on a fresh pseudo-terminal, with no loop running.
+struct OpenLine {
+    PtyPeer peer;
+    MainSide main;
+    std::unique_ptr<commPort> port = main.port(LoopKind::None, peer.slavePath(), {}, 10);
+    OpenLine()
+    {
+        if (port->OpenPort() < 0)
+            throw std::runtime_error("cannot open " + peer.slavePath());
+    }
+};
+
+} // namespace
+
+TEST(SerialPort, DevicesThatCannotBeUsedFailWithTheirLineAndLeakNothing)
+{
+    TempDir dir;
+    writeFile(dir / "plain", "not a tty");
+    PtyPeer pty;
+    const std::string noTty = " - Inappropriate ioctl for device(25).\n";
+    struct Case {
+        std::string path;
+        int32_t baud;
+        std::string printed;
+    };
+    const Case cases[] = {
+        {"", 38400, ""},
+        {(dir / "missing").string(), 38400, ""},
+        {dir.path().string(), 38400, ""},
+        {"/" + std::string(PATH_MAX + 10, 'x'), 38400, ""},
+        {(dir / "plain").string(), 38400, "Error setting TIOCEXCL on " + (dir / "plain").string() + noTty},
+        {"/dev/null", 38400, "Error setting TIOCEXCL on /dev/null" + noTty},
+        {pty.slavePath(), 12345, "Error setting tty attributes " + pty.slavePath() + " - Invalid argument(22).\n"},
+    };
+    MainSide main;
+    commPort port(main.options(LoopKind::None));
+    EXPECT_EQ(port.commPortPath(), "/dev/cu.KeySerial1");
+    EXPECT_EQ(port.baudRate(), 9600);
+    const int before = openDescriptorCount();
+    for (const auto& c : cases) {
+        port.setCommPortPath(c.path);
+        port.setBaudRate(c.baud);
+        CaptureStdout out;
+        EXPECT_EQ(port.OpenPort(), -1) << c.path;
+        EXPECT_EQ(out.finish(), c.printed);
+        EXPECT_EQ(port.portOpenOK(), 0);
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
+{
+    PtyPeer first, second;
+    MainSide main;
+    auto port = main.port(LoopKind::None, first.slavePath());
+    const int before = openDescriptorCount();
+    const int fd = port->OpenPort();
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(port->portOpenOK(), 1);
+    termios t{};
+    int excl = 0;
+    ASSERT_EQ(::tcgetattr(fd, &t) + ::ioctl(fd, TIOCGEXCL, &excl), 0);
+    EXPECT_EQ(std::tuple(t.c_cc[VMIN], t.c_cc[VTIME], ::cfgetospeed(&t), excl), std::tuple(0, 2, B38400, 1));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_iflag & (IXON | ICRNL)) | (t.c_oflag & OPOST), 0u) << "raw";
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+
+    // A new path and speed wait for the next open; until then the line stays as it is.
+    port->setCommPortPath(second.slavePath());
+    port->setBaudRate(9600);
+    port->sendReboot();
+    EXPECT_EQ(first.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    const int probe = ::open(first.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // root may, despite TIOCEXCL
+    port->reset();
+    EXPECT_EQ(port->portOpenOK(), 0);
+    EXPECT_EQ(::ioctl(probe, TIOCGEXCL, &excl) + excl, 0) << "the exclusive hold ends with the close";
+    ::close(probe);
+    EXPECT_EQ(openDescriptorCount(), before);
+    port->reset(); // closed already: nothing to do
+
+    ASSERT_GE(port->OpenPort(), 0);
+    ::tcgetattr(port->portDescriptor(), &t);
+    EXPECT_EQ(::cfgetospeed(&t), B9600);
+    port->sendReboot();
+    EXPECT_EQ(second.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_TRUE(first.drain(20ms).empty());
+}
+
+TEST(Exchanges, ExactBytesOnTheLineAndNothingWhenClosed)
+{
+    OpenLine o;
+    o.port->writeEEPROM(3, -1);
+    o.port->writeEEPROM(16, 0x1234);
+    o.peer.write({0x55}); // stays pending: a reboot reads nothing
+    o.port->sendReboot();
+    EXPECT_EQ(o.peer.read(14, 1s), (Bytes{0x09, 0x71, 0x03, 0xFF, 0xFF, 0xAA, 0x99, 0x71, 0x10, 0x12, 0x34, 0xAA, 0x9B, 0xA5}));
+
+    // A read takes the next two bytes, whatever was pending: nothing is flushed.
+    auto reply = std::async(std::launch::async, [&] {
+        const auto request = o.peer.read(2, 1s);
+        o.peer.write({0x85});
+        return request;
+    });
+    int16_t v = 0;
+    EXPECT_EQ(o.port->readEEPROM(0x105, &v), 1);
+    EXPECT_EQ(v, 0x5585);
+    EXPECT_EQ(reply.get(), (Bytes{0x08, 0x05}));
+
+    // What an exchange took from the line and did not use is the next one's;
+    // closing the line forgets it.
+    auto waiting = [&](int n) {
+        return waitFor([&] {
+            int avail = 0;
+            return ::ioctl(o.port->portDescriptor(), FIONREAD, &avail) == 0 && avail >= n;
+        });
+    };
+    o.peer.write({0x12, 0x34, 0x56});
+    ASSERT_TRUE(waiting(3)); // all three are taken from the line at once
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x1234}));
+    o.peer.write({0x78});
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x5678}));
+    o.peer.write({0x9A, 0xBC, 0xDE});
+    ASSERT_TRUE(waiting(3));
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, static_cast<int16_t>(0x9ABC)));
+    o.port->reset(); // 0xDE goes with the line
+    ASSERT_GE(o.port->OpenPort(), 0);
+    o.peer.drain(50ms);
+    o.peer.write({0x01, 0x02});
+    EXPECT_EQ(std::pair(o.port->readEEPROM(1, &v), v), std::pair(1, int16_t{0x0102}));
+    EXPECT_EQ(o.peer.drain(50ms), (Bytes{0x08, 0x01}));
+
+    o.port->reset();
+    o.port->writeEEPROM(3, 1);
+    o.port->sendReboot();
+    EXPECT_EQ(o.port->readEEPROM(3, &v), 0);
+    EXPECT_TRUE(o.peer.drain(50ms).empty()) << "a closed port sends nothing";
+}
+
+TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
+{
+    OpenLine o;
+    for (int kind = 0; kind < 3; ++kind) {
+        if (!o.port->portOpenOK()) {
+            ASSERT_GE(o.port->OpenPort(), 0);
+        }
+        std::unique_lock held(commPortTestAccess::lock(*o.port));
+        int result = -1;
+        std::thread exchange([&] {
+            int16_t v = 0;
+            if (kind == 0)
+                result = o.port->readEEPROM(2, &v);
+            else if (kind == 1)
+                o.port->writeEEPROM(2, 5);
+            else
+                o.port->sendReboot();
+        });
+        std::this_thread::sleep_for(20ms); // the exchange waits for the lock now
+        const int oldFd = o.port->portDescriptor();
+        PtyPeer stranger;
+        commPortTestAccess::closeLocked(*o.port); // what reset does under the lock
+        const int reused = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY); // takes the freed number
+        ASSERT_EQ(reused, oldFd);
+        held.unlock();
+        exchange.join();
+        EXPECT_NE(result, 1);
+        EXPECT_TRUE(stranger.drain(50ms).empty()) << "exchange " << kind << " wrote to another device";
+        ::close(reused);
+    }
+}
+
+TEST(Exchanges, TheLineTimeoutCountsFromTheLastByte)
+{
+    // On the 1.0 s timeout: a reply whose two bytes come 0.6 s apart arrives
+    // whole, though it takes longer than the timeout; one with a 2 s gap does not.
+    struct Case {
+        std::chrono::milliseconds firstAfter, gap;
+        int result;
+    };
+    auto run = [](Case c) {
+        OpenLine o;
+        auto board = std::async(std::launch::async, [&] {
+            o.peer.read(2, 1s);
+            std::this_thread::sleep_for(c.firstAfter);
+            o.peer.write({0x11});
+            std::this_thread::sleep_for(c.gap);
+            o.peer.write({0x22});
+        });
+        int16_t v = 7;
+        EXPECT_EQ(o.port->readEEPROM(0, &v), c.result) << "gap " << c.gap.count() << " ms";
+        EXPECT_EQ(v, c.result ? 0x1122 : 7);
+        board.get();
+    };
+    auto slow = std::async(std::launch::async, run, Case{600ms, 600ms, 1}); // both at once: the test takes 2 s
+    run(Case{100ms, 2000ms, 0});
+    slow.get();
+}
+
+TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
+{
+    // Two openers, as the launch-time open and the acquisition loop's can
+    // overlap, while the main thread applies port after port.
+    PtyPeer peers[3];
+    MainSide main;
+    commPort p(main.options(LoopKind::None));
+    p.setBaudRate(38400);
+    const int before = openDescriptorCount();
+    std::atomic<bool> done{false};
+    auto opener = [&] {
+        while (!done) {
+            if (!p.portOpenOK())
+                p.OpenPort();
+            std::this_thread::yield();
+        }
+    };
+    std::thread first(opener), second(opener);
+    std::mt19937 random(7);
+    std::string last;
+    auto rounds = [&] {
+        for (int round = 0; round < 500; ++round) {
+            for (int burst = static_cast<int>(random() % 3); burst >= 0; --burst) {
+                last = peers[random() % 3].slavePath();
+                p.setCommPortPath(last);
+                p.reset();
+                // Often while an opener is half-way through opening the line.
+                const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 60);
+                while (std::chrono::steady_clock::now() < until) {
+                }
+            }
+            ASSERT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+            std::error_code ec;
+            ASSERT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
+                << "round " << round << ": the line in use is not the last one applied";
+        }
+    };
+    rounds();
+    done = true;
+    first.join();
+    second.join();
+    p.reset();
+    EXPECT_EQ(openDescriptorCount(), before);
+}

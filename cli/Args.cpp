@@ -48,6 +48,7 @@ ParsedArgs parseArgs(const std::vector<std::string>& args, const std::set<std::s
                 value = args[++i];
             }
             out.options[name] = value;
+            out.repeated[name].push_back(value);
         } else if (flagOptions.count(name) || name == "help") {
             if (inlineValue) {
                 out.error = "option --" + name + " takes no value";

@@ -13,7 +13,8 @@
 namespace plovex::cli {
 
 struct ParsedArgs {
-    std::map<std::string, std::string> options; // --name VALUE
+    std::map<std::string, std::string> options; // --name VALUE (the last one given)
+    std::map<std::string, std::vector<std::string>> repeated; // every VALUE of --name, in order
     std::set<std::string> flags;                 // --name
     std::vector<std::string> positional;
     std::string error;                           // non-empty: what was wrong

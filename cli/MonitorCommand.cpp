@@ -5,6 +5,7 @@
 #include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
@@ -14,7 +15,9 @@
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <limits>
 
@@ -24,7 +27,10 @@ namespace {
 
 const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl] [--units deg|mrad|percent|mm-per-m]\n"
+    "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
+    "                          [--tag KEY=VALUE]...\n"
+    "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
+    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
     "\n"
     "Polls the board as the window does and prints every record delivered, one\n"
     "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -46,20 +52,27 @@ const std::string kUsage =
     "                y_deg and temp_c (empty while the link is down);\n"
     "                jsonl: one JSON object per record, \"type\" first, then the\n"
     "                record's entries in record order, then the same added fields\n"
-    "                (null while the link is down).\n"
-    "  --units U     csv and jsonl also carry X and Y in this unit: deg (default),\n"
-    "                mrad, percent (100 tan) or mm-per-m (1000 tan), named\n"
-    "                x_mrad, x_percent, x_mm_per_m and the same for y\n"
-    "                With csv and jsonl standard output carries records only; the\n"
-    "                link's console lines go to standard error. The text format\n"
+    "                (null while the link is down);\n"
+    "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
+    "                port (its stable name) and --tag, the entries as integer fields\n"
+    "                and the same added fields as float fields (left out while the\n"
+    "                link is down), the time in nanoseconds.\n"
+    "                With csv, jsonl and influx standard output carries records only;\n"
+    "                the link's console lines go to standard error. The text format\n"
     "                shows a link-down measurement as \"link down\", and every 5 s a\n"
     "                status line: records a second, time since the last one,\n"
     "                timeouts, reconnects, bytes sent and received, the port.\n"
+    "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
+    "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
+    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+    fleetOptionsHelp() + portOptionsHelp() +
     "\n"
     "On standard error it says when the board has sent no data for 2 s with the\n"
     "port open, and when data comes again; and why the port does not open, once\n"
-    "each time the reason changes, with what to do about it.\n" +
-    portOptionsHelp();
+    "each time the reason changes, with what to do about it.\n"
+    "\n"
+    "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
+    "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
 
 struct MonitorSettings {
     PortChoice port;
@@ -67,6 +80,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    FleetSettings fleet;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -90,7 +104,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
     if (const auto text = args.option("format")) {
         const auto format = parseOutputFormat(*text);
         if (!format) {
-            *error = "--format must be text, csv or jsonl, not '" + *text + "'";
+            *error = "--format must be text, csv, jsonl or influx, not '" + *text + "'";
             return false;
         }
         s.format = *format;
@@ -103,7 +117,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return true;
+    return readFleetSettings(args, s.fleet, error);
 }
 
 } // namespace
@@ -113,7 +127,9 @@ int monitorCommand(const Words& words)
     const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
-    if (auto done = beginPortCommand({name, kUsage, {}, {"count", "seconds", "format", "units"}}, words, args, settings.port))
+    auto valueOptions = fleetValueOptions();
+    valueOptions.insert({"count", "seconds", "format", "units"});
+    if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
         return usageError(name, error);
@@ -123,6 +139,7 @@ int monitorCommand(const Words& words)
         setConsoleStream(stderr);
 
     MainLoop main;
+    std::unique_ptr<FleetOutput> fleet;
     long long printed = 0;
     bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
@@ -137,8 +154,11 @@ int monitorCommand(const Words& words)
         if (placeholder && settings.format == OutputFormat::Text)
             writeOut(record::localTimeOfDay(context.time) + "  parameter " +
                      std::to_string(n.object->intValue("paddress")) + "  link down\n");
+        else if (settings.format == OutputFormat::Influx)
+            writeOut(fleet->influxLine(*kind, *n.object, context));
         else
             writeOut(formatRecord(settings.format, *kind, *n.object, context));
+        fleet->publish(*kind, *n.object, context);
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -152,6 +172,11 @@ int monitorCommand(const Words& words)
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
         return report(name, error, kExitFailed);
+    // The name that stays the same across replugs: the health lines show it,
+    // and its last part is the "port" tag of the line protocol.
+    const std::string stableName = stablePortName(session->path());
+    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
+                                          std::filesystem::path(stableName).filename().string());
 
     if (settings.format == OutputFormat::Csv)
         writeOut(csvHeader(settings.unit));
@@ -160,12 +185,16 @@ int monitorCommand(const Words& words)
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
-    MonitorHealth health(name, session->port(), stablePortName(session->path()),
+    MonitorHealth health(name, session->port(), stableName,
                          settings.format == OutputFormat::Text);
     health.check(std::chrono::steady_clock::now());
 
-    main.run(settings.seconds, [&] { health.check(std::chrono::steady_clock::now()); });
-    return kExitOk;
+    main.run(settings.seconds, [&] {
+        health.check(std::chrono::steady_clock::now());
+        if (fleet->failed())
+            main.stop();
+    });
+    return fleet->finish();
 }
 
 } // namespace plovex::cli

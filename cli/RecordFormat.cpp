@@ -48,29 +48,6 @@ std::string jsonString(const std::string& s)
 
 std::string textBody(RecordKind kind, const platform::Record& r);
 
-// The derived values of a measurement: x and y in degrees, temperature in
-// degrees Celsius, x and y in the unit when it is not degrees. All empty
-// while the link is down (the record's values then are placeholders).
-std::vector<std::pair<std::string, std::string>> derivedFields(const platform::Record& r, board::TiltUnit unit)
-{
-    const bool up = r.intValue("commState") != 0;
-    const double x = board::countsToDegrees(r.intValue("xKal"));
-    const double y = board::countsToDegrees(r.intValue("yKal"));
-    const int degDecimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees);
-    std::vector<std::pair<std::string, std::string>> fields = {
-        {"x_deg", up ? record::fixedDecimals(x, degDecimals) : ""},
-        {"y_deg", up ? record::fixedDecimals(y, degDecimals) : ""},
-        {"temp_c", up ? record::fixedDecimals(board::tenthsToDegrees(r.intValue("temp")), 1) : ""},
-    };
-    if (unit != board::TiltUnit::Degrees) {
-        const std::string suffix(board::tiltUnitSuffix(unit));
-        const int d = board::tiltUnitRecordDecimals(unit);
-        fields.emplace_back("x_" + suffix, up ? record::fixedDecimals(board::fromDegrees(unit, x), d) : "");
-        fields.emplace_back("y_" + suffix, up ? record::fixedDecimals(board::fromDegrees(unit, y), d) : "");
-    }
-    return fields;
-}
-
 // The derived column names, as derivedFields gives them.
 std::vector<std::string> derivedNames(board::TiltUnit unit)
 {
@@ -159,6 +136,26 @@ std::string jsonLine(RecordKind kind, const platform::Record& r, const LineConte
 
 } // namespace
 
+DerivedFields derivedFields(const platform::Record& r, board::TiltUnit unit)
+{
+    const bool up = r.intValue("commState") != 0;
+    const double x = board::countsToDegrees(r.intValue("xKal"));
+    const double y = board::countsToDegrees(r.intValue("yKal"));
+    const int degDecimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees);
+    DerivedFields fields = {
+        {"x_deg", up ? record::fixedDecimals(x, degDecimals) : ""},
+        {"y_deg", up ? record::fixedDecimals(y, degDecimals) : ""},
+        {"temp_c", up ? record::fixedDecimals(board::tenthsToDegrees(r.intValue("temp")), 1) : ""},
+    };
+    if (unit != board::TiltUnit::Degrees) {
+        const std::string suffix(board::tiltUnitSuffix(unit));
+        const int d = board::tiltUnitRecordDecimals(unit);
+        fields.emplace_back("x_" + suffix, up ? record::fixedDecimals(board::fromDegrees(unit, x), d) : "");
+        fields.emplace_back("y_" + suffix, up ? record::fixedDecimals(board::fromDegrees(unit, y), d) : "");
+    }
+    return fields;
+}
+
 std::optional<OutputFormat> parseOutputFormat(const std::string& name)
 {
     if (name == "text")
@@ -167,6 +164,8 @@ std::optional<OutputFormat> parseOutputFormat(const std::string& name)
         return OutputFormat::Csv;
     if (name == "jsonl")
         return OutputFormat::Jsonl;
+    if (name == "influx")
+        return OutputFormat::Influx;
     return std::nullopt;
 }
 
@@ -200,6 +199,8 @@ std::string formatRecord(OutputFormat format, RecordKind kind, const platform::R
         return csvLine(kind, record, context);
     case OutputFormat::Jsonl:
         return jsonLine(kind, record, context);
+    case OutputFormat::Influx:
+        break;
     }
     return {};
 }

@@ -14,9 +14,14 @@
 //          eleven measurement keys, then "paddress" and "pdata". A cell is
 //          empty where the record has no such entry, so a parameter row
 //          leaves the measurement columns empty and a record without
-//          commState leaves that cell empty.
+//          commState leaves that cell empty. Then "time" (the delivery
+//          time, local ISO 8601) and the derived fields (derivedFields).
 //   jsonl  one object per record: "type" first, then the record's own
 //          entries in record order. An entry the record lacks is absent.
+//          Then "time" and, for a measurement, the derived fields (null
+//          where they have no value).
+//   influx InfluxDB line protocol; its lines carry tags, so FleetOutput
+//          makes them, not formatRecord.
 
 #include "link/TiltUnits.h"
 #include "platform/Record.h"
@@ -24,13 +29,15 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace plovex::cli {
 
-enum class OutputFormat { Text, Csv, Jsonl };
+enum class OutputFormat { Text, Csv, Jsonl, Influx };
 enum class RecordKind { Measurement, Parameter };
 
-// "text", "csv", "jsonl"; nullopt for anything else.
+// "text", "csv", "jsonl", "influx"; nullopt for anything else.
 std::optional<OutputFormat> parseOutputFormat(const std::string& name);
 
 // The kind of record a notification of that name carries; nullopt for other names.
@@ -46,7 +53,15 @@ struct LineContext {
 // The csv header line (with its newline).
 std::string csvHeader(board::TiltUnit unit = board::TiltUnit::Degrees);
 
-// One record as a line in the given format (with its newline).
+// The values worked out from a measurement, by name, as csv, jsonl and
+// influx carry them: x_deg, y_deg (90 degrees per 16383 counts of xKal and
+// yKal), temp_c (temp / 10), then x_<unit> and y_<unit> when the unit is not
+// degrees. A value is "" while the link is down (the record's values then
+// are placeholders) and for a grade a tilt of 90 degrees or more has not.
+using DerivedFields = std::vector<std::pair<std::string, std::string>>;
+DerivedFields derivedFields(const platform::Record& record, board::TiltUnit unit);
+
+// One record as a line in the given format (with its newline); "" for influx.
 std::string formatRecord(OutputFormat format, RecordKind kind, const platform::Record& record,
                          const LineContext& context);
 

@@ -2,6 +2,8 @@
 # Installs the Debian packages plovex needs to build, test, package and run,
 # if any are missing. The packaging checks use desktop-file-validate,
 # appstreamcli, dpkg-deb and dpkg-shlibdeps, file, groff and systemd-analyze.
+# The MQTT tests start a mosquitto broker of their own; the one the package
+# installs as a system service is disabled and stopped again.
 # Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
@@ -11,6 +13,7 @@ packages=(
   qt6-base-dev libgl1-mesa-dev fonts-dejavu-core
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev file groff-base systemd
+  libmosquitto-dev mosquitto
 )
 
 missing=()
@@ -34,3 +37,9 @@ fi
 echo "plovex setup: installing ${missing[*]}" >&2
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [[ " ${missing[*]} " == *" mosquitto "* ]]; then
+  # Nothing here serves MQTT: the tests run their own broker on a free port.
+  "${sudo[@]}" systemctl disable --now mosquitto >/dev/null 2>&1 ||
+    "${sudo[@]}" systemctl disable mosquitto >/dev/null 2>&1 || true
+  "${sudo[@]}" service mosquitto stop >/dev/null 2>&1 || true
+fi

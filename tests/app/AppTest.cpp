@@ -1,12 +1,11 @@
 // The desktop application, offscreen: the hand-over to the GUI thread and
-// its idle delivery, the confirmation box, the display pass, the command
-// line, and the whole window against simulated boards.
+// its idle delivery, the display pass, the command line, and the whole
+// window, with its confirmation box, against simulated boards.
 
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
 #include "app/DisplayPass.h"
 #include "app/IdleDelivery.h"
-#include "app/QtAlert.h"
 #include "app/QtMainThread.h"
 #include "app/QtOutlets.h"
 #include "gauge/plovexGaugeView.h"
@@ -57,30 +56,13 @@ void answerNextMessageBox(const QString& button, std::function<void(QMessageBox*
     timer->start(5);
 }
 
-// Queues record i on the main thread from another thread, as the link hands records over.
-void handOver(plovex::QtMainThread& hand, MainSide& main, int first, int count)
-{
-    std::thread([&] {
-        for (int i = first; i < first + count; ++i)
-            hand.post([&main, i] { main.queue.enqueueWhenIdle({"inclinoData", parameter(i, i)}); });
-    }).join();
-}
-
-// Whether records 0, 1, 2, ... n - 1 were delivered, each once, in order.
-bool inOrder(const MainSide& main, int n)
-{
-    for (int i = 0; i < static_cast<int>(main.delivered.size()); ++i)
-        if (main.delivered[i]["paddress"] != i)
-            return false;
-    return static_cast<int>(main.delivered.size()) == n;
-}
-
 TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
 {
     ensureApplication();
     MainSide main;
     plovex::QtMainThread hand;
     plovex::IdleDelivery delivery(main.queue);
+    platform::IdleHandOver sink(&hand, main.queue, 17ms); // gathering as the window does
     int tasksRun = 0, tasksAtFirstDelivery = -1;
     main.center.addObserver("inclinoData", [&](const platform::Notification&) {
         if (tasksAtFirstDelivery < 0)
@@ -89,40 +71,15 @@ TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
     for (int i = 0; i < 20; ++i)
         hand.post([&] { ++tasksRun; });
     hand.post([] { throw std::runtime_error("a failing task"); });
-    handOver(hand, main, 0, 10000);
+    std::thread([&] {
+        for (int i = 0; i < 10000; ++i)
+            sink.handOver("inclinoData", parameter(i, i));
+    }).join();
     ASSERT_TRUE(spinUntil([&] { return main.delivered.size() >= 10000; }, 15s));
     EXPECT_EQ(tasksAtFirstDelivery, 20) << "delivery waits until the posted work is done";
-    EXPECT_TRUE(inOrder(main, 10000)) << "after a task that failed, too";
-}
-
-TEST(QtAlert, HoldsDeliveryWhileTheBoxIsOpenAndAnswersByItsButtons)
-{
-    ensureApplication();
-    MainSide main;
-    plovex::QtMainThread hand;
-    plovex::IdleDelivery delivery(main.queue);
-    QWidget parent;
-    plovex::QtAlert alert(&parent, main.queue);
-    std::size_t deliveredWhileOpen = 0;
-    QStringList seen;
-    answerNextMessageBox("Write", [&](QMessageBox* box) {
-        seen << box->windowTitle() << box->text() << box->informativeText() << box->defaultButton()->text();
-        handOver(hand, main, 0, 200); // records keep coming while the box is up
-        spinUntil([&] { return main.queue.pending() == 200; }, 5s);
-        deliveredWhileOpen = main.delivered.size();
-    });
-    EXPECT_EQ(alert.runModal({"Write to EEPROM", "Write", "Cancel", "Do you really want to write 5?"}), 1);
-    EXPECT_EQ(seen, (QStringList{"Write to EEPROM", "Write to EEPROM", "Do you really want to write 5?", "Write"}));
-    EXPECT_EQ(deliveredWhileOpen, 0u);
-    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() == 200; }, 5s));
-    EXPECT_TRUE(inOrder(main, 200));
-
-    const plovex::AlertText question{"Write to EEPROM", "Write", "Cancel", "?"};
-    answerNextMessageBox("Cancel");
-    EXPECT_EQ(alert.runModal(question), 0);
-    answerNextMessageBox(""); // closed without a button
-    EXPECT_EQ(alert.runModal(question), 0);
-    EXPECT_FALSE(main.queue.held());
+    ASSERT_EQ(main.delivered.size(), 10000u);
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_EQ(main.delivered[i]["paddress"], i) << "after a task that failed, too";
 }
 
 // The application on a runtime folder of its own, where simulated boards list themselves.
@@ -212,14 +169,24 @@ TEST_F(Window, ShowsTheBoardLiveAndWritesAConfirmedParameter)
     EXPECT_EQ(w.descriptionField()->text(), "Sx Primary Gain");
     EXPECT_EQ(w.valueField()->text(), "1000");
     w.valueField()->setText("4464");
-    QString question;
-    answerNextMessageBox("Cancel", [&](QMessageBox* box) { question = box->informativeText(); });
+    QStringList seen;
+    std::size_t deliveredWhileOpen = 1;
+    answerNextMessageBox("Cancel", [&](QMessageBox* box) {
+        seen << box->windowTitle() << box->text() << box->informativeText() << box->defaultButton()->text();
+        const std::size_t before = main.delivered.size(), polls = b.counters().pollsAnswered;
+        spinUntil([&] { return b.counters().pollsAnswered >= polls + 5; }, 5s); // records keep coming...
+        deliveredWhileOpen = main.delivered.size() - before;                    // ...and wait for the box
+    });
     w.writeButton()->click();
-    EXPECT_EQ(question, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?\nThe board holds 1000 now.");
+    EXPECT_EQ(seen, (QStringList{"Write to EEPROM", "Write to EEPROM",
+                                 "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?\nThe board holds 1000 now.", "Write"}));
+    EXPECT_EQ(deliveredWhileOpen, 0u);
+    answerNextMessageBox(""); // closed without a button
+    w.writeButton()->click();
     answerNextMessageBox("Write");
     w.writeButton()->click();
     ASSERT_TRUE(spinUntil([&] { return cell(1, 2) == "4464"; }, 5s)) << "read back from the board";
-    EXPECT_EQ(b.frames(plovex::sim::FrameKind::Write).size(), 1u) << "Cancel sent nothing";
+    EXPECT_EQ(b.frames(plovex::sim::FrameKind::Write).size(), 1u) << "Cancel and a closed box sent nothing";
     EXPECT_TRUE(link("Comms OK", QColor(0, 255, 0))) << "the records held while the box was up came in";
     EXPECT_EQ(stored.writes, 0) << "a port used for this run only is not stored";
 }

@@ -67,18 +67,6 @@ TEST(DiagnosticLoop, LogsEveryByteAndAnswersEachRequestAtOnce)
     EXPECT_TRUE(main.delivered.empty()) << "an open line posts no record";
 }
 
-TEST(DiagnosticLoop, AnswersTheSimulatedRequesterRightEveryTime)
-{
-    sim::BoardOptions requester;
-    requester.mode = sim::BoardMode::DiagnosticPeer;
-    Board peer(requester);
-    MainSide main;
-    LogCapture log;
-    auto port = main.openLoop(LoopKind::Diagnostic, peer.path());
-    ASSERT_TRUE(waitFor([&] { return peer->counters().diagCorrect >= 10 || peer->counters().diagWrong; }));
-    EXPECT_EQ(peer->counters().diagWrong, 0u);
-}
-
 TEST(DiagnosticLoop, AClosedLineGivesTenEntryRecordsCountingTheAttempts)
 {
     LogCapture log;

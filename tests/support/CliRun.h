@@ -45,6 +45,9 @@ private:
     std::chrono::steady_clock::time_point deadline_;
 };
 
+// A local time as monitor prints it: ISO 8601 with milliseconds and the UTC offset.
+inline const std::string kIsoTime = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";
+
 inline CliResult runCli(const std::vector<std::string>& args, const CliOptions& options = {})
 {
     return CliProcess(args, options).finish();

@@ -182,7 +182,7 @@ TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
     const int oldFd = l.port->portDescriptor();
     commPortTestAccess::closeLocked(*l.port); // what reset does under the lock
     l.port->setCommPortPath(kMissingPort);
-    const int reused = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY); // another device takes the number
+    const int reused = stranger.openHostAt(oldFd); // another device takes the number
     ASSERT_EQ(reused, oldFd);
     l.main.loop.runPending(); // what was handed over before the reset
     const std::size_t seen = l.main.delivered.size();

@@ -182,11 +182,7 @@ TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
     const int oldFd = l.port->portDescriptor();
     commPortTestAccess::closeLocked(*l.port); // what reset does under the lock
     l.port->setCommPortPath(kMissingPort);
-    // Another device takes the number (forced: a sanitizer's runtime may take the lowest one first).
-    const int opened = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    const int reused = opened == oldFd ? opened : ::dup2(opened, oldFd);
-    if (opened != oldFd)
-        ::close(opened);
+    const int reused = stranger.openHostAt(oldFd); // another device takes the number
     ASSERT_EQ(reused, oldFd);
     l.main.loop.runPending(); // what was handed over before the reset
     const std::size_t seen = l.main.delivered.size();

@@ -193,7 +193,7 @@ TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
         const int oldFd = o.port->portDescriptor();
         PtyPeer stranger;
         commPortTestAccess::closeLocked(*o.port); // what reset does under the lock
-        const int reused = ::open(stranger.slavePath().c_str(), O_RDWR | O_NOCTTY); // takes the freed number
+        const int reused = stranger.openHostAt(oldFd); // another device takes the freed number
         ASSERT_EQ(reused, oldFd);
         held.unlock();
         exchange.join();

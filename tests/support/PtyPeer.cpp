@@ -28,6 +28,16 @@ void PtyPeer::hangUp()
     master_ = -1;
 }
 
+int PtyPeer::openHostAt(int fd) const
+{
+    const int opened = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (opened < 0 || opened == fd)
+        return opened;
+    const int moved = ::dup2(opened, fd);
+    ::close(opened);
+    return moved;
+}
+
 void PtyPeer::write(const Bytes& bytes)
 {
     if (::write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))

@@ -21,6 +21,9 @@ public:
     Bytes read(std::size_t count, std::chrono::milliseconds timeout);
     // Everything that arrives within the window.
     Bytes drain(std::chrono::milliseconds window) { return read(SIZE_MAX, window); }
+    // Opens the host side at descriptor number fd (one just closed), as
+    // another device opened meanwhile would take it; the descriptor, or -1.
+    int openHostAt(int fd) const;
     // Closes the master: the device is gone for the host.
     void hangUp();
 

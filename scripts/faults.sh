@@ -13,7 +13,10 @@
 # first. The table goes to standard output and to RESULTS (default:
 # BUILD_DIR/faults-results.txt).
 #
-#   -b BUILD_DIR  a configured or fresh build folder (default: build/)
+#   -b BUILD_DIR  a configured or fresh build folder (default: build/); a
+#                 sanitizer build that scripts/test.sh made (build-tsan/) runs
+#                 the suite under that sanitizer: a race, such as
+#                 link-open-publishes-outside-the-lock, shows only there
 #   -o RESULTS    where to write the table as well
 #   -a            run the whole suite for each fault and list every test that
 #                 fails (default: stop at the first, which is enough to tell)
@@ -33,7 +36,7 @@ while getopts "b:o:ak" opt; do
     o) results="$(realpath -m "$OPTARG")" ;;
     a) stop="" ;;
     k) keep_going=1 ;;
-    *) sed -n '2,20p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,23p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))

@@ -250,24 +250,20 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
     std::thread first(opener), second(opener);
     std::mt19937 random(7);
     std::string last;
-    auto rounds = [&] {
-        for (int round = 0; round < 500; ++round) {
-            for (int burst = static_cast<int>(random() % 3); burst >= 0; --burst) {
-                last = peers[random() % 3].slavePath();
-                p.setCommPortPath(last);
-                p.reset();
-                // Often while an opener is half-way through opening the line.
-                const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 60);
-                while (std::chrono::steady_clock::now() < until) {
-                }
+    for (int round = 0; round < 500 && !HasFailure(); ++round) {
+        for (int burst = static_cast<int>(random() % 3); burst >= 0; --burst) {
+            p.setCommPortPath(last = peers[random() % 3].slavePath());
+            p.reset();
+            // Often while an opener is half-way through opening the line.
+            for (const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 60);
+                 std::chrono::steady_clock::now() < until;) {
             }
-            ASSERT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
-            std::error_code ec;
-            ASSERT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
-                << "round " << round << ": the line in use is not the last one applied";
         }
-    };
-    rounds();
+        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+        std::error_code ec;
+        EXPECT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
+            << "round " << round << ": the line in use is not the last one applied";
+    }
     done = true;
     first.join();
     second.join();

@@ -82,8 +82,9 @@ void commPort::pollOnce(int32_t& packetCount)
             return; // noise without a header: give the lock back
         }
     }
-    // Handed over before the lock is released; the hand-over never waits.
-    handOver(records::kInclinoData, records::measurementRecord(receiver.values(), packetCount));
+    // Stamped with the moment the reply was complete (a vDSO clock read), and
+    // handed over before the lock is released; the hand-over never waits.
+    handOver(records::kInclinoData, records::measurementRecord(receiver.values(), packetCount, records::RecordClock::now()));
     counters_.measurement(std::chrono::steady_clock::now());
     packetCount = nextCount(packetCount);
 }

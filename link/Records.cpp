@@ -30,26 +30,26 @@ const platform::KeyList& parameterKeys()
     return keys;
 }
 
-platform::RecordPtr measurementRecord(const wire::MeasurementValues& v, int32_t packetCount)
+platform::RecordPtr measurementRecord(const wire::MeasurementValues& v, int32_t packetCount, RecordTime time)
 {
     // The nine readings widened with their sign, then the counter and the link state.
     const int32_t values[11] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], packetCount, 1};
-    return platform::Record::make(measurementKeys(), values);
+    return platform::Record::make(measurementKeys(), values, time);
 }
 
-platform::RecordPtr linkDownRecord(int32_t packetCount)
+platform::RecordPtr linkDownRecord(int32_t packetCount, RecordTime time)
 {
-    return platform::Record::make(measurementKeys(), {0, 1, 2, 3, 4, 5, 6, 7, packetCount, packetCount, 0});
+    return platform::Record::make(measurementKeys(), {0, 1, 2, 3, 4, 5, 6, 7, packetCount, packetCount, 0}, time);
 }
 
-platform::RecordPtr diagnosticLinkDownRecord(int32_t attempts)
+platform::RecordPtr diagnosticLinkDownRecord(int32_t attempts, RecordTime time)
 {
-    return platform::Record::make(diagnosticKeys(), {0, 1, 2, 3, 4, 5, 6, 7, attempts, attempts});
+    return platform::Record::make(diagnosticKeys(), {0, 1, 2, 3, 4, 5, 6, 7, attempts, attempts}, time);
 }
 
-platform::RecordPtr parameterRecord(int32_t paddress, int32_t pdata)
+platform::RecordPtr parameterRecord(int32_t paddress, int32_t pdata, RecordTime time)
 {
-    return platform::Record::make(parameterKeys(), {paddress, pdata});
+    return platform::Record::make(parameterKeys(), {paddress, pdata}, time);
 }
 
 } // namespace plovex::records

@@ -37,7 +37,7 @@ const KeyList& internKeys(const KeyList& keys)
     return lists.emplace_back(keys);
 }
 
-Record::Record(const KeyList& keys, std::span<const int32_t> values) : keys_(&keys)
+Record::Record(const KeyList& keys, std::span<const int32_t> values, RecordTime time) : keys_(&keys), time_(time)
 {
     unsigned char* out = payload();
     const bool masked = values.size() <= kMaskedEntries;
@@ -56,7 +56,7 @@ Record::Record(const KeyList& keys, std::span<const int32_t> values) : keys_(&ke
     }
 }
 
-RecordPtr Record::make(const KeyList& keys, std::span<const int32_t> values)
+RecordPtr Record::make(const KeyList& keys, std::span<const int32_t> values, RecordTime time)
 {
     if (keys.size() != values.size())
         throw std::invalid_argument("record: " + std::to_string(keys.size()) + " keys but " +
@@ -66,12 +66,12 @@ RecordPtr Record::make(const KeyList& keys, std::span<const int32_t> values)
     for (const int32_t v : values)
         bytes += masked && fits16(v) ? sizeof(int16_t) : sizeof(int32_t);
     void* block = ::operator new(bytes);
-    return RecordPtr(new (block) Record(keys, values));
+    return RecordPtr(new (block) Record(keys, values, time));
 }
 
-RecordPtr Record::make(const KeyList& keys, std::initializer_list<int32_t> values)
+RecordPtr Record::make(const KeyList& keys, std::initializer_list<int32_t> values, RecordTime time)
 {
-    return make(keys, std::span<const int32_t>(values.begin(), values.size()));
+    return make(keys, std::span<const int32_t>(values.begin(), values.size()), time);
 }
 
 void Record::release(const Record* r)
@@ -142,17 +142,17 @@ bool Record::operator==(const Record& other) const
     return true;
 }
 
-RecordPtr makeRecord(const KeyList& keys, std::span<const int32_t> values)
+RecordPtr makeRecord(const KeyList& keys, std::span<const int32_t> values, RecordTime time)
 {
     if (keys.size() != values.size())
         throw std::invalid_argument("record: " + std::to_string(keys.size()) + " keys but " +
                                     std::to_string(values.size()) + " values");
-    return Record::make(internKeys(keys), values);
+    return Record::make(internKeys(keys), values, time);
 }
 
-RecordPtr makeRecord(const KeyList& keys, std::initializer_list<int32_t> values)
+RecordPtr makeRecord(const KeyList& keys, std::initializer_list<int32_t> values, RecordTime time)
 {
-    return makeRecord(keys, std::span<const int32_t>(values.begin(), values.size()));
+    return makeRecord(keys, std::span<const int32_t>(values.begin(), values.size()), time);
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #pragma once
-// An immutable key/value record of 32-bit integers, shared between threads.
+// An immutable key/value record of 32-bit integers, shared between threads,
+// with the time it stands for (the link stamps a record with the moment its
+// reply was complete; a record made without a time is stamped when made).
 //
 // Every record of one kind shares one immutable key list: a record holds a
 // pointer to its list and its values, nothing else. A value that fits in 16
@@ -12,6 +14,7 @@
 //   r->intValue("pdata");   // -1
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -33,13 +36,22 @@ const KeyList& internKeys(const KeyList& keys);
 
 class RecordPtr;
 
+// The wall clock records are stamped with.
+using RecordClock = std::chrono::system_clock;
+using RecordTime = RecordClock::time_point;
+
 class Record {
 public:
     // A record of the values paired by position with keys, which must be an
-    // interned list (internKeys). Throws std::invalid_argument when the
-    // counts differ.
-    static RecordPtr make(const KeyList& keys, std::span<const int32_t> values);
-    static RecordPtr make(const KeyList& keys, std::initializer_list<int32_t> values);
+    // interned list (internKeys), standing for the given time (default: now).
+    // Throws std::invalid_argument when the counts differ.
+    static RecordPtr make(const KeyList& keys, std::span<const int32_t> values, RecordTime time = RecordClock::now());
+    static RecordPtr make(const KeyList& keys, std::initializer_list<int32_t> values,
+                          RecordTime time = RecordClock::now());
+
+    // The time the record stands for: for the link's records, when the
+    // board's reply was complete, or when the cycle found the line closed.
+    RecordTime time() const { return time_; }
 
     // The value stored under key, or 0 when the record has no such entry.
     int32_t intValue(std::string_view key) const;
@@ -60,7 +72,7 @@ public:
 
 private:
     friend class RecordPtr;
-    Record(const KeyList& keys, std::span<const int32_t> values);
+    Record(const KeyList& keys, std::span<const int32_t> values, RecordTime time);
     ~Record() = default;
     static void release(const Record* r);
     std::size_t find(std::string_view key) const;
@@ -68,6 +80,7 @@ private:
     unsigned char* payload() { return reinterpret_cast<unsigned char*>(this + 1); }
 
     const KeyList* keys_;
+    RecordTime time_;
     mutable std::atomic<uint32_t> refs_{1};
     // Bit i set: value i takes 4 bytes, else 2. Records of more than 32
     // entries keep every value in 4 bytes.
@@ -112,11 +125,11 @@ private:
 
 // A record from its own key and value lists (the keys are interned first).
 // Throws std::invalid_argument when the lists differ in length or a key repeats.
-RecordPtr makeRecord(const KeyList& keys, std::span<const int32_t> values);
-RecordPtr makeRecord(const KeyList& keys, std::initializer_list<int32_t> values);
-inline RecordPtr makeRecord(const KeyList& keys, const std::vector<int32_t>& values)
+RecordPtr makeRecord(const KeyList& keys, std::span<const int32_t> values, RecordTime time = RecordClock::now());
+RecordPtr makeRecord(const KeyList& keys, std::initializer_list<int32_t> values, RecordTime time = RecordClock::now());
+inline RecordPtr makeRecord(const KeyList& keys, const std::vector<int32_t>& values, RecordTime time = RecordClock::now())
 {
-    return makeRecord(keys, std::span<const int32_t>(values));
+    return makeRecord(keys, std::span<const int32_t>(values), time);
 }
 
 } // namespace platform

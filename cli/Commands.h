@@ -12,6 +12,7 @@ namespace plovex::cli {
 using Words = std::vector<std::string>;
 
 int monitorCommand(const Words& words);
+int logCommand(const Words& words);
 int portsCommand(const Words& words);
 int readParamCommand(const Words& words);
 int writeParamCommand(const Words& words);

@@ -27,6 +27,7 @@ struct CommandEntry {
 // Every command, in the order the usage lists them.
 const CommandEntry kCommands[] = {
     {"monitor", "monitor [--format F]", "print the board's records as they are delivered", monitorCommand},
+    {"log", "log --dir DIR [--average S]", "write the board's measurements to CSV files, unattended", logCommand},
     {"ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", portsCommand},
     {"read-param", "read-param ADDR", "read one EEPROM parameter of the board", readParamCommand},
     {"write-param", "write-param ADDR VALUE", "write one EEPROM parameter of the board, after confirmation",

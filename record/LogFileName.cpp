@@ -44,7 +44,7 @@ std::string logFileName(const std::string& port, WallClock::time_point start, in
                   tm.tm_hour, tm.tm_min, tm.tm_sec);
     std::string name = port + "-" + stamp;
     if (sequence > 1)
-        name += "-" + std::to_string(sequence);
+        name += "_" + std::to_string(sequence);
     return name + std::string(kCsv);
 }
 
@@ -71,7 +71,7 @@ std::optional<LogFileName> parseLogFileName(const std::string& port, std::string
     if (!digits(stamp.substr(0, 8)) || stamp[8] != 'T' || !digits(stamp.substr(9, 6)) || stamp[15] != 'Z')
         return std::nullopt;
     if (!name.empty()) {
-        if (name[0] != '-' || !digits(name.substr(1)) || name.size() > 8)
+        if (name[0] != '_' || !digits(name.substr(1)) || name.size() > 8)
             return std::nullopt;
         parsed.sequence = number(name.substr(1));
         if (parsed.sequence < 2)

@@ -3,12 +3,13 @@
 // the file's first row, to the second,
 //
 //   ttyUSB0-20261207T101500Z.csv       a file
-//   ttyUSB0-20261207T101500Z-2.csv     the second begun in that second
+//   ttyUSB0-20261207T101500Z_2.csv     the second begun in that second
 //   ttyUSB0-20261207T101500Z.csv.gz    compressed once closed
 //   ttyUSB0-20261207T101500Z.csv.gz.part   a compression not finished
 //
-// so that the files of one port sort by time and the files of other ports or
-// programs in the same folder are never taken for this logger's.
+// so that the files of one port sort by time ("_" sorts after ".") and the
+// files of other ports or programs in the same folder are never taken for
+// this logger's.
 
 #include "record/LocalTime.h"
 
@@ -22,11 +23,11 @@ enum class LogFileKind { Csv, Gzip, PartialGzip };
 
 struct LogFileName {
     WallClock::time_point start; // whole seconds, UTC
-    int sequence = 1;            // 1: no "-N"
+    int sequence = 1;            // 1: no "_N"
     LogFileKind kind = LogFileKind::Csv;
 };
 
-// "PORT-YYYYMMDDTHHMMSSZ[-N].csv" for start (to the second) and sequence.
+// "PORT-YYYYMMDDTHHMMSSZ[_N].csv" for start (to the second) and sequence.
 std::string logFileName(const std::string& port, WallClock::time_point start, int sequence = 1);
 
 // What name says, when it is one of the files of port's logger; nullopt for

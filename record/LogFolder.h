@@ -47,7 +47,7 @@ public:
     void recover(const Note& note);
 
     // A new empty file for rows from start, under a name that no file of
-    // this logger has had (a "-N" is added when needed).
+    // this logger has had (a "_N" is added when needed).
     struct NewFile {
         platform::UniqueFd fd;
         std::string name;

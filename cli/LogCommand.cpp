@@ -2,7 +2,6 @@
 // notification path of the window, as monitor does, and writes the
 // measurements it is delivered to CSV files (record/Logger.h).
 
-#include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
@@ -12,6 +11,7 @@
 #include "link/Console.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
+#include "platform/Args.h"
 #include "record/LogFolder.h"
 #include "record/Logger.h"
 

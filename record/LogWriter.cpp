@@ -70,12 +70,13 @@ LogWriter::~LogWriter()
 
 void LogWriter::push(Clock::time_point t, std::string row)
 {
+    const auto queuedAt = now_();
     std::lock_guard lock(mutex_);
     if (queue_.size() >= kQueueLimit || finished_) {
         queueOverflow_.add(t);
         return;
     }
-    queue_.push_back(Row{t, std::move(row)});
+    queue_.push_back(Row{t, queuedAt, std::move(row)});
 }
 
 LogWriterStatus LogWriter::status() const
@@ -135,7 +136,7 @@ void LogWriter::cycle(bool last)
     if (writing_ && file_.isOpen()) {
         if (last)
             closeFile(now);
-        else if (flush(now) && (now < lastSync_ || now - lastSync_ + tick_ >= settings_.sync))
+        else if (flush(now) && syncDue(now))
             syncFile(now);
     }
     if (last && !writing_ && lost_.count > 0)
@@ -156,7 +157,7 @@ void LogWriter::place(Row& row, Clock::time_point now)
             return;
         }
         lastTry_ = now;
-        if (!openFile(row.time, now, &why)) {
+        if (!openFile(row.time, &why)) {
             lose(row.time);
             return; // said when writing stopped
         }
@@ -166,7 +167,7 @@ void LogWriter::place(Row& row, Clock::time_point now)
         lost_ = {};
     } else if (!file_.isOpen() || rotationDue(row)) {
         closeFile(now);
-        if (!writing_ || !openFile(row.time, now, &why)) {
+        if (!writing_ || !openFile(row.time, &why)) {
             if (writing_)
                 stopWriting(why, now);
             lose(row.time);
@@ -176,6 +177,8 @@ void LogWriter::place(Row& row, Clock::time_point now)
     }
     pending_ += row.text;
     pendingRows_.add(row.time);
+    if (!oldestUnsynced_)
+        oldestUnsynced_ = row.queuedAt;
     if (pending_.size() >= kWriteChunk)
         flush(now);
 }
@@ -205,7 +208,7 @@ bool LogWriter::rotationDue(const Row& row) const
     return hasRows && size > settings_.rotation.bytes;
 }
 
-bool LogWriter::openFile(Clock::time_point start, Clock::time_point now, std::string* error)
+bool LogWriter::openFile(Clock::time_point start, std::string* error)
 {
     auto created = folder_.create(start, error);
     if (!created)
@@ -223,8 +226,14 @@ bool LogWriter::openFile(Clock::time_point start, Clock::time_point now, std::st
     filePeriod_ = periodOf(start);
     fileRows_ = 0;
     dirty_ = true;
-    lastSync_ = now;
     return true;
+}
+
+bool LogWriter::syncDue(Clock::time_point now) const
+{
+    // The last turn before the oldest row not yet on the disk would have
+    // waited settings_.sync (a row is written one turn after it came at most).
+    return oldestUnsynced_ && (now < *oldestUnsynced_ || now - *oldestUnsynced_ + 2 * tick_ > settings_.sync);
 }
 
 bool LogWriter::flush(Clock::time_point now)
@@ -252,7 +261,7 @@ void LogWriter::syncFile(Clock::time_point now)
         return;
     }
     dirty_ = false;
-    lastSync_ = now;
+    oldestUnsynced_.reset();
 }
 
 void LogWriter::closeFile(Clock::time_point now)
@@ -281,6 +290,7 @@ void LogWriter::stopWriting(const std::string& reason, Clock::time_point now)
     lostTotal_ += pendingRows_.count;
     pending_.clear();
     pendingRows_ = {};
+    oldestUnsynced_.reset();
     if (file_.isOpen()) {
         std::string why;
         (void)file_.sync(&why); // what is whole in it, as far as the disk still takes it

@@ -7,8 +7,9 @@
 //   w.push(t, row);       // a row (with its newline) standing for time t; never waits
 //   w.finish();           // writes what is queued, syncs, closes, compresses
 //
-// Rows wait in a bounded queue and go to the file every second; what was
-// written is synced (fsync) every settings.sync and when a file is closed.
+// Rows wait in a bounded queue and go to the file every second; a row is
+// synced (fsync) before it has waited settings.sync since it was pushed, and
+// when its file is closed.
 // A file begins with the header and takes rows until the row's time falls in
 // another UTC hour or day, or until the next row would take it past the size
 // given: then it is closed (compressed, with settings.compress) and the next
@@ -87,7 +88,8 @@ public:
 
 private:
     struct Row {
-        Clock::time_point time;
+        Clock::time_point time;     // what it stands for
+        Clock::time_point queuedAt; // when it was pushed
         std::string text;
     };
     // Rows that did not reach a file: how many, and the times of the first and last.
@@ -104,7 +106,8 @@ private:
     void place(Row& row, Clock::time_point now);
     bool rotationDue(const Row& row) const;
     int64_t periodOf(Clock::time_point t) const;
-    bool openFile(Clock::time_point start, Clock::time_point now, std::string* error);
+    bool openFile(Clock::time_point start, std::string* error);
+    bool syncDue(Clock::time_point now) const;
     bool flush(Clock::time_point now);
     void syncFile(Clock::time_point now);
     void closeFile(Clock::time_point now);
@@ -130,7 +133,8 @@ private:
     std::string pending_; // rows for the file, not written yet
     Lost pendingRows_;
     bool dirty_ = false; // written since the last sync
-    Clock::time_point lastSync_, lastRetention_;
+    std::optional<Clock::time_point> oldestUnsynced_; // when the oldest row not yet synced was pushed
+    Clock::time_point lastRetention_;
     bool retentionDone_ = false;
     bool writing_ = true; // false after a failed write, until a new file takes rows
     Clock::time_point lastTry_;

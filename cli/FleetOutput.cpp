@@ -1,6 +1,8 @@
 #include "cli/FleetOutput.h"
 
 #include "cli/CommandSupport.h"
+#include "cli/IntervalFormat.h"
+#include "record/AveragedRow.h"
 
 #include <cerrno>
 #include <chrono>
@@ -174,6 +176,29 @@ void FleetOutput::publish(RecordKind kind, const platform::Record& record, const
     json.pop_back(); // the newline
     publisher_->publish(kind == RecordKind::Measurement ? fleet::MqttTopic::Measurement : fleet::MqttTopic::Parameter,
                         std::move(json));
+}
+
+std::string FleetOutput::influxInterval(const stats::IntervalSummary& summary, board::TiltUnit unit) const
+{
+    auto tags = tags_;
+    tags.front().second = "interval";
+    static const platform::KeyList& countKey = platform::internKeys({"count"});
+    const auto count = platform::Record::make(countKey, {static_cast<int32_t>(summary.count)}, summary.start);
+    // The time is the line's timestamp, count the integer field.
+    auto cells = record::averagedCells(summary, unit);
+    cells.erase(cells.begin(), cells.begin() + 1);
+    cells.erase(cells.begin() + 1);
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(summary.start.time_since_epoch()).count();
+    return fleet::influxLine(tags, *count, cells, ns);
+}
+
+void FleetOutput::publishInterval(const stats::IntervalSummary& summary, board::TiltUnit unit)
+{
+    if (!publisher_)
+        return;
+    std::string json = formatInterval(OutputFormat::Jsonl, summary, unit);
+    json.pop_back(); // the newline
+    publisher_->publish(fleet::MqttTopic::Interval, std::move(json));
 }
 
 int FleetOutput::finish()

@@ -8,6 +8,7 @@
 #include "cli/RecordFormat.h"
 #include "fleet/LineProtocol.h"
 #include "fleet/MqttPublisher.h"
+#include "stats/IntervalAverager.h"
 
 #include <atomic>
 #include <memory>
@@ -43,6 +44,12 @@ public:
     // Queues the record for the broker: the line --format jsonl prints for
     // it in this context, without the newline.
     void publish(RecordKind kind, const platform::Record& record, const LineContext& context);
+    // With --average: an interval as a line of InfluxDB line protocol (type
+    // interval, count an integer field, the averaged row's other figures
+    // float fields, stamped with the interval's start), and the same for the
+    // broker, to PREFIX/interval.
+    std::string influxInterval(const stats::IntervalSummary& summary, board::TiltUnit unit) const;
+    void publishInterval(const stats::IntervalSummary& summary, board::TiltUnit unit);
     // True once publishing has ended for good (the broker refused the login).
     bool failed() const { return failed_; }
     // Sends what is left (a few seconds at most) and disconnects. The exit

@@ -2,6 +2,7 @@
 // notification path of the window, as monitor does, and writes the
 // measurements it is delivered to CSV files (record/Logger.h).
 
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
@@ -143,14 +144,11 @@ bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
         }
         s.logger.unit = *unit;
     }
-    if (const auto text = args.option("average")) {
-        const auto span = parseSpan(*text, 0.1, 86400);
-        if (!span) {
-            *error = "--average needs a number of seconds from 0.1 to 86400, not '" + *text + "'";
-            return false;
-        }
-        s.logger.average = *span;
-    }
+    std::optional<std::chrono::milliseconds> average;
+    if (!readAverage(args, average, error))
+        return false;
+    if (average)
+        s.logger.average = *average;
     if (const auto text = args.option("rotate")) {
         const auto rotation = parseRotation(*text);
         if (!rotation) {

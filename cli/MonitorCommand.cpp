@@ -3,17 +3,21 @@
 // in delivery order.
 
 #include "platform/Args.h"
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
+#include "cli/IntervalFormat.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
 #include "discovery/SerialRegistry.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
+#include "record/MeasurementAverager.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,7 +32,7 @@ namespace {
 const std::string kUsage =
     "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
     "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
-    "                          [--tag KEY=VALUE]...\n"
+    "                          [--average SECONDS] [--tag KEY=VALUE]...\n"
     "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
     "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
     "\n"
@@ -64,7 +68,19 @@ const std::string kUsage =
     "                timeouts, reconnects, bytes sent and received, the port.\n"
     "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
     "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
+    "  --average SECONDS\n"
+    "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
+    "                multiples of it in UTC, in place of the measurements in it\n"
+    "                (parameters still come as they are read), with the columns of\n"
+    "                plovex-cli log --average: time (the interval's start),\n"
+    "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
+    "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
+    "                gives type (interval or parameter), those columns, paddress\n"
+    "                and pdata; jsonl an object of type interval; influx type\n"
+    "                interval, count as an integer field; --mqtt publishes the jsonl\n"
+    "                line to PREFIX/interval; text the time, length, count, mean\n"
+    "                and sd of X and Y, the mean temperature and link up in %.\n" +
     fleetOptionsHelp() + portOptionsHelp() +
     "\n"
     "On standard error it says when the board has sent no data for 2 s with the\n"
@@ -80,6 +96,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
 };
 
@@ -117,7 +134,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error);
 }
 
 } // namespace
@@ -128,7 +145,7 @@ int monitorCommand(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
-    valueOptions.insert({"count", "seconds", "format", "units"});
+    valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -142,10 +159,32 @@ int monitorCommand(const Words& words)
     std::unique_ptr<FleetOutput> fleet;
     long long printed = 0;
     bool afterLinkDown = false;
+    auto counted = [&] {
+        if (settings.count && ++printed >= *settings.count)
+            main.stop();
+    };
+    // With --average the measurements go into intervals, and each interval
+    // is printed and published in their place.
+    std::optional<record::MeasurementAverager> averager;
+    if (settings.average)
+        averager.emplace(*settings.average, settings.unit, record::WallClock::now(), [&](const stats::IntervalSummary& s) {
+            if (settings.count && printed >= *settings.count)
+                return;
+            writeOut(settings.format == OutputFormat::Influx ? fleet->influxInterval(s, settings.unit)
+                                                             : formatInterval(settings.format, s, settings.unit));
+            fleet->publishInterval(s, settings.unit);
+            counted();
+        });
     auto print = [&](const platform::Notification& n) {
         const auto kind = recordKindOf(n.name);
         if (!kind || !n.object || (settings.count && printed >= *settings.count))
             return; // the queue may hold more than the count asked for
+        if (averager && *kind == RecordKind::Measurement) {
+            if (const auto m = measurementOf(*n.object))
+                averager->add(*m);
+            afterLinkDown = n.object->intValue("commState") == 0;
+            return;
+        }
         // In the text format a parameter record that follows a link-down
         // measurement is named as the placeholder it is.
         const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
@@ -156,11 +195,12 @@ int monitorCommand(const Words& words)
                      std::to_string(n.object->intValue("paddress")) + "  link down\n");
         else if (settings.format == OutputFormat::Influx)
             writeOut(fleet->influxLine(*kind, *n.object, context));
+        else if (averager && settings.format == OutputFormat::Csv)
+            writeOut(averagedParameterCsvLine(*n.object, context));
         else
             writeOut(formatRecord(settings.format, *kind, *n.object, context));
         fleet->publish(*kind, *n.object, context);
-        if (settings.count && ++printed >= *settings.count)
-            main.stop();
+        counted();
     };
     main.observe(records::kInclinoData, print);
     main.observe(records::kInclinoParameter, print);
@@ -179,7 +219,7 @@ int monitorCommand(const Words& words)
                                           std::filesystem::path(stableName).filename().string());
 
     if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader(settings.unit));
+        writeOut(averager ? intervalCsvHeader(settings.unit) : csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health
@@ -191,9 +231,13 @@ int monitorCommand(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
+        if (averager)
+            averager->closeUntil(record::WallClock::now());
         if (fleet->failed())
             main.stop();
     });
+    if (averager)
+        averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
     return fleet->finish();
 }
 

@@ -13,6 +13,7 @@ using namespace testsupport;
 namespace {
 
 const std::string kNumber = R"((-?\d+\.\d+))"; // captured
+const std::string kTimeOfDay = R"(\d\d:\d\d:\d\d\.\d{3})";
 
 } // namespace
 
@@ -42,4 +43,30 @@ TEST(MonitorFields, JsonlCarriesTheAnglesInDegreesAndTheChosenUnit)
         ++measurements;
     }
     EXPECT_EQ(measurements, 25) << r.out << r.err; // 30 records: a parameter before every five frames
+}
+
+TEST(MonitorFields, WithAverageAnIntervalTakesThePlaceOfItsMeasurements)
+{
+    // One process per format, side by side, each with a simulated board of its own.
+    const std::string stats = R"((,-?\d+\.\d+){20})", empty = ",{20}";
+    const std::pair<std::string, std::regex> formats[] = {
+        {"csv", std::regex("type,time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,.*,"
+                           "x_mrad_mean,.*,temp_c_max,link_up,paddress,pdata\n"
+                           "((interval," + kIsoTime + R"(,\d\.\d{3},(0)" + empty + "|[1-9]\\d*" + stats + R"(),[01]\.\d{3},,|parameter,)" +
+                           kIsoTime + R"(,{23},\d+,-?\d+)\n)+)")},
+        {"influx", std::regex(R"(((plovex,type=interval,port=[^ ]+ count=(0i,interval_s=\d\.\d{3}|[1-9]\d*i,interval_s=\d\.\d{3},x_deg_mean=-?\d+\.\d+,.*temp_c_max=\d+\.\d+),link_up=[01]\.\d{3} \d{19}|plovex,type=parameter,.*)\n)+)")},
+        {"text", std::regex("((" + kTimeOfDay + R"(  (\d\.\d{3} s  (no measurement|[1-9]\d* measurements  X .*°C)  link up \d+\.\d %|parameter .*))\n)+)")},
+    };
+    std::vector<std::unique_ptr<CliProcess>> runs;
+    for (const auto& [format, _] : formats)
+        runs.push_back(std::make_unique<CliProcess>(std::vector<std::string>{
+            "monitor", "--simulate", "--format", format, "--units", "mrad", "--average", "1", "--seconds", "3.5"}));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const auto r = runs[i]->finish();
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(std::regex_match(r.out, formats[i].second)) << formats[i].first << "\n" << r.out;
+        // A whole second of measurements, aligned to the second.
+        EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\.000[+-]\d\d:\d\d,1\.000,[1-9]|count=[1-9]\d*i,interval_s=1\.000.* \d{10}000000000|\.000  1\.000 s  [1-9])")))
+            << formats[i].first << "\n" << r.out;
+    }
 }

@@ -228,6 +228,8 @@ TEST(Logger, ANewFileBeginsAtEachBoundaryOrSizeUnderANameNotUsedBefore)
         TempDir dir;
         // Someone's file under the name the hourly case's first file would take.
         testsupport::writeFile(dir / "ttyUSB0-20261207T085958Z.csv", "not the logger's\n");
+        const timespec written[2] = {{1796600000, 0}, {1796600000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "ttyUSB0-20261207T085958Z.csv").c_str(), written, 0), 0);
         auto folder = openFolder(dir);
         Notes notes;
         {
@@ -251,6 +253,9 @@ TEST(Logger, ANewFileBeginsAtEachBoundaryOrSizeUnderANameNotUsedBefore)
         std::sort(want.begin(), want.end());
         EXPECT_EQ(namesIn(dir.path()), want);
         EXPECT_EQ(c.compress ? gunzip(dir / earlier) : testsupport::readFile(dir / earlier), "not the logger's\n");
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / earlier).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_sec, 1796600000) << "compressed, it keeps its time of last writing";
         EXPECT_EQ(notes.lines.size(), c.files.size()); // "writing ..." for each
     }
 }
@@ -338,6 +343,7 @@ TEST(Logger, RetentionRemovesOnlyThisLoggersFilesLastWrittenTooLongAgo)
         {"ttyUSB0-20261201T000000Z.csv.gz", 6},  {"ttyUSB1-20261120T000000Z.csv", 8},
         {"ttyUSB01-20261120T000000Z.csv", 8},    {"ttyUSB0-notes.csv", 8},
         {"ttyUSB0-20261120T000000Z.txt", 8},     {"ttyUSB0-20261120T0000Z.csv", 8},
+        {"ttyUSB0x20261120T000000Z.csv", 8},
     };
     for (const auto& [name, age] : files) {
         testsupport::writeFile(dir / name, "x\n");
@@ -352,7 +358,8 @@ TEST(Logger, RetentionRemovesOnlyThisLoggersFilesLastWrittenTooLongAgo)
     EXPECT_EQ(namesIn(dir.path()),
               (std::vector<std::string>{"ttyUSB0-20261120T000000Z.txt", "ttyUSB0-20261120T0000Z.csv",
                                         "ttyUSB0-20261201T000000Z.csv.gz", "ttyUSB0-notes.csv",
-                                        "ttyUSB01-20261120T000000Z.csv", "ttyUSB1-20261120T000000Z.csv"}));
+                                        "ttyUSB01-20261120T000000Z.csv", "ttyUSB0x20261120T000000Z.csv",
+                                        "ttyUSB1-20261120T000000Z.csv"}));
     EXPECT_EQ(notes.lines.size(), 2u);
 }
 

@@ -121,17 +121,18 @@ void LogWriter::run(std::stop_token stop)
 void LogWriter::cycle(bool last)
 {
     const auto now = now_();
+    Lost overflow;
     {
         std::lock_guard lock(mutex_);
         batch_.swap(queue_);
-        overflow_ = std::exchange(queueOverflow_, {});
+        overflow = std::exchange(queueOverflow_, {});
     }
     for (auto& row : batch_)
         place(row, now);
     batch_.clear();
-    if (overflow_.count > 0) {
-        note_("the disk fell behind: " + overflow_.text() + ", were dropped");
-        lostTotal_ += overflow_.count;
+    if (overflow.count > 0) {
+        note_("the disk fell behind: " + overflow.text() + ", were dropped");
+        lostTotal_ += overflow.count;
     }
     if (writing_ && file_.isOpen()) {
         if (last)
@@ -162,8 +163,8 @@ void LogWriter::place(Row& row, Clock::time_point now)
             return; // said when writing stopped
         }
         writing_ = true;
-        note_("writing again, to " + folder_.pathOf(fileName_).string() + "; " + lost_.text() +
-              ", could not be written");
+        note_("writing again, to " + folder_.pathOf(fileName_).string() + "; " +
+              (lost_.count > 0 ? lost_.text() + ", could not be written" : std::string("no row was lost")));
         lost_ = {};
     } else if (!file_.isOpen() || rotationDue(row)) {
         closeFile(now);

@@ -98,7 +98,7 @@ private:
         Clock::time_point first, last;
         void add(Clock::time_point t, uint64_t n = 1);
         void add(const Lost& other);
-        std::string text() const;
+        std::string text() const; // "N rows, standing for T1 to T2"; count > 0
     };
 
     void run(std::stop_token stop);
@@ -138,8 +138,7 @@ private:
     bool retentionDone_ = false;
     bool writing_ = true; // false after a failed write, until a new file takes rows
     Clock::time_point lastTry_;
-    Lost lost_;      // since writing stopped
-    Lost overflow_;  // dropped by push, taken over by the thread
+    Lost lost_; // since writing stopped
     uint64_t written_ = 0, lostTotal_ = 0;
     std::vector<Row> batch_;
 

@@ -13,29 +13,40 @@ Logger::Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point sta
     writer_ = std::make_unique<LogWriter>(folder, header(settings_), settings_.files, std::move(note),
                                           std::move(sleeper), std::move(now));
     if (settings_.average)
-        averager_.emplace(*settings_.average, settings_.unit, start, [this](const stats::IntervalSummary& s) {
-            std::string row;
-            appendAveragedCsvRow(row, s, settings_.unit);
-            writer_->push(s.start, std::move(row));
-        });
+        averager_.emplace(*settings_.average, settings_.unit, start,
+                          [this](const stats::IntervalSummary& s) { writer_->push(s.start, intervalRow(s)); });
 }
+
+// The columns and rows of the log, in one place: a column added to both
+// kinds of row is added here.
 
 std::string Logger::header(const LoggerSettings& settings)
 {
     return settings.average ? averagedCsvHeader(settings.unit) : csvHeader(settings.unit);
 }
 
-void Logger::add(const Measurement& m)
+std::string Logger::measurementRow(const Measurement& m) const
 {
-    if (averager_) {
-        averager_->add(m);
-        return;
-    }
     const MeasurementRow row{m.time, std::chrono::duration<double>(m.time - start_).count(), m.linkUp, m.raw,
                              m.packetCount};
     std::string text;
     appendCsvRow(text, row, settings_.unit);
-    writer_->push(m.time, std::move(text));
+    return text;
+}
+
+std::string Logger::intervalRow(const stats::IntervalSummary& s) const
+{
+    std::string text;
+    appendAveragedCsvRow(text, s, settings_.unit);
+    return text;
+}
+
+void Logger::add(const Measurement& m)
+{
+    if (averager_)
+        averager_->add(m);
+    else
+        writer_->push(m.time, measurementRow(m));
 }
 
 void Logger::tick(Clock::time_point now)

@@ -35,6 +35,8 @@ public:
     // began. sleeper and now go to the writer (LogWriter.h).
     Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point start, LogFolder::Note note,
            std::shared_ptr<platform::Sleeper> sleeper = nullptr, std::function<Clock::time_point()> now = {});
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
 
     void add(const Measurement& m);
     // Closes the intervals that a silent link left open.
@@ -48,6 +50,9 @@ public:
     static std::string header(const LoggerSettings& settings);
 
 private:
+    std::string measurementRow(const Measurement& m) const;
+    std::string intervalRow(const stats::IntervalSummary& s) const;
+
     const LoggerSettings settings_;
     const Clock::time_point start_;
     std::unique_ptr<LogWriter> writer_;

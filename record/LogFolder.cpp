@@ -95,6 +95,21 @@ std::vector<std::string> LogFolder::files(LogFileKind kind) const
     return names;
 }
 
+bool LogFolder::renameNoReplace(const std::string& from, const std::string& to) const
+{
+    if (::renameat2(dir_.get(), from.c_str(), dir_.get(), to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the flag: only this logger makes names of its
+    // pattern here (the lock), so a name free now is free when renamed to.
+    if (exists(to)) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(dir_.get(), from.c_str(), dir_.get(), to.c_str()) == 0;
+}
+
 bool LogFolder::exists(const std::string& name) const
 {
     struct stat st {};
@@ -194,17 +209,18 @@ bool LogFolder::compress(const std::string& name, std::string* error)
         *error = "cannot create " + part + ": " + reason();
         return false;
     }
-    std::string why;
+    // The copy is whole on the disk, with the time of the rows it holds,
+    // before it takes its name.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    bool ok = gzipFile(in.get(), out.get(), &why);
-    if (ok && ::fsync(out.get()) != 0)
-        ok = false, why = "fsync: " + reason();
-    if (ok && ::futimens(out.get(), times) != 0)
-        ok = false, why = "futimens: " + reason();
-    if (ok && ::close(out.release()) != 0)
-        ok = false, why = "close: " + reason();
-    if (ok && ::renameat2(dir_.get(), part.c_str(), dir_.get(), gz.c_str(), RENAME_NOREPLACE) != 0)
-        ok = false, why = "rename to " + gz + ": " + reason();
+    std::string why;
+    auto step = [&](bool done, const std::string& what) {
+        if (!done)
+            why = what + ": " + reason();
+        return done;
+    };
+    const bool ok = gzipFile(in.get(), out.get(), &why) && step(::fsync(out.get()) == 0, "fsync") &&
+                    step(::futimens(out.get(), times) == 0, "futimens") && step(::close(out.release()) == 0, "close") &&
+                    step(renameNoReplace(part, gz), "rename to " + gz);
     if (!ok) {
         out.reset();
         remove(part);

@@ -70,6 +70,8 @@ public:
 private:
     LogFolder(std::filesystem::path path, std::string port, platform::UniqueFd dir, platform::UniqueFd lock);
     bool exists(const std::string& name) const;
+    // Renames from to to, which must not exist. False with errno set.
+    bool renameNoReplace(const std::string& from, const std::string& to) const;
 
     const std::filesystem::path path_;
     const std::string port_;

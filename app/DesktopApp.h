@@ -23,7 +23,6 @@
 #include "app/runtime/QtMainThread.h"
 #include "app/outlets/QtOutlets.h"
 #include "app/SessionPreferences.h"
-#include "app/windows/WriteRow.h"
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
@@ -119,7 +118,6 @@ private:
     std::unique_ptr<WindowField> prefsOutlet_;
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
-    std::unique_ptr<WriteRow> writeRow_;
     std::unique_ptr<LabelField> statusLine_;
     QTimer linkTimer_;  // showLinkHealth
     QTimer portsTimer_; // the port list follows the hardware while the preferences are open

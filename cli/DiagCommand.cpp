@@ -1,12 +1,12 @@
 // plovex-cli diag: runs the link's diagnostic loop, which listens on the
 // line, logs every byte it hears and answers the five diagnostic requests.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
 #include "cli/PortSession.h"
 #include "link/Records.h"
+#include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
 #include <iostream>

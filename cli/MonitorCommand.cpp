@@ -2,7 +2,6 @@
 // notification path of the window and prints every record it is delivered,
 // in delivery order.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
@@ -14,6 +13,7 @@
 #include "discovery/SerialRegistry.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
+#include "platform/Args.h"
 
 #include <chrono>
 #include <cstdio>

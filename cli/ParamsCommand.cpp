@@ -1,12 +1,12 @@
 // plovex-cli params: reads the board's 16 EEPROM parameters and prints them
 // with their descriptions.
 
-#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
 #include "link/BoardFacts.h"
+#include "platform/Args.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,11 +1,11 @@
 // plovex-cli params restore: writes the parameters of a snapshot file back
 // to the board, only those that differ, and reads each back.
 
-#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
+#include "platform/Args.h"
 
 namespace plovex::cli {
 

@@ -1,11 +1,11 @@
 // plovex-cli params save: reads the board's 16 EEPROM parameters and writes
 // them to a snapshot file.
 
-#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
+#include "platform/Args.h"
 
 #include <filesystem>
 

@@ -1,10 +1,10 @@
 // plovex-cli ports: the serial ports the monitor would offer, one per line,
 // name then path (separated by a tab).
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
+#include "platform/Args.h"
 #include "platform/UniqueFd.h"
 
 #include <cstdio>

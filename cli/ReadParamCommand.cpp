@@ -1,10 +1,10 @@
 // plovex-cli read-param: reads one EEPROM parameter of the board and prints
 // its value alone, in decimal.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
+#include "platform/Args.h"
 
 #include <cstdio>
 #include <iostream>

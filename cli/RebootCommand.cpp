@@ -1,9 +1,9 @@
 // plovex-cli reboot: sends the board the reboot frame.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
+#include "platform/Args.h"
 
 #include <iostream>
 

@@ -1,9 +1,9 @@
 // plovex-cli simulate: a simulated board on a pseudo-terminal, running until
 // it is interrupted.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
 #include <chrono>

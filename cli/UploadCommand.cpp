@@ -1,6 +1,5 @@
 // plovex-cli upload: sends a firmware image to the board in 64-byte blocks.
 
-#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
@@ -9,6 +8,7 @@
 #include "link/BoardFacts.h"
 #include "link/Console.h"
 #include "params/SnapshotFolder.h"
+#include "platform/Args.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>

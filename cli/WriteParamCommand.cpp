@@ -1,11 +1,11 @@
 // plovex-cli write-param: writes one EEPROM parameter of the board after the
 // same confirmation the window asks for.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
 #include "link/BoardFacts.h"
+#include "platform/Args.h"
 
 #include <cstdint>
 #include <iostream>

@@ -1,8 +1,8 @@
 // plovex-cli: the headless monitor and the maintenance tool.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "platform/Args.h"
 
 #include <algorithm>
 #include <cstdio>

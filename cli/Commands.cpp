@@ -2,12 +2,14 @@
 
 namespace plovex::cli {
 
+std::string synopsisLine(const Command& command)
+{
+    return *command.synopsis ? std::string(command.name) + " " + command.synopsis : std::string(command.name);
+}
+
 std::string helpText(const Command& command)
 {
-    std::string text = std::string("usage: plovex-cli ") + command.name;
-    if (*command.synopsis)
-        text += std::string(" ") + command.synopsis;
-    return text + command.usage;
+    return "usage: plovex-cli " + synopsisLine(command) + command.usage;
 }
 
 } // namespace plovex::cli

@@ -25,7 +25,9 @@ struct Command {
     int (*run)(const Words& words);
 };
 
-// What --help prints: "usage: plovex-cli NAME SYNOPSIS" and the usage.
+// The command's line in the command list: "params save FILE [--force]".
+std::string synopsisLine(const Command& command);
+// What --help prints: "usage: plovex-cli ", the synopsis line and the usage.
 std::string helpText(const Command& command);
 
 extern const Command monitorCommand;

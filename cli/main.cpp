@@ -32,12 +32,6 @@ const Command* const kCommands[] = {
     &simulateCommand,
 };
 
-// The command's line in the list: its name and synopsis.
-std::string synopsisLine(const Command& c)
-{
-    return *c.synopsis ? std::string(c.name) + " " + c.synopsis : std::string(c.name);
-}
-
 void printUsage(std::ostream& out)
 {
     out << "usage: plovex-cli COMMAND [OPTIONS]\n"

@@ -2,7 +2,7 @@
 // --average SECONDS, as plovex-cli log and monitor take it: one row or
 // record per interval of SECONDS, aligned to multiples of it in UTC.
 
-#include "platform/Args.h"
+#include "cli/CommandSupport.h"
 
 #include <chrono>
 #include <optional>

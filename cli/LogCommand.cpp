@@ -25,55 +25,67 @@ namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli log --dir DIR [--port PATH | --simulate] [--seconds S]\n"
-    "                      [--units deg|mrad|percent|mm-per-m] [--average SECONDS]\n"
-    "                      [--rotate hourly|daily|SIZE] [--keep DAYS] [--compress]\n"
-    "                      [--sync SECONDS]\n"
-    "\n"
-    "Polls the board as monitor does and writes its measurements to CSV files in\n"
-    "DIR, unattended, until interrupted (SIGINT, SIGTERM) or S seconds have gone;\n"
-    "then exits with status 0. A file is named after the port's stable name and\n"
-    "the UTC time of its first row (ttyUSB0-20261207T101500Z.csv) and begins with\n"
-    "a header line; no file is ever written over. Each row is a recording's:\n"
-    "time (local, ISO 8601 with milliseconds and UTC offset), elapsed_s (since the\n"
-    "logger started), x_deg, y_deg, the pair of --units, temp_c, the nine raw\n"
-    "values, packetCount and link (up or down); while the link is down the values\n"
-    "are left empty.\n"
-    "\n"
-    "  --dir DIR          the folder for the files, made when missing; one logger\n"
-    "                     of a port writes there at a time\n"
-    "  --seconds S        stop after S seconds (S > 0, fractions allowed)\n"
-    "  --units U          also X and Y in this unit: deg (default), mrad, percent\n"
-    "                     (100 tan) or mm-per-m (1000 tan)\n"
-    "  --average SECONDS  one row per interval of SECONDS (0.1 to 86400), aligned\n"
-    "                     to multiples of it in UTC, instead of one per record:\n"
-    "                     time (the interval's start), interval_s, count, then the\n"
-    "                     mean, sd (sample standard deviation), min and max of\n"
-    "                     x_deg, y_deg, the pair of --units and temp_c (empty when\n"
-    "                     count is 0), and link_up, the share of the interval the\n"
-    "                     link was up (0 to 1)\n"
-    "  --rotate R         a new file at each UTC hour (hourly), each UTC day\n"
-    "                     (daily, the default), or before a file would grow past\n"
-    "                     SIZE bytes (with K, M or G: 100M, 1G; at least 1K)\n"
-    "  --keep DAYS        remove this logger's files last written more than DAYS\n"
-    "                     days ago, at the start and every hour\n"
-    "  --compress         gzip each file once it is closed (NAME.csv.gz), on a\n"
-    "                     thread of low priority\n"
-    "  --sync SECONDS     put the rows on the disk (fsync) at least every SECONDS\n"
-    "                     (default 5; 0.1 to 3600), and when a file is closed\n" +
-    portOptionsHelp() +
-    "\n"
-    "After a crash or a power cut the next start cuts a partly written last row\n"
-    "off and says so. When a write fails (a full disk) writing stops, not the\n"
-    "logger: it says so once on standard error, goes on acquiring and averaging,\n"
-    "tries a new file every 10 s and, once one takes rows, names the time the\n"
-    "rows it could not write stood for. Standard error also tells of each new\n"
-    "file, of the board's silence and of a port that does not open, as monitor's.\n"
-    "\n"
-    "Exit status: 0 done (also when ended by a signal), 1 failed (DIR cannot be\n"
-    "used or another logger of the port writes there, the simulated board did not\n"
-    "start, or rows could not be written), 2 bad usage.\n";
+constexpr const char* kName = "log";
+
+int run(const Words& words);
+
+} // namespace
+
+const Command logCommand{
+    .name = kName,
+    .synopsis = "--dir DIR [--average SECONDS]",
+    .summary = "write the board's measurements to CSV files, unattended",
+    .usage = " [--port PATH | --simulate] [--seconds S]\n"
+             "                      [--units deg|mrad|percent|mm-per-m] [--rotate hourly|daily|SIZE]\n"
+             "                      [--keep DAYS] [--compress] [--sync SECONDS]\n"
+             "\n"
+             "Polls the board as monitor does and writes its measurements to CSV files in\n"
+             "DIR, unattended, until interrupted (SIGINT, SIGTERM) or S seconds have gone;\n"
+             "then exits with status 0. A file is named after the port's stable name and\n"
+             "the UTC time of its first row (ttyUSB0-20261207T101500Z.csv) and begins with\n"
+             "a header line; no file is ever written over. Each row is a recording's:\n"
+             "time (local, ISO 8601 with milliseconds and UTC offset), elapsed_s (since the\n"
+             "logger started), x_deg, y_deg, the pair of --units, temp_c, the nine raw\n"
+             "values, packetCount and link (up or down); while the link is down the values\n"
+             "are left empty.\n"
+             "\n"
+             "  --dir DIR          the folder for the files, made when missing; one logger\n"
+             "                     of a port writes there at a time\n"
+             "  --seconds S        stop after S seconds (S > 0, fractions allowed)\n"
+             "  --units U          also X and Y in this unit: deg (default), mrad, percent\n"
+             "                     (100 tan) or mm-per-m (1000 tan)\n"
+             "  --average SECONDS  one row per interval of SECONDS (0.1 to 86400), aligned\n"
+             "                     to multiples of it in UTC, instead of one per record:\n"
+             "                     time (the interval's start), interval_s, count, then the\n"
+             "                     mean, sd (sample standard deviation), min and max of\n"
+             "                     x_deg, y_deg, the pair of --units and temp_c (empty when\n"
+             "                     count is 0), and link_up, the share of the interval the\n"
+             "                     link was up (0 to 1)\n"
+             "  --rotate R         a new file at each UTC hour (hourly), each UTC day\n"
+             "                     (daily, the default), or before a file would grow past\n"
+             "                     SIZE bytes (with K, M or G: 100M, 1G; at least 1K)\n"
+             "  --keep DAYS        remove this logger's files last written more than DAYS\n"
+             "                     days ago, at the start and every hour\n"
+             "  --compress         gzip each file once it is closed (NAME.csv.gz), on a\n"
+             "                     thread of low priority\n"
+             "  --sync SECONDS     put the rows on the disk (fsync) at least every SECONDS\n"
+             "                     (default 5; 0.1 to 3600), and when a file is closed\n" +
+             portOptionsHelp() +
+             "\n"
+             "After a crash or a power cut the next start cuts a partly written last row\n"
+             "off and says so. When a write fails (a full disk) writing stops, not the\n"
+             "logger: it says so once on standard error, goes on acquiring and averaging,\n"
+             "tries a new file every 10 s and, once one takes rows, names the time the\n"
+             "rows it could not write stood for. Standard error also tells of each new\n"
+             "file, of the board's silence and of a port that does not open, as monitor's.\n"
+             "\n"
+             "Exit status: 0 done (also when ended by a signal), 1 failed (DIR cannot be\n"
+             "used or another logger of the port writes there, the simulated board did not\n"
+             "start, or rows could not be written), 2 bad usage.\n",
+    .run = run,
+};
+
+namespace {
 
 constexpr uint64_t kMinimumRotationSize = 1024;
 
@@ -177,16 +189,13 @@ bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
     return true;
 }
 
-} // namespace
-
-int logCommand(const Words& words)
+int run(const Words& words)
 {
-    const char* const name = "log";
+    const char* const name = kName;
     ParsedArgs args;
     LogSettings settings;
-    if (auto done = beginPortCommand({name, kUsage, {}, {"dir", "seconds", "units", "average", "rotate", "keep", "sync"},
-                                      {"compress"}},
-                                     words, args, settings.port))
+    const PortSyntax syntax{{}, {"dir", "seconds", "units", "average", "rotate", "keep", "sync"}, {"compress"}};
+    if (auto done = beginPortCommand(logCommand, syntax, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
         return usageError(name, error);
@@ -235,5 +244,7 @@ int logCommand(const Words& words)
         return report(name, std::to_string(status.rowsLost) + " rows of this run could not be written", kExitFailed);
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

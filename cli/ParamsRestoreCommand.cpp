@@ -50,7 +50,7 @@ int paramsRestoreCommand(const Words& words)
     auto session = openOneShotSession(name, choice);
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(name, *session, true);
+    const auto board = readBoardParameters(name, *session);
     if (!board)
         return report(name, "nothing was written", kExitFailed);
     const auto changes = params::differences(*board, *snapshot);

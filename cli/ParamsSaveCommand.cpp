@@ -50,7 +50,7 @@ int paramsSaveCommand(const Words& words)
     auto session = openOneShotSession(name, choice);
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(name, *session, true);
+    const auto board = readBoardParameters(name, *session);
     if (!board)
         return report(name, "nothing was saved", kExitFailed);
     std::string error;

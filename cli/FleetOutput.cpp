@@ -1,11 +1,11 @@
 #include "cli/FleetOutput.h"
 
 #include "cli/CommandSupport.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -21,12 +21,13 @@ const char* kindName(RecordKind kind)
 // The password is the file's first line; it appears in no message.
 bool readPassword(const std::string& path, std::string& password, std::string* error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        *error = "cannot read the password file " + path + ": " + std::strerror(errno);
+    std::string why;
+    const auto text = platform::readRegularFile(path, 64 * 1024, &why);
+    if (!text) {
+        *error = "cannot read the password file " + why;
         return false;
     }
-    std::getline(in, password);
+    password = text->substr(0, text->find('\n'));
     if (!password.empty() && password.back() == '\r')
         password.pop_back();
     if (password.empty()) {

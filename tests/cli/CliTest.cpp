@@ -10,6 +10,7 @@
 #include <csignal>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using plovex::sim::FrameKind;
@@ -39,6 +40,9 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
 {
     Board board;
     const std::string p = board.path();
+    TempDir dir;
+    const std::string fifo = (dir / "password").string(); // read, it would wait for a writer
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::vector<std::string>> cases = {
         {"monitor", "--port", p, "--count", "0"},    {"monitor", "--port", p, "--count", "2.5"},
         {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
@@ -54,6 +58,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+        {"monitor", "--port", p, "--mqtt", "mqtt://127.0.0.1/t", "--username", "u", "--password-file", fifo},
     };
     for (const auto& args : cases) {
         const auto r = runCli(args);

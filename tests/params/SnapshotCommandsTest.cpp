@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using plovex::sim::FrameKind;
@@ -85,6 +86,35 @@ TEST(ParamsRestore, RefusesAFileThatIsNoSnapshotAndWritesNothing)
         EXPECT_EQ(board->frames(FrameKind::Write).size(), refusal ? 0u : 1u);
         EXPECT_NE(r.err.find(refusal ? refusal : ""), std::string::npos) << r.err;
     }
+}
+
+// A snapshot is whatever its file holds: what it says of itself is printed
+// escaped, and a name that is no regular file is refused, not waited on.
+TEST(ParamsRestore, PrintsWhatTheFileSaysOfItselfEscapedAndWaitsOnNoFifo)
+{
+    Board board;
+    TempDir dir;
+    writeFile(dir / "crafted.json", R"({"format": "plovex-parameters", "version": 1,
+        "saved": "2026-01-01T00:00:00+00:00\r\u001b[2K        1 Sx Primary Gain  1000  1000",
+        "port": {"path": "/dev/ttyUSB0\u202e"}, "parameters": [{"address": 1, "value": 5}]})");
+    const auto r = runCli({"params", "restore", (dir / "crafted.json").string(), "--dry-run", "--port", board.path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find_first_of("\r\x1b"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(saved 2026-01-01T00:00:00+00:00\\r\\x1B[2K        1 Sx Primary Gain  1000  1000 "
+                         "from /dev/ttyUSB0\\u{202E})"),
+              std::string::npos)
+        << r.out;
+
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const std::pair<std::string, const char*> others[] = {{(dir / "fifo").string(), "is a FIFO, not a regular file"},
+                                                         {dir.path().string(), "is a folder, not a regular file"}};
+    board->clearFrames();
+    for (const auto& [path, refusal] : others) {
+        const auto refused = runCli({"params", "restore", path, "--yes", "--port", board.path()});
+        EXPECT_EQ(refused.exitCode, 1) << refused.err;
+        EXPECT_NE(refused.err.find(path + ": " + refusal), std::string::npos) << refused.err;
+    }
+    EXPECT_TRUE(board->frames().empty());
 }
 
 TEST(Params, PrintsEveryParameterWithItsDescription)

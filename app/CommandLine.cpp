@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 #ifndef PLOVEX_VERSION
 #define PLOVEX_VERSION "unknown"
@@ -71,6 +72,8 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
             if (!takeValue(args, i, "--record", value, error))
                 return std::nullopt;
             o.record = value;
+        } else if (a == "--force") {
+            o.force = true;
         } else if (is(a, "--units")) {
             if (!takeValue(args, i, "--units", value, error))
                 return std::nullopt;
@@ -104,12 +107,26 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
         *error = "--after is only used with --screenshot";
         return std::nullopt;
     }
+    if (o.force && !o.record) {
+        *error = "--force is only used with --record";
+        return std::nullopt;
+    }
     return o;
+}
+
+bool recordFileAllowed(const AppOptions& options, std::string* error)
+{
+    std::error_code ec;
+    if (!options.record || options.force ||
+        std::filesystem::symlink_status(*options.record, ec).type() == std::filesystem::file_type::not_found)
+        return true;
+    *error = *options.record + ": the file exists; pass --force to replace it";
+    return false;
 }
 
 std::string usageText()
 {
-    return "usage: plovex [--simulate | --port PATH] [--record FILE] [--units deg|mrad|percent|mm-per-m]\n"
+    return "usage: plovex [--simulate | --port PATH] [--record FILE [--force]] [--units deg|mrad|percent|mm-per-m]\n"
            "              [--screenshot FILE [--after SECONDS]]\n"
            "\n"
            "Shows the tilt, temperature and EEPROM parameters of the inclinometer board\n"
@@ -120,7 +137,9 @@ std::string usageText()
            "  --port PATH         use the serial port at PATH for this run\n"
            "                      (neither option changes the remembered port)\n"
            "  --record FILE       record every measurement to the CSV file FILE from the\n"
-           "                      start (Measure > Record… stops it, or starts another)\n"
+           "                      start (Measure > Record… stops it, or starts another);\n"
+           "                      a FILE that exists is refused\n"
+           "  --force             with --record: replace FILE if it exists\n"
            "  --units deg|mrad|percent|mm-per-m\n"
            "                      show the tilt in this unit for this run: degrees,\n"
            "                      milliradians, percent grade (100 tan) or mm per metre\n"
@@ -131,8 +150,8 @@ std::string usageText()
            "  --version           show the version and exit\n"
            "\n"
            "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n"
-           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot),\n"
-           "2 bad usage.\n";
+           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot,\n"
+           "the file of --record exists), 2 bad usage.\n";
 }
 
 std::string versionText()

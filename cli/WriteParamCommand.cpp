@@ -71,7 +71,7 @@ int writeParamCommand(const Words& words)
     const auto checks = params::writeAndCheck(session->port(), {params::Change{addr, 0, value}});
     if (std::string failed = params::failedWrites(checks); !failed.empty()) {
         failed.pop_back(); // the newline
-        return report(name, "the write did not take on " + session->path() + ": " + failed, kExitFailed);
+        return report(name, "the board on " + session->path() + ": " + failed, kExitFailed);
     }
     writeOut("Wrote " + std::to_string(value) + " to parameter " + std::to_string(addr) +
              (description.empty() ? std::string() : " - " + description) + "; it reads back as written.\n");

@@ -103,7 +103,7 @@ TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
         {{"15", "0x1234"}, {0x09, 0x71, 0x0F, 0x12, 0x34, 0xAA}, 0, "Wrote 4660 to parameter 15; it reads back"},
         {{"2", "-32768"}, {0x09, 0x71, 0x02, 0x80, 0x00, 0xAA}, 0, "Wrote -32768 to parameter 2"},
         {{"7", "5"}, {0x09, 0x71, 0x07, 0x00, 0x05, 0xAA}, 1,
-         "the write did not take on " + board.path() + ": parameter 7 (data selector): wrote 5, the board holds 0\n"},
+         "the board on " + board.path() + ": parameter 7 (data selector): wrote 5, the board holds 0\n"},
     };
     for (const auto& w : writes) {
         board->clearFrames();

@@ -106,13 +106,10 @@ public:
     // counts in health().eepromReads before the port lock is released, so a
     // write made after this call returned sees it counted.
     int readEEPROM(int address, int16_t* data);
-    // Reads one EEPROM parameter for a caller that must not misread it (the
-    // parameter commands, File > Save and Restore, a write's read-back; the
-    // sweep keeps readEEPROM). Holds the port lock for the whole exchange:
-    // the input is dropped before the first request, a reply counts only
-    // when nothing more follows it on the line, and the value is delivered
-    // (into data) only when two such replies agree. VerifiedRead.cpp has the
-    // limits. Not counted in health().eepromReads: these reads make no record.
+    // Reads one EEPROM parameter so that no stray or lost byte can shift it:
+    // a reply counts only when nothing more followed it on the line, and the
+    // value (into data) only when two such replies agree (VerifiedRead.cpp).
+    // For whole sets and read-backs; not counted in health().eepromReads.
     VerifiedRead readEEPROMVerified(int address, int16_t& data);
     // Sends one EEPROM write frame; nothing when the line is closed.
     void writeEEPROM(int address, int16_t data);

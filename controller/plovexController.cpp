@@ -5,6 +5,7 @@
 #include "discovery/PortDiscovery.h"
 #include "link/BoardFacts.h"
 #include "link/Records.h"
+#include "platform/Console.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
 #include "platform/Sleeper.h"
@@ -115,11 +116,16 @@ bool plovexController::refreshPortMenu()
     if (!awake_)
         return false;
     // Listed into a scratch table first, so that an unchanged list leaves the
-    // menu (and whatever the user has open in it) alone.
+    // menu (and whatever the user has open in it) alone. Quietly: the
+    // discovery's console lines were printed once at start-up, and this runs
+    // every half second while the preferences are open.
     auto nameTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
     auto pathTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
     int count = 0;
-    fillPortTable(nameTable.get(), pathTable.get(), count);
+    {
+        platform::ConsoleRedirect quiet(platform::quietConsoleLines());
+        fillPortTable(nameTable.get(), pathTable.get(), count);
+    }
     bool same = count == portCount_;
     for (int k = 0; same && k < count; ++k)
         same = std::strcmp(nameTable[k], bsdName[k]) == 0 && std::strcmp(pathTable[k], bsdPath[k]) == 0;

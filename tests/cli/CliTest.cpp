@@ -3,6 +3,7 @@
 #include "link/Records.h"
 #include "platform/Preferences.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/FakeSysfs.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -292,6 +293,17 @@ TEST(Cli, AnUploadCutShortByAnUnplugSaysSoAndTheNextOneWorks)
     board.frames(FrameKind::ProgramBlock, 2);
     board->stop();
     EXPECT_EQ(board->image(), Bytes(100, 'b'));
+}
+
+TEST(Cli, PortsListsOnStandardOutputAndLeavesTheDiscoveryLinesToStandardError)
+{
+    FakeSysfs machine;
+    machine.addPort("ttyUSB0");
+    machine.addPort("ttyUSB1", std::nullopt); // no callout path: the listing ends there
+    const auto r = runCli({"ports", "--sysfs-root", machine.sys().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ttyUSB0\t/dev/ttyUSB0\n");
+    EXPECT_EQ(r.err, "Port Name: /dev/ttyUSB0\n");
 }
 
 TEST(Cli, DiagAnswersTheSimulatedRequester)

@@ -62,7 +62,9 @@ std::string permissionMessage(const std::string& path)
     return start + "; only " + (who.empty() ? "root" : who) + " may open it." + kUdevAdvice;
 }
 
-OpenProblem kindOf(int err, bool setUp)
+} // namespace
+
+OpenProblem openProblemOf(int err, bool setUp)
 {
     if (setUp)
         return OpenProblem::Refused;
@@ -82,12 +84,10 @@ OpenProblem kindOf(int err, bool setUp)
     }
 }
 
-} // namespace
-
 OpenFailure describeOpenFailure(const std::string& path, int err, bool setUp)
 {
     OpenFailure f;
-    f.kind = kindOf(err, setUp);
+    f.kind = openProblemOf(err, setUp);
     f.error = err;
     f.path = path;
     const std::string why = std::strerror(err);

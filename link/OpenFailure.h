@@ -30,6 +30,10 @@ struct OpenFailure {
     bool operator==(const OpenFailure&) const = default;
 };
 
+// The kind of trouble errno err from opening a device is (setUp: from a
+// set-up step after the open).
+OpenProblem openProblemOf(int err, bool setUp = false);
+
 // The reason for errno err from opening path (setUp: from a set-up step
 // after the open). A device in use names the program that holds it, where
 // /proc tells. A permission problem says who may open the device: the group

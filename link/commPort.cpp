@@ -145,7 +145,7 @@ int commPort::OpenPort()
         }
         if (format)
             platform::consolePrintf(format, path.c_str(), std::strerror(error.error), error.error);
-        noteOpenFailure(describeOpenFailure(path, error.error, format != nullptr));
+        noteOpenFailure(describeFailure(path, error.error, format != nullptr));
         errno = error.error;
         return -1;
     }
@@ -211,6 +211,19 @@ void commPort::noteOpenFailure(OpenFailure failure)
     if (failure.kind != OpenProblem::None && PortOpenOK.load(std::memory_order_acquire))
         return;
     openFailure_ = std::move(failure);
+}
+
+OpenFailure commPort::describeFailure(const std::string& path, int err, bool setUp) const
+{
+    // A port that stays in use is described once, not each second the loop
+    // tries it again: finding the program that holds it reads /proc, and may
+    // look at every process's descriptors.
+    if (openProblemOf(err, setUp) == OpenProblem::Busy) {
+        std::lock_guard lock(failureMutex_);
+        if (openFailure_.kind == OpenProblem::Busy && openFailure_.path == path && openFailure_.error == err)
+            return openFailure_;
+    }
+    return describeOpenFailure(path, err, setUp);
 }
 
 OpenFailure commPort::openFailure() const

@@ -146,6 +146,9 @@ private:
     void countReceived(std::size_t bufferedBefore, const LineRead& r);
     // Keeps the reason of a failed open (and, with kind None, clears it).
     void noteOpenFailure(OpenFailure failure);
+    // The reason for errno err from opening path: describeOpenFailure, or
+    // the one noted when it is the same port still in use.
+    OpenFailure describeFailure(const std::string& path, int err, bool setUp) const;
     // When a reply of `bytes` to a request written now can be complete.
     std::chrono::steady_clock::time_point replyCompleteLocked(std::size_t bytes) const;
     // One poll exchange under the port lock; hands over the record it completes.

@@ -9,10 +9,10 @@
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "discovery/SerialRegistry.h"
-#include "link/Console.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "platform/Args.h"
+#include "platform/Console.h"
 #include "record/LogFolder.h"
 #include "record/Logger.h"
 
@@ -202,7 +202,7 @@ int run(const Words& words)
 
     // Standard output carries nothing; what the link says goes with the rest
     // to standard error (the journal, under systemd).
-    setConsoleStream(stderr);
+    platform::setConsoleStream(stderr);
     // A file size limit shows as a failed write, which the logger outlives,
     // not as the end of the process.
     std::signal(SIGXFSZ, SIG_IGN);

@@ -5,17 +5,17 @@
 //   time        the interval's start, local ISO 8601 with milliseconds and UTC offset
 //   interval_s  its length in seconds
 //   count       the measurements in it (with the link up)
-//   x_deg_mean, x_deg_sd, x_deg_min, x_deg_max, the same for y_deg, then for
-//               x_<unit> and y_<unit> when the unit is not degrees, then for
-//               temp_c: mean, sample standard deviation, minimum and maximum
+//   for each derived field in a recording's order (DerivedFields.h: x_deg,
+//   y_deg, x_<unit> and y_<unit> when the unit is not degrees, temp_c):
+//               <field>_mean, <field>_sd (sample standard deviation),
+//               <field>_min, <field>_max
 //   link_up     the share of the interval the link was up, 0 to 1
 //
-// An interval with no measurement leaves every statistics cell empty. Angles
-// carry one decimal more than a recording's single value (a mean is finer
-// than one reading), the temperature two.
+// An interval with no measurement leaves every statistics cell empty. Each
+// figure carries one decimal more than the field's single value: a mean is
+// finer than one reading.
 
-#include "link/Measurement.h"
-#include "link/TiltUnits.h"
+#include "record/DerivedFields.h"
 #include "stats/IntervalAverager.h"
 
 #include <string>
@@ -24,15 +24,9 @@
 
 namespace plovex::record {
 
-// One quantity an averaged row gives the statistics of.
-struct AveragedQuantity {
-    std::string name; // the column names' stem: x_deg, temp_c
-    int decimals;
-    double (*value)(const Measurement& m, board::TiltUnit unit); // NaN: none (a grade at 90 degrees)
-};
-
-// x_deg, y_deg, then x_<unit> and y_<unit> when unit is not degrees, then temp_c.
-std::vector<AveragedQuantity> averagedQuantities(board::TiltUnit unit);
+// The fields an averaged row gives the statistics of, in its order: the
+// intervals' series follow it.
+std::vector<DerivedField> averagedFields(board::TiltUnit unit);
 
 // The row's cells by column name, with their text ("" for an empty cell).
 using Cells = std::vector<std::pair<std::string, std::string>>;

@@ -7,7 +7,7 @@ namespace plovex::record {
 
 Logger::Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point start, LogFolder::Note note,
                std::shared_ptr<platform::Sleeper> sleeper, std::function<Clock::time_point()> now)
-    : settings_(std::move(settings)), start_(start)
+    : settings_(std::move(settings)), fields_(derivedFields(settings_.unit)), start_(start)
 {
     folder.recover(note);
     writer_ = std::make_unique<LogWriter>(folder, header(settings_), settings_.files, std::move(note),
@@ -22,15 +22,14 @@ Logger::Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point sta
 
 std::string Logger::header(const LoggerSettings& settings)
 {
-    return settings.average ? averagedCsvHeader(settings.unit) : csvHeader(settings.unit);
+    return settings.average ? averagedCsvHeader(settings.unit) : csvHeader(derivedFields(settings.unit));
 }
 
 std::string Logger::measurementRow(const Measurement& m) const
 {
-    const MeasurementRow row{m.time, std::chrono::duration<double>(m.time - start_).count(), m.linkUp, m.raw,
-                             m.packetCount};
+    const MeasurementRow row{m, std::chrono::duration<double>(m.time - start_).count()};
     std::string text;
-    appendCsvRow(text, row, settings_.unit);
+    appendCsvRow(text, row, fields_);
     return text;
 }
 

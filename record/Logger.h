@@ -54,6 +54,7 @@ private:
     std::string intervalRow(const stats::IntervalSummary& s) const;
 
     const LoggerSettings settings_;
+    const std::vector<DerivedField> fields_; // of a row per measurement
     const Clock::time_point start_;
     std::unique_ptr<LogWriter> writer_;
     std::optional<MeasurementAverager> averager_;

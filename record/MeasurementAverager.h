@@ -28,8 +28,7 @@ public:
     void finish(Clock::time_point now) { averager_.finish(now); }
 
 private:
-    const board::TiltUnit unit_;
-    const std::vector<AveragedQuantity> quantities_;
+    const std::vector<DerivedField> fields_;
     std::vector<double> values_;
     stats::IntervalAverager averager_;
 };

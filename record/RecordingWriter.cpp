@@ -7,7 +7,7 @@
 
 namespace plovex::record {
 
-RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : unit_(unit), path_(path)
+RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : fields_(derivedFields(unit)), path_(path)
 {
     status_.file = std::move(path);
     queue_.reserve(256);
@@ -15,7 +15,7 @@ RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : unit_
 }
 
 RecordingWriter::RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit)
-    : unit_(unit), file_(std::move(fd))
+    : fields_(derivedFields(unit)), file_(std::move(fd))
 {
     status_.file = std::move(file);
     queue_.reserve(256);
@@ -80,7 +80,7 @@ void RecordingWriter::run()
             if (!file_.isOpen())
                 fail("cannot create " + file + ": " + std::strerror(errno));
         }
-        std::string bytes = file_.isOpen() ? csvHeader(unit_) : std::string();
+        std::string bytes = file_.isOpen() ? csvHeader(fields_) : std::string();
         std::vector<MeasurementRow> batch;
         batch.reserve(256);
         std::string why;
@@ -95,7 +95,7 @@ void RecordingWriter::run()
                 last = stopRequested_ || !accepting_;
             }
             for (const auto& row : batch)
-                appendCsvRow(bytes, row, unit_);
+                appendCsvRow(bytes, row, fields_);
             if (!bytes.empty() && !file_.append(bytes, &why)) {
                 fail("cannot write " + file + ": " + why + "; recording stopped");
                 break;

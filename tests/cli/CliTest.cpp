@@ -309,3 +309,24 @@ TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
         EXPECT_TRUE(has(end.err, "reads answered")) << "what it received, at its end: " << end.err;
     }
 }
+
+TEST(Cli, SimulateRefusesALinkARunningBoardHoldsAndTakesOverOneLeftBehind)
+{
+    TempDir dir;
+    const std::string link = (dir / "board").string();
+    CliProcess first({"simulate", "--link", link});
+    ASSERT_EQ(first.readLine(20s), link);
+    const auto refused = runCli({"simulate", "--link", link});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "plovex-cli simulate: " + link + ": a running simulated board holds it\n");
+    EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
+    first.signal(SIGKILL); // gone without removing its link
+    first.finish();
+    CliProcess next({"simulate", "--link", link});
+    ASSERT_EQ(next.readLine(20s), link) << "a link whose board died is taken over";
+    EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
+    next.signal(SIGINT);
+    const auto end = next.finish();
+    EXPECT_TRUE(has(end.err, "reads answered 1,")) << end.err;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "its link stays behind";
+}

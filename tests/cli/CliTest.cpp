@@ -288,18 +288,28 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
 TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
 {
     TempDir dir;
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "1000\n"},
-        {{"--stray", "2"}, "18\n"}, // the stray bytes 0x00 0x12 are taken for the reply
-        {{"--cut", "1"}, ""},       // one reply byte, then silence
-        {{"--silent"}, ""},
+    const struct {
+        std::vector<std::string> flags;
+        std::string printed;
+        std::vector<std::string> told; // on standard error before the read, after "plovex-cli simulate: "
+    } cases[] = {
+        {{}, "1000\n", {}},
+        {{"--stray", "2"}, "18\n", {}}, // the stray bytes 0x00 0x12 are taken for the reply
+        {{"--cut", "1"}, "", {}},       // one reply byte, then silence
+        {{"--silent"}, "", {}},
+        {{"--silent-after", "0", "--answer-again-after", "3600"}, "", {"the board falls silent"}},
+        {{"--silent-after", "0.1", "--answer-again-after", "0.1"}, "1000\n",
+         {"the board falls silent", "the board answers again"}},
     };
-    for (const auto& [flags, printed] : cases) {
+    for (const auto& [flags, printed, told] : cases) {
         std::vector<std::string> args = {"simulate", "--link", (dir / "board").string()};
         args.insert(args.end(), flags.begin(), flags.end());
         CliProcess simulator(args);
-        const auto path = simulator.readLine(5s);
+        const auto path = simulator.readLine(20s);
         ASSERT_EQ(path, (dir / "board").string());
+        simulator.readErrorLine(20s); // the board and its line
+        for (const auto& notice : told)
+            ASSERT_EQ(simulator.readErrorLine(20s), "plovex-cli simulate: " + notice);
         const auto r = runCli({"read-param", "1", "--port", *path});
         EXPECT_EQ(r.out, printed);
         EXPECT_EQ(r.exitCode, printed.empty() ? 1 : 0) << r.err;

@@ -3,11 +3,15 @@
 // libmosquitto subscriber on a real mosquitto broker that the test starts on
 // 127.0.0.1 on a free port, stops and starts again.
 
+#include "fleet/MqttPublisher.h"
 #include "record/LocalTime.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/ManualClock.h"
 #include "tests/support/TestSupport.h"
 
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -18,7 +22,6 @@
 #include <regex>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -115,14 +118,22 @@ struct Message {
     bool retained;
 };
 
-// A subscriber to everything under plv/, logged in as the monitor is. With
-// an id it keeps its session (and so its subscription) across a restart of
-// the broker.
+// A subscriber to everything under plv/ (and to a probe topic when given),
+// logged in as the monitor is. With an id it keeps its session (and so its
+// subscription) across a restart of the broker.
 struct Watcher {
-    Watcher(int port, const char* id) : client_(mosquitto_new(id, !id, this))
+    Watcher(int port, const char* id, const char* probe = nullptr) : client_(mosquitto_new(id, !id, this)), probe_(probe)
     {
         mosquitto_username_pw_set(client_, "plovex", "right");
-        mosquitto_connect_callback_set(client_, [](mosquitto* c, void*, int) { mosquitto_subscribe(c, nullptr, "plv/#", 1); });
+        mosquitto_connect_callback_set(client_, [](mosquitto* c, void* self, int) {
+            mosquitto_subscribe(c, nullptr, "plv/#", 1);
+            if (const char* probe = static_cast<Watcher*>(self)->probe_)
+                mosquitto_subscribe(c, nullptr, probe, 1);
+        });
+        mosquitto_subscribe_callback_set(client_, [](mosquitto*, void* self, int, int, const int*) {
+            auto* w = static_cast<Watcher*>(self);
+            w->subscribed_ = ++w->subacks_ == (w->probe_ ? 2 : 1);
+        });
         mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
             auto* w = static_cast<Watcher*>(self);
             std::lock_guard lock(w->mutex_);
@@ -134,9 +145,61 @@ struct Watcher {
     ~Watcher() { mosquitto_loop_stop(client_, true); mosquitto_destroy(client_); }
     std::vector<Message> messages() { std::lock_guard lock(mutex_); return messages_; } // a copy: the client's thread adds
 
+    bool subscribed() const { return subscribed_; }
+
     mosquitto* client_;
+    const char* probe_;
     std::mutex mutex_;
     std::vector<Message> messages_;
+    int subacks_ = 0; // the client's thread alone
+    std::atomic<bool> subscribed_{false};
+};
+
+// Whether the broker on port has taken in every byte sent to it: no
+// connection to it holds bytes that the broker's side has not read or that
+// the sender's side has not seen arrive.
+bool brokerCaughtUp(int port)
+{
+    std::istringstream table(readFile("/proc/net/tcp"));
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        unsigned local = 0, remote = 0;
+        unsigned long tx = 0, rx = 0;
+        if (std::sscanf(line.c_str(), " %*u: %*x:%x %*x:%x %*x %lx:%lx", &local, &remote, &tx, &rx) != 4)
+            continue;
+        if ((local == static_cast<unsigned>(port) && rx != 0) || (remote == static_cast<unsigned>(port) && tx != 0))
+            return false;
+    }
+    return true;
+}
+
+// The lines a publisher tells, as they come from its thread.
+struct Told {
+    plovex::fleet::MqttPublisher::Notify sink()
+    {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+            added.notify_all();
+        };
+    }
+    // The next line, once there; "" when none comes.
+    std::string next()
+    {
+        std::unique_lock lock(mutex);
+        added.wait_for(lock, 30s, [&] { return taken < lines.size(); });
+        return taken < lines.size() ? lines[taken++] : "";
+    }
+    std::size_t waiting()
+    {
+        std::lock_guard lock(mutex);
+        return lines.size() - taken;
+    }
+    std::mutex mutex;
+    std::condition_variable added;
+    std::vector<std::string> lines;
+    std::size_t taken = 0;
 };
 
 class Mqtt : public ::testing::Test {
@@ -160,7 +223,10 @@ protected:
     {
         if ((broker_ = ::fork()) == 0)
             ::_exit(::execl("/usr/sbin/mosquitto", "mosquitto", "-c", (dir_ / "conf").c_str(), nullptr));
-        ASSERT_TRUE(waitFor([&] { return readFile(dir_ / "log").find(" running") != std::string::npos; }, 5s));
+        ASSERT_TRUE(waitFor([&] { return readFile(dir_ / "log").find(" running") != std::string::npos; }, 30s));
+        // Serving, not only started: a SIGTERM before its main loop runs is lost on it.
+        Watcher probe(port_, nullptr);
+        ASSERT_TRUE(waitFor([&] { return probe.subscribed(); }, 30s));
     }
     void stopBroker()
     {
@@ -169,10 +235,14 @@ protected:
         std::filesystem::remove(dir_ / "log");
     }
     // What a new subscriber is given as the retained status; "" when nothing.
+    // The broker sends a retained message with the subscription's answer, so
+    // it is there before anything the subscriber publishes afterwards.
     std::string retainedStatus()
     {
-        Watcher w(port_, nullptr);
-        waitFor([&] { return !w.messages().empty(); }, 500ms);
+        Watcher w(port_, nullptr, "probe/retained");
+        EXPECT_TRUE(waitFor([&] { return w.subscribed(); }, 30s));
+        mosquitto_publish(w.client_, nullptr, "probe/retained", 0, nullptr, 1, false);
+        EXPECT_TRUE(waitFor([&] { return !w.messages().empty() && w.messages().back().topic == "probe/retained"; }, 30s));
         const auto m = w.messages();
         return m.empty() || !m[0].retained || m[0].topic != "plv/status" ? "" : m[0].payload;
     }
@@ -200,19 +270,30 @@ protected:
 TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
 {
     Watcher dashboard(port_, "dashboard");
-    CliProcess monitor(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "7", "--mqtt-buffer", "1"}));
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().size() >= 20; }, 5s));
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
+    CliProcess monitor(monitorArgs("right.pw", {"--format", "jsonl", "--mqtt-buffer", "1"}));
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().size() >= 20; }, 30s));
     EXPECT_EQ(retainedStatus(), "online");
     // A broker that dies with messages in flight delivers some twice, as QoS 1
-    // allows: the monitor is held still while the broker goes, so that what
-    // must arrive once is known.
+    // allows: the monitor is held still until the broker has taken in what it
+    // sent (and acknowledged it), so that what must arrive once is known.
     monitor.signal(SIGSTOP);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(waitFor([&] { return brokerCaughtUp(port_); }, 30s));
     stopBroker();
     monitor.signal(SIGCONT);
-    std::this_thread::sleep_for(2500ms); // more than the buffer holds
+    auto told = [&](const std::string& part) { // waits for a line on standard error that holds part
+        for (auto line = monitor.readErrorLine(60s); line; line = monitor.readErrorLine(60s))
+            if (line->find(part) != std::string::npos)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(told("dropped the")) << "more than the buffer holds came meanwhile";
     const std::string restarted = plovex::record::isoLocalTime(std::chrono::system_clock::now());
     startBroker();
+    ASSERT_TRUE(told(": connected"));
+    const std::size_t reconnected = dashboard.messages().size();
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().size() >= reconnected + 20; }, 30s));
+    monitor.signal(SIGINT);
     const auto r = monitor.finish();
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
@@ -225,7 +306,7 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     for (std::sregex_iterator it(r.err.begin(), r.err.end(), said), end; it != end; ++it)
         dropped += std::stoll((*it)[1]);
     // "offline" comes after every record the broker acknowledged.
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 30s));
 
     // The dashboard gets the lines that were printed, with their time, in
     // order, each once; only the oldest of the outage are missing, as many as
@@ -244,6 +325,53 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     EXPECT_EQ(statuses.at(0) + statuses.at(1) + statuses.at(statuses.size() - 1), "onlineofflineoffline");
     EXPECT_NE(std::find(statuses.begin() + 2, statuses.end(), "online"), statuses.end());
     EXPECT_EQ(retainedStatus(), "offline");
+}
+
+TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKeptInOrder)
+{
+    using plovex::fleet::MqttTopic;
+    stopBroker();
+    ManualClock clock;
+    Told told;
+    plovex::fleet::MqttSettings settings;
+    std::string error;
+    settings.url = plovex::fleet::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port_) + "/plv", &error).value();
+    settings.username = "plovex";
+    settings.password = "right";
+    settings.buffer = 45s;
+    settings.clock = clock.source();
+    plovex::fleet::MqttPublisher publisher(settings, told.sink(), [] {});
+    publisher.publish(MqttTopic::Measurement, "dropped"); // older than the buffer keeps once the broker is back
+    const std::string broker = "MQTT broker 127.0.0.1:" + std::to_string(port_) + ": ";
+    const int waits[] = {1, 2, 4, 8, 16, 30, 30};
+    for (std::size_t i = 0; i < std::size(waits); ++i) {
+        const std::string line = told.next();
+        const std::string tail = "; trying again in " + std::to_string(waits[i]) + " s" +
+                                 (i == 0 ? ", keeping the records meanwhile" : "");
+        ASSERT_TRUE(line.rfind(broker, 0) == 0 && line.size() > tail.size() &&
+                    line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+            << line;
+        clock.advance(std::chrono::seconds(waits[i]) - 1ms);
+        ASSERT_TRUE(clock.seen());
+        EXPECT_EQ(told.waiting(), 0u) << "tried again before " << waits[i] << " s";
+        if (i + 1 == std::size(waits)) { // 91 s on: the first record is past keeping
+            publisher.publish(MqttTopic::Measurement, "kept");
+            EXPECT_EQ(told.next(), "MQTT buffer full (45 s of records): dropped the 1 oldest");
+            publisher.publish(MqttTopic::Parameter, "kept too");
+            startBroker();
+        }
+        clock.advance(1ms);
+    }
+    Watcher dashboard(port_, nullptr);
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
+    EXPECT_EQ(told.next(), broker + "connected");
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().size() >= 3; }, 30s));
+    EXPECT_EQ(publisher.finish(30s), "");
+    std::vector<std::string> got;
+    for (const auto& m : dashboard.messages())
+        got.push_back(m.topic + " " + m.payload);
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 3),
+              (std::vector<std::string>{"plv/status online", "plv/measurement kept", "plv/parameter kept too"}));
 }
 
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)

@@ -43,8 +43,9 @@ public:
     void signal(int sig);
     // Waits for the end (killing the child after the time allowed).
     CliResult finish();
-    // The child's home folder.
+    // The child's home folder, and its process id (while it runs).
     const std::filesystem::path& home() const { return home_; }
+    pid_t pid() const { return pid_; }
 
 private:
     struct Stream {

@@ -77,7 +77,7 @@ TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
         for (int i = 0; i < 10000; ++i)
             sink.handOver("inclinoData", parameter(i, i));
     }).join();
-    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() >= 10000; }, 15s));
+    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() >= 10000; }, 60s));
     EXPECT_EQ(tasksAtFirstDelivery, 20) << "delivery waits until the posted work is done";
     ASSERT_EQ(main.delivered.size(), 10000u);
     for (int i = 0; i < 10000; ++i)

@@ -226,7 +226,7 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     EXPECT_TRUE(has(r.err, "Error setting TIOCEXCL on /dev/null")) << r.err;
 
     for (auto [monitor, sig] : {std::pair{&interrupted, SIGINT}, std::pair{&terminated, SIGTERM}}) {
-        ASSERT_TRUE(monitor->readLine(5s)) << "each line reaches the pipe as it is made";
+        ASSERT_TRUE(monitor->readLine(30s)) << "each line reaches the pipe as it is made";
         monitor->signal(sig);
         EXPECT_EQ(monitor->finish().exitCode, 0);
     }
@@ -275,7 +275,10 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
     o.mode = plovex::sim::BoardMode::DiagnosticPeer;
     Board peer(o);
     CliProcess closed({"diag", "--port", kMissingPort, "--seconds", "1.8"});
-    const auto r = runCli({"diag", "--port", peer.path(), "--seconds", "1.8"});
+    CliProcess diag({"diag", "--port", peer.path()});
+    ASSERT_TRUE(waitFor([&] { return peer->counters().diagCorrect >= 5; }));
+    diag.signal(SIGINT);
+    const auto r = diag.finish();
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto never = closed.finish();
     EXPECT_EQ(never.exitCode, 1);

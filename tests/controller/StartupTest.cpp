@@ -41,7 +41,7 @@ TEST(ControllerStartup, PortsAreListedAndApplyingOneStoresWhatThePortReportsOnce
     EXPECT_EQ(rig.port().portOpenOK(), 0) << "left for the acquisition loop to reopen";
     ASSERT_GE(rig.port().OpenPort(), 0); // what the loop's next cycle does
     rig.port().sendReboot();
-    EXPECT_EQ(chosen.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_EQ(chosen.read(2, 30s), (Bytes{0x9B, 0xA5}));
     EXPECT_TRUE(first.drain(20ms).empty());
 }
 

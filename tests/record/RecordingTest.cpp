@@ -43,7 +43,7 @@ TEST(Recording, WritesTheExactRowsInLocalTimeWithLinkDownRowsEmpty)
             ASSERT_TRUE(w.push(row(records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7), 5)));
             ASSERT_TRUE(w.push(row(records::linkDownRecord(8), 1250)));
             ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, -1, 235}, 9), 2999)));
-            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 3; }, std::chrono::seconds(5))); // on disk while still open
+            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 3; })); // on disk while still open
             EXPECT_EQ(testsupport::readFile(dir / "r.csv"), file);
         }
         EXPECT_EQ(testsupport::readFile(dir / "r.csv"), file);
@@ -60,14 +60,14 @@ TEST(Recording, AFailedWriteStopsWithTheReasonAndKeepsTheRowsWritten)
     {
         record::RecordingWriter w(platform::UniqueFd(fd), "r.csv", board::TiltUnit::Degrees);
         ASSERT_TRUE(w.push(row(rec, 1)) && w.push(row(rec, 2)));
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }));
         written = testsupport::readFile(dir / "r.csv");
         // The disk fills: the writer's descriptor now leads to a full device.
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         ASSERT_EQ(::dup2(full, fd), fd);
         ::close(full);
         w.push(row(rec, 3));
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }));
         EXPECT_EQ(w.status().error, "cannot write r.csv: No space left on device; recording stopped");
         EXPECT_EQ(w.status().rowsWritten, 2u);
         EXPECT_FALSE(w.push(row(rec, 4)));

@@ -80,10 +80,10 @@ TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
              t.b.setSilent(true);
              ASSERT_TRUE(t.counted(&plovex::LinkHealth::framesAbandoned));
              t.tick();
-             t.clock.advance(plovex::plovexController::kSilenceLimit - std::chrono::milliseconds(1));
+             t.clock.advance(1999ms); // "NO Comms" after 2 s without a record
              t.tick();
              EXPECT_EQ(t.w().commState()->text(), "Comms OK") << "NO Comms before 2 s";
-             t.clock.advance(std::chrono::milliseconds(1));
+             t.clock.advance(1ms);
              t.tick();
          },
          "NO Comms", Qt::red, false, "", 0, false},
@@ -181,11 +181,11 @@ TEST_F(LinkHealth, AWriteNotReadBackWithin3SOfTheLinkUpIsToldAndSettlesWhenItIs)
     ASSERT_TRUE(counted(&plovex::LinkHealth::measurementRecords)); // the board still answers at the next tick
     type("2", "4321");
     w().writeButton()->click();
-    clock.advance(plovex::plovexController::kWriteAnswerLimit - std::chrono::milliseconds(1));
+    clock.advance(2999ms);
     tick();
     EXPECT_EQ(app->controller().parameterState(2), ParameterState::Waiting);
     ASSERT_TRUE(counted(&plovex::LinkHealth::measurementRecords));
-    clock.advance(std::chrono::milliseconds(1));
+    clock.advance(1ms);
     tick();
     EXPECT_EQ(app->controller().parameterState(2), ParameterState::NoAnswer);
     EXPECT_EQ(status(), "Parameter 2 was not read back within 3 s of the write.");
@@ -200,10 +200,10 @@ TEST_F(LinkHealth, AWriteNotReadBackWithin3SOfTheLinkUpIsToldAndSettlesWhenItIs)
     tick();
     type("4", "55");
     w().writeButton()->click();
-    clock.advance(plovex::plovexController::kSilenceLimit);
+    clock.advance(2s);
     tick();
     ASSERT_EQ(w().commState()->text(), "NO Comms");
-    clock.advance(std::chrono::seconds(10));
+    clock.advance(10s);
     tick();
     EXPECT_EQ(app->controller().parameterState(4), ParameterState::Waiting);
     b.setSilent(false);

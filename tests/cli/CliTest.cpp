@@ -274,12 +274,14 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
     plovex::sim::BoardOptions o;
     o.mode = plovex::sim::BoardMode::DiagnosticPeer;
     Board peer(o);
-    CliProcess closed({"diag", "--port", kMissingPort, "--seconds", "1.8"});
-    CliProcess diag({"diag", "--port", peer.path()});
+    CliProcess closed({"diag", "--port", kMissingPort}), diag({"diag", "--port", peer.path()});
     ASSERT_TRUE(waitFor([&] { return peer->counters().diagCorrect >= 5; }));
     diag.signal(SIGINT);
     const auto r = diag.finish();
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (auto line = closed.readErrorLine(30s); line && !has(*line, "open attempt 0"); line = closed.readErrorLine(30s)) {
+    }
+    closed.signal(SIGINT);
     const auto never = closed.finish();
     EXPECT_EQ(never.exitCode, 1);
     EXPECT_TRUE(has(never.err, kMissingPort + " was closed; open attempt 0") && has(never.err, "never opened")) << never.err;

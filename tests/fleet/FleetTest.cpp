@@ -363,6 +363,7 @@ TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKept
     plovex::fleet::MqttPublisher publisher(settings, told.sink(), [] {});
     publisher.publish(MqttTopic::Measurement, "dropped"); // older than the buffer keeps once the broker is back
     const std::string broker = "MQTT broker 127.0.0.1:" + std::to_string(port_) + ": ";
+    std::unique_ptr<Watcher> dashboard; // subscribed before the publisher can reach the broker
     const int waits[] = {1, 2, 4, 8, 16, 30, 30};
     for (std::size_t i = 0; i < std::size(waits); ++i) {
         const std::string line = told.next();
@@ -379,16 +380,16 @@ TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKept
             EXPECT_EQ(told.next(), "MQTT buffer full (45 s of records): dropped the 1 oldest");
             publisher.publish(MqttTopic::Parameter, "kept too");
             startBroker();
+            dashboard = std::make_unique<Watcher>(port_, nullptr);
+            ASSERT_TRUE(waitFor([&] { return dashboard->subscribed(); }, 30s));
         }
         clock.advance(1ms);
     }
-    Watcher dashboard(port_, nullptr);
-    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
     EXPECT_EQ(told.next(), broker + "connected");
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().size() >= 3; }, 30s));
+    ASSERT_TRUE(waitFor([&] { return dashboard->messages().size() >= 3; }, 30s));
     EXPECT_EQ(publisher.finish(30s), "");
     std::vector<std::string> got;
-    for (const auto& m : dashboard.messages())
+    for (const auto& m : dashboard->messages())
         got.push_back(m.topic + " " + m.payload);
     EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 3),
               (std::vector<std::string>{"plv/status online", "plv/measurement kept", "plv/parameter kept too"}));

@@ -8,6 +8,7 @@
 #include "tests/support/ManualClock.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
@@ -256,7 +257,10 @@ protected:
         Watcher w(port_, nullptr, "probe/retained");
         EXPECT_TRUE(waitFor([&] { return w.subscribed(); }, 30s));
         mosquitto_publish(w.client_, nullptr, "probe/retained", 0, nullptr, 1, false);
-        EXPECT_TRUE(waitFor([&] { return !w.messages().empty() && w.messages().back().topic == "probe/retained"; }, 30s));
+        EXPECT_TRUE(waitFor([&] {
+            const auto m = w.messages();
+            return std::any_of(m.begin(), m.end(), [](const Message& x) { return x.topic == "probe/retained"; });
+        }, 30s));
         const auto m = w.messages();
         return m.empty() || !m[0].retained || m[0].topic != "plv/status" ? "" : m[0].payload;
     }

@@ -103,7 +103,7 @@ bool readMqtt(const ParsedArgs& args, std::optional<fleet::MqttSettings>& mqtt, 
             *error = "--mqtt-buffer needs a number of seconds above 0 (a week at most), not '" + *text + "'";
             return false;
         }
-        s.buffer = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
+        s.buffer.age = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
     }
     mqtt = std::move(s);
     return true;
@@ -173,7 +173,7 @@ void FleetOutput::publish(RecordKind kind, const platform::Record& record, const
     std::string json = formatRecord(OutputFormat::Jsonl, kind, record, context);
     json.pop_back(); // the newline
     publisher_->publish(kind == RecordKind::Measurement ? fleet::MqttTopic::Measurement : fleet::MqttTopic::Parameter,
-                        std::move(json));
+                        std::move(json), record.time());
 }
 
 int FleetOutput::finish()

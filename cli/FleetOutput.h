@@ -1,8 +1,9 @@
 #pragma once
 // What plovex-cli monitor does for a site with many boards: InfluxDB line
 // protocol on standard output (--format influx, with --tag) and publishing
-// every record to an MQTT broker (--mqtt and its options). Both carry the
-// time the record was delivered, the one the other formats print.
+// every record to an MQTT broker (--mqtt and its options). A line of line
+// protocol carries the time the record stands for, as the link stamped it;
+// an MQTT message is the jsonl line with its time.
 
 #include "cli/Args.h"
 #include "cli/RecordFormat.h"
@@ -38,7 +39,7 @@ public:
 
     // The record as a line of InfluxDB line protocol (with its newline): the
     // record's entries, then a measurement's derived fields in the context's
-    // unit, stamped with the context's time in nanoseconds.
+    // unit, stamped with the record's own time in nanoseconds.
     std::string influxLine(RecordKind kind, const platform::Record& record, const LineContext& context) const;
     // Queues the record for the broker: the line --format jsonl prints for
     // it in this context, without the newline.

@@ -6,6 +6,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
+#include "cli/InfluxOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
@@ -30,7 +31,11 @@ const std::string kUsage =
     "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
     "                          [--tag KEY=VALUE]...\n"
     "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
-    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
+    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]\n"
+    "                          [--mqtt-buffer-mb MB]]\n"
+    "                          [--influx URL [--influx-token-file FILE] [--influx-batch LINES]\n"
+    "                          [--influx-interval SECONDS] [--influx-buffer SECONDS]\n"
+    "                          [--influx-buffer-mb MB]]\n"
     "\n"
     "Polls the board as the window does and prints every record delivered, one\n"
     "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -56,7 +61,8 @@ const std::string kUsage =
     "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
     "                port (its stable name) and --tag, the entries as integer fields\n"
     "                and the same added fields as float fields (left out while the\n"
-    "                link is down), the time in nanoseconds.\n"
+    "                link is down), the time the record stands for in\n"
+    "                nanoseconds.\n"
     "                With csv, jsonl and influx standard output carries records only;\n"
     "                the link's console lines go to standard error. The text format\n"
     "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -65,14 +71,15 @@ const std::string kUsage =
     "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
     "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
     "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
-    fleetOptionsHelp() + portOptionsHelp() +
+    fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
     "\n"
     "On standard error it says when the board has sent no data for 2 s with the\n"
     "port open, and when data comes again; and why the port does not open, once\n"
     "each time the reason changes, with what to do about it.\n"
     "\n"
     "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
-    "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
+    "board did not start, the MQTT broker refused the login, or the database\n"
+    "refused the writes), 2 bad usage.\n";
 
 struct MonitorSettings {
     PortChoice port;
@@ -81,6 +88,7 @@ struct MonitorSettings {
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
     FleetSettings fleet;
+    std::optional<InfluxOptions> influx;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -117,7 +125,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readFleetSettings(args, s.fleet, error) && readInfluxOptions(args, s.influx, error);
 }
 
 } // namespace
@@ -128,6 +136,7 @@ int monitorCommand(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
+    valueOptions.merge(influxValueOptions());
     valueOptions.insert({"count", "seconds", "format", "units"});
     if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
@@ -140,6 +149,7 @@ int monitorCommand(const Words& words)
 
     MainLoop main;
     std::unique_ptr<FleetOutput> fleet;
+    std::unique_ptr<InfluxOutput> influx;
     long long printed = 0;
     bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
@@ -154,10 +164,15 @@ int monitorCommand(const Words& words)
         if (placeholder && settings.format == OutputFormat::Text)
             writeOut(record::localTimeOfDay(context.time) + "  parameter " +
                      std::to_string(n.object->intValue("paddress")) + "  link down\n");
-        else if (settings.format == OutputFormat::Influx)
-            writeOut(fleet->influxLine(*kind, *n.object, context));
-        else
+        else if (settings.format != OutputFormat::Influx)
             writeOut(formatRecord(settings.format, *kind, *n.object, context));
+        if (settings.format == OutputFormat::Influx || influx) {
+            std::string line = fleet->influxLine(*kind, *n.object, context);
+            if (settings.format == OutputFormat::Influx)
+                writeOut(line);
+            if (influx)
+                influx->write(std::move(line), n.object->time());
+        }
         fleet->publish(*kind, *n.object, context);
         if (settings.count && ++printed >= *settings.count)
             main.stop();
@@ -177,6 +192,13 @@ int monitorCommand(const Words& words)
     const std::string stableName = stablePortName(session->path());
     fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
                                           std::filesystem::path(stableName).filename().string());
+    if (settings.influx) {
+        try {
+            influx = std::make_unique<InfluxOutput>(name, *settings.influx);
+        } catch (const std::exception& e) {
+            return report(name, e.what(), kExitFailed);
+        }
+    }
 
     if (settings.format == OutputFormat::Csv)
         writeOut(csvHeader(settings.unit));
@@ -191,10 +213,12 @@ int monitorCommand(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
-        if (fleet->failed())
+        if (fleet->failed() || (influx && influx->failed()))
             main.stop();
     });
-    return fleet->finish();
+    const int mqttExit = fleet->finish();
+    const int influxExit = influx ? influx->finish() : kExitOk;
+    return mqttExit != kExitOk ? mqttExit : influxExit;
 }
 
 } // namespace plovex::cli

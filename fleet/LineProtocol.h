@@ -9,14 +9,18 @@
 // the record becomes an integer field under its own key, then come the float
 // fields given, as decimal text (the caller works them out); one without a
 // value ("") is left out, as the format has no empty fields. The timestamp
-// is in nanoseconds since the epoch. Commas, equals signs, blanks
-// and backslashes in tag keys, tag values and field keys are escaped with a
-// backslash; a line break, which the format cannot carry, becomes a blank.
+// is in nanoseconds since the epoch. Commas, equals signs and blanks in tag
+// keys, tag values and field keys are escaped with a backslash; a line
+// break, which the format cannot carry, becomes a blank. A backslash stands
+// as it is: InfluxDB keeps "\\" as two backslashes where VictoriaMetrics
+// reads one, so a backslash is left unescaped, and a text in which that is
+// ambiguous is refused beforehand (tagProblem).
 
 #include "platform/Record.h"
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,5 +30,11 @@ using Tags = std::vector<std::pair<std::string, std::string>>;
 using FloatFields = std::vector<std::pair<std::string, std::string>>; // name, decimal text
 
 std::string influxLine(const Tags& tags, const platform::Record& record, const FloatFields& floats, int64_t timeNs);
+
+// Why text cannot be a tag key or value that every database reads back as
+// it was, or "": a backslash at its end or before a comma, an equals sign, a
+// blank or another backslash, which InfluxDB and VictoriaMetrics read
+// differently (InfluxDB cannot store the first at all).
+std::string tagProblem(std::string_view text);
 
 } // namespace plovex::fleet

@@ -4,6 +4,7 @@
 // 127.0.0.1 on a free port, stops and starts again.
 
 #include "record/LocalTime.h"
+#include "tests/fleet/LineReader.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/TestSupport.h"
 
@@ -14,7 +15,6 @@
 #include <map>
 #include <mosquitto.h>
 #include <mutex>
-#include <netinet/in.h>
 #include <regex>
 #include <sstream>
 #include <sys/wait.h>
@@ -25,49 +25,15 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testsupport;
-using Map = std::map<std::string, std::string>;
-
-struct Point {
-    Map tags, fields;
-    long long time = -1; // -1: not a line of the measurement "plovex"
-};
-
-// Reads up to an unescaped character of ends; a backslash takes the next character as it is.
-std::string until(const std::string& s, std::size_t& i, const char* ends, char& hit)
-{
-    std::string out;
-    for (; i < s.size() && !std::strchr(ends, s[i]); ++i)
-        out += s[i] == '\\' && i + 1 < s.size() ? s[++i] : s[i];
-    hit = i < s.size() ? s[i++] : '\0';
-    return out;
-}
-
-// measurement[,tag=value...] field=value[,field=value...] time
-Point parseLine(const std::string& line)
-{
-    Point p;
-    std::size_t i = 0;
-    char hit = 0;
-    const bool plovex = until(line, i, ", ", hit) == "plovex";
-    auto pairs = [&](Map& into) {
-        do {
-            const std::string key = until(line, i, "=", hit);
-            const std::string value = hit == '=' ? until(line, i, ",= ", hit) : "";
-            if (key.empty() || value.empty() || hit == '=' || !into.emplace(key, value).second)
-                return false;
-        } while (hit == ',');
-        return hit == ' ';
-    };
-    if (plovex && (hit != ',' || pairs(p.tags)) && hit == ' ' && pairs(p.fields))
-        p.time = std::atoll(line.c_str() + i);
-    return p;
-}
+using fleettest::Map;
+using fleettest::parseLine;
+using fleettest::Point;
 
 TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
 {
     const std::pair<const char*, Map> tagRows[] = { // --tag, and the tag it makes
         {"site=north bridge", {{"site", "north bridge"}}}, {"a,b=c=d e", {{"a,b", "c=d e"}}},
-        {"k\\y=back\\", {{"k\\y", "back\\"}}}, {"note=two\nlines", {{"note", "two lines"}}}};
+        {"k\\y=C:\\data", {{"k\\y", "C:\\data"}}}, {"note=two\nlines", {{"note", "two lines"}}}};
     const struct {
         std::vector<std::string> port;
         long long count;
@@ -185,15 +151,7 @@ protected:
     }
 
     TempDir dir_;
-    int port_ = [] { // a port free on 127.0.0.1 (a broker on port 0 would not start)
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(fd);
-        return ntohs(a.sin_port);
-    }();
+    int port_ = freeLoopbackPort(); // a broker on port 0 would not start
     pid_t broker_ = -1;
 };
 

@@ -232,6 +232,37 @@ void expectStored(const Server& db, const std::string& printed, const Map& userT
     }
 }
 
+// Every query string of the JSON value, in order.
+void queriesOf(const JsonValue& v, std::vector<std::string>& out)
+{
+    if (const auto* q = v.member("query"); q && q->kind == JsonValue::Kind::String)
+        out.push_back(q->string);
+    for (const auto& item : v.array)
+        queriesOf(item, out);
+    for (const auto& [name, member] : v.object)
+        queriesOf(member, out);
+}
+
+// Each query of the Grafana dashboard, as Grafana would send it for the last
+// hour, answers with a series for the board.
+void expectDashboardShows(const Server& db, const std::string& port)
+{
+    std::vector<std::string> queries;
+    queriesOf(json(readFile(PLOVEX_SOURCE_DIR "/packaging/grafana/plovex-influxdb.json")), queries);
+    EXPECT_EQ(queries.size(), 6u) << "five panels and the board variable";
+    for (auto q : queries) {
+        for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+                 {"$timeFilter", "time > now() - 1h"}, {"$__interval_ms", "1000"}, {"$__interval", "1s"}, {"$board", ".*"}})
+            for (std::size_t at; (at = q.find(from)) != std::string::npos;)
+                q.replace(at, from.size(), to);
+        const auto a = db.query(q);
+        EXPECT_EQ(a.status, 200) << q;
+        EXPECT_NE(a.body.find("\"series\""), std::string::npos) << q << "\n" << a.body.substr(0, 300);
+        EXPECT_NE(a.body.find("\"" + port + "\""), std::string::npos) << q << "\n" << a.body.substr(0, 300);
+        EXPECT_EQ(a.body.find("\"error\""), std::string::npos) << q << "\n" << a.body.substr(0, 300);
+    }
+}
+
 TEST(Tsdb, EveryRecordIsStoredOnceWithItsTagsValuesAndTime)
 {
     const std::vector<std::string> tags = {"--tag", "site=north bridge", "--tag", "a,b=c=d e", "--tag",
@@ -251,6 +282,7 @@ TEST(Tsdb, EveryRecordIsStoredOnceWithItsTagsValuesAndTime)
             const auto keys = db.query("SHOW FIELD KEYS FROM plovex").body;
             EXPECT_NE(keys.find(R"(["xKal","integer"])"), std::string::npos) << keys;
             EXPECT_NE(keys.find(R"(["x_deg","float"])"), std::string::npos) << keys;
+            expectDashboardShows(db, fleettest::parseLine(r.out.substr(0, r.out.find('\n'))).tags["port"]);
         }
     }
 }

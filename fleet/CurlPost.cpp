@@ -35,6 +35,14 @@ size_t keepAnswer(char* data, size_t size, size_t count, void* body)
     return n;
 }
 
+// Counts the bytes of the request as they go out: its header and its body.
+int countSent(CURL*, curl_infotype type, char*, size_t size, void* sent)
+{
+    if (type == CURLINFO_HEADER_OUT || type == CURLINFO_DATA_OUT)
+        *static_cast<std::size_t*>(sent) += size;
+    return 0;
+}
+
 class CurlPost : public HttpPost {
 public:
     CurlPost(const std::string& url, const HttpCredentials& credentials)
@@ -64,6 +72,10 @@ public:
         curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &keepAnswer);
         curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &answer_);
         curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
+        // The debug callback sees the bytes sent; it counts them and shows nothing.
+        curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &countSent);
+        curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, &sent_);
+        curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
         if (credentials.kind == HttpCredentials::Kind::Basic) {
             const auto colon = credentials.secret.find(':');
             curl_easy_setopt(curl_, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
@@ -80,6 +92,7 @@ public:
     {
         answer_.clear();
         error_[0] = '\0';
+        sent_ = 0;
         curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, gzipped ? gzipped_ : plain_);
         curl_easy_setopt(curl_, CURLOPT_POSTFIELDS, body.data());
         curl_easy_setopt(curl_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
@@ -91,9 +104,7 @@ public:
             return a;
         }
         curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &a.status);
-        long headerBytes = 0;
-        curl_easy_getinfo(curl_, CURLINFO_REQUEST_SIZE, &headerBytes);
-        a.sentBytes = static_cast<std::size_t>(headerBytes) + body.size();
+        a.sentBytes = sent_;
         curl_off_t retryAfter = 0;
         if (curl_easy_getinfo(curl_, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
             a.retryAfter = std::chrono::seconds(retryAfter);
@@ -113,6 +124,7 @@ private:
     curl_slist* plain_ = nullptr;   // the request's headers
     curl_slist* gzipped_ = nullptr; // the same and Content-Encoding: gzip
     std::string answer_;
+    std::size_t sent_ = 0;
     char error_[CURL_ERROR_SIZE] = "";
 };
 

@@ -6,7 +6,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
-#include "cli/InfluxOutput.h"
+#include "cli/InfluxDatabase.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
@@ -149,7 +149,7 @@ int monitorCommand(const Words& words)
 
     MainLoop main;
     std::unique_ptr<FleetOutput> fleet;
-    std::unique_ptr<InfluxOutput> influx;
+    std::unique_ptr<InfluxDatabase> influx;
     long long printed = 0;
     bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
@@ -194,7 +194,7 @@ int monitorCommand(const Words& words)
                                           std::filesystem::path(stableName).filename().string());
     if (settings.influx) {
         try {
-            influx = std::make_unique<InfluxOutput>(name, *settings.influx);
+            influx = std::make_unique<InfluxDatabase>(name, *settings.influx);
         } catch (const std::exception& e) {
             return report(name, e.what(), kExitFailed);
         }

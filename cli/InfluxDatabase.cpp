@@ -1,4 +1,4 @@
-#include "cli/InfluxOutput.h"
+#include "cli/InfluxDatabase.h"
 
 #include "cli/CommandSupport.h"
 
@@ -13,7 +13,7 @@ constexpr std::chrono::seconds kDrain{5};
 
 } // namespace
 
-InfluxOutput::InfluxOutput(const char* command, const InfluxOptions& options) : command_(command)
+InfluxDatabase::InfluxDatabase(const char* command, const InfluxOptions& options) : command_(command)
 {
     writer_ = std::make_unique<fleet::InfluxWriter>(
         "database " + options.url.hostPort, options.writer, fleet::makeCurlPost(options.url.url, options.credentials),
@@ -21,12 +21,12 @@ InfluxOutput::InfluxOutput(const char* command, const InfluxOptions& options) : 
         [this] { failed_ = true; });
 }
 
-void InfluxOutput::write(std::string line, platform::RecordTime recordTime)
+void InfluxDatabase::write(std::string line, platform::RecordTime recordTime)
 {
     writer_->write(std::move(line), recordTime);
 }
 
-int InfluxOutput::finish()
+int InfluxDatabase::finish()
 {
     if (!writer_)
         return kExitOk;

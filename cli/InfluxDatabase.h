@@ -11,10 +11,10 @@
 
 namespace plovex::cli {
 
-class InfluxOutput {
+class InfluxDatabase {
 public:
     // Starts the writer. Throws std::runtime_error when no HTTP client can be made.
-    InfluxOutput(const char* command, const InfluxOptions& options);
+    InfluxDatabase(const char* command, const InfluxOptions& options);
 
     // Queues one line of line protocol (with its newline) for a record of that time.
     void write(std::string line, platform::RecordTime recordTime);

@@ -5,7 +5,7 @@
 // protocol carries the time the record stands for, as the link stamped it;
 // an MQTT message is the jsonl line with its time.
 
-#include "platform/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/RecordFormat.h"
 #include "fleet/LineProtocol.h"
 #include "fleet/MqttPublisher.h"

@@ -4,7 +4,7 @@
 // names for parseArgs, and reading them. Any command that makes line
 // protocol takes the same set: monitor, and the logger.
 
-#include "platform/Args.h"
+#include "cli/CommandSupport.h"
 #include "fleet/HttpPost.h"
 #include "fleet/InfluxUrl.h"
 #include "fleet/InfluxWriter.h"

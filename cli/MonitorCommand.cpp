@@ -40,7 +40,11 @@ const Command monitorCommand{
              "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
              "                          [--tag KEY=VALUE]...\n"
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
-             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
+             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]\n"
+             "                          [--mqtt-buffer-mb MB]]\n"
+             "                          [--influx URL [--influx-token-file FILE] [--influx-batch LINES]\n"
+             "                          [--influx-interval SECONDS] [--influx-buffer SECONDS]\n"
+             "                          [--influx-buffer-mb MB]]\n"
              "\n"
              "Polls the board as the window does and prints every record delivered, one\n"
              "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -66,7 +70,8 @@ const Command monitorCommand{
              "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
              "                port (its stable name) and --tag, the entries as integer fields\n"
              "                and the same added fields as float fields (left out while the\n"
-             "                link is down), the time in nanoseconds.\n"
+             "                link is down), the time the record stands for in\n"
+             "                nanoseconds.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -75,14 +80,15 @@ const Command monitorCommand{
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
              "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
-             fleetOptionsHelp() + portOptionsHelp() +
+             fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
              "\n"
              "On standard error it says when the board has sent no data for 2 s with the\n"
              "port open, and when data comes again; and why the port does not open, once\n"
              "each time the reason changes, with what to do about it.\n"
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
-             "board did not start, or the MQTT broker refused the login), 2 bad usage.\n",
+             "board did not start, the MQTT broker refused the login, or the database\n"
+             "refused the writes), 2 bad usage.\n",
     .run = run,
 };
 

@@ -6,11 +6,12 @@
 
 namespace plovex::cli {
 
-// The first line of the regular file at path, without its line end, into
-// secret. False, and the reason in *error, when the file cannot be read, is
-// not a regular file (a FIFO would hold the monitor until someone writes
-// to it), is over 64 KiB or has nothing on its first line. what names the
-// file in the reason ("the password file"); the secret is never in it.
+// The first line of the regular file at path (platform::readRegularFile),
+// without its line end, into secret. False, and the reason in *error, when
+// the file cannot be read, is not a regular file (a FIFO would hold the
+// command until someone writes to it), is over 64 KiB or has nothing on its
+// first line. what names the file in the reason ("the password file"); the
+// secret is never in it.
 bool readSecretFile(const std::string& path, const std::string& what, std::string& secret, std::string* error);
 
 } // namespace plovex::cli

@@ -1,5 +1,6 @@
 #include "params/Json.h"
 
+#include "params/PrintableText.h"
 #include "platform/Utf8.h"
 
 #include <cerrno>
@@ -93,8 +94,8 @@ private:
 
     bool value(JsonValue& v, int depth)
     {
-        if (depth > kMaxDepth)
-            return fail("nested deeper than " + std::to_string(kMaxDepth) + " levels");
+        if (depth > kJsonMaxDepth)
+            return fail("nested deeper than " + std::to_string(kJsonMaxDepth) + " levels");
         switch (peek()) {
         case '{':
             return object(v, depth);
@@ -137,7 +138,7 @@ private:
                 return false;
             if (v.object.count(name)) {
                 pos_ = at;
-                return fail("the member \"" + name + "\" appears twice");
+                return fail("the member \"" + printableText(name) + "\" appears twice");
             }
             skipBlanks();
             if (peek() != ':')

@@ -101,7 +101,7 @@ TEST(FleetAddresses, SecretsComeFromRegularFilesAndAreNeverRepeated)
     testsupport::writeFile(dir / "empty", "\n");
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     const std::pair<std::string, const char*> rows[] = {
-        {"token", ""}, {"fifo", "it is not a regular file"}, {".", "it is not a regular file"},
+        {"token", ""}, {"fifo", "is a FIFO, not a regular file"}, {".", "is a folder, not a regular file"},
         {"empty", "has nothing on its first line"}, {"missing", "No such file or directory"}};
     for (const auto& [name, refusal] : rows) {
         std::string secret, error;

@@ -1,5 +1,6 @@
 #include "cli/InfluxOptions.h"
 
+#include "cli/CommandSupport.h"
 #include "cli/SecretFile.h"
 
 #include <chrono>

@@ -2,12 +2,13 @@
 // The options with which a command writes its records to a time-series
 // database (--influx URL and those that go with it): their help, their
 // names for parseArgs, and reading them. Any command that makes line
-// protocol takes the same set: monitor, and the logger.
+// protocol takes the same set; the lines themselves come from InfluxLine.h
+// and go to the database through InfluxDatabase.h.
 
-#include "cli/CommandSupport.h"
 #include "fleet/HttpPost.h"
 #include "fleet/InfluxUrl.h"
 #include "fleet/InfluxWriter.h"
+#include "platform/Args.h"
 
 #include <optional>
 #include <set>
@@ -28,6 +29,6 @@ std::set<std::string> influxValueOptions();
 // Takes the options from args and reads the token file into options (left
 // empty without --influx). False, and the reason in *error, when they are
 // not usable.
-bool readInfluxOptions(const ParsedArgs& args, std::optional<InfluxOptions>& options, std::string* error);
+bool readInfluxOptions(const platform::ParsedArgs& args, std::optional<InfluxOptions>& options, std::string* error);
 
 } // namespace plovex::cli

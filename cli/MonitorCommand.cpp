@@ -1,16 +1,17 @@
 // plovex-cli monitor: the headless monitor. It runs the link and the
-// notification path of the window and prints every record it is delivered,
-// in delivery order.
+// notification path of the window and hands every record it is delivered,
+// in delivery order and in its typed view, to each of its outputs
+// (MonitorOutput.h): the format on standard output, and MQTT and a
+// time-series database when asked.
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/FleetOutput.h"
-#include "cli/InfluxDatabase.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
+#include "cli/MonitorOutput.h"
 #include "cli/PortSession.h"
-#include "cli/RecordFormat.h"
 #include "discovery/SerialRegistry.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
@@ -20,7 +21,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace plovex::cli {
 
@@ -55,7 +59,9 @@ const Command monitorCommand{
              "\n"
              "  --count N     stop after N records of either kind (N >= 1)\n"
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-             "  --format F    text (default): the time of day, then a line per measurement\n"
+             "  --format F    every record carries the time it stands for: when the board's\n"
+             "                reply was complete (or the cycle found the port closed).\n"
+             "                text (default): the time of day, then a line per measurement\n"
              "                with X and Y in degrees, the temperature, the link state and the\n"
              "                packet count, and a line per parameter with its address,\n"
              "                description and value;\n"
@@ -63,15 +69,17 @@ const Command monitorCommand{
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
              "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-             "                y_deg and temp_c (empty while the link is down);\n"
+             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                or down: a parameter row marked down is a link-down cycle's\n"
+             "                placeholder, its pdata the loop's counter);\n"
              "                jsonl: one JSON object per record, \"type\" first, then the\n"
-             "                record's entries in record order, then the same added fields\n"
-             "                (null while the link is down);\n"
+             "                record's entries in record order, then time, the same added\n"
+             "                fields (null while the link is down) and link;\n"
              "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
              "                port (its stable name) and --tag, the entries as integer fields\n"
-             "                and the same added fields as float fields (left out while the\n"
-             "                link is down), the time the record stands for in\n"
-             "                nanoseconds.\n"
+             "                and the same added fields as float fields, the time in\n"
+             "                nanoseconds; while the link is down only packetCount and\n"
+             "                commState, or paddress: no placeholder as a reading.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -158,37 +166,27 @@ int run(const Words& words)
         platform::setConsoleStream(stderr);
 
     MainLoop main;
-    std::unique_ptr<FleetOutput> fleet;
-    std::unique_ptr<InfluxDatabase> influx;
-    long long printed = 0;
-    bool afterLinkDown = false;
-    auto print = [&](const platform::Notification& n) {
-        const auto kind = recordKindOf(n.name);
-        if (!kind || !n.object || (settings.count && printed >= *settings.count))
-            return; // the queue may hold more than the count asked for
-        // In the text format a parameter record that follows a link-down
-        // measurement is named as the placeholder it is.
-        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
-        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
-        const LineContext context{record::WallClock::now(), settings.unit};
-        if (placeholder && settings.format == OutputFormat::Text)
-            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
-                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
-        else if (settings.format != OutputFormat::Influx)
-            writeOut(formatRecord(settings.format, *kind, *n.object, context));
-        if (settings.format == OutputFormat::Influx || influx) {
-            std::string line = fleet->influxLine(*kind, *n.object, context);
-            if (settings.format == OutputFormat::Influx)
-                writeOut(line);
-            if (influx)
-                influx->write(std::move(line), n.object->time());
-        }
-        fleet->publish(*kind, *n.object, context);
-        if (settings.count && ++printed >= *settings.count)
+    std::vector<std::unique_ptr<MonitorOutput>> outputs;
+    RecordReader reader; // sees both kinds, in delivery order
+    long long delivered = 0;
+    // Hands a reading to every output; the queue may hold more than the
+    // count asked for.
+    auto deliver = [&](const std::function<void(MonitorOutput&)>& give) {
+        if (settings.count && delivered >= *settings.count)
+            return;
+        for (const auto& output : outputs)
+            give(*output);
+        if (settings.count && ++delivered >= *settings.count)
             main.stop();
     };
-    main.observe(records::kInclinoData, print);
-    main.observe(records::kInclinoParameter, print);
+    main.observe(records::kInclinoData, [&](const platform::Notification& n) {
+        if (const auto m = n.object ? reader.measurement(*n.object) : std::nullopt)
+            deliver([&](MonitorOutput& output) { output.measurement(*m); });
+    });
+    main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
+        if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
+            deliver([&](MonitorOutput& output) { output.parameter(*p); });
+    });
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
@@ -200,18 +198,22 @@ int run(const Words& words)
     // The name that stays the same across replugs: the health lines show it,
     // and its last part is the "port" tag of the line protocol.
     const std::string stableName = stablePortName(session->path());
-    fleet = std::make_unique<FleetOutput>(kName, std::move(settings.fleet),
-                                          std::filesystem::path(stableName).filename().string());
-    if (settings.influx) {
-        try {
-            influx = std::make_unique<InfluxDatabase>(kName, *settings.influx);
-        } catch (const std::exception& e) {
-            return report(kName, e.what(), kExitFailed);
-        }
+    MonitorSetup setup;
+    setup.command = kName;
+    setup.format = settings.format;
+    setup.unit = settings.unit;
+    setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
+    setup.fleet = std::move(settings.fleet);
+    setup.influx = std::move(settings.influx);
+    setup.portName = std::filesystem::path(stableName).filename().string();
+    try {
+        outputs = makeMonitorOutputs(setup);
+    } catch (const std::exception& e) { // a client that could not be made
+        return report(kName, e.what(), kExitFailed);
     }
+    for (const auto& output : outputs)
+        output->begin();
 
-    if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health
@@ -223,12 +225,15 @@ int run(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
-        if (fleet->failed() || (influx && influx->failed()))
-            main.stop();
+        for (const auto& output : outputs)
+            if (output->failed())
+                main.stop();
     });
-    const int mqttExit = fleet->finish();
-    const int influxExit = influx ? influx->finish() : kExitOk;
-    return mqttExit != kExitOk ? mqttExit : influxExit;
+    int status = kExitOk;
+    for (const auto& output : outputs)
+        if (const int code = output->finish(); status == kExitOk)
+            status = code;
+    return status;
 }
 
 } // namespace

@@ -18,7 +18,7 @@ namespace {
 constexpr std::size_t kLongestAnswer = 4096;
 constexpr long kConnectTimeoutMs = 5000;
 
-void initLibraryOnce()
+void initCurlOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -47,7 +47,7 @@ class CurlPost : public HttpPost {
 public:
     CurlPost(const std::string& url, const HttpCredentials& credentials)
     {
-        initLibraryOnce();
+        initCurlOnce();
         curl_ = curl_easy_init();
         // No "Expect: 100-continue" for large bodies: a server that does not
         // answer it would cost a second per post.

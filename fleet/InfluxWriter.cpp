@@ -12,12 +12,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kLongestBackOff = 30s;
 // A server's Retry-After is followed up to this.
 constexpr auto kLongestRetryAfter = 300s;
 // A post without an answer in this time has failed (and is tried again).
 constexpr auto kRequestTimeout = 10s;
-constexpr auto kDropReportInterval = 10s;
 
 double seconds(std::chrono::duration<double> d)
 {

@@ -21,12 +21,10 @@ constexpr std::size_t kWindow = 32;
 constexpr int kKeepAliveSeconds = 15;
 // A connection attempt without the broker's answer in this time has failed.
 constexpr auto kConnectTimeout = 10s;
-constexpr auto kLongestBackOff = 30s;
 // The loop's longest wait, so that new messages and finish() are taken up soon.
 constexpr int kLoopWaitMs = 20;
-constexpr auto kDropReportInterval = 10s;
 
-void initLibraryOnce()
+void initMosquittoOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
@@ -48,7 +46,7 @@ MqttPublisher::MqttPublisher(MqttSettings settings, Notify notify, std::function
       onFatal_(std::move(onFatal)),
       buffer_(settings_.buffer)
 {
-    initLibraryOnce();
+    initMosquittoOnce();
     thread_ = std::thread([this] { threadMain(); });
 }
 

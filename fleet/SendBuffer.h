@@ -17,6 +17,12 @@
 
 namespace plovex::fleet {
 
+// The pace both senders keep while the far end is away: the pause between
+// tries doubles up to kLongestBackOff, and what was dropped is said at most
+// once every kDropReportInterval.
+constexpr std::chrono::seconds kLongestBackOff{30};
+constexpr std::chrono::seconds kDropReportInterval{10};
+
 struct BufferLimits {
     std::chrono::milliseconds age{std::chrono::minutes(10)};
     std::size_t bytes = 64u << 20; // 64 MiB: a small computer can spare it

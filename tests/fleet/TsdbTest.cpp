@@ -2,9 +2,13 @@
 // 1.x (with authentication on) and VictoriaMetrics, each started by the test
 // on 127.0.0.1 on a free port with a data folder of its own, and stopped by
 // it. The points are queried back over HTTP and compared with the lines the
-// monitor printed for the same records.
+// monitor printed for the same records, or with the readings its outputs
+// were handed.
 
+#include "cli/MonitorOutput.h"
+#include "link/Records.h"
 #include "params/Json.h"
+#include "platform/Args.h"
 #include "tests/fleet/LineReader.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/TestSupport.h"
@@ -283,6 +287,79 @@ TEST(Tsdb, EveryRecordIsStoredOnceWithItsTagsValuesAndTime)
             EXPECT_NE(keys.find(R"(["xKal","integer"])"), std::string::npos) << keys;
             EXPECT_NE(keys.find(R"(["x_deg","float"])"), std::string::npos) << keys;
             expectDashboardShows(db, fleettest::parseLine(r.out.substr(0, r.out.find('\n'))).tags["port"]);
+        }
+    }
+}
+
+// The database output stores each reading at the time of its record, to the
+// nanosecond (to the millisecond in VictoriaMetrics): fed readings an hour
+// old, it must not store them at the time they were handed over or sent.
+// A link-down cycle's placeholders are not stored as readings.
+TEST(Tsdb, EachPointHasTheTimeOfItsRecordNotOfItsDelivery)
+{
+    namespace records = plovex::records;
+    using platform::RecordClock;
+    const auto hourAgo = std::chrono::floor<std::chrono::seconds>(RecordClock::now()) - 1h;
+    auto at = [&](long long ns) { return hourAgo + std::chrono::nanoseconds(ns); };
+    auto ns = [](RecordClock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+    };
+    const std::vector<platform::RecordPtr> given = {
+        records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5'123'456)),
+        records::linkDownRecord(8, at(1'250'000'001)), records::parameterRecord(3, 4, at(1'250'000'001)),
+        records::parameterRecord(1, 1000, at(2'999'000'999))};
+    const std::set<std::string> reading = {"xGravityRaw", "xGravityKal", "xRaw", "xKal", "yGravityRaw", "yGravityKal",
+                                           "yRaw", "yKal", "temp", "packetCount", "commState", "x_deg", "y_deg", "temp_c"};
+    // The type tag, the record's time, the fields stored.
+    const std::vector<std::tuple<std::string, long long, std::set<std::string>>> expected = {
+        {"measurement", ns(given[0]->time()), reading},
+        {"measurement", ns(given[1]->time()), {"packetCount", "commState"}},
+        {"parameter", ns(given[2]->time()), {"paddress"}},
+        {"parameter", ns(given[3]->time()), {"paddress", "pdata"}}};
+
+    for (const auto kind : {Server::Influx, Server::Victoria}) {
+        SCOPED_TRACE(kind == Server::Influx ? "InfluxDB" : "VictoriaMetrics");
+        Server db(kind);
+        std::vector<std::string> words = {"--influx", db.writeUrl(), "--influx-interval", "0.1"};
+        if (kind == Server::Influx)
+            words.insert(words.end(), {"--influx-token-file", db.credentialsFile()});
+        const auto args = platform::parseArgs(words, plovex::cli::influxValueOptions(), {});
+        ASSERT_EQ(args.error, "");
+        plovex::cli::MonitorSetup setup;
+        setup.format = plovex::cli::OutputFormat::Influx;
+        setup.fields = plovex::record::monitorOrder(plovex::record::derivedFields(plovex::board::TiltUnit::Degrees));
+        setup.fleet.tags = {{"site", "north"}};
+        setup.portName = "ttyUSB0";
+        std::string error;
+        ASSERT_TRUE(plovex::cli::readInfluxOptions(args, setup.influx, &error)) << error;
+        {
+            CaptureStdout out; // --format influx's own lines, which the other tests compare
+            auto outputs = plovex::cli::makeMonitorOutputs(setup);
+            ASSERT_EQ(outputs.size(), 2u);
+            plovex::RecordReader reader;
+            for (const auto& r : given) { // read once, handed to each
+                const auto m = reader.measurement(*r);
+                const auto p = m ? std::nullopt : reader.parameter(*r);
+                ASSERT_TRUE(m || p);
+                for (const auto& o : outputs)
+                    m ? o->measurement(*m) : o->parameter(*p);
+            }
+            for (const auto& o : outputs)
+                EXPECT_EQ(o->finish(), 0);
+        }
+        int repeats = 0;
+        std::map<std::pair<Map, long long>, Map> stored;
+        waitFor([&] { return (stored = db.points(repeats)).size() >= expected.size(); }, 10s);
+        EXPECT_EQ(stored.size(), expected.size());
+        EXPECT_EQ(repeats, 0);
+        for (const auto& [type, time, fields] : expected) {
+            const Map tags = {{"type", type}, {"port", "ttyUSB0"}, {"site", "north"}};
+            const auto it = stored.find({tags, db.storedTime(time)});
+            ASSERT_NE(it, stored.end()) << "no " << type << " stored at " << db.storedTime(time);
+            std::set<std::string> names;
+            for (const auto& [name, value] : it->second)
+                names.insert(name);
+            EXPECT_EQ(names, fields) << type << " at " << time;
         }
     }
 }

@@ -34,6 +34,7 @@ struct MonitorSetup {
     std::vector<record::DerivedField> fields; // the derived fields for unit, in the monitor's order
     FleetSettings fleet;                      // --tag, --mqtt and its options
     std::string portName;                     // the port's stable name (its last part)
+    bool terminal = false;                    // standard output is a terminal
 };
 
 class MonitorOutput {
@@ -43,6 +44,13 @@ public:
     virtual void begin() {}
     virtual void measurement(const Measurement& m) = 0;
     virtual void parameter(const ParameterReading& p) = 0;
+    // What the monitor tells about the link besides the readings (silence,
+    // why the port does not open). True when the output showed it, so that
+    // it is not written on standard error as well.
+    virtual bool showNotice(const std::string& /*text*/) { return false; }
+    // A turn of the monitor's loop, a few times a second at least: an
+    // output that keeps a display up to date brings it up to now.
+    virtual void tick() {}
     // True once the output has failed for good; the monitor then ends.
     virtual bool failed() const { return false; }
     // At the end: finishes what is under way. The exit code, after saying

@@ -1,5 +1,6 @@
-// plovex-cli monitor's text format (the default): the local time of day of
-// the reading with milliseconds, then
+// plovex-cli monitor's text format (the default) into a pipe or a file, one
+// line per reading: the local time of day of the reading with milliseconds,
+// then
 //   a measurement as the window shows it: X and Y in degrees (two
 //   decimals), the temperature (one decimal, in °C), "Comms OK" and the
 //   packet count; a link-down measurement as "link down", "NO Comms" and
@@ -48,7 +49,8 @@ public:
 
 std::unique_ptr<MonitorOutput> makeTextOutput(const MonitorSetup& setup)
 {
-    return setup.format == OutputFormat::Text ? std::make_unique<TextOutput>() : nullptr;
+    // A terminal gets the status line instead (TerminalOutput.cpp).
+    return setup.format == OutputFormat::Text && !setup.terminal ? std::make_unique<TextOutput>() : nullptr;
 }
 
 } // namespace plovex::cli

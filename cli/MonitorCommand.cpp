@@ -3,6 +3,7 @@
 // in delivery order and in its typed view, to each of its outputs
 // (MonitorOutput.h): the format on standard output, and MQTT when asked.
 
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
@@ -15,6 +16,8 @@
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
 #include "platform/Console.h"
+#include "record/LocalTime.h"
+#include "record/MeasurementAverager.h"
 
 #include <chrono>
 #include <cstdio>
@@ -41,6 +44,7 @@ const Command monitorCommand{
     .summary = "print the board's records as they are delivered",
     .usage = " [--units deg|mrad|percent|mm-per-m]\n"
              "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
+             "                          [--average SECONDS]\n"
              "                          [--tag KEY=VALUE]...\n"
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
              "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
@@ -63,7 +67,8 @@ const Command monitorCommand{
              "                with its address, description and value; on a terminal, one\n"
              "                status line redrawn in place at most ten times a second, and a\n"
              "                line for each event: the link down and up, a parameter's first\n"
-             "                value and each change, what is said about the link (below);\n"
+             "                value and each change, what is said about the link (below)\n"
+             "                (with --average a line per interval, on a terminal too);\n"
              "                csv: a header line, then one row per record; the columns are\n"
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
@@ -86,7 +91,19 @@ const Command monitorCommand{
              "                one, timeouts, reconnects, bytes sent and received, the port.\n"
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
+             "  --average SECONDS\n"
+             "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
+             "                multiples of it in UTC, in place of the measurements in it\n"
+             "                (parameters still come as they are read), with the columns of\n"
+             "                plovex-cli log --average: time (the interval's start),\n"
+             "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
+             "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
+             "                gives type (interval or parameter), those columns, paddress,\n"
+             "                pdata and link; jsonl an object of type interval; influx type\n"
+             "                interval, count as an integer field; --mqtt publishes the jsonl\n"
+             "                line to PREFIX/interval; text the time, length, count, mean\n"
+             "                and sd of X and Y, the mean temperature and link up in %.\n" +
              fleetOptionsHelp() + portOptionsHelp() +
              "\n"
              "On standard error (on a terminal with the text format: as event lines) it\n"
@@ -107,6 +124,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
 };
 
@@ -144,7 +162,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error);
 }
 
 int run(const Words& words)
@@ -152,7 +170,7 @@ int run(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
-    valueOptions.insert({"count", "seconds", "format", "units"});
+    valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -176,8 +194,18 @@ int run(const Words& words)
         if (settings.count && ++delivered >= *settings.count)
             main.stop();
     };
+    // With --average the measurements go into intervals, and the outputs
+    // are given each interval in their place.
+    std::optional<record::MeasurementAverager> averager;
+    if (settings.average)
+        averager.emplace(*settings.average, settings.unit, record::WallClock::now(), [&](const stats::IntervalSummary& s) {
+            deliver([&](MonitorOutput& output) { output.interval(s); });
+        });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
-        if (const auto m = n.object ? reader.measurement(*n.object) : std::nullopt)
+        const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
+        if (m && averager)
+            averager->add(*m);
+        else if (m)
             deliver([&](MonitorOutput& output) { output.measurement(*m); });
     });
     main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
@@ -203,6 +231,7 @@ int run(const Words& words)
     setup.fleet = std::move(settings.fleet);
     setup.portName = std::filesystem::path(stableName).filename().string();
     setup.terminal = stdoutIsTerminal();
+    setup.average = settings.average;
     outputs = makeMonitorOutputs(setup);
     for (const auto& output : outputs)
         output->begin();
@@ -231,12 +260,16 @@ int run(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
+        if (averager)
+            averager->closeUntil(record::WallClock::now());
         for (const auto& output : outputs) {
             output->tick();
             if (output->failed())
                 main.stop();
         }
     });
+    if (averager)
+        averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
     int status = kExitOk;
     for (const auto& output : outputs)
         if (const int code = output->finish(); status == kExitOk)

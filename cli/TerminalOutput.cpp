@@ -62,6 +62,17 @@ void TerminalOutput::parameter(const ParameterReading& p)
     event(p.time, text);
 }
 
+void TerminalOutput::interval(const stats::IntervalSummary& s)
+{
+    // The text format's line, as an event.
+    std::string text = textIntervalLine(s);
+    text.pop_back();
+    io_.write(std::string(drawn_.empty() ? "" : kClearLine) + text + "\n");
+    drawn_.clear();
+    changed_ = true;
+    redraw(false);
+}
+
 bool TerminalOutput::showNotice(const std::string& text)
 {
     event(io_.wallClock(), text);
@@ -109,7 +120,7 @@ void TerminalOutput::redraw(bool force)
 
 std::unique_ptr<MonitorOutput> makeTerminalOutput(const MonitorSetup& setup)
 {
-    if (setup.format != OutputFormat::Text || !setup.terminal)
+    if (setup.format != OutputFormat::Text || !setup.terminal || setup.average)
         return nullptr;
     return std::make_unique<TerminalOutput>(makeStatusLine(setup), standardOutputTerminal());
 }

@@ -5,7 +5,8 @@
 // down and coming up, a parameter's first value and each change of it, and
 // what the monitor tells about the link (silence, the port's problem).
 // Into a pipe or a file the text format stays one line per reading
-// (TextOutput.cpp).
+// (TextOutput.cpp), and so it does on a terminal with --average: an interval
+// a line reads well enough.
 
 #include "cli/MonitorOutput.h"
 #include "cli/StatusLine.h"
@@ -24,6 +25,9 @@ struct TerminalIo {
     std::function<platform::RecordTime()> wallClock; // the time an event line shows
 };
 
+// The text format's line for an interval, ending in a newline (TextOutput.cpp).
+std::string textIntervalLine(const stats::IntervalSummary& s);
+
 // Standard output, its width, and the real clocks.
 TerminalIo standardOutputTerminal();
 
@@ -35,6 +39,7 @@ public:
 
     void measurement(const Measurement& m) override;
     void parameter(const ParameterReading& p) override;
+    void interval(const stats::IntervalSummary& s) override;
     bool showNotice(const std::string& text) override;
     void tick() override;
     // Leaves the last status on screen and the cursor on a line of its own.

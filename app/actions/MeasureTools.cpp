@@ -7,6 +7,7 @@
 #include "controller/plovexController.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
+#include "platform/Preferences.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -28,6 +29,11 @@ namespace plovex {
 
 namespace {
 
+// The chart's span (the index of "10 s", "1 min", "10 min") and its scale
+// ("auto", or the half range of a fixed one in the shown unit).
+constexpr const char* kPrefChartSpan = "chartSpan";
+constexpr const char* kPrefChartRange = "chartRange";
+
 const char* const kUnitTitles[] = {"Degrees", "Milliradians", "Percent grade", "mm/m"};
 
 QString symbol(board::TiltUnit u)
@@ -43,7 +49,7 @@ MeasureTools::MeasureTools(MainWindow& window, plovexController& controller, pla
       yReadout_(yReadout)
 {
     degreeReadoutWidth_ = window_.xReadout()->width();
-    window_.insertUnderGauges(makePanel());
+    window_.addWorkPane(makePanel(), 2); // the chart takes twice the table's share of more room
     makeMenu();
     recording_ = std::make_unique<RecordingControl>(&window_, recordButton_, record_, recordStatus_,
                                                     [this] { return controller_.tiltReference().unit(); });
@@ -96,23 +102,22 @@ QWidget* MeasureTools::makePanel()
 
     auto* chartRow = new QHBoxLayout;
     span_ = new QComboBox(panel);
+    span_->setObjectName(QStringLiteral("chartSpan"));
     span_->addItems({QStringLiteral("10 s"), QStringLiteral("1 min"), QStringLiteral("10 min")});
     span_->setCurrentIndex(static_cast<int>(chart_->span()));
     connect(span_, &QComboBox::activated, this,
             [this](int i) { chart_->setSpan(static_cast<chart::HistoryChart::Span>(i)); });
     autoScale_ = new QCheckBox(QStringLiteral("Auto scale"), panel);
+    autoScale_->setObjectName(QStringLiteral("chartAutoScale"));
     autoScale_->setChecked(true);
     range_ = new QDoubleSpinBox(panel);
+    range_->setObjectName(QStringLiteral("chartRange"));
     range_->setPrefix(QStringLiteral("± "));
     range_->setRange(0.01, 100000.0);
     range_->setValue(10.0);
     range_->setEnabled(false);
-    const auto applyScale = [this] {
-        range_->setEnabled(!autoScale_->isChecked());
-        chart_->setFixedRange(autoScale_->isChecked() ? std::nullopt : std::optional<double>(range_->value()));
-    };
-    connect(autoScale_, &QCheckBox::toggled, this, applyScale);
-    connect(range_, &QDoubleSpinBox::valueChanged, this, applyScale);
+    connect(autoScale_, &QCheckBox::toggled, this, &MeasureTools::applyScale);
+    connect(range_, &QDoubleSpinBox::valueChanged, this, &MeasureTools::applyScale);
     pause_ = new QPushButton(QStringLiteral("Pause"), panel);
     pause_->setCheckable(true);
     connect(pause_, &QPushButton::toggled, this, [this](bool on) {
@@ -133,6 +138,41 @@ QWidget* MeasureTools::makePanel()
     chartRow->addWidget(recordStatus_, 1);
     v->addLayout(chartRow);
     return panel;
+}
+
+void MeasureTools::applyScale()
+{
+    range_->setEnabled(!autoScale_->isChecked());
+    chart_->setFixedRange(autoScale_->isChecked() ? std::nullopt : std::optional<double>(range_->value()));
+}
+
+void MeasureTools::rememberChart(platform::Preferences& prefs) const
+{
+    prefs.setObject(std::to_string(span_->currentIndex()), kPrefChartSpan);
+    prefs.setObject(autoScale_->isChecked() ? std::string("auto") : QString::number(range_->value()).toStdString(),
+                    kPrefChartRange);
+}
+
+void MeasureTools::recallChart(const platform::Preferences& prefs)
+{
+    bool ok = false;
+    if (const auto span = prefs.objectForKey(kPrefChartSpan)) {
+        const int index = QString::fromStdString(*span).toInt(&ok);
+        if (ok && index >= 0 && index < span_->count()) {
+            span_->setCurrentIndex(index);
+            chart_->setSpan(static_cast<chart::HistoryChart::Span>(index));
+        }
+    }
+    if (const auto range = prefs.objectForKey(kPrefChartRange)) {
+        const double half = QString::fromStdString(*range).toDouble(&ok);
+        if (*range == "auto") {
+            autoScale_->setChecked(true);
+        } else if (ok && half >= range_->minimum() && half <= range_->maximum()) {
+            range_->setValue(half);
+            autoScale_->setChecked(false);
+        }
+        applyScale();
+    }
 }
 
 void MeasureTools::makeMenu()

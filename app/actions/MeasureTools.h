@@ -26,6 +26,10 @@ class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 
+namespace platform {
+class Preferences;
+}
+
 namespace plovex {
 
 namespace chart {
@@ -46,6 +50,11 @@ public:
     // Shows the unit the controller holds (after it read the preferences).
     void showReference();
 
+    // The chart's span and scale, kept in the preferences between runs; a
+    // value that cannot be read leaves the control as it is.
+    void rememberChart(platform::Preferences& prefs) const;
+    void recallChart(const platform::Preferences& prefs);
+
     RecordingControl& recording() { return *recording_; }
     chart::HistoryChart& historyChart() { return *chart_; }
     QAction* recordAction() const { return record_; }
@@ -59,6 +68,7 @@ private:
     void zero(bool x, bool y);
     void chooseUnit(int index);
     void measurementArrived(const platform::Notification& n);
+    void applyScale();
 
     MainWindow& window_;
     plovexController& controller_;

@@ -41,14 +41,21 @@ std::string errorText(int rc)
 
 } // namespace
 
+void MqttPublisher::ClientDeleter::operator()(struct mosquitto* client) const
+{
+    mosquitto_destroy(client);
+}
+
 MqttPublisher::MqttPublisher(MqttSettings settings, Notify notify, std::function<void()> onFatal)
     : settings_(std::move(settings)),
       port_(settings_.url.port.value_or(settings_.cafile.empty() ? 1883 : 8883)),
       notify_(std::move(notify)),
       onFatal_(std::move(onFatal))
 {
+    if (!settings_.clock)
+        settings_.clock = [] { return Clock::now(); };
     initLibraryOnce();
-    thread_ = std::thread([this] { threadMain(); });
+    thread_ = std::jthread([this] { threadMain(); });
 }
 
 MqttPublisher::~MqttPublisher()
@@ -70,7 +77,7 @@ std::string MqttPublisher::topicName(const char* leaf) const
 
 void MqttPublisher::publish(MqttTopic topic, std::string payload)
 {
-    const auto now = Clock::now();
+    const auto now = this->now();
     std::lock_guard lock(mutex_);
     buffer_.push_back({topic, std::move(payload), now});
     // Only what waits to be sent is dropped; what is in flight is the
@@ -105,10 +112,7 @@ void MqttPublisher::threadMain() noexcept
     } catch (...) {
         endFatally("publishing stopped");
     }
-    if (client_) {
-        mosquitto_destroy(client_);
-        client_ = nullptr;
-    }
+    client_.reset();
 }
 
 void MqttPublisher::endFatally(const std::string& reason)
@@ -135,31 +139,32 @@ void MqttPublisher::runLoop()
         }
         reportDrops(false);
         if (!client_) {
-            const auto now = Clock::now();
-            if (now >= nextTry_) {
+            const auto left = nextTry_ - now();
+            if (left <= Clock::duration::zero()) {
                 startConnection();
                 continue;
             }
             std::unique_lock lock(mutex_);
             if (finishing_)
                 return; // no broker to send to now: what is left is reported, not waited for
-            wake_.wait_until(lock, std::min(nextTry_, now + 100ms));
+            // A tenth of a second at most, so that the clock is looked at again.
+            wake_.wait_for(lock, std::min<Clock::duration>(left, 100ms));
             continue;
         }
         if (connected_)
             sendFromBuffer();
-        const int rc = mosquitto_loop(client_, kLoopWaitMs, 1);
+        const int rc = mosquitto_loop(client_.get(), kLoopWaitMs, 1);
         if (refused_)
             continue; // endFatally has ended the publishing
         if (std::exchange(announce_, false)) {
             const std::string status = topicName("status");
-            mosquitto_publish(client_, nullptr, status.c_str(), 6, "online", settings_.qos, true);
+            mosquitto_publish(client_.get(), nullptr, status.c_str(), 6, "online", settings_.qos, true);
         }
         if (rc != MOSQ_ERR_SUCCESS)
             dropConnection(lost_.empty() ? errorText(rc) : lost_);
         else if (!lost_.empty())
             dropConnection(lost_);
-        else if (!connected_ && Clock::now() - connectStarted_ > kConnectTimeout)
+        else if (!connected_ && now() - connectStarted_ > kConnectTimeout)
             dropConnection("no answer to the connection");
     }
 }
@@ -169,28 +174,29 @@ void MqttPublisher::startConnection()
     lost_.clear();
     announce_ = false;
     connected_ = false;
-    client_ = mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this);
+    client_.reset(mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this));
     if (!client_)
         throw std::runtime_error(std::string("cannot make an MQTT client: ") + std::strerror(errno));
-    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_int_option(client_, MOSQ_OPT_SEND_MAXIMUM, static_cast<int>(kWindow));
+    mosquitto* client = client_.get();
+    mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(client, MOSQ_OPT_SEND_MAXIMUM, static_cast<int>(kWindow));
     const std::string status = topicName("status");
-    mosquitto_will_set(client_, status.c_str(), 7, "offline", settings_.qos, true);
+    mosquitto_will_set(client, status.c_str(), 7, "offline", settings_.qos, true);
     if (!settings_.username.empty())
-        mosquitto_username_pw_set(client_, settings_.username.c_str(),
+        mosquitto_username_pw_set(client, settings_.username.c_str(),
                                   settings_.password.empty() ? nullptr : settings_.password.c_str());
     if (!settings_.cafile.empty()) {
-        if (const int rc = mosquitto_tls_set(client_, settings_.cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (const int rc = mosquitto_tls_set(client, settings_.cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
             rc != MOSQ_ERR_SUCCESS) {
             endFatally("cannot use the CA file " + settings_.cafile + ": " + errorText(rc));
             return;
         }
     }
-    mosquitto_connect_callback_set(client_, &MqttPublisher::onConnect);
-    mosquitto_disconnect_callback_set(client_, &MqttPublisher::onDisconnect);
-    mosquitto_publish_callback_set(client_, &MqttPublisher::onPublish);
-    connectStarted_ = Clock::now();
-    if (const int rc = mosquitto_connect_async(client_, settings_.url.host.c_str(), port_, kKeepAliveSeconds);
+    mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
+    connectStarted_ = now();
+    if (const int rc = mosquitto_connect_async(client, settings_.url.host.c_str(), port_, kKeepAliveSeconds);
         rc != MOSQ_ERR_SUCCESS)
         dropConnection(rc == MOSQ_ERR_EAI ? "cannot find the host" : errorText(rc));
 }
@@ -210,7 +216,7 @@ void MqttPublisher::sendFromBuffer()
                                             : message.topic == MqttTopic::Parameter ? "parameter"
                                                                                      : "interval");
         int mid = 0;
-        const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(message.payload.size()),
+        const int rc = mosquitto_publish(client_.get(), &mid, topic.c_str(), static_cast<int>(message.payload.size()),
                                          message.payload.data(), settings_.qos, false);
         if (rc != MOSQ_ERR_SUCCESS) {
             std::lock_guard lock(mutex_);
@@ -223,8 +229,7 @@ void MqttPublisher::sendFromBuffer()
 
 void MqttPublisher::dropConnection(const std::string& reason)
 {
-    mosquitto_destroy(client_);
-    client_ = nullptr;
+    client_.reset();
     connected_ = false;
     {
         // What the broker did not acknowledge goes out again, first.
@@ -233,7 +238,7 @@ void MqttPublisher::dropConnection(const std::string& reason)
             buffer_.push_front(std::move(it->message));
     }
     inFlight_.clear();
-    nextTry_ = Clock::now() + backOff_;
+    nextTry_ = now() + backOff_;
     notify_("MQTT broker " + brokerName() + ": " + reason + "; trying again in " + std::to_string(backOff_.count()) +
             " s" + (troubleSaid_ ? "" : ", keeping the records meanwhile"));
     troubleSaid_ = true;
@@ -245,12 +250,12 @@ void MqttPublisher::reportDrops(bool now)
     uint64_t dropped = 0;
     {
         std::lock_guard lock(mutex_);
-        if (dropped_ == 0 || (!now && Clock::now() - lastDropReport_ < kDropReportInterval))
+        if (dropped_ == 0 || (!now && this->now() - lastDropReport_ < kDropReportInterval))
             return;
         dropped = dropped_;
         dropped_ = 0;
     }
-    lastDropReport_ = Clock::now();
+    lastDropReport_ = this->now();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(settings_.buffer).count();
     notify_("MQTT buffer full (" + std::to_string(seconds) + " s of records): dropped the " + std::to_string(dropped) +
             " oldest");
@@ -270,15 +275,15 @@ void MqttPublisher::sayGoodbye()
         return;
     // A clean disconnect does not send the last will: say "offline" here.
     const std::string status = topicName("status");
-    if (mosquitto_publish(client_, &goodbyeMid_, status.c_str(), 7, "offline", settings_.qos, true) ==
+    if (mosquitto_publish(client_.get(), &goodbyeMid_, status.c_str(), 7, "offline", settings_.qos, true) ==
         MOSQ_ERR_SUCCESS) {
         const auto until = Clock::now() + 2s;
         while (!goodbyeSent_ && lost_.empty() && Clock::now() < until &&
-               mosquitto_loop(client_, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
+               mosquitto_loop(client_.get(), kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
         }
     }
-    mosquitto_disconnect(client_);
-    mosquitto_loop(client_, kLoopWaitMs, 1);
+    mosquitto_disconnect(client_.get());
+    mosquitto_loop(client_.get(), kLoopWaitMs, 1);
 }
 
 void MqttPublisher::onConnect(struct mosquitto*, void* self, int rc)

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,6 +41,11 @@ struct MqttSettings {
     std::string password;      // with username; empty: none
     std::string cafile;        // non-empty: TLS, the broker checked against these certificates
     std::chrono::milliseconds buffer{std::chrono::minutes(10)};
+    // The clock of the waits between tries, the connection's time limit, the
+    // records' age in the buffer and how often drops are told. Default:
+    // steady_clock::now. The end (finish's drain, the goodbye) keeps real
+    // time, so that a clock that stands still never holds it.
+    std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 enum class MqttTopic { Measurement, Parameter, Interval };
@@ -72,6 +78,9 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    struct ClientDeleter {
+        void operator()(struct mosquitto* client) const;
+    };
     struct Message {
         MqttTopic topic;
         std::string payload;
@@ -92,12 +101,13 @@ private:
     void sayGoodbye();
     void endFatally(const std::string& reason);
     std::string topicName(const char* leaf) const;
+    Clock::time_point now() const { return settings_.clock(); }
 
     static void onConnect(struct mosquitto*, void* self, int rc);
     static void onDisconnect(struct mosquitto*, void* self, int rc);
     static void onPublish(struct mosquitto*, void* self, int mid);
 
-    const MqttSettings settings_;
+    MqttSettings settings_; // const after the constructor
     const int port_;
     const Notify notify_;
     const std::function<void()> onFatal_;
@@ -112,7 +122,7 @@ private:
     std::string fatal_;
 
     // The publisher's thread alone.
-    struct mosquitto* client_ = nullptr;
+    std::unique_ptr<struct mosquitto, ClientDeleter> client_;
     bool connected_ = false;
     bool announce_ = false;          // connected: "online" is to be published
     bool refused_ = false;           // the broker answered the connect with a refusal to retry
@@ -126,7 +136,7 @@ private:
     int goodbyeMid_ = -1;
     bool goodbyeSent_ = false;
 
-    std::thread thread_;
+    std::jthread thread_;
 };
 
 } // namespace plovex::fleet

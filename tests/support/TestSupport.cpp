@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -45,6 +46,26 @@ bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeou
     return cond();
 }
 
+bool waitUntilLockAwaited(const std::mutex& m, std::chrono::milliseconds timeout)
+{
+    // A thread blocked on a mutex waits in futex() on the mutex's first word;
+    // the kernel shows each thread's system call and its first argument.
+    const auto word = reinterpret_cast<std::uintptr_t>(&m);
+    return waitFor(
+        [&] {
+            std::error_code ec;
+            for (const auto& task : fs::directory_iterator("/proc/self/task", ec)) {
+                std::ifstream call(task.path() / "syscall");
+                long number = -1;
+                std::string first;
+                if (call >> number >> first && number == SYS_futex && std::strtoull(first.c_str(), nullptr, 16) == word)
+                    return true;
+            }
+            return false;
+        },
+        timeout);
+}
+
 std::string readFile(const fs::path& p)
 {
     std::ostringstream s;
@@ -75,6 +96,15 @@ std::string CaptureStdout::finish()
     const std::string text = readFile(file_);
     fs::remove(file_);
     return text;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
 }
 
 } // namespace testsupport

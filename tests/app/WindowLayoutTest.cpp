@@ -13,14 +13,18 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 
+#include <QAbstractItemView>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -165,4 +169,45 @@ TEST_F(WindowLayout, ComesBackWithItsSizePlaceSplittersAndTheChartsSpanAndScale)
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(fresh.frameGeometry()));
     EXPECT_EQ(app->measureTools().historyChart().span(), plovex::chart::HistoryChart::Span::OneMinute);
     EXPECT_EQ(app->measureTools().historyChart().fixedRange(), std::nullopt);
+}
+
+TEST_F(WindowLayout, KeepsItsWidthForLongNotesAndTheKeyboardReachesPauseAndThePortList)
+{
+    plovex::MainWindow& w = start();
+    settle();
+    w.resize(w.minimumSizeHint());
+    settle();
+    const QSize least = w.minimumSizeHint(), size = w.size();
+    w.findChild<QLabel*>(QStringLiteral("zeroNote"))->setText(QString(200, u'X'));
+    w.findChild<QLabel*>(QStringLiteral("recordStatus"))->setText(QString(200, u'R'));
+    settle();
+    EXPECT_EQ(w.minimumSizeHint(), least) << "a long note takes the room there is";
+    EXPECT_EQ(w.size(), size);
+
+    // Ctrl+P holds the chart and lets it go again; the button says how back to live.
+    auto* pause = w.findChild<QAction*>(QStringLiteral("pauseAction"));
+    auto* button = w.findChild<QPushButton*>(QStringLiteral("chartPause"));
+    ASSERT_TRUE(pause && button);
+    EXPECT_EQ(pause->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    auto& chart = app->measureTools().historyChart();
+    pause->trigger();
+    EXPECT_TRUE(chart.paused());
+    EXPECT_EQ(button->text(), "Live");
+    button->click();
+    EXPECT_FALSE(chart.paused());
+    EXPECT_FALSE(pause->isChecked());
+
+    // Escape with the port list open closes the list, not the window; the
+    // window has a Close button too.
+    plovex::PrefsWindow& prefs = app->prefsWindow();
+    prefs.portMenu()->addItems({"ttyUSB0", "ttyUSB1"});
+    prefs.show();
+    QApplication::setActiveWindow(&prefs);
+    prefs.portMenu()->showPopup();
+    ASSERT_TRUE(spinUntil([&] { return prefs.portMenu()->view()->isVisible(); }, 5s));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(spinUntil([&] { return !prefs.portMenu()->view()->isVisible(); }, 5s));
+    EXPECT_TRUE(prefs.isVisible());
+    prefs.closeButton()->click();
+    EXPECT_FALSE(prefs.isVisible());
 }

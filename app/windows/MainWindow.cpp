@@ -30,6 +30,11 @@ namespace plovex {
 
 namespace {
 
+// Where the screen allows, the chart and table open this wide: a minute's
+// history at a readable pixel a tenth of a second, and room for the notes
+// beside the buttons.
+constexpr int kOpeningWorkWidth = 760;
+
 // The needle is 110 units long, drawn for a 240-unit dial: the gauges keep that size.
 constexpr int kGaugeSide = 240;
 
@@ -225,7 +230,7 @@ QSize MainWindow::openingSize(const QRect& available) const
                        writeRow_->sizeHint().height() + 24;
     QSize size;
     if (wideWidth() <= room.width())
-        size = QSize(std::max(wideWidth(), tools.width() + work.width() + 24),
+        size = QSize(std::max(wideWidth(), tools.width() + std::max(work.width(), kOpeningWorkWidth) + 24),
                      std::max(tools.height(), work.height()) + chrome);
     else
         size = QSize(std::max(tools.width(), work.width()) + 16, tools.height() + work.height() + chrome);

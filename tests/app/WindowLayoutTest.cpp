@@ -95,8 +95,6 @@ protected:
     std::unique_ptr<plovex::DesktopApp> app;
 };
 
-} // namespace
-
 TEST_F(WindowLayout, OpensWholeOnALaptopScreenAndKeepsTheStatusLineInViewAtItsLeastSize)
 {
     plovex::MainWindow& w = start();
@@ -211,3 +209,5 @@ TEST_F(WindowLayout, KeepsItsWidthForLongNotesAndTheKeyboardReachesPauseAndThePo
     prefs.closeButton()->click();
     EXPECT_FALSE(prefs.isVisible());
 }
+
+} // namespace

@@ -51,6 +51,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+        {"simulate", "--tilt", "3"},                 {"simulate", "--sweep", "1,2,0"},
     };
     for (const auto& args : cases) {
         const auto r = runCli(args);

@@ -1,6 +1,6 @@
 #include "app/DesktopApp.h"
 
-#include "app/AboutBox.h"
+#include "app/windows/AboutBox.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"

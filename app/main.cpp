@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
 #include "app/Screenshot.h"
-#include "app/SignalQuit.h"
+#include "app/runtime/SignalQuit.h"
 #include "sim/SimulatedBoard.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "cli/BoardSnapshot.h"
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/PortSession.h"
 #include "discovery/SerialRegistry.h"

@@ -1,7 +1,7 @@
 // plovex-cli diag: runs the link's diagnostic loop, which listens on the
 // line, logs every byte it hears and answers the five diagnostic requests.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"

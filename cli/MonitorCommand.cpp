@@ -2,7 +2,7 @@
 // notification path of the window and prints every record it is delivered,
 // in delivery order.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"

@@ -1,7 +1,7 @@
 // plovex-cli params: reads the board's 16 EEPROM parameters and prints them
 // with their descriptions.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"

@@ -1,7 +1,7 @@
 // plovex-cli params restore: writes the parameters of a snapshot file back
 // to the board, only those that differ, and reads each back.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"

@@ -1,7 +1,7 @@
 // plovex-cli params save: reads the board's 16 EEPROM parameters and writes
 // them to a snapshot file.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"

@@ -12,7 +12,7 @@
 // name and 38400 baud, and opened with OpenPort. No command stores anything
 // in the preferences.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "link/commPort.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // plovex-cli ports: the serial ports the monitor would offer, one per line,
 // name then path (separated by a tab).
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"

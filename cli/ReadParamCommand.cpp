@@ -1,7 +1,7 @@
 // plovex-cli read-param: reads one EEPROM parameter of the board and prints
 // its value alone, in decimal.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/PortSession.h"

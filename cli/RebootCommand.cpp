@@ -1,6 +1,6 @@
 // plovex-cli reboot: sends the board the reboot frame.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/PortSession.h"

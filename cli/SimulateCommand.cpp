@@ -1,7 +1,7 @@
 // plovex-cli simulate: a simulated board on a pseudo-terminal, running until
 // it is interrupted.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "sim/SimulatedBoard.h"

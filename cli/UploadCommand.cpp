@@ -1,6 +1,6 @@
 // plovex-cli upload: sends a firmware image to the board in 64-byte blocks.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"

@@ -1,7 +1,7 @@
 // plovex-cli write-param: writes one EEPROM parameter of the board after the
 // same confirmation the window asks for.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/PortSession.h"

@@ -1,6 +1,6 @@
 // plovex-cli: the headless monitor and the maintenance tool.
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 

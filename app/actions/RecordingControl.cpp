@@ -1,4 +1,4 @@
-#include "app/RecordingControl.h"
+#include "app/actions/RecordingControl.h"
 
 #include <QAction>
 #include <QDir>

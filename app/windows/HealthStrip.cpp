@@ -1,4 +1,4 @@
-#include "app/HealthStrip.h"
+#include "app/windows/HealthStrip.h"
 
 #include <QLabel>
 #include <QPalette>

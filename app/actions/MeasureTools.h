@@ -10,7 +10,7 @@
 // recording receive every measurement record from the notification centre,
 // as the controller does.
 
-#include "app/RecordingControl.h"
+#include "app/actions/RecordingControl.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>

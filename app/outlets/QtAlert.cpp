@@ -1,4 +1,4 @@
-#include "app/QtAlert.h"
+#include "app/outlets/QtAlert.h"
 
 #include "platform/NotificationQueue.h"
 

@@ -1,4 +1,4 @@
-#include "app/WriteRow.h"
+#include "app/windows/WriteRow.h"
 
 #include "controller/WriteInput.h"
 

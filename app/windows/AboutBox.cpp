@@ -1,4 +1,4 @@
-#include "app/AboutBox.h"
+#include "app/windows/AboutBox.h"
 
 #include "app/CommandLine.h"
 

@@ -1,8 +1,8 @@
-#include "app/MeasureTools.h"
+#include "app/actions/MeasureTools.h"
 
-#include "app/DisplayPass.h"
-#include "app/MainWindow.h"
-#include "app/QtOutlets.h"
+#include "app/runtime/DisplayPass.h"
+#include "app/windows/MainWindow.h"
+#include "app/outlets/QtOutlets.h"
 #include "chart/HistoryChart.h"
 #include "controller/plovexController.h"
 #include "link/Records.h"

@@ -1,7 +1,7 @@
-#include "app/MainWindow.h"
+#include "app/windows/MainWindow.h"
 
-#include "app/HealthStrip.h"
-#include "app/ParameterTable.h"
+#include "app/windows/HealthStrip.h"
+#include "app/windows/ParameterTableModel.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QAction>

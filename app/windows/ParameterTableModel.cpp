@@ -1,4 +1,4 @@
-#include "app/ParameterTable.h"
+#include "app/windows/ParameterTableModel.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "app/IdleDelivery.h"
+#include "app/runtime/IdleDelivery.h"
 
 #include "platform/Log.h"
 #include "platform/NotificationQueue.h"

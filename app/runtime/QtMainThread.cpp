@@ -1,4 +1,4 @@
-#include "app/QtMainThread.h"
+#include "app/runtime/QtMainThread.h"
 
 #include "platform/Log.h"
 

@@ -1,4 +1,4 @@
-#include "app/SignalQuit.h"
+#include "app/runtime/SignalQuit.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "app/ParameterFileActions.h"
+#include "app/actions/ParameterFileActions.h"
 
 #include "controller/Outlets.h"
 #include "link/BoardFacts.h"

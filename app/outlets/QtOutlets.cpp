@@ -1,6 +1,6 @@
-#include "app/QtOutlets.h"
+#include "app/outlets/QtOutlets.h"
 
-#include "app/DisplayPass.h"
+#include "app/runtime/DisplayPass.h"
 #include "gauge/NeedleGeometry.h"
 #include "gauge/plovexGaugeView.h"
 

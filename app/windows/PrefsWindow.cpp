@@ -1,4 +1,4 @@
-#include "app/PrefsWindow.h"
+#include "app/windows/PrefsWindow.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "cli/Args.h"
+#include "platform/Args.h"
 
 #include <cerrno>
 #include <cctype>

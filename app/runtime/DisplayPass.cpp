@@ -1,4 +1,4 @@
-#include "app/DisplayPass.h"
+#include "app/runtime/DisplayPass.h"
 
 #include <QEvent>
 #include <QWindow>

@@ -44,9 +44,11 @@ public:
         const std::size_t limitAt = afterBlanks();
         if (!number(rule.limit, "a limit"))
             return std::nullopt;
+        std::string after = "the limit";
         while (skipBlanks(), !atEnd()) {
             if (text_[pos_] != ',')
-                return fail(pos_, "after the limit come options, each after a comma: ,hysteresis=V or ,hold=S");
+                return fail(pos_, "unexpected '" + std::string(1, text_[pos_]) + "': after " + after +
+                                      " come options, each after a comma: ,hysteresis=V or ,hold=S");
             ++pos_;
             const std::size_t optionAt = afterBlanks();
             const std::string_view option = word();
@@ -65,6 +67,7 @@ public:
                 return fail(valueAt, std::string(option) + " cannot be below 0");
             if (option == "hold" && *target > kLongestHold)
                 return fail(valueAt, "hold is at most a day (86400 s)");
+            after = "the value of " + std::string(option);
         }
         if (rule.quantity.measure == Measure::Silence) {
             if (rule.direction != Direction::Above)

@@ -176,6 +176,12 @@ void FleetOutput::publish(RecordKind kind, const platform::Record& record, const
                         std::move(json));
 }
 
+void FleetOutput::publishRetained(const std::string& leaf, std::string payload)
+{
+    if (publisher_)
+        publisher_->publishRetained(leaf, std::move(payload));
+}
+
 int FleetOutput::finish()
 {
     if (!publisher_)

@@ -43,6 +43,8 @@ public:
     // Queues the record for the broker: the line --format jsonl prints for
     // it in this context, without the newline.
     void publish(RecordKind kind, const platform::Record& record, const LineContext& context);
+    // Queues a state for the broker to keep on PREFIX/leaf (an alarm's).
+    void publishRetained(const std::string& leaf, std::string payload);
     // True once publishing has ended for good (the broker refused the login).
     bool failed() const { return failed_; }
     // Sends what is left (a few seconds at most) and disconnects. The exit

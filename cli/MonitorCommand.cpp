@@ -3,6 +3,8 @@
 // in delivery order.
 
 #include "platform/Args.h"
+#include "cli/AlarmOptions.h"
+#include "cli/AlarmOutput.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/FleetOutput.h"
@@ -12,6 +14,7 @@
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
 #include "discovery/SerialRegistry.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 
@@ -31,6 +34,8 @@ const std::string kUsage =
     "                          [--tag KEY=VALUE]...\n"
     "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
     "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
+    "                          [--alarm RULE... [--hysteresis V] [--hold S]\n"
+    "                          [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
     "\n"
     "Polls the board as the window does and prints every record delivered, one\n"
     "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -65,7 +70,7 @@ const std::string kUsage =
     "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
     "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
     "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
-    fleetOptionsHelp() + portOptionsHelp() +
+    fleetOptionsHelp() + alarmOptionsHelp() + portOptionsHelp() +
     "\n"
     "On standard error it says when the board has sent no data for 2 s with the\n"
     "port open, and when data comes again; and why the port does not open, once\n"
@@ -81,6 +86,7 @@ struct MonitorSettings {
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
     FleetSettings fleet;
+    AlarmSettings alarms;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -117,7 +123,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readFleetSettings(args, s.fleet, error) && readAlarmSettings(args, s.alarms, error);
 }
 
 } // namespace
@@ -128,6 +134,7 @@ int monitorCommand(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
+    valueOptions.merge(alarmValueOptions());
     valueOptions.insert({"count", "seconds", "format", "units"});
     if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
         return *done;
@@ -140,6 +147,7 @@ int monitorCommand(const Words& words)
 
     MainLoop main;
     std::unique_ptr<FleetOutput> fleet;
+    std::unique_ptr<AlarmOutput> alarms;
     long long printed = 0;
     bool afterLinkDown = false;
     auto print = [&](const platform::Notification& n) {
@@ -159,6 +167,8 @@ int monitorCommand(const Words& words)
         else
             writeOut(formatRecord(settings.format, *kind, *n.object, context));
         fleet->publish(*kind, *n.object, context);
+        if (const auto m = measurementOf(*n.object))
+            alarms->measurement(*m);
         if (settings.count && ++printed >= *settings.count)
             main.stop();
     };
@@ -177,6 +187,15 @@ int monitorCommand(const Words& words)
     const std::string stableName = stablePortName(session->path());
     fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
                                           std::filesystem::path(stableName).filename().string());
+    AlarmOutlets outlets;
+    if (settings.format == OutputFormat::Jsonl)
+        outlets.record = writeOut;
+    outlets.retained = [&](const std::string& leaf, std::string payload) {
+        fleet->publishRetained(leaf, std::move(payload));
+    };
+    alarms = std::make_unique<AlarmOutput>(name, std::move(settings.alarms), stableName, std::move(outlets));
+    // Silence counts from here: the monitor has heard nothing yet.
+    alarms->tick(platform::RecordClock::now());
 
     if (settings.format == OutputFormat::Csv)
         writeOut(csvHeader(settings.unit));
@@ -191,9 +210,11 @@ int monitorCommand(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
+        alarms->tick(platform::RecordClock::now());
         if (fleet->failed())
             main.stop();
     });
+    alarms->finish();
     return fleet->finish();
 }
 

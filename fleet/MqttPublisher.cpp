@@ -63,7 +63,7 @@ std::string MqttPublisher::brokerName() const
     return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port_);
 }
 
-std::string MqttPublisher::topicName(const char* leaf) const
+std::string MqttPublisher::topicName(const std::string& leaf) const
 {
     return settings_.url.prefix + "/" + leaf;
 }
@@ -72,11 +72,29 @@ void MqttPublisher::publish(MqttTopic topic, std::string payload)
 {
     const auto now = Clock::now();
     std::lock_guard lock(mutex_);
-    buffer_.push_back({topic, std::move(payload), now});
-    // Only what waits to be sent is dropped; what is in flight is the
-    // thread's until the broker answers or the connection goes.
-    while (!buffer_.empty() && now - buffer_.front().queuedAt > settings_.buffer) {
-        buffer_.pop_front();
+    buffer_.push_back({topic == MqttTopic::Measurement ? "measurement" : "parameter", std::move(payload), now});
+    dropAged(now);
+}
+
+void MqttPublisher::publishRetained(std::string leaf, std::string payload)
+{
+    const auto now = Clock::now();
+    std::lock_guard lock(mutex_);
+    std::erase_if(buffer_, [&](const Message& m) { return m.retained && m.leaf == leaf; });
+    buffer_.push_back({std::move(leaf), std::move(payload), now, true});
+    dropAged(now);
+}
+
+void MqttPublisher::dropAged(Clock::time_point now)
+{
+    // Only what waits to be sent is dropped, and no state; what is in flight
+    // is the thread's until the broker answers or the connection goes.
+    for (auto it = buffer_.begin(); it != buffer_.end() && now - it->queuedAt > settings_.buffer;) {
+        if (it->retained) {
+            ++it;
+            continue;
+        }
+        it = buffer_.erase(it);
         ++dropped_;
     }
 }
@@ -206,11 +224,10 @@ void MqttPublisher::sendFromBuffer()
             message = std::move(buffer_.front());
             buffer_.pop_front();
         }
-        const std::string topic =
-            topicName(message.topic == MqttTopic::Measurement ? "measurement" : "parameter");
+        const std::string topic = topicName(message.leaf);
         int mid = 0;
         const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(message.payload.size()),
-                                         message.payload.data(), settings_.qos, false);
+                                         message.payload.data(), settings_.qos, message.retained);
         if (rc != MOSQ_ERR_SUCCESS) {
             std::lock_guard lock(mutex_);
             buffer_.push_front(std::move(message));

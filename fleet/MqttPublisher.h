@@ -13,7 +13,10 @@
 // When the broker cannot be reached or the connection is lost, the thread
 // tries again after 1 s, then 2, 4, ... up to 30 s between tries, and the
 // buffer keeps the messages of the last `buffer` (10 minutes by default);
-// older ones are dropped, and how many is said. A broker that refuses the
+// older ones are dropped, and how many is said. A retained message
+// (publishRetained) is the current state of something, not a record: it is
+// never dropped for its age, and a newer one for the same topic replaces one
+// that waits. A broker that refuses the
 // login (or the client id, or the protocol) ends the publishing: onFatal is
 // called and finish() returns the reason.
 
@@ -60,6 +63,9 @@ public:
 
     // Queues payload for topic and returns; never waits for the broker.
     void publish(MqttTopic topic, std::string payload);
+    // Queues payload, to be kept by the broker as the last word on
+    // PREFIX/leaf, in place of any still waiting for that topic; never waits.
+    void publishRetained(std::string leaf, std::string payload);
 
     // Sends what the buffer holds, for at most drain while connected (or
     // connecting), says how many messages were left unsent, publishes
@@ -73,9 +79,10 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     struct Message {
-        MqttTopic topic;
+        std::string leaf; // the topic after PREFIX/
         std::string payload;
         Clock::time_point queuedAt;
+        bool retained = false;
     };
     struct InFlight {
         Message message;
@@ -91,7 +98,8 @@ private:
     void reportDrops(bool now);
     void sayGoodbye();
     void endFatally(const std::string& reason);
-    std::string topicName(const char* leaf) const;
+    std::string topicName(const std::string& leaf) const;
+    void dropAged(Clock::time_point now);
 
     static void onConnect(struct mosquitto*, void* self, int rc);
     static void onDisconnect(struct mosquitto*, void* self, int rc);

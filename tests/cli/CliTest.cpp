@@ -44,6 +44,8 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
         {"monitor", "--port", p, "--simulate"},      {"monitor", "--port", ""},
         {"monitor", "--port", p, "--colour"},        {"monitor", "--port", p, "extra"},
+        {"monitor", "--port", p, "--hold", "1"},     {"monitor", "--port", p, "--alarm", "x_deg>1", "--alarm", "x_deg>1"},
+        {"monitor", "--port", p, "--alarm", "x_deg>1", "--on-alarm", "no-such-program-plovex"},
         {"read-param", "--port", p},                 {"read-param", "256", "--port", p},
         {"read-param", "three", "--port", p},        {"write-param", "3", "--yes", "--port", p},
         {"write-param", "300", "1", "--yes", "--port", p}, {"write-param", "3", "12abc", "--yes", "--port", p},

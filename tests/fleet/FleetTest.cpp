@@ -5,6 +5,7 @@
 
 #include "record/LocalTime.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/TestSupport.h"
 
 #include <cmath>
@@ -244,6 +245,40 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     EXPECT_EQ(statuses.at(0) + statuses.at(1) + statuses.at(statuses.size() - 1), "onlineofflineoffline");
     EXPECT_NE(std::find(statuses.begin() + 2, statuses.end(), "online"), statuses.end());
     EXPECT_EQ(retainedStatus(), "offline");
+}
+
+TEST_F(Mqtt, EachAlarmsStateIsKeptAndARestartedMonitorReplacesIt)
+{
+    plovex::sim::BoardOptions options;
+    options.motion = {.kind = plovex::sim::MotionPlan::Kind::Hold, .x = 5, .y = 0};
+    Board board(options);
+    const std::vector<std::string> args = {"monitor", "--port", board.path(), "--mqtt",
+                                           "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv", "--username", "plovex",
+                                           "--password-file", (dir_ / "right.pw").string(), "--count", "30",
+                                           "--alarm", "x_deg>2.5", "--alarm", "temp_c>60"};
+    // What a new subscriber is given as each alarm's state.
+    auto states = [&] {
+        Watcher w(port_, nullptr);
+        waitFor([&] { return w.messages().size() >= 3; }, 5s); // the status and two alarms
+        std::map<std::string, std::string> out;
+        for (const auto& m : w.messages()) {
+            const auto at = m.payload.find("\"state\":\"");
+            if (m.retained && m.topic.rfind("plv/alarm/", 0) == 0 && at != std::string::npos)
+                out[m.topic.substr(10)] = m.payload.substr(at + 9, m.payload.find('"', at + 9) - at - 9);
+        }
+        return out;
+    };
+    const std::map<std::string, std::string> raised = {{"x_deg_gt_2.5", "raised"}, {"temp_c_gt_60", "cleared"}},
+                                             cleared = {{"x_deg_gt_2.5", "cleared"}, {"temp_c_gt_60", "cleared"}};
+    auto r = runCli(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(states(), raised);
+    // Restarted with the board level again: the state it finds replaces the last one.
+    board->setMotion({.kind = plovex::sim::MotionPlan::Kind::Hold, .x = 0, .y = 0});
+    r = runCli(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(states(), cleared);
+    EXPECT_EQ(r.err.find("alarm cleared"), std::string::npos) << "a new run announces no change it did not see: " << r.err;
 }
 
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)

@@ -1,0 +1,31 @@
+#pragma once
+// The alarm options of the commands that watch measurements (plovex-cli
+// monitor, log): --alarm RULE (repeatable), --hysteresis V and --hold S for
+// the rules that give none of their own, --on-alarm PROGRAM and
+// --on-alarm-timeout S.
+
+#include "alarm/Rule.h"
+#include "platform/Args.h"
+
+#include <chrono>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace plovex::cli {
+
+struct AlarmSettings {
+    std::vector<alarm::Rule> rules;
+    std::string program; // --on-alarm, where it was found; empty: none
+    std::chrono::milliseconds programLimit{10000};
+};
+
+// The help lines of the options, for a command's usage text.
+std::string alarmOptionsHelp();
+// Their names, for parseArgs.
+std::set<std::string> alarmValueOptions();
+// Takes the options from args. False, and the reason in *error, when they
+// are not usable; a malformed rule is shown with a caret under the fault.
+bool readAlarmSettings(const ParsedArgs& args, AlarmSettings& settings, std::string* error);
+
+} // namespace plovex::cli

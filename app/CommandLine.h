@@ -1,5 +1,6 @@
 #pragma once
-// The plovex command line.
+// The plovex command line, read with the parser plovex-cli's commands use
+// (platform/Args.h).
 //
 //   plovex [--simulate | --port PATH] [--record FILE] [--units UNIT]
 //          [--screenshot FILE [--after SECONDS]]
@@ -24,7 +25,9 @@ struct AppOptions {
 };
 
 // Parses the arguments after the program name. Returns nullopt, and the
-// reason (one line, no newline) in *error, when they are not valid.
+// reason (one line, no newline) in *error, when they are not valid: an
+// unknown option or word, an option without its value (or with an empty
+// one), a value out of range, or options that do not go together.
 std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string* error);
 
 std::string usageText();

@@ -11,19 +11,18 @@
 // Destroying it stops the controller (and with it the commPort's thread)
 // before the windows and the hand-over go.
 
-#include "app/runtime/DisplayPass.h"
-#include "app/windows/HealthStrip.h"
-#include "app/runtime/IdleDelivery.h"
-#include "app/windows/MainWindow.h"
+#include "app/SessionPreferences.h"
 #include "app/actions/MeasureTools.h"
 #include "app/actions/ParameterFileActions.h"
+#include "app/outlets/QtAlert.h"
+#include "app/outlets/QtOutlets.h"
+#include "app/runtime/DisplayPass.h"
+#include "app/runtime/IdleDelivery.h"
+#include "app/runtime/QtMainThread.h"
+#include "app/windows/HealthStrip.h"
+#include "app/windows/MainWindow.h"
 #include "app/windows/ParameterTableModel.h"
 #include "app/windows/PrefsWindow.h"
-#include "app/outlets/QtAlert.h"
-#include "app/runtime/QtMainThread.h"
-#include "app/outlets/QtOutlets.h"
-#include "app/SessionPreferences.h"
-#include "app/windows/WriteRow.h"
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
@@ -119,7 +118,6 @@ private:
     std::unique_ptr<WindowField> prefsOutlet_;
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
-    std::unique_ptr<WriteRow> writeRow_;
     std::unique_ptr<LabelField> statusLine_;
     QTimer linkTimer_;  // showLinkHealth
     QTimer portsTimer_; // the port list follows the hardware while the preferences are open

@@ -1,9 +1,9 @@
 #include "cli/BoardSnapshot.h"
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/PortSession.h"
 #include "discovery/SerialRegistry.h"
+#include "platform/Args.h"
 
 namespace plovex::cli {
 

@@ -4,7 +4,7 @@
 // every record to an MQTT broker (--mqtt and its options). Both carry the
 // time the record was delivered, the one the other formats print.
 
-#include "platform/Args.h"
+#include "cli/CommandSupport.h"
 #include "cli/RecordFormat.h"
 #include "fleet/LineProtocol.h"
 #include "fleet/MqttPublisher.h"

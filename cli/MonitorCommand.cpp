@@ -2,7 +2,6 @@
 // notification path of the window and prints every record it is delivered,
 // in delivery order.
 
-#include "platform/Args.h"
 #include "cli/AlarmOptions.h"
 #include "cli/AlarmOutput.h"
 #include "cli/CommandSupport.h"
@@ -17,6 +16,7 @@
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
+#include "platform/Args.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,56 +28,69 @@ namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
-    "                          [--tag KEY=VALUE]...\n"
-    "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
-    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
-    "                          [--alarm RULE... [--hysteresis V] [--hold S]\n"
-    "                          [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
-    "\n"
-    "Polls the board as the window does and prints every record delivered, one\n"
-    "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
-    "Runs until N records or S seconds (whichever comes first), or until\n"
-    "interrupted (SIGINT, SIGTERM); then exits with status 0. While the port\n"
-    "cannot be opened it is tried again once a second, and each try shows as a\n"
-    "link-down measurement (NO Comms, commState 0).\n"
-    "\n"
-    "  --count N     stop after N records of either kind (N >= 1)\n"
-    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-    "  --format F    text (default): the time of day, then a line per measurement\n"
-    "                with X and Y in degrees, the temperature, the link state and the\n"
-    "                packet count, and a line per parameter with its address,\n"
-    "                description and value;\n"
-    "                csv: a header line, then one row per record; the columns are\n"
-    "                type, the eleven measurement keys, paddress and pdata, and a\n"
-    "                cell is empty where the record has no such entry; then time\n"
-    "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-    "                y_deg and temp_c (empty while the link is down);\n"
-    "                jsonl: one JSON object per record, \"type\" first, then the\n"
-    "                record's entries in record order, then the same added fields\n"
-    "                (null while the link is down);\n"
-    "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
-    "                port (its stable name) and --tag, the entries as integer fields\n"
-    "                and the same added fields as float fields (left out while the\n"
-    "                link is down), the time in nanoseconds.\n"
-    "                With csv, jsonl and influx standard output carries records only;\n"
-    "                the link's console lines go to standard error. The text format\n"
-    "                shows a link-down measurement as \"link down\", and every 5 s a\n"
-    "                status line: records a second, time since the last one,\n"
-    "                timeouts, reconnects, bytes sent and received, the port.\n"
-    "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
-    "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
-    fleetOptionsHelp() + alarmOptionsHelp() + portOptionsHelp() +
-    "\n"
-    "On standard error it says when the board has sent no data for 2 s with the\n"
-    "port open, and when data comes again; and why the port does not open, once\n"
-    "each time the reason changes, with what to do about it.\n"
-    "\n"
-    "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
-    "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
+constexpr const char* kName = "monitor";
+
+int run(const Words& words);
+
+} // namespace
+
+const Command monitorCommand{
+    .name = kName,
+    .synopsis = "[--format text|csv|jsonl|influx]",
+    .summary = "print the board's records as they are delivered",
+    .usage = " [--units deg|mrad|percent|mm-per-m]\n"
+             "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
+             "                          [--tag KEY=VALUE]...\n"
+             "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
+             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
+             "                          [--alarm RULE... [--hysteresis V] [--hold S]\n"
+             "                          [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
+             "\n"
+             "Polls the board as the window does and prints every record delivered, one\n"
+             "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
+             "Runs until N records or S seconds (whichever comes first), or until\n"
+             "interrupted (SIGINT, SIGTERM); then exits with status 0. While the port\n"
+             "cannot be opened it is tried again once a second, and each try shows as a\n"
+             "link-down measurement (NO Comms, commState 0).\n"
+             "\n"
+             "  --count N     stop after N records of either kind (N >= 1)\n"
+             "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
+             "  --format F    text (default): the time of day, then a line per measurement\n"
+             "                with X and Y in degrees, the temperature, the link state and the\n"
+             "                packet count, and a line per parameter with its address,\n"
+             "                description and value;\n"
+             "                csv: a header line, then one row per record; the columns are\n"
+             "                type, the eleven measurement keys, paddress and pdata, and a\n"
+             "                cell is empty where the record has no such entry; then time\n"
+             "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
+             "                y_deg and temp_c (empty while the link is down);\n"
+             "                jsonl: one JSON object per record, \"type\" first, then the\n"
+             "                record's entries in record order, then the same added fields\n"
+             "                (null while the link is down);\n"
+             "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
+             "                port (its stable name) and --tag, the entries as integer fields\n"
+             "                and the same added fields as float fields (left out while the\n"
+             "                link is down), the time in nanoseconds.\n"
+             "                With csv, jsonl and influx standard output carries records only;\n"
+             "                the link's console lines go to standard error. The text format\n"
+             "                shows a link-down measurement as \"link down\", and every 5 s a\n"
+             "                status line: records a second, time since the last one,\n"
+             "                timeouts, reconnects, bytes sent and received, the port.\n"
+             "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
+             "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
+             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+             fleetOptionsHelp() + alarmOptionsHelp() + portOptionsHelp() +
+             "\n"
+             "On standard error it says when the board has sent no data for 2 s with the\n"
+             "port open, and when data comes again; and why the port does not open, once\n"
+             "each time the reason changes, with what to do about it.\n"
+             "\n"
+             "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
+             "board did not start, or the MQTT broker refused the login), 2 bad usage.\n",
+    .run = run,
+};
+
+namespace {
 
 struct MonitorSettings {
     PortChoice port;
@@ -126,20 +139,17 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
     return readFleetSettings(args, s.fleet, error) && readAlarmSettings(args, s.alarms, error);
 }
 
-} // namespace
-
-int monitorCommand(const Words& words)
+int run(const Words& words)
 {
-    const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
     valueOptions.merge(alarmValueOptions());
     valueOptions.insert({"count", "seconds", "format", "units"});
-    if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
+    if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
-        return usageError(name, error);
+        return usageError(kName, error);
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)
@@ -181,11 +191,11 @@ int monitorCommand(const Words& words)
     std::string error;
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
-        return report(name, error, kExitFailed);
+        return report(kName, error, kExitFailed);
     // The name that stays the same across replugs: the health lines show it,
     // and its last part is the "port" tag of the line protocol.
     const std::string stableName = stablePortName(session->path());
-    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
+    fleet = std::make_unique<FleetOutput>(kName, std::move(settings.fleet),
                                           std::filesystem::path(stableName).filename().string());
     AlarmOutlets outlets;
     if (settings.format == OutputFormat::Jsonl)
@@ -193,7 +203,7 @@ int monitorCommand(const Words& words)
     outlets.retained = [&](const std::string& leaf, std::string payload) {
         fleet->publishRetained(leaf, std::move(payload));
     };
-    alarms = std::make_unique<AlarmOutput>(name, std::move(settings.alarms), stableName, std::move(outlets));
+    alarms = std::make_unique<AlarmOutput>(kName, std::move(settings.alarms), stableName, std::move(outlets));
     // Silence counts from here: the monitor has heard nothing yet.
     alarms->tick(platform::RecordClock::now());
 
@@ -204,7 +214,7 @@ int monitorCommand(const Words& words)
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
-    MonitorHealth health(name, session->port(), stableName,
+    MonitorHealth health(kName, session->port(), stableName,
                          settings.format == OutputFormat::Text);
     health.check(std::chrono::steady_clock::now());
 
@@ -217,5 +227,7 @@ int monitorCommand(const Words& words)
     alarms->finish();
     return fleet->finish();
 }
+
+} // namespace
 
 } // namespace plovex::cli

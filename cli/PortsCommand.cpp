@@ -1,10 +1,10 @@
 // plovex-cli ports: the serial ports the monitor would offer, one per line,
 // name then path (separated by a tab).
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
+#include "platform/Args.h"
 #include "platform/UniqueFd.h"
 
 #include <cstdio>
@@ -16,14 +16,27 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
-    "usage: plovex-cli ports [--sysfs-root DIR]\n"
-    "\n"
-    "Lists the serial ports (and running simulated boards) that the monitor\n"
-    "offers, one per line: name, a tab, the callout device path.\n"
-    "The discovery's own console lines go to standard error.\n"
-    "\n"
-    "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n";
+constexpr const char* kName = "ports";
+
+int run(const Words& words);
+
+} // namespace
+
+const Command portsCommand{
+    .name = kName,
+    .synopsis = "[--sysfs-root DIR]",
+    .summary = "list the serial ports the monitor offers",
+    .usage = "\n"
+             "\n"
+             "Lists the serial ports (and running simulated boards) that the monitor\n"
+             "offers, one per line: name, a tab, the callout device path.\n"
+             "The discovery's own console lines go to standard error.\n"
+             "\n"
+             "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n",
+    .run = run,
+};
+
+namespace {
 
 // Sends what is written to standard output to standard error for the scope,
 // so that the listing alone remains on standard output.
@@ -49,13 +62,11 @@ private:
     platform::UniqueFd saved_; // standard output as it was
 };
 
-} // namespace
-
-int portsCommand(const Words& words)
+int run(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
     if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
+        std::cout << helpText(portsCommand);
         return kExitOk;
     }
     std::string error = args.error;
@@ -65,7 +76,7 @@ int portsCommand(const Words& words)
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
     if (!error.empty())
-        return usageError("ports", error);
+        return usageError(kName, error);
 
     DiscoveryRoots roots;
     if (sysfsRoot)
@@ -82,8 +93,10 @@ int portsCommand(const Words& words)
     if (status != 0)
         return kExitFailed;
     if (ports.empty())
-        notice("ports", "no serial ports found");
+        notice(kName, "no serial ports found");
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

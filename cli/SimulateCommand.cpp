@@ -1,9 +1,9 @@
 // plovex-cli simulate: a simulated board on a pseudo-terminal, running until
 // it is interrupted.
 
-#include "platform/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
 #include <charconv>
@@ -23,46 +23,57 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
-    "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
-    "                           [--tilt X,Y] [--sweep FROM,TO,SECONDS]\n"
-    "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
-    "                           [--silent-after S [--answer-again-after S]]\n"
-    "\n"
-    "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
-    "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
-    "it removes its links and prints what it received on standard error.\n"
-    "The board is also listed among the serial ports (plovex-cli ports).\n"
-    "\n"
-    "  --link PATH       make the port path PATH (a symbolic link to the pseudo-terminal)\n"
-    "  --paced           send at the line speed the host set (10 bits a byte)\n"
-    "  --image-out FILE  write each uploaded firmware image to FILE when its upload ends\n"
-    "                    (1 s after the last block, or at a reboot frame)\n"
-    "  --seed N          seed of the simulated motion (default 1)\n"
-    "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n"
-    "  --tilt X,Y        hold the board at X degrees about X and Y about Y (each\n"
-    "                    -90..90), instead of letting it wander\n"
-    "  --sweep FROM,TO,SECONDS\n"
-    "                    move the X angle from FROM to TO degrees in SECONDS, back\n"
-    "                    in as long, and so on, from the first poll; Y stays at\n"
-    "                    the Y of --tilt (0 without it). To cross alarm limits on\n"
-    "                    purpose.\n"
-    "  --read-only ADDR,...\n"
-    "                    ignore EEPROM writes to these addresses (0..255, separated\n"
-    "                    by commas), like a board on which a write does not take\n"
-    "\n"
-    "Faults, to see how a host copes with a board that misbehaves:\n"
-    "  --silent          hear and act on every frame, but never reply\n"
-    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
-    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
-    "                    then silence)\n"
-    "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
-    "                    keeping the port open, as a board that hangs does\n"
-    "  --answer-again-after S\n"
-    "                    answer again S seconds after falling silent\n";
+constexpr const char* kName = "simulate";
 
-const char* const kName = "simulate";
+int run(const Words& words);
+
+} // namespace
+
+const Command simulateCommand{
+    .name = kName,
+    .synopsis = "[--link PATH] [--paced]",
+    .summary = "run a simulated board on a pseudo-terminal",
+    .usage = " [--image-out FILE] [--seed N] [--diag-peer]\n"
+             "                           [--tilt X,Y] [--sweep FROM,TO,SECONDS]\n"
+             "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
+             "                           [--silent-after S [--answer-again-after S]]\n"
+             "\n"
+             "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
+             "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
+             "it removes its links and prints what it received on standard error.\n"
+             "The board is also listed among the serial ports (plovex-cli ports).\n"
+             "\n"
+             "  --link PATH       make the port path PATH (a symbolic link to the pseudo-terminal)\n"
+             "  --paced           send at the line speed the host set (10 bits a byte)\n"
+             "  --image-out FILE  write each uploaded firmware image to FILE when its upload ends\n"
+             "                    (1 s after the last block, or at a reboot frame)\n"
+             "  --seed N          seed of the simulated motion (default 1)\n"
+             "  --diag-peer       send diagnostic requests and score the host's replies\n"
+             "                    instead of answering polls\n"
+             "  --tilt X,Y        hold the board at X degrees about X and Y about Y (each\n"
+             "                    -90..90), instead of letting it wander\n"
+             "  --sweep FROM,TO,SECONDS\n"
+             "                    move the X angle from FROM to TO degrees in SECONDS, back\n"
+             "                    in as long, and so on, from the first poll; Y stays at\n"
+             "                    the Y of --tilt (0 without it). To cross alarm limits on\n"
+             "                    purpose.\n"
+             "  --read-only ADDR,...\n"
+             "                    ignore EEPROM writes to these addresses (0..255, separated\n"
+             "                    by commas), like a board on which a write does not take\n"
+             "\n"
+             "Faults, to see how a host copes with a board that misbehaves:\n"
+             "  --silent          hear and act on every frame, but never reply\n"
+             "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+             "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+             "                    then silence)\n"
+             "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
+             "                    keeping the port open, as a board that hangs does\n"
+             "  --answer-again-after S\n"
+             "                    answer again S seconds after falling silent\n",
+    .run = run,
+};
+
+namespace {
 
 // "3,7,12" as addresses 0..255; nullopt when any part is not one.
 std::optional<std::vector<int>> parseAddressList(const std::string& text)
@@ -97,35 +108,6 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
                       to_string(c.malformedFrames) + ", bad-checksum blocks " + to_string(c.badChecksumBlocks) +
                       ", blocks " + to_string(c.blocksAccepted) + ", uploads " + to_string(c.uploadsCompleted) +
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
-}
-
-// Waits for a stop signal, making the board silent and answering again at
-// the times given (seconds from now) meanwhile.
-void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
-                 const std::vector<std::pair<double, bool>>& silences)
-{
-    using namespace std::chrono;
-    const auto start = steady_clock::now();
-    std::size_t next = 0;
-    for (;;) {
-        if (next == silences.size()) {
-            int signal = 0;
-            if (sigwait(&stopSignals, &signal) == 0)
-                return;
-            continue;
-        }
-        const auto due = start + duration_cast<steady_clock::duration>(duration<double>(silences[next].first));
-        const auto left = duration_cast<nanoseconds>(due - steady_clock::now());
-        if (left.count() <= 0) {
-            board.setSilent(silences[next].second);
-            notice(kName, silences[next].second ? "the board falls silent" : "the board answers again");
-            ++next;
-            continue;
-        }
-        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000), static_cast<long>(left.count() % 1'000'000'000)};
-        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0)
-            return;
-    }
 }
 
 // "1.5,-2" as exactly count decimal numbers; nullopt when the text is not that.
@@ -196,9 +178,36 @@ std::string motionText(const sim::MotionPlan& plan)
     return "";
 }
 
-} // namespace
+// Waits for a stop signal, making the board silent and answering again at
+// the times given (seconds from now) meanwhile.
+void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
+                 const std::vector<std::pair<double, bool>>& silences)
+{
+    using namespace std::chrono;
+    const auto start = steady_clock::now();
+    std::size_t next = 0;
+    for (;;) {
+        if (next == silences.size()) {
+            int signal = 0;
+            if (sigwait(&stopSignals, &signal) == 0)
+                return;
+            continue;
+        }
+        const auto due = start + duration_cast<steady_clock::duration>(duration<double>(silences[next].first));
+        const auto left = duration_cast<nanoseconds>(due - steady_clock::now());
+        if (left.count() <= 0) {
+            board.setSilent(silences[next].second);
+            notice(kName, silences[next].second ? "the board falls silent" : "the board answers again");
+            ++next;
+            continue;
+        }
+        const timespec wait{static_cast<time_t>(left.count() / 1'000'000'000), static_cast<long>(left.count() % 1'000'000'000)};
+        if (sigtimedwait(&stopSignals, nullptr, &wait) > 0)
+            return;
+    }
+}
 
-int simulateCommand(const Words& words)
+int run(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut", "silent-after",
                                         "answer-again-after", "tilt", "sweep"},
@@ -206,7 +215,7 @@ int simulateCommand(const Words& words)
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
-        std::cout << kUsage;
+        std::cout << helpText(simulateCommand);
         return kExitOk;
     }
     if (!args.positional.empty())
@@ -315,5 +324,7 @@ int simulateCommand(const Words& words)
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return result;
 }
+
+} // namespace
 
 } // namespace plovex::cli

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace plovex::cli {
+namespace platform {
 
 std::optional<std::string> ParsedArgs::option(const std::string& name) const
 {
@@ -90,4 +90,4 @@ std::optional<double> parseSeconds(const std::string& text)
     return v;
 }
 
-} // namespace plovex::cli
+} // namespace platform

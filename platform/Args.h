@@ -1,7 +1,8 @@
 #pragma once
-// A small command-line parser for plovex-cli's commands: options of the
-// form --name VALUE or --name=VALUE, flags (--name), and positional words.
-// Errors are values: a bad argument yields a message, never an exception.
+// The command-line parser of both programs (plovex and plovex-cli's
+// commands): options of the form --name VALUE or --name=VALUE, flags
+// (--name), and positional words. Errors are values: a bad argument yields a
+// message, never an exception.
 
 #include <cstdint>
 #include <map>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace plovex::cli {
+namespace platform {
 
 struct ParsedArgs {
     std::map<std::string, std::string> options; // --name VALUE (the last one given)
@@ -34,9 +35,9 @@ std::optional<long long> parseInteger(const std::string& text, long long min, lo
 // Whole-string non-negative decimal number of seconds, such as "5" or "0.5".
 std::optional<double> parseSeconds(const std::string& text);
 
-// Exit codes of every command.
+// The exit codes of both programs: done, failed, bad usage.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-} // namespace plovex::cli
+} // namespace platform

@@ -1,15 +1,18 @@
 #include "app/outlets/QtOutlets.h"
 
 #include "app/runtime/DisplayPass.h"
+#include "app/windows/ParameterTableModel.h"
 #include "gauge/NeedleGeometry.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QColor>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QRectF>
+#include <QTableView>
 
 #include <climits>
 #include <cmath>
@@ -250,6 +253,17 @@ void GaugeField::setNeedsDisplayInRect(Rect rect)
         view_->update((needleArea(view_, paintedAngle_) | needleArea(view_, angle)) & marked);
         paintedAngle_ = angle;
     });
+}
+
+void TableViewField::reloadData()
+{
+    model_->reload();
+}
+
+int TableViewField::selectedRow() const
+{
+    const QModelIndexList rows = view_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void PopUpMenu::removeAllItems()

@@ -11,11 +11,13 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QTableView;
 class QWidget;
 
 namespace plovex {
 
 class DisplayPass;
+class ParameterTableModel;
 class plovexGaugeView;
 
 // The leading integer of text, read as a text field's intValue: optional
@@ -108,6 +110,19 @@ private:
     DisplayPass* pass_;
     QRect marked_;        // marked since the last pass, in the view's coordinates
     float paintedAngle_;  // the angle the needle was last repainted at
+};
+
+// The parameter table: the view that shows it and the model that asks the
+// controller for its cells.
+class TableViewField final : public TableViewOutlet {
+public:
+    TableViewField(QTableView* view, ParameterTableModel* model) : view_(view), model_(model) {}
+    void reloadData() override;
+    int selectedRow() const override;
+
+private:
+    QTableView* view_;
+    ParameterTableModel* model_;
 };
 
 class PopUpMenu final : public PopUpMenuOutlet {

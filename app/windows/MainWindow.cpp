@@ -10,14 +10,11 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QKeySequence>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
-#include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -111,7 +108,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     table_->setMinimumHeight(6 * table_->verticalHeader()->defaultSectionSize());
     layout->addWidget(table_, 1);
 
-    layout->addWidget(makeWriteRow());
+    writeRow_ = new WriteRow(central);
+    layout->addWidget(writeRow_);
     setCentralWidget(central);
     makeMenu();
 
@@ -198,62 +196,6 @@ QWidget* MainWindow::makeStatusRow()
                                  28,
                              commState_->sizeHint().height());
     h->addWidget(commState_);
-    return row;
-}
-
-QWidget* MainWindow::makeWriteRow()
-{
-    auto* row = new QWidget(this);
-    auto* h = new QHBoxLayout(row);
-    h->setContentsMargins(0, 0, 0, 0);
-
-    // No validators: a field takes what is typed, and a message beside it
-    // says what is wrong (WriteRow), rather than keys that silently do nothing.
-    number_ = new QLineEdit(row);
-    number_->setObjectName(QStringLiteral("selectedParameterNumber"));
-    number_->setAlignment(Qt::AlignRight);
-    number_->setMaximumWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
-    number_->setToolTip(QStringLiteral("Parameter number, 0 to 15"));
-
-    description_ = new QLineEdit(row);
-    description_->setObjectName(QStringLiteral("selectedParameterDescription"));
-    description_->setReadOnly(true);
-    description_->setFocusPolicy(Qt::NoFocus);
-
-    value_ = new QLineEdit(row);
-    value_->setObjectName(QStringLiteral("valueToWrite"));
-    value_->setAlignment(Qt::AlignRight);
-    value_->setMaximumWidth(value_->fontMetrics().horizontalAdvance(QStringLiteral("-32768000")) + 16);
-    value_->setToolTip(QStringLiteral("Value to write, -32768 to 32767; Enter writes it"));
-
-    write_ = new QPushButton(QStringLiteral("&Write"), row);
-    write_->setObjectName(QStringLiteral("writeButton"));
-
-    auto message = [row](const char* name) {
-        auto* label = new QLabel(row);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setTextFormat(Qt::PlainText);
-        QPalette p = label->palette();
-        p.setColor(QPalette::WindowText, QColor(0xb0, 0x20, 0x20));
-        label->setPalette(p);
-        label->hide();
-        return label;
-    };
-    numberMessage_ = message("numberMessage");
-    valueMessage_ = message("valueMessage");
-
-    auto* numberLabel = new QLabel(QStringLiteral("&Parameter"), row);
-    numberLabel->setBuddy(number_);
-    auto* valueLabel = new QLabel(QStringLiteral("&Value"), row);
-    valueLabel->setBuddy(value_);
-    h->addWidget(numberLabel);
-    h->addWidget(number_);
-    h->addWidget(numberMessage_);
-    h->addWidget(description_, 1);
-    h->addWidget(valueLabel);
-    h->addWidget(value_);
-    h->addWidget(valueMessage_);
-    h->addWidget(write_);
     return row;
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 // The main window: the X and Y dial gauges side by side with their angles,
 // the temperature and the link state beneath them, the parameter table, and
-// under it the fields and the button that write one parameter. Its File
-// menu opens the preferences and quits; its Help menu shows the About box.
+// under it the write row (WriteRow). Its File menu opens the preferences and
+// quits; its Help menu shows the About box.
 //
 // The window only lays out the controls; the application connects them to
 // the controller.
+
+#include "app/windows/WriteRow.h"
 
 #include <QMainWindow>
 
 class QAction;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QPushButton;
 class QTableView;
 
 namespace plovex {
@@ -41,12 +41,13 @@ public:
     QLabel* commState() const { return commState_; }
     QTableView* parameterTable() const { return table_; }
     ParameterTableModel* parameterModel() const { return model_; }
-    QLineEdit* numberField() const { return number_; }
-    QLineEdit* descriptionField() const { return description_; }
-    QLineEdit* valueField() const { return value_; }
-    QPushButton* writeButton() const { return write_; }
-    QLabel* numberMessage() const { return numberMessage_; }
-    QLabel* valueMessage() const { return valueMessage_; }
+    WriteRow* writeRow() const { return writeRow_; }
+    QLineEdit* numberField() const { return writeRow_->numberField(); }
+    QLineEdit* descriptionField() const { return writeRow_->descriptionField(); }
+    QLineEdit* valueField() const { return writeRow_->valueField(); }
+    QPushButton* writeButton() const { return writeRow_->writeButton(); }
+    QLabel* numberMessage() const { return writeRow_->numberMessage(); }
+    QLabel* valueMessage() const { return writeRow_->valueMessage(); }
     HealthStrip* healthStrip() const { return healthStrip_; }
     QMenu* fileMenu() const { return file_; }
     QAction* preferencesAction() const { return preferences_; }
@@ -56,7 +57,6 @@ public:
 private:
     QWidget* makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout);
     QWidget* makeStatusRow();
-    QWidget* makeWriteRow();
     void makeMenu();
 
     plovexGaugeView* xGauge_ = nullptr;
@@ -67,12 +67,7 @@ private:
     QLabel* commState_ = nullptr;
     QTableView* table_ = nullptr;
     ParameterTableModel* model_ = nullptr;
-    QLineEdit* number_ = nullptr;
-    QLineEdit* description_ = nullptr;
-    QLineEdit* value_ = nullptr;
-    QPushButton* write_ = nullptr;
-    QLabel* numberMessage_ = nullptr;
-    QLabel* valueMessage_ = nullptr;
+    WriteRow* writeRow_ = nullptr;
     HealthStrip* healthStrip_ = nullptr;
     QMenu* file_ = nullptr;
     QAction* preferences_ = nullptr;

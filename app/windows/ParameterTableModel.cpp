@@ -2,8 +2,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QItemSelectionModel>
-#include <QTableView>
 
 namespace plovex {
 
@@ -103,17 +101,6 @@ Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const
 {
     // Display only: cells can be selected, never edited.
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
-
-void TableViewField::reloadData()
-{
-    model_->reload();
-}
-
-int TableViewField::selectedRow() const
-{
-    const QModelIndexList rows = view_->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 } // namespace plovex

@@ -1,7 +1,7 @@
 #pragma once
-// The parameter table: a Qt table model that asks its data source for the
-// row count and for each cell by column identifier, and the table-view
-// outlet over the QTableView that shows it.
+// The parameter table's Qt model: it asks its data source for the row count
+// and for each cell by column identifier. The controller reaches the view
+// that shows it through TableViewField (outlets/QtOutlets.h).
 
 #include "controller/Outlets.h"
 
@@ -10,8 +10,6 @@
 
 #include <functional>
 #include <string>
-
-class QTableView;
 
 namespace plovex {
 
@@ -50,17 +48,6 @@ private:
 
     TableDataSource source_;
     int rows_ = 0; // the count last reported to the view
-};
-
-class TableViewField final : public TableViewOutlet {
-public:
-    TableViewField(QTableView* view, ParameterTableModel* model) : view_(view), model_(model) {}
-    void reloadData() override;
-    int selectedRow() const override;
-
-private:
-    QTableView* view_;
-    ParameterTableModel* model_;
 };
 
 } // namespace plovex

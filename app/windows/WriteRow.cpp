@@ -2,8 +2,10 @@
 
 #include "controller/WriteInput.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
 namespace plovex {
@@ -19,11 +21,9 @@ void showMessage(QLabel* label, const std::string& message)
 
 } // namespace
 
-WriteRow::WriteRow(QLineEdit* number, QLabel* numberMessage, QLineEdit* value, QLabel* valueMessage,
-                   QPushButton* write)
-    : QObject(write), number_(number), numberMessage_(numberMessage), value_(value), valueMessage_(valueMessage),
-      write_(write)
+WriteRow::WriteRow(QWidget* parent) : QWidget(parent)
 {
+    makeFields();
     connect(number_, &QLineEdit::textChanged, this, [this] { check(); });
     connect(value_, &QLineEdit::textChanged, this, [this] { check(); });
     // Enter in Value means Write, and does nothing while Write is disabled.
@@ -34,11 +34,65 @@ WriteRow::WriteRow(QLineEdit* number, QLabel* numberMessage, QLineEdit* value, Q
     check();
 }
 
+void WriteRow::makeFields()
+{
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(0, 0, 0, 0);
+
+    // No validators: a field takes what is typed, and a message beside it
+    // says what is wrong, rather than keys that silently do nothing.
+    number_ = new QLineEdit(this);
+    number_->setObjectName(QStringLiteral("selectedParameterNumber"));
+    number_->setAlignment(Qt::AlignRight);
+    number_->setMaximumWidth(number_->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+    number_->setToolTip(QStringLiteral("Parameter number, 0 to 15"));
+
+    description_ = new QLineEdit(this);
+    description_->setObjectName(QStringLiteral("selectedParameterDescription"));
+    description_->setReadOnly(true);
+    description_->setFocusPolicy(Qt::NoFocus);
+
+    value_ = new QLineEdit(this);
+    value_->setObjectName(QStringLiteral("valueToWrite"));
+    value_->setAlignment(Qt::AlignRight);
+    value_->setMaximumWidth(value_->fontMetrics().horizontalAdvance(QStringLiteral("-32768000")) + 16);
+    value_->setToolTip(QStringLiteral("Value to write, -32768 to 32767; Enter writes it"));
+
+    write_ = new QPushButton(QStringLiteral("&Write"), this);
+    write_->setObjectName(QStringLiteral("writeButton"));
+
+    auto message = [this](const char* name) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setTextFormat(Qt::PlainText);
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, QColor(0xb0, 0x20, 0x20));
+        label->setPalette(p);
+        label->hide();
+        return label;
+    };
+    numberMessage_ = message("numberMessage");
+    valueMessage_ = message("valueMessage");
+
+    auto* numberLabel = new QLabel(QStringLiteral("&Parameter"), this);
+    numberLabel->setBuddy(number_);
+    auto* valueLabel = new QLabel(QStringLiteral("&Value"), this);
+    valueLabel->setBuddy(value_);
+    h->addWidget(numberLabel);
+    h->addWidget(number_);
+    h->addWidget(numberMessage_);
+    h->addWidget(description_, 1);
+    h->addWidget(valueLabel);
+    h->addWidget(value_);
+    h->addWidget(valueMessage_);
+    h->addWidget(write_);
+}
+
 void WriteRow::setWriteAllowed(bool allowed, const std::string& reason)
 {
     linkAllows_ = allowed;
     linkReason_ = QString::fromStdString(reason);
-    update();
+    updateButton();
 }
 
 void WriteRow::check()
@@ -51,10 +105,10 @@ void WriteRow::check()
     const bool bothEmpty = number_->text().trimmed().isEmpty() && value_->text().trimmed().isEmpty();
     showMessage(numberMessage_, bothEmpty ? std::string() : n.message);
     showMessage(valueMessage_, bothEmpty ? std::string() : v.message);
-    update();
+    updateButton();
 }
 
-void WriteRow::update()
+void WriteRow::updateButton()
 {
     write_->setEnabled(linkAllows_ && inputAcceptable());
     if (!linkAllows_)

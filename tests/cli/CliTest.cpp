@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <regex>
 #include <sstream>
@@ -70,6 +71,25 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(r.out.rfind("usage: plovex-cli " + command, 0), 0u) << r.out;
     }
     EXPECT_EQ(board->counters().bytesReceived, 0u) << "nothing may be sent";
+}
+
+TEST(Cli, EveryListedCommandsUsageBeginsWithItsLineInTheList)
+{
+    const auto all = runCli({"--help"});
+    std::istringstream list(all.out.substr(all.out.find("Commands:\n") + 10));
+    int commands = 0;
+    for (std::string line; std::getline(list, line) && line.rfind("  ", 0) == 0; ++commands) {
+        const std::string synopsis = line.substr(2, line.find("  ", 2) - 2); // "params save FILE [--force]"
+        std::istringstream words(synopsis);
+        std::vector<std::string> name;
+        for (std::string w; words >> w && std::islower(static_cast<unsigned char>(w[0]));)
+            name.push_back(w);
+        name.push_back("--help");
+        const auto r = runCli(name);
+        EXPECT_EQ(r.exitCode, 0) << synopsis;
+        EXPECT_EQ(r.out.rfind("usage: plovex-cli " + synopsis, 0), 0u) << synopsis << "\n" << r.out;
+    }
+    EXPECT_GT(commands, 1);
 }
 
 TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)

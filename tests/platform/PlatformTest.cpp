@@ -144,12 +144,13 @@ TEST(IdleHandOver, WakesTheMainThreadOncePerBatchAndQueuesEveryRecordOnceInOrder
     }
 }
 
-TEST(NotificationQueue, AHeldMeasurementCostsAtMost64BytesOfHeap)
+TEST(NotificationQueue, AHeldMeasurementCostsAtMost80BytesOfHeap)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || PLOVEX_CLANG_SANITIZER
     GTEST_SKIP() << "a sanitizer's allocator keeps its own books";
 #else
-    // As while a write confirmation is open for minutes: the queue holds every record.
+    // As while a write confirmation is open for minutes: the queue holds every
+    // record. A record is one 64-byte block with its time; the rest is the queue's.
     Queue q;
     RecordPtr last;
     q.center.addObserver("inclinoData", [&](const Notification& n) { last = n.object; });
@@ -160,7 +161,7 @@ TEST(NotificationQueue, AHeldMeasurementCostsAtMost64BytesOfHeap)
         const std::size_t before = mallinfo2().uordblks;
         for (int i = 0; i < kHeld; ++i) // a packet count past 16 bits
             q.queue.enqueueWhenIdle("inclinoData", plovex::records::measurementRecord(v, 40000 + i));
-        EXPECT_LE(static_cast<double>(mallinfo2().uordblks - before) / kHeld, 64.0);
+        EXPECT_LE(static_cast<double>(mallinfo2().uordblks - before) / kHeld, 80.0);
     }
     q.queue.deliverWhenIdle();
     std::vector<int32_t> expect(v.begin(), v.end());

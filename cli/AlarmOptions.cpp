@@ -106,7 +106,7 @@ bool readAlarmSettings(const ParsedArgs& args, AlarmSettings& settings, std::str
     }
     if (const auto text = args.option("on-alarm-timeout")) {
         const auto v = parseSeconds(*text);
-        if (!settings.program.size()) {
+        if (settings.program.empty()) {
             *error = "--on-alarm-timeout goes with --on-alarm";
             return false;
         }

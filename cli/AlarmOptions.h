@@ -5,7 +5,7 @@
 // --on-alarm-timeout S.
 
 #include "alarm/Rule.h"
-#include "platform/Args.h"
+#include "cli/CommandSupport.h"
 
 #include <chrono>
 #include <set>

@@ -11,12 +11,12 @@
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
-#include "link/Console.h"
 #include "discovery/SerialRegistry.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
+#include "platform/Console.h"
 
 #include <chrono>
 #include <cstdio>
@@ -153,7 +153,7 @@ int run(const Words& words)
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)
-        setConsoleStream(stderr);
+        platform::setConsoleStream(stderr);
 
     MainLoop main;
     std::unique_ptr<FleetOutput> fleet;

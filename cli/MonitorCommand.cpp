@@ -1,16 +1,18 @@
 // plovex-cli monitor: the headless monitor. It runs the link and the
-// notification path of the window and prints every record it is delivered,
-// in delivery order.
+// notification path of the window and hands every record it is delivered,
+// in delivery order and in its typed view, to each of its outputs
+// (MonitorOutput.h): the format on standard output, and MQTT when asked.
+// With --alarm it watches the measurements (AlarmWatch.h) and hands each
+// alarm event to the outputs as well.
 
 #include "cli/AlarmOptions.h"
-#include "cli/AlarmOutput.h"
+#include "cli/AlarmWatch.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
+#include "cli/MonitorOutput.h"
 #include "cli/PortSession.h"
-#include "cli/RecordFormat.h"
 #include "discovery/SerialRegistry.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
@@ -22,7 +24,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace plovex::cli {
 
@@ -46,6 +51,7 @@ const Command monitorCommand{
              "                          [--alarm RULE... [--hysteresis V] [--hold S]\n"
              "                          [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
              "\n"
+             "\n"
              "Polls the board as the window does and prints every record delivered, one\n"
              "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
              "Runs until N records or S seconds (whichever comes first), or until\n"
@@ -55,7 +61,9 @@ const Command monitorCommand{
              "\n"
              "  --count N     stop after N records of either kind (N >= 1)\n"
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-             "  --format F    text (default): the time of day, then a line per measurement\n"
+             "  --format F    every record carries the time it stands for: when the board's\n"
+             "                reply was complete (or the cycle found the port closed).\n"
+             "                text (default): the time of day, then a line per measurement\n"
              "                with X and Y in degrees, the temperature, the link state and the\n"
              "                packet count, and a line per parameter with its address,\n"
              "                description and value;\n"
@@ -63,14 +71,17 @@ const Command monitorCommand{
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
              "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-             "                y_deg and temp_c (empty while the link is down);\n"
+             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                or down: a parameter row marked down is a link-down cycle's\n"
+             "                placeholder, its pdata the loop's counter);\n"
              "                jsonl: one JSON object per record, \"type\" first, then the\n"
-             "                record's entries in record order, then the same added fields\n"
-             "                (null while the link is down);\n"
+             "                record's entries in record order, then time, the same added\n"
+             "                fields (null while the link is down) and link;\n"
              "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
              "                port (its stable name) and --tag, the entries as integer fields\n"
-             "                and the same added fields as float fields (left out while the\n"
-             "                link is down), the time in nanoseconds.\n"
+             "                and the same added fields as float fields, the time in\n"
+             "                nanoseconds; while the link is down only packetCount and\n"
+             "                commState, or paddress: no placeholder as a reading.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -156,34 +167,30 @@ int run(const Words& words)
         platform::setConsoleStream(stderr);
 
     MainLoop main;
-    std::unique_ptr<FleetOutput> fleet;
-    std::unique_ptr<AlarmOutput> alarms;
-    long long printed = 0;
-    bool afterLinkDown = false;
-    auto print = [&](const platform::Notification& n) {
-        const auto kind = recordKindOf(n.name);
-        if (!kind || !n.object || (settings.count && printed >= *settings.count))
-            return; // the queue may hold more than the count asked for
-        // In the text format a parameter record that follows a link-down
-        // measurement is named as the placeholder it is.
-        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
-        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
-        const LineContext context{record::WallClock::now(), settings.unit};
-        if (placeholder && settings.format == OutputFormat::Text)
-            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
-                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
-        else if (settings.format == OutputFormat::Influx)
-            writeOut(fleet->influxLine(*kind, *n.object, context));
-        else
-            writeOut(formatRecord(settings.format, *kind, *n.object, context));
-        fleet->publish(*kind, *n.object, context);
-        if (const auto m = measurementOf(*n.object))
-            alarms->measurement(*m);
-        if (settings.count && ++printed >= *settings.count)
+    std::vector<std::unique_ptr<MonitorOutput>> outputs;
+    std::unique_ptr<AlarmWatch> alarms;
+    RecordReader reader; // sees both kinds, in delivery order
+    long long delivered = 0;
+    // Hands a reading to every output; false when it is beyond the count
+    // asked for, which the queue may still hold.
+    auto deliver = [&](const std::function<void(MonitorOutput&)>& give) {
+        if (settings.count && delivered >= *settings.count)
+            return false;
+        for (const auto& output : outputs)
+            give(*output);
+        if (settings.count && ++delivered >= *settings.count)
             main.stop();
+        return true;
     };
-    main.observe(records::kInclinoData, print);
-    main.observe(records::kInclinoParameter, print);
+    main.observe(records::kInclinoData, [&](const platform::Notification& n) {
+        const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
+        if (m && deliver([&](MonitorOutput& output) { output.measurement(*m); }))
+            alarms->measurement(*m);
+    });
+    main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
+        if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
+            deliver([&](MonitorOutput& output) { output.parameter(*p); });
+    });
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
@@ -195,20 +202,24 @@ int run(const Words& words)
     // The name that stays the same across replugs: the health lines show it,
     // and its last part is the "port" tag of the line protocol.
     const std::string stableName = stablePortName(session->path());
-    fleet = std::make_unique<FleetOutput>(kName, std::move(settings.fleet),
-                                          std::filesystem::path(stableName).filename().string());
-    AlarmOutlets outlets;
-    if (settings.format == OutputFormat::Jsonl)
-        outlets.record = writeOut;
-    outlets.retained = [&](const std::string& leaf, std::string payload) {
-        fleet->publishRetained(leaf, std::move(payload));
-    };
-    alarms = std::make_unique<AlarmOutput>(kName, std::move(settings.alarms), stableName, std::move(outlets));
+    MonitorSetup setup;
+    setup.command = kName;
+    setup.format = settings.format;
+    setup.unit = settings.unit;
+    setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
+    setup.fleet = std::move(settings.fleet);
+    setup.portName = std::filesystem::path(stableName).filename().string();
+    outputs = makeMonitorOutputs(setup);
+    for (const auto& output : outputs)
+        output->begin();
+    alarms = std::make_unique<AlarmWatch>(kName, std::move(settings.alarms), stableName,
+                                          [&](const alarm::Rule& rule, const alarm::AlarmEvent& event) {
+                                              for (const auto& output : outputs)
+                                                  output->alarm(rule, event);
+                                          });
     // Silence counts from here: the monitor has heard nothing yet.
     alarms->tick(platform::RecordClock::now());
 
-    if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health
@@ -221,11 +232,16 @@ int run(const Words& words)
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         alarms->tick(platform::RecordClock::now());
-        if (fleet->failed())
-            main.stop();
+        for (const auto& output : outputs)
+            if (output->failed())
+                main.stop();
     });
     alarms->finish();
-    return fleet->finish();
+    int status = kExitOk;
+    for (const auto& output : outputs)
+        if (const int code = output->finish(); status == kExitOk)
+            status = code;
+    return status;
 }
 
 } // namespace

@@ -71,7 +71,8 @@ const Command monitorCommand{
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
              "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                y_deg, temp_c and tilt_deg (the total tilt from both axes;\n"
+             "                empty while the link is down), and link (up\n"
              "                or down: a parameter row marked down is a link-down cycle's\n"
              "                placeholder, its pdata the loop's counter);\n"
              "                jsonl: one JSON object per record, \"type\" first, then the\n"
@@ -87,9 +88,10 @@ const Command monitorCommand{
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
              "                status line: records a second, time since the last one,\n"
              "                timeouts, reconnects, bytes sent and received, the port.\n"
-             "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
-             "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+             "  --units U     csv, jsonl and influx also carry X, Y and the total tilt in\n"
+             "                this unit: deg (default), mrad, percent (100 tan) or mm-per-m\n"
+             "                (1000 tan), named x_mrad, x_percent, x_mm_per_m and the same\n"
+             "                for y and tilt.\n" +
              fleetOptionsHelp() + alarmOptionsHelp() + portOptionsHelp() +
              "\n"
              "On standard error it says when the board has sent no data for 2 s with the\n"

@@ -222,7 +222,7 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
             for (std::size_t k = 0; k < 9; ++k)
                 expected += ",\"" + plovex::records::measurementKeys()[k] + "\":" + std::to_string(v[k]);
             expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
-            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
+            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum + ",\"tilt_deg\":" + kNum;
         }
         tail += R"(,"link":"up")";
         const auto time = line.find(",\"time\":");
@@ -235,9 +235,9 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
     out = lines(r.out);
     ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata,time,x_deg,y_deg,temp_c,link");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,up"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3},up")))
+                      "paddress,pdata,time,x_deg,y_deg,temp_c,tilt_deg,link");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,,up"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){4},up")))
         << out[2];
 
     r = text.finish();
@@ -261,9 +261,9 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out); // the link down: no angles
     const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
-                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,link",
-                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,down",
-                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,down"};
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,tilt_deg,link",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,,down",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,,down"};
     ASSERT_EQ(out.size(), std::size(expected)) << r.out;
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::regex_replace(out[i], std::regex(kIsoTime), "T"), expected[i]);

@@ -62,19 +62,19 @@ TEST(MonitorOutputs, EachLineCarriesTheTimeOfTheReadingAndItsLinkState)
                                   "05:00:02.999  parameter  1  Sx Primary Gain            1000\n"},
         {cli::OutputFormat::Csv,
          "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,paddress,pdata,"
-         "time,x_deg,y_deg,temp_c,x_percent,y_percent,link\n"
-         "measurement,-1,-2,-3,-8192,4,5,6,16383,-5,7,1,,,2026-12-07T05:00:00.005-03:30,-45.0027,90.0000,-0.5,-100.0096,,up\n"
-         "measurement,0,1,2,3,4,5,6,7,8,8,0,,,2026-12-07T05:00:01.250-03:30,,,,,,down\n"
-         "parameter,,,,,,,,,,,,3,4,2026-12-07T05:00:01.250-03:30,,,,,,down\n"
-         "parameter,,,,,,,,,,,,1,1000,2026-12-07T05:00:02.999-03:30,,,,,,up\n"},
+         "time,x_deg,y_deg,temp_c,tilt_deg,x_percent,y_percent,tilt_percent,link\n"
+         "measurement,-1,-2,-3,-8192,4,5,6,16383,-5,7,1,,,2026-12-07T05:00:00.005-03:30,-45.0027,90.0000,-0.5,90.0000,-100.0096,,,up\n"
+         "measurement,0,1,2,3,4,5,6,7,8,8,0,,,2026-12-07T05:00:01.250-03:30,,,,,,,,down\n"
+         "parameter,,,,,,,,,,,,3,4,2026-12-07T05:00:01.250-03:30,,,,,,,,down\n"
+         "parameter,,,,,,,,,,,,1,1000,2026-12-07T05:00:02.999-03:30,,,,,,,,up\n"},
         {cli::OutputFormat::Jsonl,
-         R"({"type":"measurement","xGravityRaw":-1,"xGravityKal":-2,"xRaw":-3,"xKal":-8192,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":16383,"temp":-5,"packetCount":7,"commState":1,"time":"2026-12-07T05:00:00.005-03:30","x_deg":-45.0027,"y_deg":90.0000,"temp_c":-0.5,"x_percent":-100.0096,"y_percent":null,"link":"up"})" "\n"
-         R"({"type":"measurement","xGravityRaw":0,"xGravityKal":1,"xRaw":2,"xKal":3,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":7,"temp":8,"packetCount":8,"commState":0,"time":"2026-12-07T05:00:01.250-03:30","x_deg":null,"y_deg":null,"temp_c":null,"x_percent":null,"y_percent":null,"link":"down"})" "\n"
+         R"({"type":"measurement","xGravityRaw":-1,"xGravityKal":-2,"xRaw":-3,"xKal":-8192,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":16383,"temp":-5,"packetCount":7,"commState":1,"time":"2026-12-07T05:00:00.005-03:30","x_deg":-45.0027,"y_deg":90.0000,"temp_c":-0.5,"tilt_deg":90.0000,"x_percent":-100.0096,"y_percent":null,"tilt_percent":null,"link":"up"})" "\n"
+         R"({"type":"measurement","xGravityRaw":0,"xGravityKal":1,"xRaw":2,"xKal":3,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":7,"temp":8,"packetCount":8,"commState":0,"time":"2026-12-07T05:00:01.250-03:30","x_deg":null,"y_deg":null,"temp_c":null,"tilt_deg":null,"x_percent":null,"y_percent":null,"tilt_percent":null,"link":"down"})" "\n"
          R"({"type":"parameter","paddress":3,"pdata":4,"time":"2026-12-07T05:00:01.250-03:30","link":"down"})" "\n"
          R"({"type":"parameter","paddress":1,"pdata":1000,"time":"2026-12-07T05:00:02.999-03:30","link":"up"})" "\n"},
         // A link-down cycle keeps its count and state, and no placeholder value.
         {cli::OutputFormat::Influx,
-         "plovex,type=measurement,port=ttyUSB0,site=north xGravityRaw=-1i,xGravityKal=-2i,xRaw=-3i,xKal=-8192i,yGravityRaw=4i,yGravityKal=5i,yRaw=6i,yKal=16383i,temp=-5i,packetCount=7i,commState=1i,x_deg=-45.0027,y_deg=90.0000,temp_c=-0.5,x_percent=-100.0096 1796632200005000000\n"
+         "plovex,type=measurement,port=ttyUSB0,site=north xGravityRaw=-1i,xGravityKal=-2i,xRaw=-3i,xKal=-8192i,yGravityRaw=4i,yGravityKal=5i,yRaw=6i,yKal=16383i,temp=-5i,packetCount=7i,commState=1i,x_deg=-45.0027,y_deg=90.0000,temp_c=-0.5,tilt_deg=90.0000,x_percent=-100.0096 1796632200005000000\n"
          "plovex,type=measurement,port=ttyUSB0,site=north packetCount=8i,commState=0i 1796632201250000000\n"
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=3i 1796632201250000000\n"
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=1i,pdata=1000i 1796632202999000000\n"},

@@ -104,8 +104,10 @@ TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
             // address of the sweep: the rest are placeholders.
             EXPECT_EQ(p.fields.size() - floats.size(), measurement ? (row.linkUp ? 11u : 2u) : (row.linkUp ? 2u : 1u)) << line;
             const double x = std::atoi(p.fields["xKal"].c_str()) * 90.0 / 16383, y = std::atoi(p.fields["yKal"].c_str()) * 90.0 / 16383;
+            const double tilt = std::atan(std::hypot(std::tan(x * M_PI / 180), std::tan(y * M_PI / 180))) * 180 / M_PI;
             const std::map<std::string, double> expected = {{"x_deg", x}, {"y_deg", y}, {"temp_c", std::atoi(p.fields["temp"].c_str()) / 10.0},
-                                                            {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18}};
+                                                            {"tilt_deg", tilt}, {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18},
+                                                            {"tilt_mrad", tilt * M_PI / 0.18}};
             EXPECT_EQ(floats.size(), measurement && row.linkUp ? expected.size() : 0u) << line;
             for (const auto& [name, value] : floats)
                 EXPECT_NEAR(std::stod(value), expected.at(name), 6e-4) << name << " in " << line;

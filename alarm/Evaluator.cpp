@@ -116,6 +116,14 @@ std::vector<AlarmEvent> Evaluator::tick(platform::RecordTime now)
     return out;
 }
 
+std::string activeAlarmsText(const Evaluator& evaluator)
+{
+    std::string text;
+    for (const auto& a : evaluator.active())
+        text += (text.empty() ? "" : ";") + evaluator.rules()[a.rule].expression();
+    return text;
+}
+
 std::vector<ActiveAlarm> Evaluator::active() const
 {
     std::vector<ActiveAlarm> out;

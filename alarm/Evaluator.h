@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace plovex::alarm {
@@ -88,5 +89,9 @@ private:
     // evaluator was given: what silence counts from.
     std::optional<platform::RecordTime> heard_;
 };
+
+// The alarms raised now, by their rules' expressions in rule order, joined
+// by ';', which no expression holds: "x_deg>2.5;temp_c>60"; "" for none.
+std::string activeAlarmsText(const Evaluator& evaluator);
 
 } // namespace plovex::alarm

@@ -12,7 +12,7 @@ constexpr double kLongestProgramLimit = 3600.0;
 
 } // namespace
 
-std::string alarmOptionsHelp()
+std::string alarmOptionsHelp(const char* changes)
 {
     return "  --alarm RULE          raise an alarm when RULE holds (repeatable): QUANTITY,\n"
            "                        > or <, a limit, and options after commas, such as\n"
@@ -27,11 +27,8 @@ std::string alarmOptionsHelp()
            "                        the limit by V. A link-down record is no value: it\n"
            "                        neither raises nor clears an angle or temperature\n"
            "                        alarm, and it restarts a hold. Each raise and clear\n"
-           "                        is a line on standard error, and with --format jsonl\n"
-           "                        a record {\"type\":\"alarm\",\"state\":\"raised\"|\"cleared\",\n"
-           "                        \"rule\",\"value\",\"time\"}; with --mqtt each rule's state\n"
-           "                        is published retained to PREFIX/alarm/NAME, NAME the\n"
-           "                        rule with > as _gt_ and < as _lt_ (x_deg_gt_2.5)\n"
+           "                        is a line on standard error" +
+           std::string(changes) +
            "  --hysteresis V        the hysteresis of the rules that give none (default 0)\n"
            "  --hold S              the hold time of the rules that give none (default 0)\n"
            "  --on-alarm PROGRAM    run PROGRAM (no shell, no arguments) on each raise and\n"

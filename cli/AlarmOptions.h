@@ -20,8 +20,10 @@ struct AlarmSettings {
     std::chrono::milliseconds programLimit{10000};
 };
 
-// The help lines of the options, for a command's usage text.
-std::string alarmOptionsHelp();
+// The help lines of the options, for a command's usage text. changes: what
+// else the command does with each change, from the words that follow "Each
+// raise and clear is a line on standard error" to the last newline.
+std::string alarmOptionsHelp(const char* changes);
 // Their names, for parseArgs.
 std::set<std::string> alarmValueOptions();
 // Takes the options from args. False, and the reason in *error, when they

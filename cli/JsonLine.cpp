@@ -3,6 +3,7 @@
 #include "cli/AlarmWatch.h"
 
 #include "params/Json.h"
+#include "record/AveragedRow.h"
 #include "record/LocalTime.h"
 
 #include <cmath>
@@ -59,6 +60,17 @@ std::string jsonLine(const alarm::Rule& rule, const alarm::AlarmEvent& event)
     appendMember(line, "rule", quoteJson(rule.expression()));
     appendMember(line, "value", std::isfinite(event.value) ? alarmValueText(rule, event.value) : std::string("null"));
     appendMember(line, "time", quoteJson(record::isoLocalTime(event.time)));
+    return line + "}";
+}
+
+std::string jsonLine(const stats::IntervalSummary& s, board::TiltUnit unit)
+{
+    std::string line = "{\"type\":\"interval\"";
+    const auto cells = record::averagedCells(s, unit);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const auto& [name, text] = cells[i];
+        appendMember(line, name, i == 0 ? quoteJson(text) : text.empty() ? std::string("null") : text);
+    }
     return line + "}";
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/AlarmOptions.h"
 #include "cli/AlarmWatch.h"
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
@@ -19,6 +20,8 @@
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
 #include "platform/Console.h"
+#include "record/LocalTime.h"
+#include "record/MeasurementAverager.h"
 
 #include <chrono>
 #include <cstdio>
@@ -45,6 +48,7 @@ const Command monitorCommand{
     .summary = "print the board's records as they are delivered",
     .usage = " [--units deg|mrad|percent|mm-per-m]\n"
              "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
+             "                          [--average SECONDS]\n"
              "                          [--tag KEY=VALUE]...\n"
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
              "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
@@ -91,8 +95,27 @@ const Command monitorCommand{
              "  --units U     csv, jsonl and influx also carry X, Y and the total tilt in\n"
              "                this unit: deg (default), mrad, percent (100 tan) or mm-per-m\n"
              "                (1000 tan), named x_mrad, x_percent, x_mm_per_m and the same\n"
-             "                for y and tilt.\n" +
-             fleetOptionsHelp() + alarmOptionsHelp() + portOptionsHelp() +
+             "                for y and tilt.\n"
+             "  --average SECONDS\n"
+             "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
+             "                multiples of it in UTC, in place of the measurements in it\n"
+             "                (parameters still come as they are read), with the columns of\n"
+             "                plovex-cli log --average: time (the interval's start),\n"
+             "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
+             "                the pair of --units, temp_c, tilt_deg and its pair, and\n"
+             "                link_up (0 to 1). csv\n"
+             "                gives type (interval or parameter), those columns, paddress,\n"
+             "                pdata and link; jsonl an object of type interval; influx type\n"
+             "                interval, count as an integer field; --mqtt publishes the jsonl\n"
+             "                line to PREFIX/interval; text the time, length, count, mean\n"
+             "                and sd of X and Y, the mean temperature and link up in %.\n" +
+             fleetOptionsHelp() +
+             alarmOptionsHelp(", and with --format jsonl\n"
+                              "                        a record {\"type\":\"alarm\",\"state\":\"raised\"|\"cleared\",\n"
+                              "                        \"rule\",\"value\",\"time\"}; with --mqtt each rule's state\n"
+                              "                        is published retained to PREFIX/alarm/NAME, NAME the\n"
+                              "                        rule with > as _gt_ and < as _lt_ (x_deg_gt_2.5)\n") +
+             portOptionsHelp() +
              "\n"
              "On standard error it says when the board has sent no data for 2 s with the\n"
              "port open, and when data comes again; and why the port does not open, once\n"
@@ -111,6 +134,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
     AlarmSettings alarms;
 };
@@ -149,7 +173,8 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error) && readAlarmSettings(args, s.alarms, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error) &&
+           readAlarmSettings(args, s.alarms, error);
 }
 
 int run(const Words& words)
@@ -158,7 +183,7 @@ int run(const Words& words)
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
     valueOptions.merge(alarmValueOptions());
-    valueOptions.insert({"count", "seconds", "format", "units"});
+    valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -184,10 +209,24 @@ int run(const Words& words)
             main.stop();
         return true;
     };
+    // With --average the measurements go into intervals, and the outputs
+    // are given each interval in their place.
+    std::optional<record::MeasurementAverager> averager;
+    if (settings.average)
+        averager.emplace(*settings.average, settings.unit, record::WallClock::now(), [&](const stats::IntervalSummary& s) {
+            deliver([&](MonitorOutput& output) { output.interval(s); });
+        });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
-        if (m && deliver([&](MonitorOutput& output) { output.measurement(*m); }))
+        if (!m)
+            return;
+        // The alarms watch every measurement, averaged or not.
+        if (averager) {
+            averager->add(*m);
             alarms->measurement(*m);
+        } else if (deliver([&](MonitorOutput& output) { output.measurement(*m); })) {
+            alarms->measurement(*m);
+        }
     });
     main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
         if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
@@ -211,6 +250,7 @@ int run(const Words& words)
     setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
     setup.fleet = std::move(settings.fleet);
     setup.portName = std::filesystem::path(stableName).filename().string();
+    setup.average = settings.average;
     outputs = makeMonitorOutputs(setup);
     for (const auto& output : outputs)
         output->begin();
@@ -234,10 +274,14 @@ int run(const Words& words)
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         alarms->tick(platform::RecordClock::now());
+        if (averager)
+            averager->closeUntil(record::WallClock::now());
         for (const auto& output : outputs)
             if (output->failed())
                 main.stop();
     });
+    if (averager)
+        averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
     alarms->finish();
     int status = kExitOk;
     for (const auto& output : outputs)

@@ -72,7 +72,10 @@ void MqttPublisher::publish(MqttTopic topic, std::string payload)
 {
     const auto now = Clock::now();
     std::lock_guard lock(mutex_);
-    buffer_.push_back({topic == MqttTopic::Measurement ? "measurement" : "parameter", std::move(payload), now});
+    const char* leaf = topic == MqttTopic::Measurement ? "measurement"
+                       : topic == MqttTopic::Parameter ? "parameter"
+                                                        : "interval";
+    buffer_.push_back({leaf, std::move(payload), now});
     dropAged(now);
 }
 

@@ -80,7 +80,7 @@ void RecordingControl::add(const Measurement& m)
         return;
     const double elapsed = std::chrono::duration<double>(m.time - begun_).count();
     // A false push means the writer stopped on its own; refresh() tells why.
-    writer_->push({m, elapsed});
+    writer_->push({m, elapsed, std::nullopt});
 }
 
 record::RecordingStatus RecordingControl::status() const

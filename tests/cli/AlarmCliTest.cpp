@@ -1,7 +1,7 @@
-// plovex-cli monitor's alarms, run as a child process against simulated
-// boards held at a tilt: the lines and records of each change, the
-// --on-alarm program, which never holds up the records, and where a
-// malformed rule is wrong.
+// plovex-cli monitor's and log's alarms, run as a child process against
+// simulated boards held at a tilt: the lines and records of each change, the
+// log's alarms column, the --on-alarm program, which never holds up the
+// records, and where a malformed rule is wrong.
 
 #include "tests/support/CliRun.h"
 #include "tests/support/LinkRig.h"
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sstream>
 #include <sys/stat.h>
 
 using namespace testsupport;
@@ -47,6 +48,18 @@ CliOptions patient()
     CliOptions o;
     o.timeout = 60s;
     return o;
+}
+
+// A CSV line's cells (the log's cells hold no comma).
+std::vector<std::string> cells(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');)
+        out.push_back(cell);
+    if (!line.empty() && line.back() == ',')
+        out.emplace_back();
+    return out;
 }
 
 const MotionPlan kTilted{.kind = MotionPlan::Kind::Hold, .x = 5, .y = 0};
@@ -138,4 +151,53 @@ TEST(CliAlarms, AMalformedRuleIsShownWithACaretUnderTheFault)
                      "Try 'plovex-cli monitor --help'.\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(board->counters().bytesReceived, 0u);
+}
+
+TEST(CliAlarms, EachLogRowNamesTheAlarmsItsMeasurementLeftRaised)
+{
+    plovex::sim::BoardOptions options;
+    options.motion = kTilted;
+    Board board(options);
+    TempDir dir;
+    CliProcess log({"log", "--port", board.path(), "--dir", dir.path().string(), "--sync", "0.1", "--alarm", "x_deg>2.5",
+                    "--alarm", "x_deg>3", "--alarm", "temp_c>60"},
+                   patient());
+    // Each row's cells, once the file has a row for which done is true.
+    auto rowsUntil = [&](const std::function<bool(const std::vector<std::string>&)>& done) {
+        std::vector<std::vector<std::string>> rows;
+        waitFor([&] {
+            rows.clear();
+            for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+                std::istringstream in(readFile(e.path()));
+                for (std::string line; std::getline(in, line);)
+                    rows.push_back(cells(line));
+            }
+            return std::any_of(rows.begin(), rows.end(), done);
+        }, 20s);
+        return rows;
+    };
+    auto level = [](const std::vector<std::string>& row) { return row.size() == 18 && row[16] == "up" && row[2] == "0.0000"; };
+    rowsUntil([](const auto& row) { return row.size() == 18 && row[17] == "x_deg>2.5;x_deg>3"; });
+    board->setMotion(kLevel);
+    const auto rows = rowsUntil(level);
+    log.signal(SIGINT);
+    const auto r = log.finish();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0].back(), "alarms");
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), level));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 18u);
+        if (rows[i][16] != "up")
+            continue;
+        // With no hold and no hysteresis a rule is raised exactly while its
+        // value is beyond it, the row's own measurement included.
+        const double x = std::stod(rows[i][2]);
+        const std::string expected = x > 3 ? "x_deg>2.5;x_deg>3" : x > 2.5 ? "x_deg>2.5" : "";
+        EXPECT_EQ(rows[i][17], expected) << "x_deg " << rows[i][2];
+    }
+    EXPECT_TRUE(has(r.err, "plovex-cli log: alarm raised: x_deg>2.5 at ")) << r.err;
+    EXPECT_TRUE(has(r.err, "plovex-cli log: alarm cleared: x_deg>3 at ")) << r.err;
+    EXPECT_FALSE(has(r.err, "temp_c>60")) << r.err;
 }

@@ -23,7 +23,7 @@ platform::RecordTime at(int ms)
 record::MeasurementRow row(const platform::RecordPtr& r)
 {
     const Measurement m = *measurementOf(*r);
-    return {m, std::chrono::duration<double>(m.time - at(0)).count()};
+    return {m, std::chrono::duration<double>(m.time - at(0)).count(), std::nullopt};
 }
 
 } // namespace

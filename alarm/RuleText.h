@@ -26,6 +26,7 @@ namespace plovex::alarm {
 struct RuleDefaults {
     double hysteresis = 0;
     double hold = 0;
+    bool operator==(const RuleDefaults&) const = default;
 };
 
 // What is wrong with a text, and where: the position of the first character

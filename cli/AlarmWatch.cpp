@@ -1,5 +1,6 @@
 #include "cli/AlarmWatch.h"
 
+#include "alarm/EventText.h"
 #include "cli/CommandSupport.h"
 #include "record/LocalTime.h"
 
@@ -14,20 +15,6 @@ namespace {
 constexpr std::chrono::milliseconds kGrace{1000};
 
 } // namespace
-
-std::string alarmValueText(const alarm::Rule& rule, double value)
-{
-    if (!std::isfinite(value))
-        return value > 0 ? "inf" : "-inf";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", alarm::valueDecimals(rule.quantity), value);
-    return text;
-}
-
-const char* alarmStateText(alarm::AlarmState state)
-{
-    return state == alarm::AlarmState::Raised ? "raised" : "cleared";
-}
 
 AlarmWatch::AlarmWatch(const char* command, AlarmSettings settings, std::string port, Forward forward)
     : command_(command),
@@ -66,11 +53,11 @@ void AlarmWatch::tell(const std::vector<alarm::AlarmEvent>& events)
     for (const auto& e : events) {
         const alarm::Rule& rule = evaluator_.rules()[e.rule];
         if (!e.initial) {
-            const std::string value = alarmValueText(rule, e.value);
-            const std::string change = std::string("alarm ") + alarmStateText(e.state) + ": " + rule.expression();
+            const std::string value = alarm::valueText(rule, e.value);
+            const std::string change = std::string("alarm ") + alarm::stateText(e.state) + ": " + rule.expression();
             notice(command_, change + " at " + record::localTimeOfDay(e.time) + ", value " + value);
             if (runner_) {
-                runner_->run({{"PLOVEX_ALARM_STATE", alarmStateText(e.state)},
+                runner_->run({{"PLOVEX_ALARM_STATE", alarm::stateText(e.state)},
                               {"PLOVEX_ALARM_RULE", rule.expression()},
                               {"PLOVEX_ALARM_VALUE", value},
                               {"PLOVEX_ALARM_TIME", record::isoLocalTime(e.time)},

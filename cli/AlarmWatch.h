@@ -47,10 +47,4 @@ private:
     std::unique_ptr<alarm::ProgramRunner> runner_;
 };
 
-// A value as alarm lines and records write it: in the rule's decimals;
-// "inf" or "-inf" for a grade of 90 degrees or more.
-std::string alarmValueText(const alarm::Rule& rule, double value);
-// "raised" or "cleared".
-const char* alarmStateText(alarm::AlarmState state);
-
 } // namespace plovex::cli

@@ -1,6 +1,6 @@
 #include "cli/JsonLine.h"
 
-#include "cli/AlarmWatch.h"
+#include "alarm/EventText.h"
 
 #include "params/Json.h"
 #include "record/AveragedRow.h"
@@ -56,9 +56,9 @@ std::string jsonLine(const ParameterReading& p, Placeholders placeholders)
 std::string jsonLine(const alarm::Rule& rule, const alarm::AlarmEvent& event)
 {
     std::string line = "{\"type\":\"alarm\"";
-    appendMember(line, "state", quoteJson(alarmStateText(event.state)));
+    appendMember(line, "state", quoteJson(alarm::stateText(event.state)));
     appendMember(line, "rule", quoteJson(rule.expression()));
-    appendMember(line, "value", std::isfinite(event.value) ? alarmValueText(rule, event.value) : std::string("null"));
+    appendMember(line, "value", std::isfinite(event.value) ? alarm::valueText(rule, event.value) : std::string("null"));
     appendMember(line, "time", quoteJson(record::isoLocalTime(event.time)));
     return line + "}";
 }

@@ -176,6 +176,50 @@ std::optional<std::vector<Rule>> parseRules(std::string_view text, const RuleDef
     }
 }
 
+std::optional<std::vector<Rule>> parseRuleLines(std::string_view text, const RuleDefaults& defaults, RuleError* error,
+                                                std::size_t* line)
+{
+    std::vector<Rule> rules;
+    std::size_t start = 0;
+    for (std::size_t n = 1; start <= text.size(); ++n) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view one = text.substr(start, end - start);
+        start = end + 1;
+        if (!one.empty() && one.back() == '\r') // a line ended as on Windows
+            one.remove_suffix(1);
+        if (one.find_first_not_of(" \t") == std::string_view::npos)
+            continue;
+        // A ';' in a line would make two rules of it: each line is one.
+        if (const std::size_t semicolon = one.find(';'); semicolon != std::string_view::npos) {
+            if (error)
+                *error = {semicolon, "one rule to a line"};
+            if (line)
+                *line = n;
+            return std::nullopt;
+        }
+        RuleError e;
+        // Read alone for where it is wrong, then among the others for a rule given twice.
+        auto rule = parseRule(one, defaults, &e);
+        if (rule) {
+            for (std::size_t i = 0; i < rules.size(); ++i)
+                if (rules[i].name() == rule->name()) {
+                    e = {one.find_first_not_of(" \t"), "the same rule as " + rules[i].expression()};
+                    rule.reset();
+                    break;
+                }
+        }
+        if (!rule) {
+            if (error)
+                *error = e;
+            if (line)
+                *line = n;
+            return std::nullopt;
+        }
+        rules.push_back(*rule);
+    }
+    return rules;
+}
+
 std::string rulesText(const std::vector<Rule>& rules)
 {
     std::string t;

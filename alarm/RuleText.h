@@ -42,6 +42,11 @@ std::optional<Rule> parseRule(std::string_view text, const RuleDefaults& default
 // Rules separated by ';' (an empty text, or blanks, is no rules). Refuses
 // two rules of the same name (Rule::name), which could not be told apart.
 std::optional<std::vector<Rule>> parseRules(std::string_view text, const RuleDefaults& defaults, RuleError* error);
+// Rules one to a line, as the window's editor holds them; blank lines are
+// skipped. On a fault, *line is the line at fault (from 1), and the error's
+// column is in that line.
+std::optional<std::vector<Rule>> parseRuleLines(std::string_view text, const RuleDefaults& defaults, RuleError* error,
+                                                std::size_t* line);
 // The rules as parseRules reads them back: "x_deg>2.5,hold=2; temp_c>60".
 std::string rulesText(const std::vector<Rule>& rules);
 

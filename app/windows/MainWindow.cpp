@@ -137,6 +137,11 @@ void MainWindow::insertUnderGauges(QWidget* w)
     layout->insertWidget(layout->indexOf(table_), w);
 }
 
+void MainWindow::insertAboveGauges(QWidget* w)
+{
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->insertWidget(0, w);
+}
+
 QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout)
 {
     auto* panel = new QWidget(this);

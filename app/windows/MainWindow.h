@@ -32,6 +32,8 @@ public:
 
     // Places w between the gauges' status row and the parameter table.
     void insertUnderGauges(QWidget* w);
+    // Places w above the gauges.
+    void insertAboveGauges(QWidget* w);
 
     plovexGaugeView* xGauge() const { return xGauge_; }
     plovexGaugeView* yGauge() const { return yGauge_; }

@@ -92,6 +92,29 @@ TEST(RuleText, PointsAtWhatIsWrong)
         EXPECT_EQ(e.column, row.column) << row.text << ": " << e.message;
         EXPECT_NE(e.message.find(row.says), std::string::npos) << row.text << ": " << e.message;
     }
+    // One to a line (the window's editor): the line and the column in it.
+    const struct {
+        const char* text;
+        std::size_t line, column;
+        const char* says;
+    } lines[] = {
+        {"x_deg>2.5\n\n  temp_c>>60\n", 3, 9, "here comes a limit"},
+        {"x_deg>2.5; temp_c>60", 1, 9, "one rule to a line"},
+        {"x_deg>2.5\r\nx_deg>2.5,hold=3", 2, 0, "the same rule as x_deg>2.5"},
+    };
+    for (const auto& row : lines) {
+        RuleError e;
+        std::size_t line = 0;
+        EXPECT_FALSE(parseRuleLines(row.text, {}, &e, &line)) << row.text;
+        EXPECT_EQ(line, row.line) << row.text << ": " << e.message;
+        EXPECT_EQ(e.column, row.column) << row.text << ": " << e.message;
+        EXPECT_NE(e.message.find(row.says), std::string::npos) << row.text << ": " << e.message;
+    }
+    RuleError e;
+    std::size_t line = 0;
+    const auto rules = parseRuleLines("\n x_deg>2.5 \r\n\ttemp_c>60,hold=1\n", {0.5, 0}, &e, &line);
+    ASSERT_TRUE(rules) << e.message;
+    EXPECT_EQ(rulesText(*rules), "x_deg>2.5,hysteresis=0.5; temp_c>60,hysteresis=0.5,hold=1");
     EXPECT_EQ(pointAt("x_deg=2.5", 5), "  x_deg=2.5\n       ^\n");
     EXPECT_EQ(pointAt("\tx°>", 4), "  \tx°>\n  \t  ^\n") << "a tab stays a tab, a character of two bytes takes one column";
 }

@@ -9,6 +9,9 @@
 #include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "cli/InfluxDatabase.h"
+#include "cli/InfluxLine.h"
+#include "cli/InfluxOptions.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
@@ -41,7 +44,7 @@ const Command logCommand{
     .summary = "write the board's measurements to CSV files, unattended",
     .usage = " [--port PATH | --simulate] [--seconds S]\n"
              "                      [--units deg|mrad|percent|mm-per-m] [--rotate hourly|daily|SIZE]\n"
-             "                      [--keep DAYS] [--compress] [--sync SECONDS]\n"
+             "                      [--keep DAYS] [--compress] [--sync SECONDS] [--influx URL ...]\n"
              "                      [--alarm RULE... [--hysteresis V] [--hold S]\n"
              "                      [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
              "\n"
@@ -82,7 +85,7 @@ const Command logCommand{
              alarmOptionsHelp(", and each row\n"
                               "                        names the alarms raised at its measurement (the\n"
                               "                        last column, alarms; not the averaged rows)\n") +
-             portOptionsHelp() +
+             influxOptionsHelp() + portOptionsHelp() +
              "\n"
              "After a crash or a power cut the next start cuts a partly written last row\n"
              "off and says so. When a write fails (a full disk) writing stops, not the\n"
@@ -93,7 +96,9 @@ const Command logCommand{
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (DIR cannot be\n"
              "used or another logger of the port writes there, the simulated board did not\n"
-             "start, or rows could not be written), 2 bad usage.\n",
+             "start, rows could not be written, or the database refused the writes), 2 bad\n"
+             "usage. With --influx the rows (or with --average the intervals) also go to\n"
+             "the database as monitor --influx writes them.\n",
     .run = run,
 };
 
@@ -144,6 +149,7 @@ struct LogSettings {
     std::optional<double> seconds;
     record::LoggerSettings logger;
     AlarmSettings alarms;
+    std::optional<InfluxOptions> influx;
 };
 
 bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
@@ -202,7 +208,7 @@ bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
     if (!readAlarmSettings(args, s.alarms, error))
         return false;
     s.logger.alarms = !s.alarms.rules.empty();
-    return true;
+    return readInfluxOptions(args, s.influx, error);
 }
 
 int run(const Words& words)
@@ -210,7 +216,8 @@ int run(const Words& words)
     const char* const name = kName;
     ParsedArgs args;
     LogSettings settings;
-    auto valueOptions = alarmValueOptions();
+    std::set<std::string> valueOptions = influxValueOptions();
+    valueOptions.merge(alarmValueOptions());
     valueOptions.insert({"dir", "seconds", "units", "average", "rotate", "keep", "sync"});
     const PortSyntax syntax{{}, valueOptions, {"compress"}};
     if (auto done = beginPortCommand(logCommand, syntax, words, args, settings.port))
@@ -239,6 +246,20 @@ int run(const Words& words)
     if (!folder)
         return report(name, error, kExitFailed);
 
+    // With --influx, what goes to the files also goes to the database: each
+    // measurement, or each interval the logger averaged.
+    std::unique_ptr<InfluxDatabase> database;
+    std::optional<InfluxLines> lines;
+    if (settings.influx) {
+        try {
+            database = std::make_unique<InfluxDatabase>(name, *settings.influx);
+        } catch (const std::exception& e) { // no HTTP client could be made
+            return report(name, e.what(), kExitFailed);
+        }
+        lines.emplace(stableName, fleet::Tags{}, record::derivedFields(settings.logger.unit), settings.logger.unit);
+        if (settings.logger.average)
+            settings.logger.alsoIntervals = [&](const stats::IntervalSummary& s) { database->write(lines->line(s), s.start); };
+    }
     record::Logger logger(*folder, settings.logger, record::WallClock::now(),
                           [name](const std::string& line) { notice(name, line); });
     AlarmWatch alarms(name, std::move(settings.alarms), stableName, nullptr);
@@ -250,6 +271,8 @@ int run(const Words& words)
         if (const auto m = measurementOf(*n.object)) {
             alarms.measurement(*m); // first, so that the row names what it raised
             logger.add(*m, alarm::activeAlarmsText(alarms.evaluator()));
+            if (database && !settings.logger.average)
+                database->write(lines->line(*m), m->time);
         }
     });
 
@@ -261,13 +284,16 @@ int run(const Words& words)
         health.check(std::chrono::steady_clock::now());
         logger.tick(record::WallClock::now());
         alarms.tick(platform::RecordClock::now());
+        if (database && database->failed())
+            main.stop();
     });
     session->closePort();
     alarms.finish();
     const auto status = logger.finish(record::WallClock::now());
+    const int sent = database ? database->finish() : kExitOk;
     if (status.rowsLost > 0)
         return report(name, std::to_string(status.rowsLost) + " rows of this run could not be written", kExitFailed);
-    return kExitOk;
+    return sent;
 }
 
 } // namespace

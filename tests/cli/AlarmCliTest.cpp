@@ -17,7 +17,7 @@ using plovex::sim::MotionPlan;
 
 namespace {
 
-bool mentions(const std::string& text, const std::string& part)
+bool alarmSays(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
 }
@@ -37,7 +37,7 @@ bool readUntil(CliProcess& monitor, const std::string& part)
     const auto until = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < until) {
         const auto line = monitor.readLine(1s);
-        if (line && mentions(*line, part))
+        if (line && alarmSays(*line, part))
             return true;
     }
     return false;
@@ -106,17 +106,17 @@ TEST(CliAlarms, AProgramThatHangsOrFailsNeverHoldsUpTheRecords)
         monitor.signal(SIGINT);
         const auto r = monitor.finish();
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_TRUE(mentions(r.err, "plovex-cli monitor: alarm raised: x_deg>2.5 at ")) << r.err;
-        EXPECT_TRUE(mentions(r.err, "plovex-cli monitor: alarm cleared: x_deg>2.5 at ")) << r.err;
-        EXPECT_FALSE(mentions(r.err + r.out, "temp_c>60")) << "a rule that never held says nothing";
-        EXPECT_TRUE(mentions(r.err, row.says)) << r.err;
+        EXPECT_TRUE(alarmSays(r.err, "plovex-cli monitor: alarm raised: x_deg>2.5 at ")) << r.err;
+        EXPECT_TRUE(alarmSays(r.err, "plovex-cli monitor: alarm cleared: x_deg>2.5 at ")) << r.err;
+        EXPECT_FALSE(alarmSays(r.err + r.out, "temp_c>60")) << "a rule that never held says nothing";
+        EXPECT_TRUE(alarmSays(r.err, row.says)) << r.err;
         std::filesystem::remove(dir / "go");
     }
     const std::string env = readFile(dir / "env");
-    EXPECT_TRUE(mentions(env, "PLOVEX_ALARM_STATE=raised\n") && mentions(env, "PLOVEX_ALARM_STATE=cleared\n")) << env;
-    EXPECT_TRUE(mentions(env, "PLOVEX_ALARM_RULE=x_deg>2.5\nPLOVEX_ALARM_STATE=raised\nPLOVEX_ALARM_TIME=")) << env;
-    EXPECT_TRUE(mentions(env, "PLOVEX_ALARM_VALUE=4.9991\n")) << env;
-    EXPECT_TRUE(mentions(env, "PLOVEX_ALARM_PORT=")) << env;
+    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_STATE=raised\n") && alarmSays(env, "PLOVEX_ALARM_STATE=cleared\n")) << env;
+    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_RULE=x_deg>2.5\nPLOVEX_ALARM_STATE=raised\nPLOVEX_ALARM_TIME=")) << env;
+    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_VALUE=4.9991\n")) << env;
+    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_PORT=")) << env;
 }
 
 TEST(CliAlarms, TheTotalTiltAndSilenceOfASimulatedBoardAreRaisedAndCleared)
@@ -135,7 +135,7 @@ TEST(CliAlarms, TheTotalTiltAndSilenceOfASimulatedBoardAreRaisedAndCleared)
     EXPECT_TRUE(readUntil(monitor, R"({"type":"alarm","state":"cleared","rule":"silent>1.5","value":0.000,)"));
     monitor.signal(SIGINT);
     const auto r = monitor.finish();
-    EXPECT_FALSE(mentions(r.out + r.err, "tilt_deg>5")) << "4.993° is not above 5°";
+    EXPECT_FALSE(alarmSays(r.out + r.err, "tilt_deg>5")) << "4.993° is not above 5°";
     simulator.signal(SIGINT);
     EXPECT_EQ(simulator.finish().exitCode, 0);
 }
@@ -197,7 +197,7 @@ TEST(CliAlarms, EachLogRowNamesTheAlarmsItsMeasurementLeftRaised)
         const std::string expected = x > 3 ? "x_deg>2.5;x_deg>3" : x > 2.5 ? "x_deg>2.5" : "";
         EXPECT_EQ(rows[i][17], expected) << "x_deg " << rows[i][2];
     }
-    EXPECT_TRUE(mentions(r.err, "plovex-cli log: alarm raised: x_deg>2.5 at ")) << r.err;
-    EXPECT_TRUE(mentions(r.err, "plovex-cli log: alarm cleared: x_deg>3 at ")) << r.err;
-    EXPECT_FALSE(mentions(r.err, "temp_c>60")) << r.err;
+    EXPECT_TRUE(alarmSays(r.err, "plovex-cli log: alarm raised: x_deg>2.5 at ")) << r.err;
+    EXPECT_TRUE(alarmSays(r.err, "plovex-cli log: alarm cleared: x_deg>3 at ")) << r.err;
+    EXPECT_FALSE(alarmSays(r.err, "temp_c>60")) << r.err;
 }

@@ -103,6 +103,13 @@ DesktopApp::DesktopApp(DesktopConfig config)
                                                              : platform::NotificationCenter::defaultCenter(),
                                               displayPass_, *xValue_, *yValue_);
 
+    alarms_ = std::make_unique<AlarmActions>(
+        *main_, *measure_, *controller_, *prefs_,
+        config_.notify ? config_.notify
+                       : AlarmActions::Notify([this](const std::string& summary, const std::string& body) {
+                             notifier_.notify(summary, body);
+                         }));
+
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
         [this](const std::string& id, int row) { return controller_->objectValueForTableColumn(id, row); },
@@ -130,6 +137,7 @@ DesktopApp::~DesktopApp()
     // the controller goes. The controller owns the commPort: its thread stops
     // here, before the hand-over it posts to is gone.
     storeLayout();
+    alarms_.reset();
     measure_.reset();
     parameterFiles_.reset();
     controller_.reset();

@@ -12,10 +12,12 @@
 // before the windows and the hand-over go.
 
 #include "app/SessionPreferences.h"
+#include "app/actions/AlarmActions.h"
 #include "app/actions/MeasureTools.h"
 #include "app/actions/ParameterFileActions.h"
 #include "app/outlets/QtAlert.h"
 #include "app/outlets/QtOutlets.h"
+#include "app/runtime/DesktopNotifier.h"
 #include "app/runtime/DisplayPass.h"
 #include "app/runtime/IdleDelivery.h"
 #include "app/runtime/QtMainThread.h"
@@ -69,6 +71,9 @@ struct DesktopConfig {
     platform::NotificationQueue* queue = nullptr;
     // Answers the write confirmation instead of the QMessageBox (tests).
     AlertOutlet* alert = nullptr;
+    // Takes the alarms' desktop notifications (summary, body) instead of the
+    // session bus (tests).
+    AlarmActions::Notify notify;
 };
 
 class DesktopApp {
@@ -92,6 +97,7 @@ public:
     FloatReadout& yReadout() { return *yValue_; }
     FloatReadout& temperatureReadout() { return *temperature_; }
     MeasureTools& measureTools() { return *measure_; }
+    AlarmActions& alarmActions() { return *alarms_; }
 
     // The link's health a few times a second: the controller's tick, the
     // strip's figures and the window title naming the port.
@@ -134,6 +140,8 @@ private:
 
     std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
     std::unique_ptr<MeasureTools> measure_;
+    DesktopNotifier notifier_;
+    std::unique_ptr<AlarmActions> alarms_;
     std::unique_ptr<ParameterFileActions> parameterFiles_; // reset before the controller: it uses its link
     bool started_ = false;
 };

@@ -1,8 +1,12 @@
 #include "cli/JsonLine.h"
 
+#include "alarm/EventText.h"
+
 #include "params/Json.h"
 #include "record/AveragedRow.h"
 #include "record/LocalTime.h"
+
+#include <cmath>
 
 namespace plovex::cli {
 
@@ -46,6 +50,16 @@ std::string jsonLine(const ParameterReading& p, Placeholders placeholders)
 {
     std::string line = head("parameter", entriesOf(p, placeholders), p.time);
     appendMember(line, "link", quoteJson(linkText(p.linkUp)));
+    return line + "}";
+}
+
+std::string jsonLine(const alarm::Rule& rule, const alarm::AlarmEvent& event)
+{
+    std::string line = "{\"type\":\"alarm\"";
+    appendMember(line, "state", quoteJson(alarm::stateText(event.state)));
+    appendMember(line, "rule", quoteJson(rule.expression()));
+    appendMember(line, "value", std::isfinite(event.value) ? alarm::valueText(rule, event.value) : std::string("null"));
+    appendMember(line, "time", quoteJson(record::isoLocalTime(event.time)));
     return line + "}";
 }
 

@@ -5,10 +5,16 @@
 // "time" (the time of the reading, local ISO 8601), then a measurement's
 // derived fields (null where they have no value), then "link" ("up" or
 // "down"). No newline.
+//
 // An interval (--average): "type" "interval", then the averaged row's
 // columns (record/AveragedRow.h) by name: "time" a string, "count" and the
 // figures numbers, null where the row's cell is empty.
+//
+// An alarm event as {"type":"alarm","state":"raised"|"cleared","rule":"x_deg>2.5",
+// "value":2.6096,"time":...}: the value in the rule's decimals (null for
+// a grade of 90 degrees or more), the time of the event.
 
+#include "alarm/Evaluator.h"
 #include "cli/RecordEntries.h"
 #include "record/DerivedFields.h"
 #include "stats/IntervalAverager.h"
@@ -20,6 +26,7 @@ namespace plovex::cli {
 
 std::string jsonLine(const Measurement& m, const std::vector<record::DerivedField>& fields, Placeholders placeholders);
 std::string jsonLine(const ParameterReading& p, Placeholders placeholders);
+std::string jsonLine(const alarm::Rule& rule, const alarm::AlarmEvent& event);
 std::string jsonLine(const stats::IntervalSummary& s, board::TiltUnit unit);
 
 } // namespace plovex::cli

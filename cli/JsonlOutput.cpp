@@ -1,6 +1,7 @@
 // plovex-cli monitor --format jsonl: one JSON object per reading
 // (JsonLine.h), the records' entries as they were made; with --average one
-// per interval in place of the measurements.
+// per interval in place of the measurements; one per alarm raised or
+// cleared.
 
 #include "cli/CommandSupport.h"
 #include "cli/JsonLine.h"
@@ -18,6 +19,12 @@ public:
 
     void measurement(const Measurement& m) override { writeOut(jsonLine(m, fields_, Placeholders::Keep) + "\n"); }
     void parameter(const ParameterReading& p) override { writeOut(jsonLine(p, Placeholders::Keep) + "\n"); }
+    // A change among the records; a rule's first known state is none.
+    void alarm(const alarm::Rule& rule, const alarm::AlarmEvent& event) override
+    {
+        if (!event.initial)
+            writeOut(jsonLine(rule, event) + "\n");
+    }
     void interval(const stats::IntervalSummary& s) override { writeOut(jsonLine(s, unit_) + "\n"); }
 
 private:

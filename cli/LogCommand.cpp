@@ -1,7 +1,11 @@
 // plovex-cli log: the unattended logger. It runs the link and the
 // notification path of the window, as monitor does, and writes the
-// measurements it is delivered to CSV files (record/Logger.h).
+// measurements it is delivered to CSV files (record/Logger.h). With --alarm
+// it watches them as monitor does (AlarmWatch.h), and each row per
+// measurement names the alarms raised at it.
 
+#include "cli/AlarmOptions.h"
+#include "cli/AlarmWatch.h"
 #include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
@@ -41,6 +45,8 @@ const Command logCommand{
     .usage = " [--port PATH | --simulate] [--seconds S]\n"
              "                      [--units deg|mrad|percent|mm-per-m] [--rotate hourly|daily|SIZE]\n"
              "                      [--keep DAYS] [--compress] [--sync SECONDS] [--influx URL ...]\n"
+             "                      [--alarm RULE... [--hysteresis V] [--hold S]\n"
+             "                      [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
              "\n"
              "Polls the board as monitor does and writes its measurements to CSV files in\n"
              "DIR, unattended, until interrupted (SIGINT, SIGTERM) or S seconds have gone;\n"
@@ -48,20 +54,23 @@ const Command logCommand{
              "the UTC time of its first row (ttyUSB0-20261207T101500Z.csv) and begins with\n"
              "a header line; no file is ever written over. Each row is a recording's:\n"
              "time (local, ISO 8601 with milliseconds and UTC offset), elapsed_s (since the\n"
-             "logger started), x_deg, y_deg, the pair of --units, temp_c, the nine raw\n"
+             "logger started), x_deg, y_deg, the pair of --units, temp_c, tilt_deg (the\n"
+             "total tilt from both axes) and its --units pair, the nine raw\n"
              "values, packetCount and link (up or down); while the link is down the values\n"
-             "are left empty.\n"
+             "are left empty. With --alarm a last column, alarms, names the alarms raised\n"
+             "at each row's measurement (x_deg>2.5;temp_c>60, empty for none).\n"
              "\n"
              "  --dir DIR          the folder for the files, made when missing; one logger\n"
              "                     of a port writes there at a time\n"
              "  --seconds S        stop after S seconds (S > 0, fractions allowed)\n"
-             "  --units U          also X and Y in this unit: deg (default), mrad, percent\n"
-             "                     (100 tan) or mm-per-m (1000 tan)\n"
+             "  --units U          also X, Y and the total tilt in this unit: deg (default),\n"
+             "                     mrad, percent (100 tan) or mm-per-m (1000 tan)\n"
              "  --average SECONDS  one row per interval of SECONDS (0.1 to 86400), aligned\n"
              "                     to multiples of it in UTC, instead of one per record:\n"
              "                     time (the interval's start), interval_s, count, then the\n"
              "                     mean, sd (sample standard deviation), min and max of\n"
-             "                     x_deg, y_deg, the pair of --units and temp_c (empty when\n"
+             "                     x_deg, y_deg, the pair of --units, temp_c, tilt_deg and\n"
+             "                     its pair (empty when\n"
              "                     count is 0), and link_up, the share of the interval the\n"
              "                     link was up (0 to 1)\n"
              "  --rotate R         a new file at each UTC hour (hourly), each UTC day\n"
@@ -73,6 +82,9 @@ const Command logCommand{
              "                     thread of low priority\n"
              "  --sync SECONDS     put the rows on the disk (fsync) at least every SECONDS\n"
              "                     (default 5; 0.1 to 3600), and when a file is closed\n" +
+             alarmOptionsHelp(", and each row\n"
+                              "                        names the alarms raised at its measurement (the\n"
+                              "                        last column, alarms; not the averaged rows)\n") +
              influxOptionsHelp() + portOptionsHelp() +
              "\n"
              "After a crash or a power cut the next start cuts a partly written last row\n"
@@ -136,6 +148,7 @@ struct LogSettings {
     std::filesystem::path dir;
     std::optional<double> seconds;
     record::LoggerSettings logger;
+    AlarmSettings alarms;
     std::optional<InfluxOptions> influx;
 };
 
@@ -192,6 +205,9 @@ bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
         s.logger.files.sync = *span;
     }
     s.logger.files.compress = args.has("compress");
+    if (!readAlarmSettings(args, s.alarms, error))
+        return false;
+    s.logger.alarms = !s.alarms.rules.empty();
     return readInfluxOptions(args, s.influx, error);
 }
 
@@ -201,6 +217,7 @@ int run(const Words& words)
     ParsedArgs args;
     LogSettings settings;
     std::set<std::string> valueOptions = influxValueOptions();
+    valueOptions.merge(alarmValueOptions());
     valueOptions.insert({"dir", "seconds", "units", "average", "rotate", "keep", "sync"});
     const PortSyntax syntax{{}, valueOptions, {"compress"}};
     if (auto done = beginPortCommand(logCommand, syntax, words, args, settings.port))
@@ -245,11 +262,15 @@ int run(const Words& words)
     }
     record::Logger logger(*folder, settings.logger, record::WallClock::now(),
                           [name](const std::string& line) { notice(name, line); });
+    AlarmWatch alarms(name, std::move(settings.alarms), stableName, nullptr);
+    // Silence counts from here: the logger has heard nothing yet.
+    alarms.tick(platform::RecordClock::now());
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         if (!n.object)
             return;
         if (const auto m = measurementOf(*n.object)) {
-            logger.add(*m);
+            alarms.measurement(*m); // first, so that the row names what it raised
+            logger.add(*m, alarm::activeAlarmsText(alarms.evaluator()));
             if (database && !settings.logger.average)
                 database->write(lines->line(*m), m->time);
         }
@@ -262,10 +283,12 @@ int run(const Words& words)
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         logger.tick(record::WallClock::now());
+        alarms.tick(platform::RecordClock::now());
         if (database && database->failed())
             main.stop();
     });
     session->closePort();
+    alarms.finish();
     const auto status = logger.finish(record::WallClock::now());
     const int sent = database ? database->finish() : kExitOk;
     if (status.rowsLost > 0)

@@ -3,7 +3,11 @@
 // in delivery order and in its typed view, to each of its outputs
 // (MonitorOutput.h): the format on standard output, and MQTT and a
 // time-series database when asked.
+// With --alarm it watches the measurements (AlarmWatch.h) and hands each
+// alarm event to the outputs as well.
 
+#include "cli/AlarmOptions.h"
+#include "cli/AlarmWatch.h"
 #include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
@@ -53,6 +57,8 @@ const Command monitorCommand{
              "                          [--influx URL [--influx-token-file FILE] [--influx-batch LINES]\n"
              "                          [--influx-interval SECONDS] [--influx-buffer SECONDS]\n"
              "                          [--influx-buffer-mb MB]]\n"
+             "                          [--alarm RULE... [--hysteresis V] [--hold S]\n"
+             "                          [--on-alarm PROGRAM [--on-alarm-timeout S]]]\n"
              "\n"
              "Polls the board as the window does and prints every record delivered, one\n"
              "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -77,7 +83,8 @@ const Command monitorCommand{
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
              "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                y_deg, temp_c and tilt_deg (the total tilt from both axes;\n"
+             "                empty while the link is down), and link (up\n"
              "                or down: a parameter row marked down is a link-down cycle's\n"
              "                placeholder, its pdata the loop's counter);\n"
              "                jsonl: one JSON object per record, \"type\" first, then the\n"
@@ -93,23 +100,31 @@ const Command monitorCommand{
              "                shows a link-down measurement as \"link down\", and into a pipe\n"
              "                every 5 s a status line: records a second, time since the last\n"
              "                one, timeouts, reconnects, bytes sent and received, the port.\n"
-             "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
-             "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
+             "  --units U     csv, jsonl and influx also carry X, Y and the total tilt in\n"
+             "                this unit: deg (default), mrad, percent (100 tan) or mm-per-m\n"
+             "                (1000 tan), named x_mrad, x_percent, x_mm_per_m and the same\n"
+             "                for y and tilt.\n"
              "  --average SECONDS\n"
              "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
              "                multiples of it in UTC, in place of the measurements in it\n"
              "                (parameters still come as they are read), with the columns of\n"
              "                plovex-cli log --average: time (the interval's start),\n"
              "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
-             "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
+             "                the pair of --units, temp_c, tilt_deg and its pair, and\n"
+             "                link_up (0 to 1). csv\n"
              "                gives type (interval or parameter), those columns, paddress,\n"
              "                pdata and link; jsonl an object of type interval; influx and\n"
              "                --influx type interval, count as an integer field; --mqtt\n"
              "                publishes the jsonl line to PREFIX/interval; text the time,\n"
              "                length, count, mean and sd of X and Y, the mean temperature\n"
              "                and link up in %.\n" +
-             fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
+             fleetOptionsHelp() + influxOptionsHelp() +
+             alarmOptionsHelp(", and with --format jsonl\n"
+                              "                        a record {\"type\":\"alarm\",\"state\":\"raised\"|\"cleared\",\n"
+                              "                        \"rule\",\"value\",\"time\"}; with --mqtt each rule's state\n"
+                              "                        is published retained to PREFIX/alarm/NAME, NAME the\n"
+                              "                        rule with > as _gt_ and < as _lt_ (x_deg_gt_2.5)\n") +
+             portOptionsHelp() +
              "\n"
              "On standard error (on a terminal with the text format: as event lines) it\n"
              "says when the board has sent no data for 2 s with the port open, and when\n"
@@ -133,6 +148,7 @@ struct MonitorSettings {
     std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
     std::optional<InfluxOptions> influx;
+    AlarmSettings alarms;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -170,7 +186,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         s.unit = *unit;
     }
     return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error) &&
-           readInfluxOptions(args, s.influx, error);
+           readInfluxOptions(args, s.influx, error) && readAlarmSettings(args, s.alarms, error);
 }
 
 int run(const Words& words)
@@ -178,6 +194,7 @@ int run(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
+    valueOptions.merge(alarmValueOptions());
     valueOptions.merge(influxValueOptions());
     valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
@@ -191,17 +208,19 @@ int run(const Words& words)
 
     MainLoop main;
     std::vector<std::unique_ptr<MonitorOutput>> outputs;
+    std::unique_ptr<AlarmWatch> alarms;
     RecordReader reader; // sees both kinds, in delivery order
     long long delivered = 0;
-    // Hands a reading to every output; the queue may hold more than the
-    // count asked for.
+    // Hands a reading to every output; false when it is beyond the count
+    // asked for, which the queue may still hold.
     auto deliver = [&](const std::function<void(MonitorOutput&)>& give) {
         if (settings.count && delivered >= *settings.count)
-            return;
+            return false;
         for (const auto& output : outputs)
             give(*output);
         if (settings.count && ++delivered >= *settings.count)
             main.stop();
+        return true;
     };
     // With --average the measurements go into intervals, and the outputs
     // are given each interval in their place.
@@ -212,10 +231,15 @@ int run(const Words& words)
         });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
-        if (m && averager)
+        if (!m)
+            return;
+        // The alarms watch every measurement, averaged or not.
+        if (averager) {
             averager->add(*m);
-        else if (m)
-            deliver([&](MonitorOutput& output) { output.measurement(*m); });
+            alarms->measurement(*m);
+        } else if (deliver([&](MonitorOutput& output) { output.measurement(*m); })) {
+            alarms->measurement(*m);
+        }
     });
     main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
         if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
@@ -249,6 +273,13 @@ int run(const Words& words)
     }
     for (const auto& output : outputs)
         output->begin();
+    alarms = std::make_unique<AlarmWatch>(kName, std::move(settings.alarms), stableName,
+                                          [&](const alarm::Rule& rule, const alarm::AlarmEvent& event) {
+                                              for (const auto& output : outputs)
+                                                  output->alarm(rule, event);
+                                          });
+    // Silence counts from here: the monitor has heard nothing yet.
+    alarms->tick(platform::RecordClock::now());
 
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
@@ -274,6 +305,7 @@ int run(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
+        alarms->tick(platform::RecordClock::now());
         if (averager)
             averager->closeUntil(record::WallClock::now());
         for (const auto& output : outputs) {
@@ -284,6 +316,7 @@ int run(const Words& words)
     });
     if (averager)
         averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
+    alarms->finish();
     int status = kExitOk;
     for (const auto& output : outputs)
         if (const int code = output->finish(); status == kExitOk)

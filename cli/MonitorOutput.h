@@ -9,8 +9,12 @@
 // parameter (ParameterReading::linkUp false for the placeholder a link-down
 // cycle makes, whose value is the loop's cycle counter). With --average an
 // output is given intervals of measurements (stats::IntervalSummary, its
-// figures those of record/AveragedRow.h) in place of the measurements.
+// figures those of record/AveragedRow.h) in place of the measurements. With
+// --alarm it is also handed each alarm event in the order it happened: a
+// raise or a clear, or a rule's first known state (AlarmEvent::initial),
+// which changes nothing but is the state to keep where one is kept.
 
+#include "alarm/Evaluator.h"
 #include "cli/FleetOptions.h"
 #include "cli/InfluxOptions.h"
 #include "link/Measurement.h"
@@ -60,6 +64,7 @@ public:
     // A turn of the monitor's loop, a few times a second at least: an
     // output that keeps a display up to date brings it up to now.
     virtual void tick() {}
+    virtual void alarm(const alarm::Rule& /*rule*/, const alarm::AlarmEvent& /*event*/) {}
     // With --average, an interval of measurements, given in place of them.
     virtual void interval(const stats::IntervalSummary& s) = 0;
     // True once the output has failed for good; the monitor then ends.

@@ -2,7 +2,10 @@
 // measurements to PREFIX/measurement, parameters to PREFIX/parameter and
 // intervals (--average) to PREFIX/interval, as
 // the JSON line --format jsonl prints for it (JsonLine.h) but without the
-// values a link-down cycle only fills in. The publisher works from a thread
+// values a link-down cycle only fills in. Each alarm rule's state, the
+// jsonl line of its last event (its first known state included), is kept
+// retained on PREFIX/alarm/NAME (Rule::name: x_deg_gt_2.5), so that a
+// subscriber always finds the state the monitor last saw. The publisher works from a thread
 // of its own (fleet/MqttPublisher.h); this side only queues.
 
 #include "cli/CommandSupport.h"
@@ -35,6 +38,11 @@ public:
     void parameter(const ParameterReading& p) override
     {
         publisher_->publish(fleet::MqttTopic::Parameter, jsonLine(p, Placeholders::LeaveOut), p.time);
+    }
+
+    void alarm(const alarm::Rule& rule, const alarm::AlarmEvent& event) override
+    {
+        publisher_->publishRetained("alarm/" + rule.name(), jsonLine(rule, event));
     }
 
     void interval(const stats::IntervalSummary& s) override

@@ -7,6 +7,7 @@
 #include "cli/OneShot.h"
 #include "link/BoardFacts.h"
 #include "platform/Args.h"
+#include "record/CsvField.h"
 
 #include <cstdio>
 #include <iostream>
@@ -46,16 +47,6 @@ const Command paramsCommand{
 
 namespace {
 
-std::string csvField(const std::string& text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
 std::string formatBoard(const std::string& format, const params::BoardParameters& board, const PortSession& session)
 {
     if (format == "json")
@@ -65,7 +56,7 @@ std::string formatBoard(const std::string& format, const params::BoardParameters
         const auto& value = board.values[static_cast<std::size_t>(a)];
         const std::string description(board::parameterDescription(a));
         if (format == "csv") {
-            out += std::to_string(a) + "," + csvField(description) + "," +
+            out += std::to_string(a) + "," + record::csvField(description) + "," +
                    (value ? std::to_string(*value) : std::string()) + "\n";
             continue;
         }

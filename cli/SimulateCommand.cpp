@@ -6,7 +6,9 @@
 #include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <climits>
 #include <csignal>
 #include <filesystem>
@@ -32,6 +34,7 @@ const Command simulateCommand{
     .synopsis = "[--link PATH] [--paced]",
     .summary = "run a simulated board on a pseudo-terminal",
     .usage = " [--image-out FILE] [--seed N] [--diag-peer]\n"
+             "                           [--tilt X,Y] [--sweep FROM,TO,SECONDS]\n"
              "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
              "                           [--silent-after S [--answer-again-after S]]\n"
              "\n"
@@ -48,6 +51,13 @@ const Command simulateCommand{
              "  --seed N          seed of the simulated motion (default 1)\n"
              "  --diag-peer       send diagnostic requests and score the host's replies\n"
              "                    instead of answering polls\n"
+             "  --tilt X,Y        hold the board at X degrees about X and Y about Y (each\n"
+             "                    -90..90), instead of letting it wander\n"
+             "  --sweep FROM,TO,SECONDS\n"
+             "                    move the X angle from FROM to TO degrees in SECONDS, back\n"
+             "                    in as long, and so on, from the first poll; Y stays at\n"
+             "                    the Y of --tilt (0 without it). To cross alarm limits on\n"
+             "                    purpose.\n"
              "  --read-only ADDR,...\n"
              "                    ignore EEPROM writes to these addresses (0..255, separated\n"
              "                    by commas), like a board on which a write does not take\n"
@@ -101,6 +111,74 @@ void printSummary(const sim::SimulatedBoard& board, bool diagPeer)
                       ", reboots " + to_string(c.reboots) + ", stray bytes " + to_string(c.strayBytes));
 }
 
+// "1.5,-2" as exactly count decimal numbers; nullopt when the text is not that.
+std::optional<std::vector<double>> parseNumberList(const std::string& text, std::size_t count)
+{
+    std::vector<double> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const char* first = text.data() + start + (start < comma && text[start] == '+' ? 1 : 0);
+        const char* last = text.data() + comma;
+        double v = 0;
+        const auto r = std::from_chars(first, last, v, std::chars_format::fixed);
+        if (first == last || r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
+            return std::nullopt;
+        out.push_back(v);
+        if (comma == text.size())
+            return out.size() == count ? std::optional(out) : std::nullopt;
+        start = comma + 1;
+    }
+}
+
+bool isAngle(double v)
+{
+    return v >= -90 && v <= 90;
+}
+
+std::string numberText(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+// What --tilt and --sweep ask of the board's motion; false, with the reason
+// in *error, when they are not usable.
+bool readMotion(const ParsedArgs& args, sim::MotionPlan& plan, std::string* error)
+{
+    if (const auto text = args.option("tilt")) {
+        const auto xy = parseNumberList(*text, 2);
+        if (!xy || !isAngle((*xy)[0]) || !isAngle((*xy)[1])) {
+            *error = "--tilt takes two angles from -90 to 90 degrees, X,Y, not '" + *text + "'";
+            return false;
+        }
+        plan = {.kind = sim::MotionPlan::Kind::Hold, .x = (*xy)[0], .y = (*xy)[1]};
+    }
+    if (const auto text = args.option("sweep")) {
+        const auto v = parseNumberList(*text, 3);
+        if (!v || !isAngle((*v)[0]) || !isAngle((*v)[1]) || !((*v)[2] > 0)) {
+            *error = "--sweep takes FROM,TO,SECONDS: two angles from -90 to 90 degrees and a time above 0, not '" +
+                     *text + "'";
+            return false;
+        }
+        plan = {.kind = sim::MotionPlan::Kind::Sweep, .y = plan.y, .from = (*v)[0], .to = (*v)[1], .seconds = (*v)[2]};
+    }
+    return true;
+}
+
+std::string motionText(const sim::MotionPlan& plan)
+{
+    switch (plan.kind) {
+    case sim::MotionPlan::Kind::Hold: return ", held at X " + numberText(plan.x) + "° Y " + numberText(plan.y) + "°";
+    case sim::MotionPlan::Kind::Sweep:
+        return ", X sweeping from " + numberText(plan.from) + "° to " + numberText(plan.to) + "° in " +
+               numberText(plan.seconds) + " s, Y at " + numberText(plan.y) + "°";
+    case sim::MotionPlan::Kind::Wander: break;
+    }
+    return "";
+}
+
 // Waits for a stop signal, making the board silent and answering again at
 // the times given (seconds from now) meanwhile.
 void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
@@ -132,7 +210,8 @@ void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
 
 int run(const Words& words)
 {
-    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut", "silent-after", "answer-again-after"},
+    const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut", "silent-after",
+                                        "answer-again-after", "tilt", "sweep"},
                                 {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
@@ -165,6 +244,8 @@ int run(const Words& words)
         options.readOnly = *addresses;
     }
     options.silent = args.has("silent");
+    if (std::string error; !readMotion(args, options.motion, &error))
+        return usageError(kName, error);
     if (auto stray = args.option("stray")) {
         const auto n = parseInteger(*stray, 0, 4096);
         if (!n)
@@ -226,7 +307,7 @@ int run(const Words& words)
                               (options.paced ? ", paced" : "") +
                               (options.readOnly.empty() ? "" : ", read-only " + *args.option("read-only")) +
                               (options.mode == sim::BoardMode::DiagnosticPeer ? ", diagnostic peer" : "") +
-                              (options.silent ? ", silent" : "") +
+                              (options.silent ? ", silent" : "") + motionText(options.motion) +
                               (options.strayBeforeReplies
                                    ? ", " + std::to_string(options.strayBeforeReplies) + " stray bytes before every reply"
                                    : "") +

@@ -29,7 +29,10 @@ TerminalIo standardOutputTerminal()
     return io;
 }
 
-TerminalOutput::TerminalOutput(StatusLine line, TerminalIo io) : line_(std::move(line)), io_(std::move(io)) {}
+TerminalOutput::TerminalOutput(StatusLine line, TerminalIo io, board::TiltUnit unit)
+    : line_(std::move(line)), io_(std::move(io)), unit_(unit)
+{
+}
 
 void TerminalOutput::measurement(const Measurement& m)
 {
@@ -65,7 +68,7 @@ void TerminalOutput::parameter(const ParameterReading& p)
 void TerminalOutput::interval(const stats::IntervalSummary& s)
 {
     // The text format's line, as an event.
-    std::string text = textIntervalLine(s);
+    std::string text = textIntervalLine(s, unit_);
     text.pop_back();
     io_.write(std::string(drawn_.empty() ? "" : kClearLine) + text + "\n");
     drawn_.clear();
@@ -122,7 +125,7 @@ std::unique_ptr<MonitorOutput> makeTerminalOutput(const MonitorSetup& setup)
 {
     if (setup.format != OutputFormat::Text || !setup.terminal || setup.average)
         return nullptr;
-    return std::make_unique<TerminalOutput>(makeStatusLine(setup), standardOutputTerminal());
+    return std::make_unique<TerminalOutput>(makeStatusLine(setup), standardOutputTerminal(), setup.unit);
 }
 
 } // namespace plovex::cli

@@ -26,7 +26,7 @@ struct TerminalIo {
 };
 
 // The text format's line for an interval, ending in a newline (TextOutput.cpp).
-std::string textIntervalLine(const stats::IntervalSummary& s);
+std::string textIntervalLine(const stats::IntervalSummary& s, board::TiltUnit unit);
 
 // Standard output, its width, and the real clocks.
 TerminalIo standardOutputTerminal();
@@ -35,7 +35,7 @@ class TerminalOutput final : public MonitorOutput {
 public:
     static constexpr std::chrono::milliseconds kRedrawInterval{100};
 
-    TerminalOutput(StatusLine line, TerminalIo io);
+    TerminalOutput(StatusLine line, TerminalIo io, board::TiltUnit unit = board::TiltUnit::Degrees);
 
     void measurement(const Measurement& m) override;
     void parameter(const ParameterReading& p) override;
@@ -53,6 +53,7 @@ private:
 
     StatusLine line_;
     TerminalIo io_;
+    board::TiltUnit unit_;
     std::optional<bool> linkUp_;                             // of the last measurement
     std::array<std::optional<int32_t>, 16> parameters_{};   // the last value of each
     bool changed_ = false;                                   // since the line was drawn

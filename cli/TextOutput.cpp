@@ -14,6 +14,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/TerminalOutput.h"
 #include "link/BoardFacts.h"
+#include "record/AveragedRow.h"
 #include "record/LocalTime.h"
 
 #include <chrono>
@@ -25,6 +26,8 @@ namespace {
 
 class TextOutput final : public MonitorOutput {
 public:
+    explicit TextOutput(board::TiltUnit unit) : unit_(unit) {}
+
     void measurement(const Measurement& m) override
     {
         char line[160];
@@ -48,14 +51,22 @@ public:
         writeOut(record::localTimeOfDay(p.time) + "  " + line);
     }
 
-    void interval(const stats::IntervalSummary& s) override { writeOut(textIntervalLine(s)); }
+    void interval(const stats::IntervalSummary& s) override { writeOut(textIntervalLine(s, unit_)); }
+
+private:
+    board::TiltUnit unit_;
 };
 
 } // namespace
 
 // The series: x_deg, y_deg, ..., temp_c (record/AveragedRow.h).
-std::string textIntervalLine(const stats::IntervalSummary& s)
+std::string textIntervalLine(const stats::IntervalSummary& s, board::TiltUnit unit)
 {
+    // The series: x_deg, y_deg, ..., temp_c, ... (record/AveragedRow.h).
+    const auto fields = record::averagedFields(unit);
+    std::size_t temperature = 0;
+    while (temperature < fields.size() && fields[temperature].name != "temp_c")
+        ++temperature;
     char line[200];
     const double length = std::chrono::duration<double>(s.length).count();
     if (s.count == 0)
@@ -63,7 +74,7 @@ std::string textIntervalLine(const stats::IntervalSummary& s)
     else
         std::snprintf(line, sizeof line, "%.3f s  %llu measurements  X %8.2f° sd %.4f  Y %8.2f° sd %.4f  %6.2f°C",
                       length, static_cast<unsigned long long>(s.count), s.series[0].mean(), s.series[0].stddev(),
-                      s.series[1].mean(), s.series[1].stddev(), s.series.back().mean());
+                      s.series[1].mean(), s.series[1].stddev(), s.series.at(temperature).mean());
     char link[48];
     std::snprintf(link, sizeof link, "  link up %.1f %%\n", 100.0 * s.linkUp);
     return record::localTimeOfDay(s.start) + "  " + line + link;
@@ -73,8 +84,9 @@ std::unique_ptr<MonitorOutput> makeTextOutput(const MonitorSetup& setup)
 {
     // A terminal gets the status line instead (TerminalOutput.cpp), unless
     // the readings are averaged: an interval a line reads at human speed.
-    return setup.format == OutputFormat::Text && (!setup.terminal || setup.average) ? std::make_unique<TextOutput>()
-                                                                                     : nullptr;
+    return setup.format == OutputFormat::Text && (!setup.terminal || setup.average)
+               ? std::make_unique<TextOutput>(setup.unit)
+               : nullptr;
 }
 
 } // namespace plovex::cli

@@ -83,6 +83,12 @@ void MqttPublisher::publish(MqttTopic topic, std::string payload, platform::Reco
     buffer_.push(std::move(entry));
 }
 
+void MqttPublisher::publishRetained(std::string leaf, std::string payload)
+{
+    std::lock_guard lock(mutex_);
+    retained_[std::move(leaf)] = std::move(payload);
+}
+
 std::string MqttPublisher::finish(std::chrono::milliseconds drain)
 {
     {
@@ -129,7 +135,8 @@ void MqttPublisher::runLoop()
             std::lock_guard lock(mutex_);
             if (!fatal_.empty())
                 return;
-            if (finishing_ && (Clock::now() >= drainUntil_ || (buffer_.empty() && inFlight_.empty())))
+            if (finishing_ &&
+                (Clock::now() >= drainUntil_ || (buffer_.empty() && retained_.empty() && inFlight_.empty())))
                 return;
         }
         reportDrops(false);
@@ -199,27 +206,39 @@ void MqttPublisher::startConnection()
 void MqttPublisher::sendFromBuffer()
 {
     while (inFlight_.size() < kWindow) {
+        // The retained states first, then the records in order.
         std::vector<SendBuffer::Entry> taken;
+        std::string leaf;
         {
             std::lock_guard lock(mutex_);
-            taken = buffer_.take(1);
+            if (!retained_.empty()) {
+                auto state = retained_.extract(retained_.begin());
+                leaf = std::move(state.key());
+                taken.push_back({std::move(state.mapped()), 0, {}, now()});
+            } else {
+                taken = buffer_.take(1);
+            }
         }
         if (taken.empty())
             return;
         auto& message = taken.front();
         const auto kind = static_cast<MqttTopic>(message.kind);
-        const std::string topic = topicName(kind == MqttTopic::Measurement ? "measurement"
-                                            : kind == MqttTopic::Parameter ? "parameter"
-                                                                           : "interval");
+        const std::string topic = !leaf.empty() ? topicName(leaf.c_str())
+                                  : topicName(kind == MqttTopic::Measurement ? "measurement"
+                                              : kind == MqttTopic::Parameter ? "parameter"
+                                                                             : "interval");
         int mid = 0;
         const int rc = mosquitto_publish(client_.get(), &mid, topic.c_str(), static_cast<int>(message.text.size()),
-                                         message.text.data(), settings_.qos, false);
+                                         message.text.data(), settings_.qos, !leaf.empty());
         if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NOMEM) {
             // The connection's trouble, not the message's: it waits for the
             // next connection, and the loop ends this one.
             {
                 std::lock_guard lock(mutex_);
-                buffer_.pushFront(std::move(taken));
+                if (leaf.empty())
+                    buffer_.pushFront(std::move(taken));
+                else // unless a newer state waits
+                    retained_.emplace(std::move(leaf), std::move(message.text));
             }
             if (lost_.empty())
                 lost_ = errorText(rc);
@@ -232,7 +251,7 @@ void MqttPublisher::sendFromBuffer()
             refusedWhy_ = "on " + topic + ": " + errorText(rc);
             continue;
         }
-        inFlight_.push_back({std::move(message), mid, false});
+        inFlight_.push_back({std::move(message), mid, false, std::move(leaf)});
     }
 }
 
@@ -243,9 +262,13 @@ void MqttPublisher::dropConnection(const std::string& reason)
     {
         // What the broker did not acknowledge goes out again, first.
         std::vector<SendBuffer::Entry> unacknowledged;
-        for (auto& f : inFlight_)
-            unacknowledged.push_back(std::move(f.message));
         std::lock_guard lock(mutex_);
+        for (auto& f : inFlight_) {
+            if (f.retainedLeaf.empty())
+                unacknowledged.push_back(std::move(f.message));
+            else // unless a newer state waits
+                retained_.emplace(std::move(f.retainedLeaf), std::move(f.message.text));
+        }
         buffer_.pushFront(std::move(unacknowledged));
     }
     inFlight_.clear();
@@ -283,7 +306,7 @@ void MqttPublisher::sayGoodbye()
     std::size_t unsent = inFlight_.size();
     {
         std::lock_guard lock(mutex_);
-        unsent += buffer_.size();
+        unsent += buffer_.size() + retained_.size();
     }
     if (unsent > 0)
         notify_("MQTT broker " + brokerName() + ": " + std::to_string(unsent) + " records not sent");

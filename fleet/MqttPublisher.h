@@ -14,7 +14,10 @@
 // tries again after 1 s, then 2, 4, ... up to 30 s between tries, and the
 // buffer keeps the messages of the last `buffer.age` (10 minutes by
 // default) within `buffer.bytes` (64 MB); older ones are dropped, and how
-// many is said. A message the library refuses to publish (too large, say)
+// many is said. A retained message (publishRetained) is the current state of
+// something, not a record: it is kept apart, never dropped for its age or
+// size, sent before the records, and a newer one for the same topic replaces
+// one that waits. A message the library refuses to publish (too large, say)
 // is dropped and said too, never put back to be refused again. A broker that
 // refuses the login (or the client id, or the protocol) ends the publishing:
 // onFatal is called and finish() returns the reason.
@@ -23,6 +26,7 @@
 #include "fleet/SendBuffer.h"
 
 #include <chrono>
+#include <map>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -70,6 +74,9 @@ public:
     // Queues payload for topic and returns; never waits for the broker.
     // recordTime, the time of the record it carries, names what is dropped.
     void publish(MqttTopic topic, std::string payload, platform::RecordTime recordTime);
+    // Queues payload, to be kept by the broker as the last word on
+    // PREFIX/leaf, in place of any still waiting for that topic; never waits.
+    void publishRetained(std::string leaf, std::string payload);
 
     // Sends what the buffer holds, for at most drain while connected (or
     // connecting), says how many messages were left unsent, publishes
@@ -89,6 +96,7 @@ private:
         SendBuffer::Entry message;
         int mid;
         bool done;
+        std::string retainedLeaf; // a retained state's topic after PREFIX/; empty for a record
     };
 
     void threadMain() noexcept;
@@ -115,6 +123,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     SendBuffer buffer_;
+    std::map<std::string, std::string> retained_; // retained states waiting, by topic after PREFIX/
     bool finishing_ = false;
     Clock::time_point drainUntil_;
     std::string fatal_;

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 // The dial lives in a resource compiled into this static library. Nothing else refers to it,
@@ -67,6 +69,14 @@ const QPixmap& plovexGaugeView::scaledDial(QSize pixelSize, qreal pixelRatio)
     return scaledDial_;
 }
 
+void plovexGaugeView::setLimitMarks(std::vector<float> angles)
+{
+    if (angles == limitMarks_)
+        return;
+    limitMarks_ = std::move(angles);
+    update();
+}
+
 void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
@@ -78,6 +88,18 @@ void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
         // The whole image, stretched over the whole widget whatever its proportions.
         const qreal ratio = painter.device()->devicePixelRatioF();
         painter.drawPixmap(widgetRect, scaledDial((QSizeF(widgetRect.size()) * ratio).toSize(), ratio));
+    }
+
+    // The limits: red ticks from 80 to 95 per cent of the radius, under the needle.
+    if (!limitMarks_.empty()) {
+        const QPointF centre = QRectF(widgetRect).center();
+        const qreal radius = std::min(widgetRect.width(), widgetRect.height()) / 2.0;
+        painter.setPen(QPen(QColor(0xd0, 0x10, 0x10), std::max<qreal>(2.0, radius / 40.0), Qt::SolidLine, Qt::FlatCap));
+        for (const float a : limitMarks_) {
+            const qreal r = static_cast<qreal>(a) * M_PI / 180.0;
+            const QPointF direction(std::sin(r), -std::cos(r));
+            painter.drawLine(centre + direction * radius * 0.80, centre + direction * radius * 0.95);
+        }
     }
 
     // The geometry is worked out with y growing upward; the widget's y grows downward.

@@ -1,13 +1,16 @@
 #pragma once
 // The dial gauge: a dial image stretched over the whole widget, a needle from the centre at the
 // stored angle, and a round hub over the needle's root. Needle and hub take the palette's text
-// colour (QPalette::WindowText).
+// colour (QPalette::WindowText). Limits, such as an alarm's, can be marked on the dial face as red
+// ticks at their angles.
 
 #include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
+
+#include <vector>
 
 namespace plovex {
 
@@ -26,6 +29,11 @@ public:
     float angle() const { return angle_; }
     // Stores the angle and nothing else: the caller decides when to repaint (update()).
     void setAngle(float angle) { angle_ = angle; }
+
+    // Angles, in degrees as the needle's, marked by red ticks near the rim; none at first.
+    // Repaints when they change.
+    void setLimitMarks(std::vector<float> angles);
+    const std::vector<float>& limitMarks() const { return limitMarks_; }
 
     // The dial as loaded; null when it could not be read.
     const QImage& gaugeImage() const { return gaugeImage_; }
@@ -48,6 +56,7 @@ private:
     QPixmap scaledDial_;
     QColor dialBackground_;
     float angle_ = 0.0f;
+    std::vector<float> limitMarks_;
 };
 
 } // namespace plovex

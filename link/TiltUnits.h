@@ -84,4 +84,17 @@ inline double fromDegrees(TiltUnit u, double degrees)
     return degrees;
 }
 
+// The other way: a value in the unit as degrees (a grade's angle from level).
+inline double toDegrees(TiltUnit u, double value)
+{
+    constexpr double kPi = 3.14159265358979323846;
+    switch (u) {
+    case TiltUnit::Degrees: return value;
+    case TiltUnit::Milliradians: return value / 1000.0 * 180.0 / kPi;
+    case TiltUnit::Percent: return std::atan(value / 100.0) * 180.0 / kPi;
+    case TiltUnit::MmPerM: return std::atan(value / 1000.0) * 180.0 / kPi;
+    }
+    return value;
+}
+
 } // namespace plovex::board

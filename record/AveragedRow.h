@@ -6,7 +6,8 @@
 //   interval_s  its length in seconds
 //   count       the measurements in it (with the link up)
 //   for each derived field in a recording's order (DerivedFields.h: x_deg,
-//   y_deg, x_<unit> and y_<unit> when the unit is not degrees, temp_c):
+//   y_deg, x_<unit> and y_<unit> when the unit is not degrees, temp_c,
+//   tilt_deg, tilt_<unit>):
 //               <field>_mean, <field>_sd (sample standard deviation),
 //               <field>_min, <field>_max
 //   link_up     the share of the interval the link was up, 0 to 1

@@ -1,5 +1,7 @@
 #include "record/DerivedFields.h"
 
+#include "link/TotalTilt.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +32,17 @@ std::vector<DerivedField> derivedFields(board::TiltUnit unit)
                           true});
     }
     fields.push_back({"temp_c", 1, [](const Measurement& m, TiltUnit) { return m.temperatureC(); }});
+    // The total tilt: the angle of the board's plane from level, from both axes.
+    fields.push_back({"tilt_deg", degrees, [](const Measurement& m, TiltUnit) {
+                          return board::totalTiltDegrees(m.xDegrees(), m.yDegrees());
+                      }});
+    if (unit != TiltUnit::Degrees) {
+        fields.push_back({"tilt_" + std::string(board::tiltUnitSuffix(unit)), board::tiltUnitRecordDecimals(unit),
+                          [](const Measurement& m, TiltUnit u) {
+                              return board::fromDegrees(u, board::totalTiltDegrees(m.xDegrees(), m.yDegrees()));
+                          },
+                          unit, true});
+    }
     return fields;
 }
 

@@ -36,7 +36,9 @@ struct DerivedField {
 
 // The fields for a unit, in a recording's order: x_deg, y_deg (90 degrees
 // per 16383 counts of xKal and yKal), then x_<unit> and y_<unit> when the
-// unit is not degrees, then temp_c (temp / 10).
+// unit is not degrees, then temp_c (temp / 10), then tilt_deg (the total
+// tilt of the board from both axes, link/TotalTilt.h) and tilt_<unit> when
+// the unit is not degrees. The angles are the measured ones, without a zero.
 std::vector<DerivedField> derivedFields(board::TiltUnit unit);
 
 // The same fields in the monitor's order: those present whatever the unit

@@ -26,12 +26,14 @@ Logger::Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point sta
 
 std::string Logger::header(const LoggerSettings& settings)
 {
-    return settings.average ? averagedCsvHeader(settings.unit) : csvHeader(derivedFields(settings.unit));
+    return settings.average ? averagedCsvHeader(settings.unit) : csvHeader(derivedFields(settings.unit), settings.alarms);
 }
 
-std::string Logger::measurementRow(const Measurement& m) const
+std::string Logger::measurementRow(const Measurement& m, const std::string& alarms) const
 {
-    const MeasurementRow row{m, std::chrono::duration<double>(m.time - start_).count()};
+    MeasurementRow row{m, std::chrono::duration<double>(m.time - start_).count(), std::nullopt};
+    if (settings_.alarms)
+        row.alarms = alarms;
     std::string text;
     appendCsvRow(text, row, fields_);
     return text;
@@ -44,12 +46,12 @@ std::string Logger::intervalRow(const stats::IntervalSummary& s) const
     return text;
 }
 
-void Logger::add(const Measurement& m)
+void Logger::add(const Measurement& m, const std::string& alarms)
 {
     if (averager_)
         averager_->add(m);
     else
-        writer_->push(m.time, measurementRow(m));
+        writer_->push(m.time, measurementRow(m, alarms));
 }
 
 void Logger::tick(Clock::time_point now)

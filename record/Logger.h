@@ -6,7 +6,7 @@
 // place that chooses the log's columns and builds its rows.
 //
 //   Logger log(*folder, settings, now, note);   // repairs what a crash left, then writes
-//   log.add(measurement);                       // on the thread that receives the records
+//   log.add(measurement, alarms);               // on the thread that receives the records
 //   log.tick(now);                              // a few times a second
 //   log.finish(now);                            // the last interval, synced and closed
 
@@ -28,6 +28,8 @@ struct LoggerSettings {
     // Given each averaged interval as its row is queued (with average), so
     // that another output (a database) carries the very same figures.
     std::function<void(const stats::IntervalSummary&)> alsoIntervals;
+    // Rows per measurement end in the alarms column (MeasurementRow.h).
+    bool alarms = false;
 };
 
 class Logger {
@@ -42,7 +44,9 @@ public:
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
-    void add(const Measurement& m);
+    // alarms: the alarms column's text for this measurement, when the
+    // settings ask for the column.
+    void add(const Measurement& m, const std::string& alarms = {});
     // Closes the intervals that a silent link left open.
     void tick(Clock::time_point now);
     // Closes the interval running at now, writes what is left and closes the
@@ -54,7 +58,7 @@ public:
     static std::string header(const LoggerSettings& settings);
 
 private:
-    std::string measurementRow(const Measurement& m) const;
+    std::string measurementRow(const Measurement& m, const std::string& alarms) const;
     std::string intervalRow(const stats::IntervalSummary& s) const;
 
     const LoggerSettings settings_;

@@ -1,11 +1,12 @@
 #include "record/MeasurementRow.h"
 
 #include "link/Records.h"
+#include "record/CsvField.h"
 #include "record/LocalTime.h"
 
 namespace plovex::record {
 
-std::string csvHeader(const std::vector<DerivedField>& fields)
+std::string csvHeader(const std::vector<DerivedField>& fields, bool alarms)
 {
     std::string line = "time,elapsed_s";
     for (const auto& f : fields)
@@ -13,7 +14,7 @@ std::string csvHeader(const std::vector<DerivedField>& fields)
     const auto& keys = records::measurementKeys();
     for (std::size_t i = 0; i < Measurement::kRawCount; ++i)
         line += "," + keys[i];
-    return line + ",packetCount,link\n";
+    return line + (alarms ? ",packetCount,link,alarms\n" : ",packetCount,link\n");
 }
 
 void appendCsvRow(std::string& out, const MeasurementRow& row, const std::vector<DerivedField>& fields)
@@ -33,7 +34,12 @@ void appendCsvRow(std::string& out, const MeasurementRow& row, const std::vector
     }
     out += ',';
     out += std::to_string(m.packetCount);
-    out += m.linkUp ? ",up\n" : ",down\n";
+    out += m.linkUp ? ",up" : ",down";
+    if (row.alarms) {
+        out += ',';
+        out += csvField(*row.alarms);
+    }
+    out += '\n';
 }
 
 } // namespace plovex::record

@@ -8,11 +8,13 @@
 // values by their record keys, packetCount and link ("up" or "down"). A row
 // of a record with the link down leaves every value column empty
 // (packetCount excepted), so the gap shows. A grade of a tilt of 90 degrees
-// or more has no value: its cell is empty too.
+// or more has no value: its cell is empty too. Where alarms are watched, a
+// last column, alarms, names the alarms raised at the row's measurement.
 
 #include "link/Measurement.h"
 #include "record/DerivedFields.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,10 +23,14 @@ namespace plovex::record {
 struct MeasurementRow {
     Measurement measurement; // its time is the row's
     double elapsedSeconds = 0.0;
+    // The alarms column's text ("x_deg>2.5;temp_c>60", "" for none); no
+    // column when the file has none.
+    std::optional<std::string> alarms;
 };
 
 // The header line, with its newline.
-std::string csvHeader(const std::vector<DerivedField>& fields);
+// alarms: the file has the alarms column.
+std::string csvHeader(const std::vector<DerivedField>& fields, bool alarms = false);
 
 // Appends the row's line, with its newline.
 void appendCsvRow(std::string& out, const MeasurementRow& row, const std::vector<DerivedField>& fields);

@@ -7,15 +7,16 @@
 
 namespace plovex::record {
 
-RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : fields_(derivedFields(unit)), path_(path)
+RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit, bool alarms)
+    : fields_(derivedFields(unit)), alarms_(alarms), path_(path)
 {
     status_.file = std::move(path);
     queue_.reserve(256);
     thread_ = std::jthread([this] { run(); });
 }
 
-RecordingWriter::RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit)
-    : fields_(derivedFields(unit)), file_(std::move(fd))
+RecordingWriter::RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit, bool alarms)
+    : fields_(derivedFields(unit)), alarms_(alarms), file_(std::move(fd))
 {
     status_.file = std::move(file);
     queue_.reserve(256);
@@ -80,7 +81,7 @@ void RecordingWriter::run()
             if (!file_.isOpen())
                 fail("cannot create " + file + ": " + std::strerror(errno));
         }
-        std::string bytes = file_.isOpen() ? csvHeader(fields_) : std::string();
+        std::string bytes = file_.isOpen() ? csvHeader(fields_, alarms_) : std::string();
         std::vector<MeasurementRow> batch;
         batch.reserve(256);
         std::string why;

@@ -43,9 +43,10 @@ public:
     static constexpr std::size_t kQueueLimit = 16384; // nearly two minutes at the full rate
     static constexpr std::chrono::milliseconds kFlushInterval{250};
 
-    RecordingWriter(std::string path, board::TiltUnit unit);
+    // alarms: the rows end in the alarms column (MeasurementRow.h).
+    RecordingWriter(std::string path, board::TiltUnit unit, bool alarms = false);
     // Writes to fd, already open, and names it file in status and messages.
-    RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit);
+    RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit, bool alarms = false);
     // Stops, waits for the thread to write what is queued, and closes.
     ~RecordingWriter();
     RecordingWriter(const RecordingWriter&) = delete;
@@ -62,6 +63,7 @@ private:
     void fail(std::string reason);
 
     const std::vector<DerivedField> fields_; // the derived columns, in the recording's unit
+    const bool alarms_ = false;              // the rows end in the alarms column
     std::optional<std::string> path_; // opened by the thread when set
     RowFile file_;
 

@@ -44,7 +44,7 @@ void BoardCore::handle(const ParsedFrame& f, BoardClock::time_point now, std::ve
         if (withholding(now)) {
             ++counters_.repliesWithheld;
         } else {
-            const auto frame = Motion::encode(motion_.next());
+            const auto frame = Motion::encode(motion_.next(now));
             reply(frame, out);
             ++counters_.pollsAnswered;
         }

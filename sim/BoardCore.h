@@ -73,6 +73,9 @@ public:
     // Appends n noise bytes: any value but 0xEE.
     void appendNoise(std::size_t n, std::vector<std::uint8_t>& out);
 
+    // How the sensor moves from the next poll on (Motion.h).
+    void setMotion(const MotionPlan& plan) { motion_.setPlan(plan); }
+
     ReplyFaults& faults() { return faults_; }
     BoardCounters& counters() { return counters_; }
     const BoardCounters& counters() const { return counters_; }

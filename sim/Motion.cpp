@@ -36,20 +36,44 @@ double Motion::angleAt(const Axis& a) const
            a.quick.amplitude * std::sin(kTwoPi * n / a.quick.period + a.quick.phase);
 }
 
-Measurement Motion::next()
+void Motion::setPlan(const MotionPlan& plan)
+{
+    plan_ = plan;
+    sweepStart_.reset();
+}
+
+std::pair<double, double> Motion::plannedAt(std::chrono::steady_clock::time_point now)
+{
+    if (plan_.kind == MotionPlan::Kind::Hold)
+        return {plan_.x, plan_.y};
+    if (!sweepStart_)
+        sweepStart_ = now;
+    // To and fro: a triangle over two legs of plan_.seconds each.
+    const double leg = plan_.seconds > 0 ? plan_.seconds : 1.0;
+    const double t = std::fmod(std::chrono::duration<double>(now - *sweepStart_).count(), 2 * leg);
+    const double part = t <= leg ? t / leg : 2.0 - t / leg;
+    return {plan_.from + (plan_.to - plan_.from) * part, plan_.y};
+}
+
+Measurement Motion::next(std::chrono::steady_clock::time_point now)
 {
     Measurement m;
-    auto axis = [&](const Axis& a, std::int16_t& gRaw, std::int16_t& gKal, std::int16_t& raw, std::int16_t& kal) {
-        const double deg = angleAt(a);
+    const bool planned = plan_.kind != MotionPlan::Kind::Wander;
+    const auto [plannedX, plannedY] = planned ? plannedAt(now) : std::pair<double, double>{};
+    // A planned angle may go to 90 degrees; the wandering body stays within 60.
+    const long limit = planned ? kCountsPer90Degrees : kLimitCounts;
+    auto axis = [&](const Axis& a, double plannedDeg, std::int16_t& gRaw, std::int16_t& gKal, std::int16_t& raw,
+                    std::int16_t& kal) {
+        const double deg = planned ? std::clamp(plannedDeg, -90.0, 90.0) : angleAt(a);
         const long counts = std::lround(deg * kCountsPer90Degrees / 90.0);
-        kal = clampCounts(counts, kLimitCounts);
-        raw = clampCounts(counts + noise_.between(-40, 40), kLimitCounts);
+        kal = clampCounts(counts, limit);
+        raw = clampCounts(counts + noise_.between(-40, 40), limit);
         const long g = std::lround(std::sin(deg * kTwoPi / 360.0) * kGravityCountsPerG);
         gKal = clampCounts(g, kGravityCountsPerG);
         gRaw = clampCounts(g + noise_.between(-30, 30), kGravityCountsPerG);
     };
-    axis(x_, m.xGravityRaw, m.xGravityKal, m.xRaw, m.xKal);
-    axis(y_, m.yGravityRaw, m.yGravityKal, m.yRaw, m.yKal);
+    axis(x_, plannedX, m.xGravityRaw, m.xGravityKal, m.xRaw, m.xKal);
+    axis(y_, plannedY, m.yGravityRaw, m.yGravityKal, m.yRaw, m.yKal);
     const double drift = 6.0 * std::sin(kTwoPi * static_cast<double>(step_) / tempPeriod_ + tempPhase_);
     m.temp = static_cast<std::int16_t>(235 + std::lround(drift) + noise_.between(-1, 1));
     m.trailer = static_cast<std::uint16_t>(step_);

@@ -1,7 +1,10 @@
 #pragma once
 // The board's sensor: a slowly tilting body. Each poll advances the motion by
 // one step, so the sequence of measurements depends only on the seed and the
-// number of polls, never on the clock.
+// number of polls, never on the clock. A plan (MotionPlan) can instead hold
+// the body at a tilt, or sweep its X axis between two angles in a given
+// time, so that a limit is crossed on purpose; a sweep goes by the time of
+// the polls.
 //
 // Tilt in counts, 16383 counts = 90 degrees. Each axis is the sum of two slow
 // sine waves (periods of thousands and of about a thousand polls) that stay
@@ -15,7 +18,10 @@
 #include "sim/Random.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace plovex::sim {
 
@@ -29,12 +35,25 @@ struct Measurement {
 inline constexpr int kCountsPer90Degrees = 16383;
 inline constexpr int kGravityCountsPerG = 8192;
 
+// How the body moves. Held and swept angles are what the filtered values
+// carry (to the nearest count, within +-90 degrees); the raw values, gravity
+// and temperature keep their noise and drift.
+struct MotionPlan {
+    enum class Kind { Wander, Hold, Sweep };
+    Kind kind = Kind::Wander;
+    double x = 0, y = 0;     // Hold: the tilt in degrees; Sweep: the Y axis holds y
+    double from = 0, to = 0; // Sweep: the X axis goes from, to, from, ... in degrees
+    double seconds = 1;      // Sweep: from one end to the other, > 0
+};
+
 class Motion {
 public:
     explicit Motion(std::uint64_t seed);
 
-    // The next measurement.
-    Measurement next();
+    // From the next measurement on; a sweep starts at its from angle.
+    void setPlan(const MotionPlan& plan);
+    // The next measurement, for a poll answered at now.
+    Measurement next(std::chrono::steady_clock::time_point now = {});
 
     // The 21-byte measurement frame for m: 0xEE, nine values high byte first, trailer.
     static std::array<std::uint8_t, 21> encode(const Measurement& m);
@@ -49,11 +68,15 @@ private:
         Wave slow, quick;
     };
     double angleAt(const Axis& a) const;
+    // The planned angles at now, in degrees.
+    std::pair<double, double> plannedAt(std::chrono::steady_clock::time_point now);
 
     Random noise_;
     Axis x_{}, y_{};
     double tempPeriod_ = 0, tempPhase_ = 0;
     std::uint64_t step_ = 0;
+    MotionPlan plan_;
+    std::optional<std::chrono::steady_clock::time_point> sweepStart_;
 };
 
 } // namespace plovex::sim

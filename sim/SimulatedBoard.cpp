@@ -192,6 +192,12 @@ void SimulatedBoard::floodNoise(std::chrono::milliseconds duration)
     impl_->wake();
 }
 
+void SimulatedBoard::setMotion(const MotionPlan& plan)
+{
+    std::lock_guard lock(impl_->m);
+    impl_->core.setMotion(plan);
+}
+
 void SimulatedBoard::setSilent(bool silent)
 {
     std::lock_guard lock(impl_->m);

@@ -57,6 +57,9 @@ struct BoardOptions {
     bool silent = false;
     std::size_t strayBeforeReplies = 0;
     std::optional<std::size_t> replyCut;
+    // How the sensor moves: wandering (the default), held at a tilt, or
+    // sweeping between two angles (Motion.h).
+    MotionPlan motion;
 };
 
 class SimulatedBoard {
@@ -95,6 +98,10 @@ public:
     // The image of the last (or the running) upload; ImageStore.h says how
     // its length is found.
     std::vector<std::uint8_t> image() const;
+
+    // From the next poll on, the sensor moves as planned: held at a tilt, a
+    // sweep started afresh, or wandering again.
+    void setMotion(const MotionPlan& plan);
 
     // Faults. Reply faults act on the replies to polls and reads; they and
     // the flood apply in Board mode only.

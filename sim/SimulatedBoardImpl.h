@@ -24,6 +24,7 @@ struct SimulatedBoard::Impl {
         for (int address : options.readOnly)
             core.setReadOnly(address);
         core.setSilent(options.silent);
+        core.setMotion(options.motion);
         core.faults().setStrayBeforeEach(options.strayBeforeReplies);
         core.faults().setReplyCut(options.replyCut);
         if (options.mode == BoardMode::DiagnosticPeer)

@@ -195,7 +195,7 @@ void MeasureTools::recallChart(const platform::Preferences& prefs)
 void MeasureTools::makeMenu()
 {
     QMenuBar* bar = window_.menuBar();
-    auto* menu = new QMenu(QStringLiteral("&Measure"), bar);
+    auto* menu = menu_ = new QMenu(QStringLiteral("&Measure"), bar);
     // Before Help, which stays last.
     const auto actions = bar->actions();
     bar->insertMenu(actions.isEmpty() ? nullptr : actions.last(), menu);
@@ -315,7 +315,7 @@ void MeasureTools::measurementArrived(const platform::Notification& n)
     const auto m = n.object ? measurementOf(*n.object) : std::nullopt;
     if (!m)
         return;
-    recording_->add(*m);
+    recording_->add(*m, alarmWatch_ ? alarmWatch_(*m) : std::nullopt);
     // Another port's history starts afresh; what the board before it
     // measured and is still delivered has no place in it.
     if (controller_.portChangedAt() != historyFrom_) {

@@ -21,6 +21,9 @@
 #include <QPoint>
 
 #include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
 #include <memory>
 
 class QAction;
@@ -29,6 +32,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace platform {
@@ -63,6 +67,13 @@ public:
     RecordingControl& recording() { return *recording_; }
     chart::HistoryChart& historyChart() { return *chart_; }
     QAction* recordAction() const { return record_; }
+    QMenu* measureMenu() const { return menu_; }
+    // Sees each measurement first and gives the recording's alarms column
+    // for it (nullopt: none).
+    void setAlarmWatch(std::function<std::optional<std::string>(const Measurement&)> watch)
+    {
+        alarmWatch_ = std::move(watch);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -98,6 +109,8 @@ private:
     QLabel* recordStatus_ = nullptr;
     QPushButton* zeroButtons_[4] = {};
     QAction* record_ = nullptr;
+    QMenu* menu_ = nullptr;
+    std::function<std::optional<std::string>(const Measurement&)> alarmWatch_;
     QAction* zeroActions_[4] = {};
     QAction* pauseAction_ = nullptr;
     QWidget* tipFor_ = nullptr; // the readout whose tooltip is up

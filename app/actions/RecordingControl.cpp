@@ -58,7 +58,8 @@ void RecordingControl::start(const QString& path)
     if (writer_)
         stop();
     closing_.reset(); // waits for the last one's thread, which has little or nothing left to write
-    writer_ = std::make_unique<record::RecordingWriter>(path.toStdString(), unit_());
+    alarms_ = alarmsColumn_ && alarmsColumn_();
+    writer_ = std::make_unique<record::RecordingWriter>(path.toStdString(), unit_(), alarms_);
     begun_ = platform::RecordClock::now();
     elapsed_.start();
     timer_.start();
@@ -74,13 +75,13 @@ void RecordingControl::stop()
     showState();
 }
 
-void RecordingControl::add(const Measurement& m)
+void RecordingControl::add(const Measurement& m, const std::optional<std::string>& alarms)
 {
     if (!writer_ || m.time < begun_)
         return;
     const double elapsed = std::chrono::duration<double>(m.time - begun_).count();
     // A false push means the writer stopped on its own; refresh() tells why.
-    writer_->push({m, elapsed});
+    writer_->push({m, elapsed, alarms_ ? std::optional<std::string>(alarms.value_or("")) : std::nullopt});
 }
 
 record::RecordingStatus RecordingControl::status() const

@@ -19,6 +19,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -42,9 +44,11 @@ public:
     void stop();
     bool recording() const { return writer_ != nullptr; }
 
-    // A measurement, at the time it was measured. One measured before the
-    // recording began is left out.
-    void add(const Measurement& m);
+    // A measurement, at the time it was measured, with the alarms raised at
+    // it. One measured before the recording began is left out.
+    void add(const Measurement& m, const std::optional<std::string>& alarms = std::nullopt);
+    // Whether a recording about to start has the alarms column (alarms are watched).
+    void setAlarmsColumn(std::function<bool()> column) { alarmsColumn_ = std::move(column); }
 
     // The writer's status (rows written, error) of the current or last recording.
     record::RecordingStatus status() const;
@@ -58,6 +62,8 @@ private:
     QAction* action_;
     QLabel* status_;
     std::function<board::TiltUnit()> unit_;
+    std::function<bool()> alarmsColumn_;
+    bool alarms_ = false; // the recording going on has the alarms column
     std::unique_ptr<record::RecordingWriter> writer_;  // the recording going on
     std::unique_ptr<record::RecordingWriter> closing_; // the last one, until its thread is done
     platform::RecordTime begun_{}; // elapsed_s counts from here

@@ -107,6 +107,14 @@ _plovex_cli()
                 compopt -o filenames 2>/dev/null
                 mapfile -t COMPREPLY < <(compgen -d -- "$cur")
                 ;;
+            PROGRAM)
+                compopt -o filenames 2>/dev/null
+                if [[ "$cur" == */* ]]; then
+                    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+                else
+                    mapfile -t COMPREPLY < <(compgen -c -- "$cur")
+                fi
+                ;;
             esac
             return 0
         fi

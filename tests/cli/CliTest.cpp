@@ -42,6 +42,8 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
         {"monitor", "--port", p, "--simulate"},      {"monitor", "--port", ""},
         {"monitor", "--port", p, "--colour"},        {"monitor", "--port", p, "extra"},
+        {"monitor", "--port", p, "--hold", "1"},     {"monitor", "--port", p, "--alarm", "x_deg>1", "--alarm", "x_deg>1"},
+        {"monitor", "--port", p, "--alarm", "x_deg>1", "--on-alarm", "no-such-program-plovex"},
         {"read-param", "--port", p},                 {"read-param", "256", "--port", p},
         {"read-param", "three", "--port", p},        {"write-param", "3", "--yes", "--port", p},
         {"write-param", "300", "1", "--yes", "--port", p}, {"write-param", "3", "12abc", "--yes", "--port", p},
@@ -52,6 +54,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+        {"simulate", "--tilt", "3"},                 {"simulate", "--sweep", "1,2,0"},
         {"monitor", "--port", p, "--mqtt", "mqtt://127.0.0.1/t", "--username", "u", "--password-file", fifo},
         {"log", "--port", p},                        {"log", "--port", p, "--dir", ""},
         {"log", "--port", p, "--dir", "d", "--average", "0.05"}, {"log", "--port", p, "--dir", "d", "--rotate", "weekly"},
@@ -215,7 +218,7 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
             for (std::size_t k = 0; k < 9; ++k)
                 expected += ",\"" + plovex::records::measurementKeys()[k] + "\":" + std::to_string(v[k]);
             expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
-            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
+            tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum + ",\"tilt_deg\":" + kNum;
         }
         tail += R"(,"link":"up")";
         const auto time = line.find(",\"time\":");
@@ -228,9 +231,9 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
     out = lines(r.out);
     ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata,time,x_deg,y_deg,temp_c,link");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,up"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3},up")))
+                      "paddress,pdata,time,x_deg,y_deg,temp_c,tilt_deg,link");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,,up"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){4},up")))
         << out[2];
 
     r = text.finish();
@@ -254,9 +257,9 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out); // the link down: no angles
     const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
-                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,link",
-                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,down",
-                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,down"};
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,tilt_deg,link",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,,down",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,,down"};
     ASSERT_EQ(out.size(), std::size(expected)) << r.out;
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::regex_replace(out[i], std::regex(kIsoTime), "T"), expected[i]);

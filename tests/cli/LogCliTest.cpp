@@ -67,7 +67,7 @@ TEST(LogCli, AfterAKillTheNextStartCutsThePartRowOffAndWritesANewFile)
         << r.err;
     EXPECT_EQ(readFile(file), kept);
     for (const auto& line : lines(kept))
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 15) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 16) << line;
 
     const auto files = csvFiles(dir.path());
     ASSERT_EQ(files.size(), 2u);
@@ -76,6 +76,6 @@ TEST(LogCli, AfterAKillTheNextStartCutsThePartRowOffAndWritesANewFile)
     EXPECT_EQ(averaged[0].rfind("time,interval_s,count,x_deg_mean,", 0), 0u);
     // A whole second in the middle of the run, with the board answering.
     const auto& middle = averaged[averaged.size() - 2];
-    EXPECT_TRUE(std::regex_match(middle, std::regex(kIsoTime + R"(,1\.000,[1-9]\d*(,-?\d+\.\d+){12},(0\.\d\d[1-9]|0\.\d[1-9]\d|0\.[1-9]\d\d|1\.000))")))
+    EXPECT_TRUE(std::regex_match(middle, std::regex(kIsoTime + R"(,1\.000,[1-9]\d*(,-?\d+\.\d+){16},(0\.\d\d[1-9]|0\.\d[1-9]\d|0\.[1-9]\d\d|1\.000))")))
         << middle;
 }

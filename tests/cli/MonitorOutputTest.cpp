@@ -63,19 +63,19 @@ TEST(MonitorOutputs, EachLineCarriesTheTimeOfTheReadingAndItsLinkState)
                                   "05:00:02.999  parameter  1  Sx Primary Gain            1000\n"},
         {cli::OutputFormat::Csv,
          "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,paddress,pdata,"
-         "time,x_deg,y_deg,temp_c,x_percent,y_percent,link\n"
-         "measurement,-1,-2,-3,-8192,4,5,6,16383,-5,7,1,,,2026-12-07T05:00:00.005-03:30,-45.0027,90.0000,-0.5,-100.0096,,up\n"
-         "measurement,0,1,2,3,4,5,6,7,8,8,0,,,2026-12-07T05:00:01.250-03:30,,,,,,down\n"
-         "parameter,,,,,,,,,,,,3,4,2026-12-07T05:00:01.250-03:30,,,,,,down\n"
-         "parameter,,,,,,,,,,,,1,1000,2026-12-07T05:00:02.999-03:30,,,,,,up\n"},
+         "time,x_deg,y_deg,temp_c,tilt_deg,x_percent,y_percent,tilt_percent,link\n"
+         "measurement,-1,-2,-3,-8192,4,5,6,16383,-5,7,1,,,2026-12-07T05:00:00.005-03:30,-45.0027,90.0000,-0.5,90.0000,-100.0096,,,up\n"
+         "measurement,0,1,2,3,4,5,6,7,8,8,0,,,2026-12-07T05:00:01.250-03:30,,,,,,,,down\n"
+         "parameter,,,,,,,,,,,,3,4,2026-12-07T05:00:01.250-03:30,,,,,,,,down\n"
+         "parameter,,,,,,,,,,,,1,1000,2026-12-07T05:00:02.999-03:30,,,,,,,,up\n"},
         {cli::OutputFormat::Jsonl,
-         R"({"type":"measurement","xGravityRaw":-1,"xGravityKal":-2,"xRaw":-3,"xKal":-8192,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":16383,"temp":-5,"packetCount":7,"commState":1,"time":"2026-12-07T05:00:00.005-03:30","x_deg":-45.0027,"y_deg":90.0000,"temp_c":-0.5,"x_percent":-100.0096,"y_percent":null,"link":"up"})" "\n"
-         R"({"type":"measurement","xGravityRaw":0,"xGravityKal":1,"xRaw":2,"xKal":3,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":7,"temp":8,"packetCount":8,"commState":0,"time":"2026-12-07T05:00:01.250-03:30","x_deg":null,"y_deg":null,"temp_c":null,"x_percent":null,"y_percent":null,"link":"down"})" "\n"
+         R"({"type":"measurement","xGravityRaw":-1,"xGravityKal":-2,"xRaw":-3,"xKal":-8192,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":16383,"temp":-5,"packetCount":7,"commState":1,"time":"2026-12-07T05:00:00.005-03:30","x_deg":-45.0027,"y_deg":90.0000,"temp_c":-0.5,"tilt_deg":90.0000,"x_percent":-100.0096,"y_percent":null,"tilt_percent":null,"link":"up"})" "\n"
+         R"({"type":"measurement","xGravityRaw":0,"xGravityKal":1,"xRaw":2,"xKal":3,"yGravityRaw":4,"yGravityKal":5,"yRaw":6,"yKal":7,"temp":8,"packetCount":8,"commState":0,"time":"2026-12-07T05:00:01.250-03:30","x_deg":null,"y_deg":null,"temp_c":null,"tilt_deg":null,"x_percent":null,"y_percent":null,"tilt_percent":null,"link":"down"})" "\n"
          R"({"type":"parameter","paddress":3,"pdata":4,"time":"2026-12-07T05:00:01.250-03:30","link":"down"})" "\n"
          R"({"type":"parameter","paddress":1,"pdata":1000,"time":"2026-12-07T05:00:02.999-03:30","link":"up"})" "\n"},
         // A link-down cycle keeps its count and state, and no placeholder value.
         {cli::OutputFormat::Influx,
-         "plovex,type=measurement,port=ttyUSB0,site=north xGravityRaw=-1i,xGravityKal=-2i,xRaw=-3i,xKal=-8192i,yGravityRaw=4i,yGravityKal=5i,yRaw=6i,yKal=16383i,temp=-5i,packetCount=7i,commState=1i,x_deg=-45.0027,y_deg=90.0000,temp_c=-0.5,x_percent=-100.0096 1796632200005000000\n"
+         "plovex,type=measurement,port=ttyUSB0,site=north xGravityRaw=-1i,xGravityKal=-2i,xRaw=-3i,xKal=-8192i,yGravityRaw=4i,yGravityKal=5i,yRaw=6i,yKal=16383i,temp=-5i,packetCount=7i,commState=1i,x_deg=-45.0027,y_deg=90.0000,temp_c=-0.5,tilt_deg=90.0000,x_percent=-100.0096 1796632200005000000\n"
          "plovex,type=measurement,port=ttyUSB0,site=north packetCount=8i,commState=0i 1796632201250000000\n"
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=3i 1796632201250000000\n"
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=1i,pdata=1000i 1796632202999000000\n"},
@@ -108,22 +108,22 @@ TEST(MonitorOutputs, WithAverageEachFormatGivesAnIntervalInPlaceOfItsMeasurement
         {cli::OutputFormat::Csv,
          "type,time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,"
          "x_percent_mean,x_percent_sd,x_percent_min,x_percent_max,y_percent_mean,y_percent_sd,y_percent_min,y_percent_max,"
-         "temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,link_up,paddress,pdata,link\n"
+         "temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,tilt_deg_min,tilt_deg_max,tilt_percent_mean,tilt_percent_sd,tilt_percent_min,tilt_percent_max,link_up,paddress,pdata,link\n"
          "interval,2026-12-07T05:00:00.000-03:30,1.000,2,5.76817,0.38845,5.49350,6.04285,-10.98700,0.00000,-10.98700,-10.98700,"
-         "10.10175,0.68489,9.61745,10.58604,-19.41448,0.00000,-19.41448,-19.41448,23.55,0.07,23.50,23.60,0.900,,,\n"
-         "interval,2026-12-07T05:00:01.000-03:30,1.000,0,,,,,,,,,,,,,,,,,,,,,0.300,,,\n"
-         "parameter,2026-12-07T05:00:01.250-03:30,,,,,,,,,,,,,,,,,,,,,,,,3,4,down\n"
-         "interval,2026-12-07T05:00:02.000-03:30,0.500,0,,,,,,,,,,,,,,,,,,,,,0.000,,,\n"},
+         "10.10175,0.68489,9.61745,10.58604,-19.41448,0.00000,-19.41448,-19.41448,23.55,0.07,23.50,23.60,12.34698,0.17281,12.22478,12.46918,21.88954,0.31607,21.66605,22.11304,0.900,,,\n"
+         "interval,2026-12-07T05:00:01.000-03:30,1.000,0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,0.300,,,\n"
+         "parameter,2026-12-07T05:00:01.250-03:30,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,3,4,down\n"
+         "interval,2026-12-07T05:00:02.000-03:30,0.500,0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,0.000,,,\n"},
         {cli::OutputFormat::Jsonl,
-         R"({"type":"interval","time":"2026-12-07T05:00:00.000-03:30","interval_s":1.000,"count":2,"x_deg_mean":5.76817,"x_deg_sd":0.38845,"x_deg_min":5.49350,"x_deg_max":6.04285,"y_deg_mean":-10.98700,"y_deg_sd":0.00000,"y_deg_min":-10.98700,"y_deg_max":-10.98700,"x_percent_mean":10.10175,"x_percent_sd":0.68489,"x_percent_min":9.61745,"x_percent_max":10.58604,"y_percent_mean":-19.41448,"y_percent_sd":0.00000,"y_percent_min":-19.41448,"y_percent_max":-19.41448,"temp_c_mean":23.55,"temp_c_sd":0.07,"temp_c_min":23.50,"temp_c_max":23.60,"link_up":0.900})" "\n"
-         R"({"type":"interval","time":"2026-12-07T05:00:01.000-03:30","interval_s":1.000,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"link_up":0.300})" "\n"
+         R"({"type":"interval","time":"2026-12-07T05:00:00.000-03:30","interval_s":1.000,"count":2,"x_deg_mean":5.76817,"x_deg_sd":0.38845,"x_deg_min":5.49350,"x_deg_max":6.04285,"y_deg_mean":-10.98700,"y_deg_sd":0.00000,"y_deg_min":-10.98700,"y_deg_max":-10.98700,"x_percent_mean":10.10175,"x_percent_sd":0.68489,"x_percent_min":9.61745,"x_percent_max":10.58604,"y_percent_mean":-19.41448,"y_percent_sd":0.00000,"y_percent_min":-19.41448,"y_percent_max":-19.41448,"temp_c_mean":23.55,"temp_c_sd":0.07,"temp_c_min":23.50,"temp_c_max":23.60,"tilt_deg_mean":12.34698,"tilt_deg_sd":0.17281,"tilt_deg_min":12.22478,"tilt_deg_max":12.46918,"tilt_percent_mean":21.88954,"tilt_percent_sd":0.31607,"tilt_percent_min":21.66605,"tilt_percent_max":22.11304,"link_up":0.900})" "\n"
+         R"({"type":"interval","time":"2026-12-07T05:00:01.000-03:30","interval_s":1.000,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"tilt_deg_mean":null,"tilt_deg_sd":null,"tilt_deg_min":null,"tilt_deg_max":null,"tilt_percent_mean":null,"tilt_percent_sd":null,"tilt_percent_min":null,"tilt_percent_max":null,"link_up":0.300})" "\n"
          R"({"type":"parameter","paddress":3,"pdata":4,"time":"2026-12-07T05:00:01.250-03:30","link":"down"})" "\n"
-         R"({"type":"interval","time":"2026-12-07T05:00:02.000-03:30","interval_s":0.500,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"link_up":0.000})" "\n"},
+         R"({"type":"interval","time":"2026-12-07T05:00:02.000-03:30","interval_s":0.500,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"tilt_deg_mean":null,"tilt_deg_sd":null,"tilt_deg_min":null,"tilt_deg_max":null,"tilt_percent_mean":null,"tilt_percent_sd":null,"tilt_percent_min":null,"tilt_percent_max":null,"link_up":0.000})" "\n"},
         {cli::OutputFormat::Influx,
          "plovex,type=interval,port=ttyUSB0 count=2i,interval_s=1.000,x_deg_mean=5.76817,x_deg_sd=0.38845,x_deg_min=5.49350,x_deg_max=6.04285,"
          "y_deg_mean=-10.98700,y_deg_sd=0.00000,y_deg_min=-10.98700,y_deg_max=-10.98700,x_percent_mean=10.10175,x_percent_sd=0.68489,"
          "x_percent_min=9.61745,x_percent_max=10.58604,y_percent_mean=-19.41448,y_percent_sd=0.00000,y_percent_min=-19.41448,"
-         "y_percent_max=-19.41448,temp_c_mean=23.55,temp_c_sd=0.07,temp_c_min=23.50,temp_c_max=23.60,link_up=0.900 1796632200000000000\n"
+         "y_percent_max=-19.41448,temp_c_mean=23.55,temp_c_sd=0.07,temp_c_min=23.50,temp_c_max=23.60,tilt_deg_mean=12.34698,tilt_deg_sd=0.17281,tilt_deg_min=12.22478,tilt_deg_max=12.46918,tilt_percent_mean=21.88954,tilt_percent_sd=0.31607,tilt_percent_min=21.66605,tilt_percent_max=22.11304,link_up=0.900 1796632200000000000\n"
          "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=1.000,link_up=0.300 1796632201000000000\n"
          "plovex,type=parameter,port=ttyUSB0 paddress=3i 1796632201250000000\n"
          "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=0.500,link_up=0.000 1796632202000000000\n"},

@@ -7,6 +7,7 @@
 #include "record/LocalTime.h"
 #include "tests/fleet/LineReader.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/LinkRig.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/TestSupport.h"
 
@@ -73,8 +74,10 @@ TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
             // address of the sweep: the rest are placeholders.
             EXPECT_EQ(p.fields.size() - floats.size(), measurement ? (row.linkUp ? 11u : 2u) : (row.linkUp ? 2u : 1u)) << line;
             const double x = std::atoi(p.fields["xKal"].c_str()) * 90.0 / 16383, y = std::atoi(p.fields["yKal"].c_str()) * 90.0 / 16383;
+            const double tilt = std::atan(std::hypot(std::tan(x * M_PI / 180), std::tan(y * M_PI / 180))) * 180 / M_PI;
             const std::map<std::string, double> expected = {{"x_deg", x}, {"y_deg", y}, {"temp_c", std::atoi(p.fields["temp"].c_str()) / 10.0},
-                                                            {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18}};
+                                                            {"tilt_deg", tilt}, {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18},
+                                                            {"tilt_mrad", tilt * M_PI / 0.18}};
             EXPECT_EQ(floats.size(), measurement && row.linkUp ? expected.size() : 0u) << line;
             for (const auto& [name, value] : floats)
                 EXPECT_NEAR(std::stod(value), expected.at(name), 6e-4) << name << " in " << line;
@@ -331,6 +334,38 @@ TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
                                                          R"re(|parameter","paddress":\d,"time":"[^"]+",)"link":"down"\})re")))
             << payload;
     }
+}
+
+TEST_F(Mqtt, EachAlarmsStateIsKeptAndARestartedMonitorReplacesIt)
+{
+    plovex::sim::BoardOptions options;
+    options.motion = {.kind = plovex::sim::MotionPlan::Kind::Hold, .x = 5, .y = 0};
+    Board board(options);
+    const auto args = monitorArgs("right.pw", {"--count", "30", "--alarm", "x_deg>2.5", "--alarm", "temp_c>60"},
+                                  "--port=" + board.path());
+    // What a new subscriber is given as each alarm's state.
+    auto states = [&] {
+        Watcher w(port_, nullptr);
+        waitFor([&] { return w.messages().size() >= 3; }, 5s); // the status and two alarms
+        std::map<std::string, std::string> out;
+        for (const auto& m : w.messages()) {
+            const auto at = m.payload.find("\"state\":\"");
+            if (m.retained && m.topic.rfind("plv/alarm/", 0) == 0 && at != std::string::npos)
+                out[m.topic.substr(10)] = m.payload.substr(at + 9, m.payload.find('"', at + 9) - at - 9);
+        }
+        return out;
+    };
+    const std::map<std::string, std::string> raised = {{"x_deg_gt_2.5", "raised"}, {"temp_c_gt_60", "cleared"}},
+                                             cleared = {{"x_deg_gt_2.5", "cleared"}, {"temp_c_gt_60", "cleared"}};
+    auto r = runCli(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(states(), raised);
+    // Restarted with the board level again: the state it finds replaces the last one.
+    board->setMotion({.kind = plovex::sim::MotionPlan::Kind::Hold, .x = 0, .y = 0});
+    r = runCli(args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(states(), cleared);
+    EXPECT_EQ(r.err.find("alarm cleared"), std::string::npos) << "a new run announces no change it did not see: " << r.err;
 }
 
 TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)

@@ -309,7 +309,7 @@ TEST(Tsdb, EachPointHasTheTimeOfItsRecordNotOfItsDelivery)
         records::linkDownRecord(8, at(1'250'000'001)), records::parameterRecord(3, 4, at(1'250'000'001)),
         records::parameterRecord(1, 1000, at(2'999'000'999))};
     const std::set<std::string> reading = {"xGravityRaw", "xGravityKal", "xRaw", "xKal", "yGravityRaw", "yGravityKal",
-                                           "yRaw", "yKal", "temp", "packetCount", "commState", "x_deg", "y_deg", "temp_c"};
+                                           "yRaw", "yKal", "temp", "packetCount", "commState", "x_deg", "y_deg", "temp_c", "tilt_deg"};
     // The type tag, the record's time, the fields stored.
     const std::vector<std::tuple<std::string, long long, std::set<std::string>>> expected = {
         {"measurement", ns(given[0]->time()), reading},

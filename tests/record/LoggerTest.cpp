@@ -121,8 +121,8 @@ TEST(Logger, AveragedRowsEqualTheFiguresOfTheRawRowsOfTheSameRun)
     auto rawFolder = openFolder(rawDir), avgFolder = openFolder(avgDir);
     const auto start = kT0 + 250ms, end = kT0 + 5900ms;
     Notes notes;
-    record::Logger raw(*rawFolder, {board::TiltUnit::MmPerM, std::nullopt, {}, {}}, start, notes.note());
-    record::Logger avg(*avgFolder, {board::TiltUnit::MmPerM, 1s, {}, {}}, start, notes.note());
+    record::Logger raw(*rawFolder, {board::TiltUnit::MmPerM, std::nullopt, {}, {}, false}, start, notes.note());
+    record::Logger avg(*avgFolder, {board::TiltUnit::MmPerM, 1s, {}, {}, false}, start, notes.note());
     int packet = 0;
     auto feed = [&](const platform::RecordPtr& r) {
         const auto m = measurementOf(*r);
@@ -150,33 +150,35 @@ TEST(Logger, AveragedRowsEqualTheFiguresOfTheRawRowsOfTheSameRun)
     EXPECT_EQ(avgText.substr(0, avgText.find('\n')),
               "time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,"
               "x_mm_per_m_mean,x_mm_per_m_sd,x_mm_per_m_min,x_mm_per_m_max,y_mm_per_m_mean,y_mm_per_m_sd,"
-              "y_mm_per_m_min,y_mm_per_m_max,temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,link_up");
+              "y_mm_per_m_min,y_mm_per_m_max,temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,"
+              "tilt_deg_min,tilt_deg_max,tilt_mm_per_m_mean,tilt_mm_per_m_sd,tilt_mm_per_m_min,tilt_mm_per_m_max,link_up");
 
-    // The raw columns x_deg, y_deg, x_mm_per_m, y_mm_per_m, temp_c, and the
+    // The raw columns x_deg, y_deg, x_mm_per_m, y_mm_per_m, temp_c, tilt_deg,
+    // tilt_mm_per_m, and the
     // averaged columns their statistics start at, with the rounding of both
     // (and the single precision of an angle: near 90 degrees a grade's
     // seventh digit is noise).
-    const std::size_t rawColumn[] = {2, 3, 4, 5, 6}, avgColumn[] = {3, 7, 11, 15, 19};
-    const double tolerance[] = {1e-4, 1e-4, 1e-3, 1e-3, 0.006};
+    const std::size_t rawColumn[] = {2, 3, 4, 5, 6, 7, 8}, avgColumn[] = {3, 7, 11, 15, 19, 23, 27};
+    const double tolerance[] = {1e-4, 1e-4, 1e-3, 1e-3, 0.006, 1e-4, 1e-3};
     const double linkUp[] = {0.7 / 0.75, 0.6, 0.1, 1.0, 0.392, 1.0};
     ASSERT_EQ(avgRows.size(), 7u);
     for (std::size_t r = 1; r < avgRows.size(); ++r) {
         const auto& a = avgRows[r];
-        ASSERT_EQ(a.size(), 24u);
+        ASSERT_EQ(a.size(), 32u);
         const auto from = parseIso(a[0]);
         const auto to = from + std::chrono::duration_cast<WallClock::duration>(std::chrono::duration<double>(std::stod(a[1])));
         EXPECT_EQ(from, r == 1 ? start : kT0 + std::chrono::seconds(r - 1)) << a[0];
-        EXPECT_NEAR(std::stod(a[23]), linkUp[r - 1], 0.0005) << a[0];
-        std::vector<std::vector<double>> values(5);
+        EXPECT_NEAR(std::stod(a[31]), linkUp[r - 1], 0.0005) << a[0];
+        std::vector<std::vector<double>> values(7);
         for (std::size_t i = 1; i < rawRows.size(); ++i) {
             const auto t = parseIso(rawRows[i][0]);
             if (t < from || t >= to || rawRows[i].back() != "up")
                 continue;
-            for (std::size_t q = 0; q < 5; ++q)
+            for (std::size_t q = 0; q < 7; ++q)
                 values[q].push_back(std::stod(rawRows[i][rawColumn[q]]));
         }
         EXPECT_EQ(a[2], std::to_string(values[0].size())) << a[0];
-        for (std::size_t q = 0; q < 5; ++q) {
+        for (std::size_t q = 0; q < 7; ++q) {
             const auto& v = values[q];
             if (v.empty()) {
                 for (std::size_t k = 0; k < 4; ++k)

@@ -23,7 +23,7 @@ platform::RecordTime at(int ms)
 record::MeasurementRow row(const platform::RecordPtr& r)
 {
     const Measurement m = *measurementOf(*r);
-    return {m, std::chrono::duration<double>(m.time - at(0)).count()};
+    return {m, std::chrono::duration<double>(m.time - at(0)).count(), std::nullopt};
 }
 
 } // namespace
@@ -34,14 +34,14 @@ TEST(Recording, WritesTheExactRowsInLocalTimeWithLinkDownRowsEmpty)
     ::tzset();
     const std::string raw = "xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp";
     const std::pair<board::TiltUnit, std::string> cases[] = {
-        {board::TiltUnit::Degrees, "time,elapsed_s,x_deg,y_deg,temp_c," + raw + ",packetCount,link\n"
-                                   "2026-12-07T05:00:00.005-03:30,0.005,-45.0027,90.0000,-0.5,-1,-2,-3,-8192,4,5,6,16383,-5,7,up\n"
-                                   "2026-12-07T05:00:01.250-03:30,1.250,,,,,,,,,,,,,8,down\n"
-                                   "2026-12-07T05:00:02.999-03:30,2.999,0.0055,-0.0055,23.5,0,0,0,1,0,0,0,-1,235,9,up\n"},
-        {board::TiltUnit::MmPerM, "time,elapsed_s,x_deg,y_deg,x_mm_per_m,y_mm_per_m,temp_c," + raw + ",packetCount,link\n"
-                                  "2026-12-07T05:00:00.005-03:30,0.005,-45.0027,90.0000,-1000.096,,-0.5,-1,-2,-3,-8192,4,5,6,16383,-5,7,up\n"
-                                  "2026-12-07T05:00:01.250-03:30,1.250,,,,,,,,,,,,,,,8,down\n"
-                                  "2026-12-07T05:00:02.999-03:30,2.999,0.0055,-0.0055,0.096,-0.096,23.5,0,0,0,1,0,0,0,-1,235,9,up\n"},
+        {board::TiltUnit::Degrees, "time,elapsed_s,x_deg,y_deg,temp_c,tilt_deg," + raw + ",packetCount,link\n"
+                                   "2026-12-07T05:00:00.005-03:30,0.005,-45.0027,90.0000,-0.5,90.0000,-1,-2,-3,-8192,4,5,6,16383,-5,7,up\n"
+                                   "2026-12-07T05:00:01.250-03:30,1.250,,,,,,,,,,,,,,8,down\n"
+                                   "2026-12-07T05:00:02.999-03:30,2.999,0.0055,-0.0055,23.5,0.0078,0,0,0,1,0,0,0,-1,235,9,up\n"},
+        {board::TiltUnit::MmPerM, "time,elapsed_s,x_deg,y_deg,x_mm_per_m,y_mm_per_m,temp_c,tilt_deg,tilt_mm_per_m," + raw + ",packetCount,link\n"
+                                  "2026-12-07T05:00:00.005-03:30,0.005,-45.0027,90.0000,-1000.096,,-0.5,90.0000,,-1,-2,-3,-8192,4,5,6,16383,-5,7,up\n"
+                                  "2026-12-07T05:00:01.250-03:30,1.250,,,,,,,,,,,,,,,,,8,down\n"
+                                  "2026-12-07T05:00:02.999-03:30,2.999,0.0055,-0.0055,0.096,-0.096,23.5,0.0078,0.136,0,0,0,1,0,0,0,-1,235,9,up\n"},
     };
     for (const auto& [unit, file] : cases) {
         testsupport::TempDir dir;

@@ -7,6 +7,7 @@
 #include "sim/BoardCore.h"
 #include "sim/DiagnosticPeer.h"
 #include "sim/LinePacer.h"
+#include "sim/Motion.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -99,4 +100,34 @@ TEST(LinePacer, AReplyGoesOutNoSoonerThanTheLineWouldCarryItAndEndsExactlyThen)
     }
     EXPECT_EQ(sent, 21u);
     EXPECT_LE(steps, 7) << "steps closer than a millisecond";
+}
+
+TEST(Motion, HoldsATiltOrSweepsToAndFroByThePollsTime)
+{
+    using std::chrono::milliseconds;
+    const BoardClock::time_point t0{std::chrono::hours(1)};
+    auto degrees = [](std::int16_t kal) { return kal * 90.0 / kCountsPer90Degrees; };
+    Motion motion(7);
+    motion.setPlan({.kind = MotionPlan::Kind::Hold, .x = 2.5, .y = -89.99});
+    for (int i = 0; i < 3; ++i) {
+        const auto m = motion.next(t0 + milliseconds(i * 500));
+        EXPECT_NEAR(degrees(m.xKal), 2.5, 0.003);
+        EXPECT_NEAR(degrees(m.yKal), -89.99, 0.003) << "beyond the wandering body's 60 degrees";
+        EXPECT_NEAR(m.xRaw, m.xKal, 40);
+        EXPECT_NEAR(m.temp, 235, 7);
+    }
+    // From -1 to 3 in 4 s, then back: it starts at from when the sweep is set.
+    motion.setPlan({.kind = MotionPlan::Kind::Sweep, .y = 1, .from = -1, .to = 3, .seconds = 4});
+    const std::pair<int, double> sweep[] = {{0, -1}, {1000, 0}, {4000, 3}, {5000, 2}, {8000, -1}, {9000, 0}};
+    for (const auto& [ms, x] : sweep) {
+        const auto m = motion.next(t0 + milliseconds(10'000 + ms));
+        EXPECT_NEAR(degrees(m.xKal), x, 0.003) << ms << " ms";
+        EXPECT_NEAR(degrees(m.yKal), 1, 0.003);
+    }
+    // Wandering again, as a fresh body of the same seed would after as many polls.
+    motion.setPlan({});
+    Motion fresh(7);
+    for (int i = 0; i < 9; ++i)
+        fresh.next();
+    EXPECT_EQ(Motion::encode(motion.next(t0)), Motion::encode(fresh.next()));
 }

@@ -1,6 +1,6 @@
 #include "app/DesktopApp.h"
 
-#include "app/AboutBox.h"
+#include "app/windows/AboutBox.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "platform/NotificationCenter.h"
@@ -47,8 +47,6 @@ DesktopApp::DesktopApp(DesktopConfig config)
     ports_ = std::make_unique<PopUpMenu>(prefsWindow_->portMenu());
     prefsOutlet_ = std::make_unique<WindowField>(prefsWindow_.get());
     alert_ = std::make_unique<QtAlert>(main_.get(), *queue_);
-    writeRow_ = std::make_unique<WriteRow>(main_->numberField(), main_->numberMessage(), main_->valueField(),
-                                           main_->valueMessage(), main_->writeButton());
     auto* status = new QLabel(main_->statusBar());
     status->setObjectName(QStringLiteral("statusLine"));
     main_->statusBar()->addWidget(status, 1);
@@ -84,7 +82,7 @@ DesktopApp::DesktopApp(DesktopConfig config)
     outlets.alert = config_.alert ? config_.alert : alert_.get();
     outlets.statusLine = statusLine_.get();
     outlets.portProblem = &main_->healthStrip()->problemOutlet();
-    outlets.writeGate = writeRow_.get();
+    outlets.writeGate = main_->writeRow();
 
     ControllerEnvironment env;
     env.prefs = prefs_.get();

@@ -11,19 +11,18 @@
 // Destroying it stops the controller (and with it the commPort's thread)
 // before the windows and the hand-over go.
 
-#include "app/DisplayPass.h"
-#include "app/HealthStrip.h"
-#include "app/IdleDelivery.h"
-#include "app/MainWindow.h"
-#include "app/MeasureTools.h"
-#include "app/ParameterFileActions.h"
-#include "app/ParameterTable.h"
-#include "app/PrefsWindow.h"
-#include "app/QtAlert.h"
-#include "app/QtMainThread.h"
-#include "app/QtOutlets.h"
 #include "app/SessionPreferences.h"
-#include "app/WriteRow.h"
+#include "app/actions/MeasureTools.h"
+#include "app/actions/ParameterFileActions.h"
+#include "app/outlets/QtAlert.h"
+#include "app/outlets/QtOutlets.h"
+#include "app/runtime/DisplayPass.h"
+#include "app/runtime/IdleDelivery.h"
+#include "app/runtime/QtMainThread.h"
+#include "app/windows/HealthStrip.h"
+#include "app/windows/MainWindow.h"
+#include "app/windows/ParameterTableModel.h"
+#include "app/windows/PrefsWindow.h"
 #include "controller/plovexController.h"
 #include "discovery/SerialRegistry.h"
 #include "link/commPort.h"
@@ -124,7 +123,6 @@ private:
     std::unique_ptr<WindowField> prefsOutlet_;
     std::unique_ptr<QtAlert> alert_;
     std::unique_ptr<SessionPreferences> prefs_;
-    std::unique_ptr<WriteRow> writeRow_;
     std::unique_ptr<LabelField> statusLine_;
     QTimer linkTimer_;  // showLinkHealth
     QTimer portsTimer_; // the port list follows the hardware while the preferences are open

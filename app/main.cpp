@@ -3,7 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
 #include "app/Screenshot.h"
-#include "app/SignalQuit.h"
+#include "app/runtime/SignalQuit.h"
+#include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
 #include <QApplication>
@@ -37,21 +38,23 @@ int main(int argc, char** argv)
     std::string error;
     const auto options = plovex::parseCommandLine(args, &error);
     if (!options)
-        return fail(error + "\nTry 'plovex --help'.", 2);
+        return fail(error + "\nTry 'plovex --help'.", platform::kExitUsage);
     if (options->help) {
         std::fputs(plovex::usageText().c_str(), stdout);
-        return 0;
+        return platform::kExitOk;
     }
     if (options->version) {
         std::fputs(plovex::versionText().c_str(), stdout);
-        return 0;
+        return platform::kExitOk;
     }
+    if (!plovex::recordFileAllowed(*options, &error)) // nothing is overwritten unasked
+        return fail(error, 1);
     if (!plovex::displayAvailable([](const char* name) { return std::getenv(name); })) {
         std::fputs(plovex::noDisplayMessage().c_str(), stderr);
-        return 1;
+        return platform::kExitFailed;
     }
     if (options->screenshot && !plovex::screenshotWritable(*options->screenshot, &error))
-        return fail("cannot save the screenshot: " + error, 1);
+        return fail("cannot save the screenshot: " + error, platform::kExitFailed);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("plovex"));
@@ -73,7 +76,7 @@ int main(int argc, char** argv)
         boardOptions.paced = true; // replies at the line speed, like the real board
         board = std::make_unique<plovex::sim::SimulatedBoard>(boardOptions);
         if (!board->start())
-            return fail("cannot start the simulated board: " + board->error(), 1);
+            return fail("cannot start the simulated board: " + board->error(), platform::kExitFailed);
         config.sessionPortPath = board->linkPath();
         config.sessionPortName = board->displayName();
     } else if (options->port) {
@@ -95,10 +98,10 @@ int main(int argc, char** argv)
                 std::string problem;
                 if (!plovex::saveScreenshot(desktop.mainWindow(), file, &problem)) {
                     tell("cannot save the screenshot: " + problem);
-                    QApplication::exit(1);
+                    QApplication::exit(platform::kExitFailed);
                     return;
                 }
-                QApplication::exit(0);
+                QApplication::exit(platform::kExitOk);
             });
         }
         status = QApplication::exec();

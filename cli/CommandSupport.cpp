@@ -1,6 +1,6 @@
 #include "cli/CommandSupport.h"
 
-#include "cli/Args.h"
+#include "platform/Args.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,21 @@
 #pragma once
-// Small pieces every plovex-cli command uses to report and to ask.
+// Small pieces every plovex-cli command uses to read its words, to report
+// and to ask.
+
+#include "platform/Args.h"
 
 #include <string>
 
 namespace plovex::cli {
+
+// The command-line parser and exit codes the window shares, by their short names.
+using platform::kExitFailed;
+using platform::kExitOk;
+using platform::kExitUsage;
+using platform::parseArgs;
+using platform::ParsedArgs;
+using platform::parseInteger;
+using platform::parseSeconds;
 
 // Writes "plovex-cli COMMAND: message" on standard error and returns code
 // ("plovex-cli: message" when command is empty).

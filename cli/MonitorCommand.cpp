@@ -1,78 +1,117 @@
 // plovex-cli monitor: the headless monitor. It runs the link and the
-// notification path of the window and prints every record it is delivered,
-// in delivery order.
+// notification path of the window and hands every record it is delivered,
+// in delivery order and in its typed view, to each of its outputs
+// (MonitorOutput.h): the format on standard output, and MQTT when asked.
 
-#include "cli/Args.h"
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
+#include "cli/MonitorOutput.h"
 #include "cli/PortSession.h"
-#include "cli/RecordFormat.h"
-#include "link/Console.h"
 #include "discovery/SerialRegistry.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
+#include "platform/Args.h"
+#include "platform/Console.h"
+#include "record/LocalTime.h"
+#include "record/MeasurementAverager.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli monitor [--port PATH | --simulate] [--count N] [--seconds S]\n"
-    "                          [--format text|csv|jsonl|influx] [--units deg|mrad|percent|mm-per-m]\n"
-    "                          [--tag KEY=VALUE]...\n"
-    "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
-    "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
-    "\n"
-    "Polls the board as the window does and prints every record delivered, one\n"
-    "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
-    "Runs until N records or S seconds (whichever comes first), or until\n"
-    "interrupted (SIGINT, SIGTERM); then exits with status 0. While the port\n"
-    "cannot be opened it is tried again once a second, and each try shows as a\n"
-    "link-down measurement (NO Comms, commState 0).\n"
-    "\n"
-    "  --count N     stop after N records of either kind (N >= 1)\n"
-    "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-    "  --format F    text (default): the time of day, then a line per measurement\n"
-    "                with X and Y in degrees, the temperature, the link state and the\n"
-    "                packet count, and a line per parameter with its address,\n"
-    "                description and value;\n"
-    "                csv: a header line, then one row per record; the columns are\n"
-    "                type, the eleven measurement keys, paddress and pdata, and a\n"
-    "                cell is empty where the record has no such entry; then time\n"
-    "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-    "                y_deg and temp_c (empty while the link is down);\n"
-    "                jsonl: one JSON object per record, \"type\" first, then the\n"
-    "                record's entries in record order, then the same added fields\n"
-    "                (null while the link is down);\n"
-    "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
-    "                port (its stable name) and --tag, the entries as integer fields\n"
-    "                and the same added fields as float fields (left out while the\n"
-    "                link is down), the time in nanoseconds.\n"
-    "                With csv, jsonl and influx standard output carries records only;\n"
-    "                the link's console lines go to standard error. The text format\n"
-    "                shows a link-down measurement as \"link down\", and every 5 s a\n"
-    "                status line: records a second, time since the last one,\n"
-    "                timeouts, reconnects, bytes sent and received, the port.\n"
-    "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
-    "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-    "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
-    fleetOptionsHelp() + portOptionsHelp() +
-    "\n"
-    "On standard error it says when the board has sent no data for 2 s with the\n"
-    "port open, and when data comes again; and why the port does not open, once\n"
-    "each time the reason changes, with what to do about it.\n"
-    "\n"
-    "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
-    "board did not start, or the MQTT broker refused the login), 2 bad usage.\n";
+constexpr const char* kName = "monitor";
+
+int run(const Words& words);
+
+} // namespace
+
+const Command monitorCommand{
+    .name = kName,
+    .synopsis = "[--format text|csv|jsonl|influx]",
+    .summary = "print the board's records as they are delivered",
+    .usage = " [--units deg|mrad|percent|mm-per-m]\n"
+             "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
+             "                          [--average SECONDS]\n"
+             "                          [--tag KEY=VALUE]...\n"
+             "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
+             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
+             "\n"
+             "\n"
+             "Polls the board as the window does and prints every record delivered, one\n"
+             "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
+             "Runs until N records or S seconds (whichever comes first), or until\n"
+             "interrupted (SIGINT, SIGTERM); then exits with status 0. While the port\n"
+             "cannot be opened it is tried again once a second, and each try shows as a\n"
+             "link-down measurement (NO Comms, commState 0).\n"
+             "\n"
+             "  --count N     stop after N records of either kind (N >= 1)\n"
+             "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
+             "  --format F    every record carries the time it stands for: when the board's\n"
+             "                reply was complete (or the cycle found the port closed).\n"
+             "                text (default): the time of day, then a line per measurement\n"
+             "                with X and Y in degrees, the temperature, the link state and the\n"
+             "                packet count, and a line per parameter with its address,\n"
+             "                description and value;\n"
+             "                csv: a header line, then one row per record; the columns are\n"
+             "                type, the eleven measurement keys, paddress and pdata, and a\n"
+             "                cell is empty where the record has no such entry; then time\n"
+             "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
+             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                or down: a parameter row marked down is a link-down cycle's\n"
+             "                placeholder, its pdata the loop's counter);\n"
+             "                jsonl: one JSON object per record, \"type\" first, then the\n"
+             "                record's entries in record order, then time, the same added\n"
+             "                fields (null while the link is down) and link;\n"
+             "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
+             "                port (its stable name) and --tag, the entries as integer fields\n"
+             "                and the same added fields as float fields, the time in\n"
+             "                nanoseconds; while the link is down only packetCount and\n"
+             "                commState, or paddress: no placeholder as a reading.\n"
+             "                With csv, jsonl and influx standard output carries records only;\n"
+             "                the link's console lines go to standard error. The text format\n"
+             "                shows a link-down measurement as \"link down\", and every 5 s a\n"
+             "                status line: records a second, time since the last one,\n"
+             "                timeouts, reconnects, bytes sent and received, the port.\n"
+             "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
+             "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
+             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
+             "  --average SECONDS\n"
+             "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
+             "                multiples of it in UTC, in place of the measurements in it\n"
+             "                (parameters still come as they are read), with the columns of\n"
+             "                plovex-cli log --average: time (the interval's start),\n"
+             "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
+             "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
+             "                gives type (interval or parameter), those columns, paddress,\n"
+             "                pdata and link; jsonl an object of type interval; influx type\n"
+             "                interval, count as an integer field; --mqtt publishes the jsonl\n"
+             "                line to PREFIX/interval; text the time, length, count, mean\n"
+             "                and sd of X and Y, the mean temperature and link up in %.\n" +
+             fleetOptionsHelp() + portOptionsHelp() +
+             "\n"
+             "On standard error it says when the board has sent no data for 2 s with the\n"
+             "port open, and when data comes again; and why the port does not open, once\n"
+             "each time the reason changes, with what to do about it.\n"
+             "\n"
+             "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
+             "board did not start, or the MQTT broker refused the login), 2 bad usage.\n",
+    .run = run,
+};
+
+namespace {
 
 struct MonitorSettings {
     PortChoice port;
@@ -80,6 +119,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
 };
 
@@ -117,53 +157,56 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error);
 }
 
-} // namespace
-
-int monitorCommand(const Words& words)
+int run(const Words& words)
 {
-    const char* const name = "monitor";
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
-    valueOptions.insert({"count", "seconds", "format", "units"});
-    if (auto done = beginPortCommand({name, kUsage, {}, valueOptions}, words, args, settings.port))
+    valueOptions.insert({"count", "seconds", "format", "units", "average"});
+    if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
-        return usageError(name, error);
+        return usageError(kName, error);
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)
-        setConsoleStream(stderr);
+        platform::setConsoleStream(stderr);
 
     MainLoop main;
-    std::unique_ptr<FleetOutput> fleet;
-    long long printed = 0;
-    bool afterLinkDown = false;
-    auto print = [&](const platform::Notification& n) {
-        const auto kind = recordKindOf(n.name);
-        if (!kind || !n.object || (settings.count && printed >= *settings.count))
-            return; // the queue may hold more than the count asked for
-        // In the text format a parameter record that follows a link-down
-        // measurement is named as the placeholder it is.
-        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
-        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
-        const LineContext context{record::WallClock::now(), settings.unit};
-        if (placeholder && settings.format == OutputFormat::Text)
-            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
-                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
-        else if (settings.format == OutputFormat::Influx)
-            writeOut(fleet->influxLine(*kind, *n.object, context));
-        else
-            writeOut(formatRecord(settings.format, *kind, *n.object, context));
-        fleet->publish(*kind, *n.object, context);
-        if (settings.count && ++printed >= *settings.count)
+    std::vector<std::unique_ptr<MonitorOutput>> outputs;
+    RecordReader reader; // sees both kinds, in delivery order
+    long long delivered = 0;
+    // Hands a reading to every output; the queue may hold more than the
+    // count asked for.
+    auto deliver = [&](const std::function<void(MonitorOutput&)>& give) {
+        if (settings.count && delivered >= *settings.count)
+            return;
+        for (const auto& output : outputs)
+            give(*output);
+        if (settings.count && ++delivered >= *settings.count)
             main.stop();
     };
-    main.observe(records::kInclinoData, print);
-    main.observe(records::kInclinoParameter, print);
+    // With --average the measurements go into intervals, and the outputs
+    // are given each interval in their place.
+    std::optional<record::MeasurementAverager> averager;
+    if (settings.average)
+        averager.emplace(*settings.average, settings.unit, record::WallClock::now(), [&](const stats::IntervalSummary& s) {
+            deliver([&](MonitorOutput& output) { output.interval(s); });
+        });
+    main.observe(records::kInclinoData, [&](const platform::Notification& n) {
+        const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
+        if (m && averager)
+            averager->add(*m);
+        else if (m)
+            deliver([&](MonitorOutput& output) { output.measurement(*m); });
+    });
+    main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
+        if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
+            deliver([&](MonitorOutput& output) { output.parameter(*p); });
+    });
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
@@ -171,30 +214,48 @@ int monitorCommand(const Words& words)
     std::string error;
     auto session = PortSession::create(settings.port, options, &error);
     if (!session)
-        return report(name, error, kExitFailed);
+        return report(kName, error, kExitFailed);
     // The name that stays the same across replugs: the health lines show it,
     // and its last part is the "port" tag of the line protocol.
     const std::string stableName = stablePortName(session->path());
-    fleet = std::make_unique<FleetOutput>(name, std::move(settings.fleet),
-                                          std::filesystem::path(stableName).filename().string());
+    MonitorSetup setup;
+    setup.command = kName;
+    setup.format = settings.format;
+    setup.unit = settings.unit;
+    setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
+    setup.fleet = std::move(settings.fleet);
+    setup.portName = std::filesystem::path(stableName).filename().string();
+    setup.average = settings.average;
+    outputs = makeMonitorOutputs(setup);
+    for (const auto& output : outputs)
+        output->begin();
 
-    if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
-    MonitorHealth health(name, session->port(), stableName,
+    MonitorHealth health(kName, session->port(), stableName,
                          settings.format == OutputFormat::Text);
     health.check(std::chrono::steady_clock::now());
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
-        if (fleet->failed())
-            main.stop();
+        if (averager)
+            averager->closeUntil(record::WallClock::now());
+        for (const auto& output : outputs)
+            if (output->failed())
+                main.stop();
     });
-    return fleet->finish();
+    if (averager)
+        averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
+    int status = kExitOk;
+    for (const auto& output : outputs)
+        if (const int code = output->finish(); status == kExitOk)
+            status = code;
+    return status;
 }
+
+} // namespace
 
 } // namespace plovex::cli

@@ -1,12 +1,12 @@
 // plovex-cli params: reads the board's 16 EEPROM parameters and prints them
 // with their descriptions.
 
-#include "cli/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/PortSession.h"
+#include "cli/OneShot.h"
 #include "link/BoardFacts.h"
+#include "platform/Args.h"
 
 #include <cstdio>
 #include <iostream>
@@ -15,20 +15,36 @@ namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli params [--format text|csv|json] [--port PATH | --simulate]\n"
-    "\n"
-    "Reads the board's EEPROM parameters 0 to 15 and prints each with its\n"
-    "description. A parameter whose read times out is asked for again, up to\n"
-    "3 times in all. 'plovex-cli params save FILE' keeps them in a snapshot file\n"
-    "and 'plovex-cli params restore FILE' writes such a file back.\n"
-    "Exit status: 0 all read, 1 the port cannot be opened or some parameters\n"
-    "could not be read (they are named; the others are printed), 2 bad usage.\n"
-    "\n"
-    "  --format F    text (default): parameter, description and value in columns;\n"
-    "                csv: a header line, then address,description,value rows;\n"
-    "                json: a parameter snapshot, as 'params save' writes it\n" +
-    portOptionsHelp();
+constexpr const char* kName = "params";
+
+int run(const Words& words);
+
+} // namespace
+
+const Command paramsCommand{
+    .name = kName,
+    .synopsis = "[--format text|csv|json]",
+    .summary = "print the board's 16 EEPROM parameters",
+    .usage = " [--port PATH | --simulate]\n"
+             "\n"
+             "Reads the board's EEPROM parameters 0 to 15 and prints each with its\n"
+             "description. A value counts only when its reply stood alone on the line and\n"
+             "a second read agrees with it; otherwise the parameter is asked for again (up\n"
+             "to 6 requests, of which 3 may go unanswered). The first parameter that cannot\n"
+             "be read ends the command: it is named with the reason and nothing is printed.\n"
+             "'plovex-cli params save FILE' keeps them in a snapshot file and\n"
+             "'plovex-cli params restore FILE' writes such a file back.\n"
+             "Exit status: 0 all read, 1 the port cannot be opened or a parameter could\n"
+             "not be read, 2 bad usage.\n"
+             "\n"
+             "  --format F    text (default): parameter, description and value in columns;\n"
+             "                csv: a header line, then address,description,value rows;\n"
+             "                json: a parameter snapshot, as 'params save' writes it\n" +
+             portOptionsHelp(),
+    .run = run,
+};
+
+namespace {
 
 std::string csvField(const std::string& text)
 {
@@ -61,25 +77,28 @@ std::string formatBoard(const std::string& format, const params::BoardParameters
     return out;
 }
 
-} // namespace
-
-int paramsCommand(const Words& words)
+int run(const Words& words)
 {
-    const char* const name = "params";
-    ParsedArgs args;
-    PortChoice choice;
-    if (auto done = beginPortCommand({name, kUsage, {}, {"format"}}, words, args, choice))
-        return *done;
+    const OneShot call(paramsCommand, words, {{}, {"format"}});
+    if (call.ended())
+        return *call.ended();
+    const ParsedArgs& args = call.args();
     const std::string format = args.option("format").value_or("text");
     if (format != "text" && format != "csv" && format != "json")
-        return usageError(name, "--format must be text, csv or json, not '" + format + "'");
+        return usageError(kName, "--format must be text, csv or json, not '" + format + "'");
 
-    auto session = openOneShotSession(name, choice);
+    auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(name, *session, false);
+    // A partial table could be taken for the board's (and saved, and
+    // restored): what cannot be read whole is not printed.
+    const auto board = readBoardParameters(kName, *session);
+    if (!board)
+        return kExitFailed;
     writeOut(formatBoard(format, *board, *session));
-    return board->complete() ? kExitOk : kExitFailed;
+    return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

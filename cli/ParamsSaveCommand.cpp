@@ -1,11 +1,11 @@
 // plovex-cli params save: reads the board's 16 EEPROM parameters and writes
 // them to a snapshot file.
 
-#include "cli/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/PortSession.h"
+#include "cli/OneShot.h"
+#include "platform/Args.h"
 
 #include <filesystem>
 
@@ -13,51 +13,63 @@ namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli params save FILE [--force] [--port PATH | --simulate]\n"
-    "\n"
-    "Reads the board's EEPROM parameters 0 to 15 and writes them to FILE as a\n"
-    "JSON snapshot: the format version, the time, the port's path and its stable\n"
-    "name (/dev/serial/by-id/...) where it has one, and each parameter's address,\n"
-    "value and description. The file is written whole or not at all. Nothing is\n"
-    "written unless all 16 parameters could be read.\n"
-    "Exit status: 0 saved, 1 the port cannot be opened, a parameter could not\n"
-    "be read, or FILE cannot be written or exists already, 2 bad usage.\n"
-    "\n"
-    "  --force       replace FILE if it exists\n" +
-    portOptionsHelp();
+constexpr const char* kName = "params save";
+
+int run(const Words& words);
 
 } // namespace
 
-int paramsSaveCommand(const Words& words)
+const Command paramsSaveCommand{
+    .name = kName,
+    .synopsis = "FILE [--force]",
+    .summary = "save the board's parameters to a snapshot file",
+    .usage = " [--port PATH | --simulate]\n"
+             "\n"
+             "Reads the board's EEPROM parameters 0 to 15 and writes them to FILE as a\n"
+             "JSON snapshot: the format version, the time, the port's path and its stable\n"
+             "name (/dev/serial/by-id/...) where it has one, and each parameter's address,\n"
+             "value and description. The file is written whole or not at all. Nothing is\n"
+             "written unless all 16 parameters could be read.\n"
+             "Exit status: 0 saved, 1 the port cannot be opened, a parameter could not\n"
+             "be read, or FILE cannot be written or exists already, 2 bad usage.\n"
+             "\n"
+             "  --force       replace FILE if it exists\n" +
+             portOptionsHelp(),
+    .run = run,
+};
+
+namespace {
+
+int run(const Words& words)
 {
-    const char* const name = "params save";
-    ParsedArgs args;
-    PortChoice choice;
-    if (auto done = beginPortCommand({name, kUsage, {"FILE"}, {}, {"force"}}, words, args, choice))
-        return *done;
+    const OneShot call(paramsSaveCommand, words, {{"FILE"}, {}, {"force"}});
+    if (call.ended())
+        return *call.ended();
+    const ParsedArgs& args = call.args();
     const std::string file = args.positional[0];
     if (file.empty())
-        return usageError(name, "FILE is an empty path");
+        return usageError(kName, "FILE is an empty path");
     const bool replace = args.has("force");
     // Told before the board is asked: a refusal costs nothing then.
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec))
-        return report(name, file + ": is a folder", kExitFailed);
+        return report(kName, file + ": is a folder", kExitFailed);
     if (!replace && std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
-        return report(name, file + ": the file exists; pass --force to replace it", kExitFailed);
+        return report(kName, file + ": the file exists; pass --force to replace it", kExitFailed);
 
-    auto session = openOneShotSession(name, choice);
+    auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(name, *session, true);
+    const auto board = readBoardParameters(kName, *session);
     if (!board)
-        return report(name, "nothing was saved", kExitFailed);
+        return report(kName, "nothing was saved", kExitFailed);
     std::string error;
     if (!params::saveSnapshot(file, snapshotOf(*board, *session), replace, &error))
-        return report(name, error, kExitFailed);
+        return report(kName, error, kExitFailed);
     writeOut("Saved the 16 parameters of the board on " + session->path() + " to " + file + ".\n");
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

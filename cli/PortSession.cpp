@@ -6,8 +6,6 @@
 #include "platform/Preferences.h"
 #include "sim/SimulatedBoard.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -53,19 +51,6 @@ bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* err
     return false;
 }
 
-commPortOptions oneShotPortOptions()
-{
-    // No acquisition loop. Its polls would be kept apart from the command's
-    // frames by the port lock, so nothing would interleave on the line; but a
-    // one-shot tool has no use for them, and they cost it: every exchange
-    // would wait for a poll in progress, and since pending input is never
-    // discarded, a measurement frame that arrived after its poll gave up
-    // would be taken as the reply to the command's EEPROM read.
-    commPortOptions options;
-    options.loop = LoopKind::None;
-    return options;
-}
-
 PortSession::PortSession() = default;
 
 PortSession::~PortSession()
@@ -107,30 +92,28 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
 
 bool PortSession::open(std::string* error)
 {
-    errno = 0;
     if (port_->OpenPort() >= 0)
         return true;
-    const int err = errno;
     if (error)
-        *error = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
+        *error = port_->openFailure().reason;
     return false;
 }
 
-std::optional<int> beginPortCommand(const PortCommand& command, const std::vector<std::string>& words,
+std::optional<int> beginPortCommand(const Command& command, const PortSyntax& syntax, const Words& words,
                                     ParsedArgs& args, PortChoice& choice)
 {
-    args = parseArgs(words, portValueOptions(command.valueOptions), portFlagOptions(command.flagOptions));
+    args = parseArgs(words, portValueOptions(syntax.valueOptions), portFlagOptions(syntax.flagOptions));
     if (args.error.empty() && args.has("help")) {
-        std::cout << command.usage;
+        std::cout << helpText(command);
         return kExitOk;
     }
     if (!args.error.empty())
         return usageError(command.name, args.error);
-    const std::size_t given = args.positional.size(), wanted = command.words.size();
+    const std::size_t given = args.positional.size(), wanted = syntax.words.size();
     if (given < wanted) {
         std::string missing;
         for (std::size_t i = given; i < wanted; ++i)
-            missing += (i > given ? " and " : "") + command.words[i];
+            missing += (i > given ? " and " : "") + syntax.words[i];
         return usageError(command.name, missing + (wanted - given > 1 ? " are missing" : " is missing"));
     }
     if (given > wanted)
@@ -138,17 +121,6 @@ std::optional<int> beginPortCommand(const PortCommand& command, const std::vecto
     if (std::string error; !readPortChoice(args, choice, &error))
         return usageError(command.name, error);
     return std::nullopt;
-}
-
-std::unique_ptr<PortSession> openOneShotSession(const char* command, const PortChoice& choice)
-{
-    std::string error;
-    auto session = PortSession::create(choice, oneShotPortOptions(), &error);
-    if (session && !session->open(&error))
-        session.reset();
-    if (!session)
-        report(command, error, kExitFailed);
-    return session;
 }
 
 } // namespace plovex::cli

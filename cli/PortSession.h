@@ -12,7 +12,8 @@
 // name and 38400 baud, and opened with OpenPort. No command stores anything
 // in the preferences.
 
-#include "cli/Args.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
 #include "link/commPort.h"
 
 #include <memory>
@@ -48,10 +49,6 @@ struct PortChoice {
 // given, an empty path, neither given and no port remembered).
 bool readPortChoice(const ParsedArgs& args, PortChoice& choice, std::string* error);
 
-// The options of the commands that make their exchange and end (read-param,
-// write-param, upload, reboot): the line is opened, but no loop runs on it.
-commPortOptions oneShotPortOptions();
-
 class PortSession {
 public:
     // Starts the simulated board when asked and makes the commPort (which
@@ -64,8 +61,9 @@ public:
     PortSession(const PortSession&) = delete;
     PortSession& operator=(const PortSession&) = delete;
 
-    // OpenPort. False, and *error naming the path and the reason, when the
-    // line could not be opened.
+    // OpenPort. False, and *error saying why (the link's reason for a caller
+    // that tries once: it names the path and what to do), when the line
+    // could not be opened.
     bool open(std::string* error);
 
     // Ends the loop and closes the line, before the session goes; port() is
@@ -86,23 +84,17 @@ private:
     std::string path_;
 };
 
-// How a port command reads its words.
-struct PortCommand {
-    const char* name;                 // "read-param"
-    std::string usage;                // printed for --help
-    std::vector<std::string> words;   // the positional words it takes, e.g. {"ADDR", "VALUE"}
-    std::set<std::string> valueOptions = {}; // its own options besides --port
-    std::set<std::string> flagOptions = {};  // its own flags besides --simulate
+// What a port command takes besides --port and --simulate.
+struct PortSyntax {
+    std::vector<std::string> words;          // the positional words it takes, e.g. {"ADDR", "VALUE"}
+    std::set<std::string> valueOptions = {}; // its own options
+    std::set<std::string> flagOptions = {};  // its own flags
 };
 
 // The start every port command shares: parses the words, prints the usage for
 // --help, reports bad options and missing or extra words, and reads the port
 // choice. Returns the exit code when the command ends here.
-std::optional<int> beginPortCommand(const PortCommand& command, const std::vector<std::string>& words,
+std::optional<int> beginPortCommand(const Command& command, const PortSyntax& syntax, const Words& words,
                                     ParsedArgs& args, PortChoice& choice);
-
-// Makes the session for a one-shot command and opens its line; null, after
-// saying why on standard error, when either fails.
-std::unique_ptr<PortSession> openOneShotSession(const char* command, const PortChoice& choice);
 
 } // namespace plovex::cli

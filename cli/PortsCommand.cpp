@@ -1,61 +1,46 @@
 // plovex-cli ports: the serial ports the monitor would offer, one per line,
 // name then path (separated by a tab).
 
-#include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
-#include "platform/UniqueFd.h"
+#include "platform/Args.h"
+#include "platform/Console.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <iostream>
-#include <unistd.h>
 
 namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
-    "usage: plovex-cli ports [--sysfs-root DIR]\n"
-    "\n"
-    "Lists the serial ports (and running simulated boards) that the monitor\n"
-    "offers, one per line: name, a tab, the callout device path.\n"
-    "The discovery's own console lines go to standard error.\n"
-    "\n"
-    "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n";
+constexpr const char* kName = "ports";
 
-// Sends what is written to standard output to standard error for the scope,
-// so that the listing alone remains on standard output.
-class StdoutToStderr {
-public:
-    StdoutToStderr()
-    {
-        std::fflush(stdout);
-        saved_.reset(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
-        if (saved_ && platform::retryEintr([] { return ::dup2(STDERR_FILENO, STDOUT_FILENO); }) < 0)
-            saved_.reset();
-    }
-    ~StdoutToStderr()
-    {
-        std::fflush(stdout);
-        if (saved_)
-            platform::retryEintr([this] { return ::dup2(saved_.get(), STDOUT_FILENO); });
-    }
-    StdoutToStderr(const StdoutToStderr&) = delete;
-    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
-
-private:
-    platform::UniqueFd saved_; // standard output as it was
-};
+int run(const Words& words);
 
 } // namespace
 
-int portsCommand(const Words& words)
+const Command portsCommand{
+    .name = kName,
+    .synopsis = "[--sysfs-root DIR]",
+    .summary = "list the serial ports the monitor offers",
+    .usage = "\n"
+             "\n"
+             "Lists the serial ports (and running simulated boards) that the monitor\n"
+             "offers, one per line: name, a tab, the callout device path.\n"
+             "The discovery's own console lines go to standard error.\n"
+             "\n"
+             "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n",
+    .run = run,
+};
+
+namespace {
+
+int run(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
     if (args.error.empty() && args.has("help")) {
-        std::cout << kUsage;
+        std::cout << helpText(portsCommand);
         return kExitOk;
     }
     std::string error = args.error;
@@ -65,7 +50,7 @@ int portsCommand(const Words& words)
     if (error.empty() && sysfsRoot && sysfsRoot->empty())
         error = "--sysfs-root needs a folder";
     if (!error.empty())
-        return usageError("ports", error);
+        return usageError(kName, error);
 
     DiscoveryRoots roots;
     if (sysfsRoot)
@@ -73,7 +58,9 @@ int portsCommand(const Words& words)
     int status = 0;
     std::vector<PortEntry> ports;
     {
-        StdoutToStderr redirect;
+        // The discovery's console lines go to standard error, so that the
+        // listing alone remains on standard output.
+        platform::ConsoleRedirect toStderr(platform::consoleLinesTo(stderr));
         ports = listPorts(roots, &status);
     }
     for (const auto& port : ports)
@@ -82,8 +69,10 @@ int portsCommand(const Words& words)
     if (status != 0)
         return kExitFailed;
     if (ports.empty())
-        notice("ports", "no serial ports found");
+        notice(kName, "no serial ports found");
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

@@ -1,10 +1,11 @@
 // plovex-cli read-param: reads one EEPROM parameter of the board and prints
 // its value alone, in decimal.
 
-#include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/PortSession.h"
+#include "cli/OneShot.h"
+#include "params/BoardParameters.h"
+#include "platform/Args.h"
 
 #include <cstdio>
 #include <iostream>
@@ -13,41 +14,57 @@ namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli read-param ADDR [--port PATH | --simulate]\n"
-    "\n"
-    "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) once\n"
-    "and prints its value alone, in decimal, on one line.\n"
-    "Exit status: 0 done, 1 the port cannot be opened or the board did not\n"
-    "answer, 2 bad usage.\n"
-    "\n" +
-    portOptionsHelp();
+constexpr const char* kName = "read-param";
+
+int run(const Words& words);
 
 } // namespace
 
-int readParamCommand(const Words& words)
+const Command readParamCommand{
+    .name = kName,
+    .synopsis = "ADDR",
+    .summary = "read one EEPROM parameter of the board",
+    .usage = " [--port PATH | --simulate]\n"
+             "\n"
+             "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) and\n"
+             "prints its value alone, in decimal, on one line. The value counts only when\n"
+             "its reply stood alone on the line and a second read agrees with it;\n"
+             "otherwise ADDR is asked for again (up to 6 requests, of which 3 may go\n"
+             "unanswered) and in the end named as unreadable.\n"
+             "Exit status: 0 done, 1 the port cannot be opened or the parameter could not\n"
+             "be read, 2 bad usage.\n"
+             "\n" +
+             portOptionsHelp(),
+    .run = run,
+};
+
+namespace {
+
+int run(const Words& words)
 {
-    const char* const name = "read-param";
-    ParsedArgs args;
-    PortChoice choice;
-    if (auto done = beginPortCommand({name, kUsage, {"ADDR"}}, words, args, choice))
-        return *done;
+    const OneShot call(readParamCommand, words, {{"ADDR"}});
+    if (call.ended())
+        return *call.ended();
+    const ParsedArgs& args = call.args();
     const auto address = parseInteger(args.positional[0], 0, 255);
     if (!address)
-        return usageError(name, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
+        return usageError(kName, "ADDR must be a whole number from 0 to 255, not '" + args.positional[0] + "'");
 
-    auto session = openOneShotSession(name, choice);
+    auto session = call.openPort();
     if (!session)
         return kExitFailed;
 
-    int16_t value = 0;
-    if (session->port().readEEPROM(static_cast<int>(*address), &value) != 1)
-        return report(name,
-                      "the board on " + session->path() + " did not answer the read of parameter " +
-                          std::to_string(*address),
+    VerifiedRead why{};
+    const auto value = params::readParameter(session->port(), static_cast<int>(*address), &why);
+    if (!value)
+        return report(kName,
+                      "the board on " + session->path() + ": parameter " + std::to_string(*address) +
+                          " could not be read: " + params::readFailureText(why),
                       kExitFailed);
-    writeOut(std::to_string(value) + "\n");
+    writeOut(std::to_string(*value) + "\n");
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

@@ -1,9 +1,9 @@
 // plovex-cli simulate: a simulated board on a pseudo-terminal, running until
 // it is interrupted.
 
-#include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "platform/Args.h"
 #include "sim/SimulatedBoard.h"
 
 #include <chrono>
@@ -21,39 +21,50 @@ namespace plovex::cli {
 
 namespace {
 
-const char* const kUsage =
-    "usage: plovex-cli simulate [--link PATH] [--paced] [--image-out FILE] [--seed N] [--diag-peer]\n"
-    "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
-    "                           [--silent-after S [--answer-again-after S]]\n"
-    "\n"
-    "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
-    "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
-    "it removes its links and prints what it received on standard error.\n"
-    "The board is also listed among the serial ports (plovex-cli ports).\n"
-    "\n"
-    "  --link PATH       make the port path PATH (a symbolic link to the pseudo-terminal);\n"
-    "                    refused while another running board holds it\n"
-    "  --paced           send at the line speed the host set (10 bits a byte)\n"
-    "  --image-out FILE  write each uploaded firmware image to FILE when its upload ends\n"
-    "                    (1 s after the last block, or at a reboot frame)\n"
-    "  --seed N          seed of the simulated motion (default 1)\n"
-    "  --diag-peer       send diagnostic requests and score the host's replies\n"
-    "                    instead of answering polls\n"
-    "  --read-only ADDR,...\n"
-    "                    ignore EEPROM writes to these addresses (0..255, separated\n"
-    "                    by commas), like a board on which a write does not take\n"
-    "\n"
-    "Faults, to see how a host copes with a board that misbehaves:\n"
-    "  --silent          hear and act on every frame, but never reply\n"
-    "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
-    "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
-    "                    then silence)\n"
-    "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
-    "                    keeping the port open, as a board that hangs does\n"
-    "  --answer-again-after S\n"
-    "                    answer again S seconds after falling silent\n";
+constexpr const char* kName = "simulate";
 
-const char* const kName = "simulate";
+int run(const Words& words);
+
+} // namespace
+
+const Command simulateCommand{
+    .name = kName,
+    .synopsis = "[--link PATH] [--paced]",
+    .summary = "run a simulated board on a pseudo-terminal",
+    .usage = " [--image-out FILE] [--seed N] [--diag-peer]\n"
+             "                           [--read-only ADDR,...] [--silent] [--stray N] [--cut N]\n"
+             "                           [--silent-after S [--answer-again-after S]]\n"
+             "\n"
+             "Runs a simulated inclinometer board on a pseudo-terminal, prints the path to\n"
+             "open as its serial port, and runs until interrupted (Ctrl-C or SIGTERM); then\n"
+             "it removes its links and prints what it received on standard error.\n"
+             "The board is also listed among the serial ports (plovex-cli ports).\n"
+             "\n"
+             "  --link PATH       make the port path PATH (a symbolic link to the pseudo-terminal);\n"
+             "                    refused while another running board holds it\n"
+             "  --paced           send at the line speed the host set (10 bits a byte)\n"
+             "  --image-out FILE  write each uploaded firmware image to FILE when its upload ends\n"
+             "                    (1 s after the last block, or at a reboot frame)\n"
+             "  --seed N          seed of the simulated motion (default 1)\n"
+             "  --diag-peer       send diagnostic requests and score the host's replies\n"
+             "                    instead of answering polls\n"
+             "  --read-only ADDR,...\n"
+             "                    ignore EEPROM writes to these addresses (0..255, separated\n"
+             "                    by commas), like a board on which a write does not take\n"
+             "\n"
+             "Faults, to see how a host copes with a board that misbehaves:\n"
+             "  --silent          hear and act on every frame, but never reply\n"
+             "  --stray N         send N stray bytes (never 0xEE) before every reply\n"
+             "  --cut N           send only the first N bytes of every reply (1: one byte,\n"
+             "                    then silence)\n"
+             "  --silent-after S  stop answering S seconds after the start (fractions allowed),\n"
+             "                    keeping the port open, as a board that hangs does\n"
+             "  --answer-again-after S\n"
+             "                    answer again S seconds after falling silent\n",
+    .run = run,
+};
+
+namespace {
 
 // "3,7,12" as addresses 0..255; nullopt when any part is not one.
 std::optional<std::vector<int>> parseAddressList(const std::string& text)
@@ -119,16 +130,14 @@ void waitForStop(const sigset_t& stopSignals, sim::SimulatedBoard& board,
     }
 }
 
-} // namespace
-
-int simulateCommand(const Words& words)
+int run(const Words& words)
 {
     const auto args = parseArgs(words, {"link", "image-out", "seed", "read-only", "stray", "cut", "silent-after", "answer-again-after"},
                                 {"paced", "diag-peer", "silent"});
     if (!args.error.empty())
         return usageError(kName, args.error);
     if (args.has("help")) {
-        std::cout << kUsage;
+        std::cout << helpText(simulateCommand);
         return kExitOk;
     }
     if (!args.positional.empty())
@@ -235,5 +244,7 @@ int simulateCommand(const Words& words)
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return result;
 }
+
+} // namespace
 
 } // namespace plovex::cli

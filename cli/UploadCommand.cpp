@@ -1,14 +1,14 @@
 // plovex-cli upload: sends a firmware image to the board in 64-byte blocks.
 
-#include "cli/Args.h"
 #include "cli/BoardSnapshot.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/PortSession.h"
+#include "cli/OneShot.h"
 #include "cli/UploadProgress.h"
 #include "link/BoardFacts.h"
-#include "link/Console.h"
 #include "params/SnapshotFolder.h"
+#include "platform/Args.h"
+#include "platform/Console.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -18,36 +18,45 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace plovex::cli {
 
 namespace {
 
-const std::string kUsage =
-    "usage: plovex-cli upload IMAGE [--no-snapshot] [--port PATH | --simulate]\n"
-    "\n"
-    "Sends the firmware image file IMAGE (at most 65535 bytes) to the board as\n"
-    "program blocks of 64 bytes, one every 0.25 s; an image of n bytes takes\n"
-    "n / 64 + 1 blocks. Each block is listed on standard output as it goes\n"
-    "(its address, then its bytes in hex). On a terminal, standard error shows\n"
-    "a progress bar with the time left. The last line on standard output sums\n"
-    "the upload up: the bytes, the blocks and the time it took.\n"
-    "Before the first block, the board's 16 EEPROM parameters are read and saved\n"
-    "as a snapshot in $XDG_STATE_HOME/plovex/snapshots/ (by default\n"
-    "~/.local/state/plovex/snapshots/), whose path standard error shows; if they\n"
-    "cannot be read or saved, nothing is sent. 'plovex-cli params restore' puts\n"
-    "them back after the update.\n"
-    "Exit status: 0 sent, 1 the image or the port cannot be used, the parameters\n"
-    "cannot be read or saved (nothing is sent), or the upload broke off, 2 bad usage.\n"
-    "\n"
-    "  --no-snapshot send without reading and saving the parameters first\n" +
-    portOptionsHelp();
+constexpr const char* kName = "upload";
 
-// Puts the console stream back to standard output at the end of the upload.
-struct ConsoleToStdout {
-    ~ConsoleToStdout() { setConsoleStream(stdout); }
+int run(const Words& words);
+
+} // namespace
+
+const Command uploadCommand{
+    .name = kName,
+    .synopsis = "IMAGE [--no-snapshot]",
+    .summary = "send a firmware image to the board",
+    .usage = " [--port PATH | --simulate]\n"
+             "\n"
+             "Sends the firmware image file IMAGE (at most 65535 bytes) to the board as\n"
+             "program blocks of 64 bytes, one every 0.25 s; an image of n bytes takes\n"
+             "n / 64 + 1 blocks. Each block is listed on standard output as it goes\n"
+             "(its address, then its bytes in hex). On a terminal, standard error shows\n"
+             "a progress bar with the time left. The last line on standard output sums\n"
+             "the upload up: the bytes, the blocks and the time it took.\n"
+             "Before the first block, the board's 16 EEPROM parameters are read and saved\n"
+             "as a snapshot in $XDG_STATE_HOME/plovex/snapshots/ (by default\n"
+             "~/.local/state/plovex/snapshots/), whose path standard error shows; if they\n"
+             "cannot be read or saved, nothing is sent. 'plovex-cli params restore' puts\n"
+             "them back after the update.\n"
+             "Exit status: 0 sent, 1 the image or the port cannot be used, the parameters\n"
+             "cannot be read or saved (nothing is sent), or the upload broke off, 2 bad usage.\n"
+             "\n"
+             "  --no-snapshot send without reading and saving the parameters first\n" +
+             portOptionsHelp(),
+    .run = run,
 };
+
+namespace {
 
 // Whether image is a regular file this process can read, before the port is
 // opened for it. False, and the reason in *error, when it is not.
@@ -85,7 +94,7 @@ std::string summary(const std::string& image, const std::string& path, std::size
 // read or saved.
 bool saveParameters(const char* name, PortSession& session)
 {
-    const auto board = readBoardParameters(name, session, true);
+    const auto board = readBoardParameters(name, session);
     std::string path, error;
     if (!board)
         error = "the parameters cannot be saved before the upload";
@@ -97,51 +106,54 @@ bool saveParameters(const char* name, PortSession& session)
     return false;
 }
 
-} // namespace
-
-int uploadCommand(const Words& words)
+int run(const Words& words)
 {
-    const char* const name = "upload";
-    ParsedArgs args;
-    PortChoice choice;
-    if (auto done = beginPortCommand({name, kUsage, {"IMAGE"}, {}, {"no-snapshot"}}, words, args, choice))
-        return *done;
+    const OneShot call(uploadCommand, words, {{"IMAGE"}, {}, {"no-snapshot"}});
+    if (call.ended())
+        return *call.ended();
+    const ParsedArgs& args = call.args();
     const std::string image = args.positional[0];
     if (image.empty())
-        return usageError(name, "IMAGE is an empty path");
+        return usageError(kName, "IMAGE is an empty path");
     if (std::string error; !imageReadable(image, &error))
-        return report(name, error, kExitFailed);
+        return report(kName, error, kExitFailed);
 
-    auto session = openOneShotSession(name, choice);
+    auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    if (!args.has("no-snapshot") && !saveParameters(name, *session))
+    if (!args.has("no-snapshot") && !saveParameters(kName, *session))
         return kExitFailed;
 
+    // On a terminal the block lines pass the progress bar on standard error
+    // through a stream of its own, which takes the bar away before each line.
     std::unique_ptr<UploadProgress> bar;
-    ConsoleToStdout restore;
-    if (stderrIsTerminal()) {
+    if (stderrIsTerminal())
         bar = std::make_unique<UploadProgress>(stderr);
-        if (bar->consoleStream())
-            setConsoleStream(bar->consoleStream());
-    }
-    // sendProgram names the file and the reason on standard error when it
-    // fails. It calls back once after each block.
+    std::optional<platform::ConsoleRedirect> around;
+    if (bar && bar->consoleStream())
+        around.emplace(platform::consoleLinesTo(bar->consoleStream()));
+    // sendProgram calls back once after each block.
     std::size_t blocks = 0, bytes = 0;
+    std::string error;
     const auto start = std::chrono::steady_clock::now();
-    const bool sent = session->port().sendProgram(image, [&](std::size_t, std::size_t total) {
-        ++blocks;
-        bytes = total;
-        if (bar)
-            bar->frameSent(total);
-    });
+    const bool sent = session->port().sendProgram(
+        image,
+        [&](std::size_t, std::size_t total) {
+            ++blocks;
+            bytes = total;
+            if (bar)
+                bar->frameSent(total);
+        },
+        &error);
     const auto took = std::chrono::steady_clock::now() - start;
-    setConsoleStream(stdout);
+    around.reset();
     bar.reset();
     if (!sent)
-        return report(name, "the upload of " + image + " did not complete", kExitFailed);
+        return report(kName, error, kExitFailed);
     writeOut(summary(image, session->path(), bytes, blocks, took));
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace plovex::cli

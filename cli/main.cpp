@@ -1,8 +1,8 @@
 // plovex-cli: the headless monitor and the maintenance tool.
 
-#include "cli/Args.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "platform/Args.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,29 +17,20 @@ using namespace plovex::cli;
 
 namespace {
 
-struct CommandEntry {
-    const char* name;     // one word, or a command and its sub-command: "params save"
-    const char* synopsis; // "read-param ADDR"
-    const char* summary;  // one line
-    int (*run)(const Words&);
-};
-
 // Every command, in the order the usage lists them.
-const CommandEntry kCommands[] = {
-    {"monitor", "monitor [--format F]", "print the board's records as they are delivered", monitorCommand},
-    {"ports", "ports [--sysfs-root DIR]", "list the serial ports the monitor offers", portsCommand},
-    {"read-param", "read-param ADDR", "read one EEPROM parameter of the board", readParamCommand},
-    {"write-param", "write-param ADDR VALUE", "write one EEPROM parameter of the board, after confirmation",
-     writeParamCommand},
-    {"params", "params [--format F]", "print the board's 16 EEPROM parameters", paramsCommand},
-    {"params save", "params save FILE [--force]", "save the board's parameters to a snapshot file",
-     paramsSaveCommand},
-    {"params restore", "params restore FILE [--yes] [--dry-run]",
-     "write back the parameters of a snapshot that differ, and check them", paramsRestoreCommand},
-    {"upload", "upload IMAGE [--no-snapshot]", "send a firmware image to the board", uploadCommand},
-    {"reboot", "reboot", "tell the board to reboot", rebootCommand},
-    {"diag", "diag [--seconds S]", "answer the diagnostic requests on the line", diagCommand},
-    {"simulate", "simulate [--link PATH] [--paced]", "run a simulated board on a pseudo-terminal", simulateCommand},
+const Command* const kCommands[] = {
+    &monitorCommand,
+    &logCommand,
+    &portsCommand,
+    &readParamCommand,
+    &writeParamCommand,
+    &paramsCommand,
+    &paramsSaveCommand,
+    &paramsRestoreCommand,
+    &uploadCommand,
+    &rebootCommand,
+    &diagCommand,
+    &simulateCommand,
 };
 
 void printUsage(std::ostream& out)
@@ -47,14 +38,14 @@ void printUsage(std::ostream& out)
     out << "usage: plovex-cli COMMAND [OPTIONS]\n"
            "       plovex-cli --help | --version\n\nCommands:\n";
     std::size_t width = 0;
-    for (const auto& c : kCommands)
-        width = std::max(width, std::string(c.synopsis).size());
-    for (const auto& c : kCommands) {
-        std::string synopsis = c.synopsis;
+    for (const Command* c : kCommands)
+        width = std::max(width, synopsisLine(*c).size());
+    for (const Command* c : kCommands) {
+        std::string synopsis = synopsisLine(*c);
         // Two blanks at least between the two, so that tools (the shell
         // completion) can tell where the synopsis ends.
         synopsis.resize(width, ' ');
-        out << "  " << synopsis << "  " << c.summary << "\n";
+        out << "  " << synopsis << "  " << c->summary << "\n";
     }
     out << "\nRun 'plovex-cli COMMAND --help' for a command's options.\n"
            "Exit status: 0 done, 1 failed, 2 bad usage or no port to use.\n";
@@ -62,7 +53,7 @@ void printUsage(std::ostream& out)
 
 // The number of words of args (from the command's first) that make up
 // command's name, or 0 when they do not begin with it.
-std::size_t nameLength(const CommandEntry& command, const std::vector<std::string>& args)
+std::size_t nameLength(const Command& command, const std::vector<std::string>& args)
 {
     std::istringstream name(command.name);
     std::size_t n = 0;
@@ -91,11 +82,11 @@ int main(int argc, char** argv)
     // The command whose name takes the most words: "params save FILE" is
     // params save, "params --format csv" is params.
     const Words args(argv + 1, argv + argc);
-    const CommandEntry* command = nullptr;
+    const Command* command = nullptr;
     std::size_t taken = 0;
-    for (const auto& c : kCommands) {
-        if (const std::size_t n = nameLength(c, args); n > taken)
-            command = &c, taken = n;
+    for (const Command* c : kCommands) {
+        if (const std::size_t n = nameLength(*c, args); n > taken)
+            command = c, taken = n;
     }
     if (!command)
         return usageError("", "unknown command '" + name + "'");

@@ -5,24 +5,19 @@
 #include "discovery/PortDiscovery.h"
 #include "link/BoardFacts.h"
 #include "link/Records.h"
+#include "platform/Console.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
 #include "platform/Sleeper.h"
 
-#include <cstring>
 #include <stdexcept>
 
 namespace plovex {
 
 namespace {
 
-static_assert(plovexController::kPortTableSize == kMaxPorts);
-static_assert(plovexController::kPortStringSize == plovex::kPortStringSize);
-
-// The idle thread sleeps this long at a time, and begins a fresh batch of
-// temporaries once its counter has passed kIdleCounterLimit.
 constexpr double kIdleSleepSeconds = 0.5;
-constexpr int kIdleCounterLimit = 100;
+constexpr int kIdleCounterLimit = 100; // the count starts over after 102 sleeps
 
 template <typename T>
 T* required(T* outlet, const char* name)
@@ -91,49 +86,46 @@ void plovexController::awakeFromNib()
     idleThread_ = std::jthread([this](std::stop_token stop) { idle(stop); });
 }
 
-void plovexController::fillPortTable(char (*names)[kPortStringSize], char (*paths)[kPortStringSize], int& count) const
+void plovexController::showPorts(const std::vector<PortEntry>& ports)
 {
-    ModemIterator iterator = nullptr;
-    FindModems(&iterator, env_.discoveryRoots); // its own messages report a failure; the list stays empty
-    int k = 0;
-    while (k < kPortTableSize && getNextModemName(iterator, names[k], paths[k], kPortStringSize) == 0)
-        ++k;
-    count = k;
-    releaseModemIterator(iterator);
+    bsdName.clear();
+    bsdPath.clear();
+    for (const PortEntry& port : ports) {
+        serialPortMenu->insertItemWithTitle(port.name, static_cast<int>(bsdName.size()));
+        bsdName.push_back(port.name);
+        bsdPath.push_back(port.path);
+    }
 }
 
 void plovexController::fillPortMenu()
 {
     serialPortMenu->removeAllItems();
-    fillPortTable(bsdName, bsdPath, portCount_);
-    for (int k = 0; k < portCount_; ++k)
-        serialPortMenu->insertItemWithTitle(std::string(bsdName[k]), k);
+    // FindModems' own messages report a failure; the list stays empty then.
+    showPorts(listPorts(env_.discoveryRoots));
 }
 
 bool plovexController::refreshPortMenu()
 {
     if (!awake_)
         return false;
-    // Listed into a scratch table first, so that an unchanged list leaves the
-    // menu (and whatever the user has open in it) alone.
-    auto nameTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
-    auto pathTable = std::make_unique<char[][kPortStringSize]>(kPortTableSize);
-    int count = 0;
-    fillPortTable(nameTable.get(), pathTable.get(), count);
-    bool same = count == portCount_;
-    for (int k = 0; same && k < count; ++k)
-        same = std::strcmp(nameTable[k], bsdName[k]) == 0 && std::strcmp(pathTable[k], bsdPath[k]) == 0;
+    // An unchanged list leaves the menu (and whatever the user has open in it)
+    // alone. Quietly: the discovery's console lines were printed once at
+    // start-up, and this runs every half second while the preferences are open.
+    std::vector<PortEntry> ports;
+    {
+        platform::ConsoleRedirect quiet(platform::quietConsoleLines());
+        ports = listPorts(env_.discoveryRoots);
+    }
+    bool same = ports.size() == bsdName.size();
+    for (std::size_t k = 0; same && k < ports.size(); ++k)
+        same = ports[k].name == bsdName[k] && ports[k].path == bsdPath[k];
     if (same)
         return false;
 
     const int selected = serialPortMenu->indexOfSelectedItem();
     const std::string keep = validPortIndex(selected) ? bsdName[selected] : std::string();
-    std::memcpy(bsdName, nameTable.get(), sizeof bsdName);
-    std::memcpy(bsdPath, pathTable.get(), sizeof bsdPath);
-    portCount_ = count;
     serialPortMenu->removeAllItems();
-    for (int k = 0; k < portCount_; ++k)
-        serialPortMenu->insertItemWithTitle(std::string(bsdName[k]), k);
+    showPorts(ports);
     if (!keep.empty() && serialPortMenu->hasItemWithTitle(keep))
         serialPortMenu->selectItemWithTitle(keep);
     return true;
@@ -217,41 +209,33 @@ void plovexController::applyPrefsAction()
 
     // Closing is enough: the acquisition loop opens the new path in its next cycle.
     thePort->reset();
+    portChangedAt_ = platform::RecordClock::now();
     prefs->synchronize(); // a failure is reported by the store itself
 }
 
 void plovexController::idle(std::stop_token stop)
 {
-    // Every 102nd sleep counts as the start of a fresh batch of this thread's
-    // temporaries. They already die with each wake-up, so nothing is freed
-    // here; the count only keeps that cadence visible.
+    // This thread has no effect one can observe on Linux. Where a thread's
+    // temporaries live in a pool, this is where its pool would be replaced
+    // every 102 sleeps; here they die with each wake-up, so only the cadence
+    // is kept: 0.5 s sleeps counted 0 to 101, then the count starts over.
     try {
         int counter = 0;
-        idleCounter_.store(counter);
-        while (!stop.stop_requested() && env_.idleSleeper->sleepFor(kIdleSleepSeconds, stop)) {
-            if (counter <= kIdleCounterLimit) {
-                ++counter;
-            } else {
-                idlePoolReplacements_.fetch_add(1);
-                counter = 0;
-            }
-            idleCounter_.store(counter);
-        }
-    } catch (const std::exception& e) {
-        platform::logEntry(std::string("idle thread ended: ") + e.what());
+        while (env_.idleSleeper->sleepFor(kIdleSleepSeconds, stop))
+            counter = counter <= kIdleCounterLimit ? counter + 1 : 0;
     } catch (...) {
-        platform::logEntry("idle thread ended: unknown error");
+        platform::logEntry("the idle thread ended on an error");
     }
 }
 
 const char* plovexController::bsdNameEntry(int k) const
 {
-    return k >= 0 && k < kPortTableSize ? bsdName[k] : "";
+    return validPortIndex(k) ? bsdName[k].c_str() : "";
 }
 
 const char* plovexController::bsdPathEntry(int k) const
 {
-    return k >= 0 && k < kPortTableSize ? bsdPath[k] : "";
+    return validPortIndex(k) ? bsdPath[k].c_str() : "";
 }
 
 } // namespace plovex

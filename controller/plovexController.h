@@ -10,14 +10,15 @@
 
 #include "controller/Outlets.h"
 #include "controller/TiltReference.h"
+#include "discovery/PortDiscovery.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
+#include "link/Measurement.h"
 #include "link/commPort.h"
 #include "platform/Notification.h"
 #include "platform/NotificationCenter.h"
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -57,8 +58,6 @@ struct ControllerEnvironment {
 
 class plovexController {
 public:
-    static constexpr int kPortTableSize = 128;
-    static constexpr int kPortStringSize = 256;
     static constexpr int kParameterCount = board::kParameterCount;
     // No measurement for this long while the link is up shows as "NO Comms".
     static constexpr std::chrono::seconds kSilenceLimit{2};
@@ -118,7 +117,7 @@ public:
     float measuredAngle(Axis axis) const { return axis == Axis::X ? measuredX_ : measuredY_; }
 
     // Read access for the window and for tests.
-    int portCount() const { return portCount_; }
+    int portCount() const { return static_cast<int>(bsdName.size()); }
     const char* bsdNameEntry(int k) const;  // "" outside the table
     const char* bsdPathEntry(int k) const;  // "" outside the table
     int16_t parameterValue(int p) const;    // 0 outside 0..15
@@ -132,32 +131,34 @@ public:
     std::string writeBlock() const;
     // No measurement for kSilenceLimit while the line is open.
     bool linkSilent() const { return silent_; }
-    // The idle thread's sleep counter (0..101) and how many times it has
-    // begun a fresh batch of temporaries since it started.
-    int idleCounter() const { return idleCounter_.load(); }
-    unsigned long idlePoolReplacements() const { return idlePoolReplacements_.load(); }
+    // When another port was last applied (the epoch when none was): the
+    // records made before it came from the board before.
+    platform::RecordTime portChangedAt() const { return portChangedAt_; }
 
 private:
     void fillPortMenu();
     void subscribe();
     void createPort();
-    bool validPortIndex(int k) const { return k >= 0 && k < portCount_; }
+    bool validPortIndex(int k) const { return k >= 0 && k < portCount(); }
     static bool validParameter(int p) { return p >= 0 && p < kParameterCount; }
     void clearSelectionFields();
     void say(const std::string& message);
     void updateWriteGate();
     void showPortProblem();
     void linkWentDown();
+    // Greys the needles and empties the readouts: what they show is not current.
+    void showNotCurrent();
     // A read-back of address p with value d resolves a write waiting for it.
     void settleWrite(int p, int16_t d);
-    // Lists the serial ports into kPortTableSize entries of names and paths.
-    void fillPortTable(char (*names)[kPortStringSize], char (*paths)[kPortStringSize], int& count) const;
+    // Makes ports the port table and adds them to the (empty) port menu.
+    void showPorts(const std::vector<PortEntry>& ports);
 
     ControllerEnvironment env_;
 
-    // The port table, then the outlets as the window connects them.
-    char bsdName[kPortTableSize][kPortStringSize] = {};
-    char bsdPath[kPortTableSize][kPortStringSize] = {};
+    // The port table, then the outlets as the window connects them. Entry k
+    // of both is the name and the callout path of item k of the port menu.
+    std::vector<std::string> bsdName;
+    std::vector<std::string> bsdPath;
     FloatReadoutOutlet* Temperature;
     GaugeOutlet* Xgauge;
     FloatReadoutOutlet* XvalueItem;
@@ -180,15 +181,14 @@ private:
     float measuredX_ = 0.0f, measuredY_ = 0.0f;
     bool measured_ = false;
 
-    int portCount_ = 0;
     bool awake_ = false;
 
     // The link as the records and the clock show it (main thread only).
     TextFieldOutlet* statusLine_;
     TextFieldOutlet* portProblem_;
     WriteGateOutlet* writeGate_;
+    RecordReader records_;           // both kinds, in delivery order
     bool linkDown_ = false;          // the latest measurement record said so
-    bool afterLinkDownRecord_ = false; // the record just delivered was a link-down measurement
     bool silent_ = false;
     std::chrono::steady_clock::time_point lastMeasurementAt_{};
     std::chrono::steady_clock::time_point lastTick_{};
@@ -199,11 +199,10 @@ private:
     std::array<uint64_t, kParameterCount> readsBeforeWrite_{}; // the link's reads when it went
     std::array<std::chrono::steady_clock::duration, kParameterCount> waitedUp_{};
     OpenFailure shownProblem_;
+    platform::RecordTime portChangedAt_{};
     std::optional<std::pair<bool, std::string>> gateShown_;
     platform::NotificationCenter* center_ = nullptr;
     std::vector<platform::NotificationCenter::Token> subscriptions_;
-    std::atomic<int> idleCounter_{0};
-    std::atomic<unsigned long> idlePoolReplacements_{0};
     std::jthread idleThread_; // last: stopped and joined before the rest goes
 };
 

@@ -2,11 +2,9 @@
 
 #include "params/Json.h"
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <fstream>
 #include <set>
 
 namespace plovex::params {
@@ -50,20 +48,6 @@ bool readEntry(const JsonValue& item, std::size_t index, SnapshotEntry& entry, s
 }
 
 } // namespace
-
-std::string isoTime(std::chrono::system_clock::time_point when)
-{
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string out = text;
-    // %z gives +0100; ISO 8601's extended form wants +01:00.
-    if (out.size() >= 5)
-        out.insert(out.size() - 2, ":");
-    return out;
-}
 
 std::string formatSnapshot(const Snapshot& snapshot)
 {
@@ -135,26 +119,13 @@ std::optional<Snapshot> parseSnapshot(std::string_view text, std::string* error)
 
 std::optional<Snapshot> loadSnapshot(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        refuse(error, path + ": " + std::strerror(errno));
-        return std::nullopt;
-    }
-    std::string text;
-    char buf[4096];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        text.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileSize) {
-            refuse(error, path + ": larger than a snapshot can be (" + std::to_string(kMaxFileSize) + " bytes)");
-            return std::nullopt;
-        }
-    }
-    if (in.bad()) {
-        refuse(error, path + ": cannot be read");
-        return std::nullopt;
-    }
     std::string why;
-    auto snapshot = parseSnapshot(text, &why);
+    const auto text = platform::readRegularFile(path, kMaxFileSize, &why);
+    if (!text) {
+        refuse(error, why);
+        return std::nullopt;
+    }
+    auto snapshot = parseSnapshot(*text, &why);
     if (!snapshot)
         refuse(error, path + ": " + why);
     return snapshot;

@@ -3,7 +3,7 @@
 // or full disk never holds the thread that receives the records.
 //
 //   RecordingWriter w("/home/me/plovex-20261207-140322.csv", TiltUnit::Degrees);
-//   w.push(row);          // never waits for the disk
+//   w.push({measurement, elapsedSeconds}); // never waits for the disk
 //   w.status();           // rows written, or why it stopped
 //   w.stop();             // returns at once; the thread writes what is queued and closes
 //
@@ -18,6 +18,7 @@
 #include "link/TiltUnits.h"
 #include "platform/UniqueFd.h"
 #include "record/MeasurementRow.h"
+#include "record/RowFile.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -58,13 +59,11 @@ public:
 
 private:
     void run();
-    bool writeAll(const std::string& bytes, std::string* error);
     void fail(std::string reason);
 
-    const board::TiltUnit unit_;
+    const std::vector<DerivedField> fields_; // the derived columns, in the recording's unit
     std::optional<std::string> path_; // opened by the thread when set
-    platform::UniqueFd fd_;
-    off_t wholeRowsEnd_ = 0; // file offset after the last whole row
+    RowFile file_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -14,7 +14,7 @@
 // window it minimises or hides once it is up.
 
 #include "app/DesktopApp.h"
-#include "app/SignalQuit.h"
+#include "app/runtime/SignalQuit.h"
 #include "bench/common/BenchArgs.h"
 #include "sim/SimulatedBoard.h"
 

@@ -4,13 +4,17 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
-#include "app/DisplayPass.h"
-#include "app/IdleDelivery.h"
-#include "app/QtMainThread.h"
-#include "app/QtOutlets.h"
+#include "app/runtime/DisplayPass.h"
+#include "app/runtime/IdleDelivery.h"
+#include "app/runtime/QtMainThread.h"
+#include "app/outlets/QtOutlets.h"
 #include "gauge/plovexGaugeView.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/WindowRig.h"
+#include "record/LocalTime.h"
+#include "tests/support/LinkRig.h"
+#include "tests/support/MemoryPrefs.h"
+#include "tests/support/QtApp.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -32,6 +36,8 @@
 #include <pwd.h>
 #include <set>
 #include <sys/stat.h>
+#include <sstream>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace testsupport;
@@ -164,6 +170,45 @@ TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
         EXPECT_TRUE(about.contains(part)) << about.toStdString();
 }
 
+TEST_F(Window, ARecordingAcrossAConfirmationKeepsTheTimeOfEachMeasurement)
+{
+    ScopedEnv utc("TZ", "UTC"); // local ISO 8601 times then order as text
+    ::tzset();
+    TempDir dir;
+    auto& b = pacedBoard(9);
+    auto& w = start(&b);
+    ASSERT_TRUE(spinUntil([&] { return linkShows("Comms OK", QColor(0, 255, 0)); }, 30s));
+    app->measureTools().recording().start(QString::fromStdString((dir / "r.csv").string()));
+    w.parameterTable()->selectRow(1);
+    w.valueField()->setText("4464");
+    std::string opened, closed; // while the box is up, delivery is held and the line goes on
+    answerNextMessageBox("Cancel", [&](QMessageBox*) {
+        opened = plovex::record::isoLocalTime(std::chrono::system_clock::now());
+        const auto polls = b.counters().pollsAnswered;
+        spinUntil([&] { return b.counters().pollsAnswered >= polls + 10; }, 30s);
+        closed = plovex::record::isoLocalTime(std::chrono::system_clock::now());
+    });
+    w.writeButton()->click();
+    auto& recording = app->measureTools().recording();
+    ASSERT_TRUE(spinUntil([&] { return recording.status().rowsWritten >= 20; }, 30s)) << "rows after the box, too";
+    recording.stop();
+    ASSERT_TRUE(spinUntil([&] { return recording.status().finished; }, 30s));
+
+    std::istringstream file(readFile(dir / "r.csv"));
+    std::vector<std::string> times;
+    int held = 0;
+    for (std::string row; std::getline(file, row);) {
+        if (row.rfind("time,", 0) == 0)
+            continue;
+        times.push_back(row.substr(0, row.find(',')));
+        held += times.back() > opened && times.back() < closed;
+    }
+    ASSERT_GE(times.size(), 20u);
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_LT(times[i - 1], times[i]) << "row " << i << ": each row has the time of its own measurement";
+    EXPECT_GE(held, 5) << "the rows held while the box was up keep the times they were measured at";
+}
+
 // Whether the needle of a 240 x 240 gauge at (0, 40) of window shows on screen
 // along degrees (a multiple of 45): ink at 40 % to 90 % of its length.
 bool needleShows(QWidget& window, double degrees, QColor ink)
@@ -245,7 +290,8 @@ CliOptions windowProgram(bool offscreen = false)
 TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
 {
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port"}, {"--port="}, {"--simulate", "--port", "x"},
-                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"}}) {
+                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"},
+                                                {"--force"}}) {
         std::string err;
         EXPECT_FALSE(plovex::parseCommandLine(bad, &err)) << bad.front();
         EXPECT_FALSE(err.empty());
@@ -265,6 +311,18 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
     EXPECT_EQ(runCli({"--simulate", "--screenshot", (dir / "shot.png").string(), "--after", "1.2"}, offscreen).exitCode, 0);
     EXPECT_EQ(readFile(dir / "shot.png").substr(1, 3), "PNG");
     EXPECT_FALSE(std::filesystem::exists(dir / "plovex" / "plovex.conf")) << "a run on a simulated board stores no port";
+
+    // A recording replaces a file only when asked to.
+    const std::string rows = (dir / "rows.csv").string();
+    writeFile(rows, "kept\n");
+    const auto refused = runCli({"--simulate", "--record", rows, "--screenshot", (dir / "shot.png").string(), "--after", "2"},
+                                offscreen); // were it not refused, it would end there
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find(rows + ": the file exists; pass --force to replace it"), std::string::npos) << refused.err;
+    EXPECT_EQ(readFile(rows), "kept\n");
+    EXPECT_EQ(runCli({"--simulate", "--record", rows, "--force", "--screenshot", (dir / "shot.png").string(), "--after", "0.5"},
+                     offscreen).exitCode, 0);
+    EXPECT_EQ(readFile(rows).rfind("time,", 0), 0u) << "replaced by the recording";
 }
 
 // A port the user may not open, as the window run by that user shows it from the start: the
@@ -274,15 +332,14 @@ TEST(CommandLine, APortTheUserMayNotOpenShowsInTheStripWithWhatToDo)
 {
     const passwd* nobody = ::getpwnam("nobody");
     ASSERT_NE(nobody, nullptr);
-    for (const mode_t mode : {0600, 0666}) {
+    const group* owner = ::getgrnam("dialout"); // a serial port's group, which nobody is not in
+    ASSERT_NE(owner, nullptr);
+    for (const mode_t mode : {0660, 0666}) {
         SCOPED_TRACE(mode);
         Board board;
         const std::string slave = board->slavePath(); // the device itself, in a folder everybody may read
+        ASSERT_EQ(::chown(slave.c_str(), 0, owner->gr_gid), 0);
         ASSERT_EQ(::chmod(slave.c_str(), mode), 0);
-        struct stat st{};
-        ASSERT_EQ(::stat(slave.c_str(), &st), 0);
-        const group* owner = ::getgrgid(st.st_gid);
-        ASSERT_NE(owner, nullptr);
         auto options = windowProgram(true);
         options.user = nobody->pw_uid;
         CliProcess window({"--port", slave, "--screenshot", "shot.png", "--after", "0.5"}, options);
@@ -291,14 +348,14 @@ TEST(CommandLine, APortTheUserMayNotOpenShowsInTheStripWithWhatToDo)
         const std::string group = owner->gr_name;
         const std::string said = "No permission to open " + slave + "; it belongs to the group " + group +
                                  ". Join the group with 'sudo usermod -aG " + group + " $USER', then log out and in again.";
-        EXPECT_EQ(r.err.find(said) != std::string::npos, mode == 0600) << r.err;
+        EXPECT_EQ(r.err.find(said) != std::string::npos, mode == 0660) << r.err;
         const QImage shot(QString::fromStdString((window.home() / "shot.png").string()));
         ASSERT_FALSE(shot.isNull());
         long warning = 0; // the strip's warning is drawn on its own colour
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x)
                 warning += shot.pixelColor(x, y) == QColor(0xff, 0xf0, 0xc8);
-        EXPECT_EQ(warning > 2000, mode == 0600) << warning << " pixels of the warning's colour";
+        EXPECT_EQ(warning > 2000, mode == 0660) << warning << " pixels of the warning's colour";
     }
 }
 

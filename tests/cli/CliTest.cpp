@@ -3,13 +3,16 @@
 #include "link/Records.h"
 #include "platform/Preferences.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/FakeSysfs.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using plovex::sim::FrameKind;
@@ -39,6 +42,9 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
 {
     Board board;
     const std::string p = board.path();
+    TempDir dir;
+    const std::string fifo = (dir / "password").string(); // read, it would wait for a writer
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::vector<std::vector<std::string>> cases = {
         {"monitor", "--port", p, "--count", "0"},    {"monitor", "--port", p, "--count", "2.5"},
         {"monitor", "--port", p, "--seconds", "-1"}, {"monitor", "--port", p, "--format", "JSONL"},
@@ -48,9 +54,17 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"read-param", "three", "--port", p},        {"write-param", "3", "--yes", "--port", p},
         {"write-param", "300", "1", "--yes", "--port", p}, {"write-param", "3", "12abc", "--yes", "--port", p},
         {"write-param", "3", "4294967296", "--yes", "--port", p}, {"write-param", "3", "1", "--yes=no", "--port", p},
+        {"write-param", "3", "70000", "--yes", "--port", p}, {"write-param", "3", "-40000", "--yes", "--port", p},
+        {"write-param", "3", "65536", "--yes", "--port", p}, {"write-param", "3", "32768", "--yes", "--port", p},
+        {"write-param", "16", "1", "--yes", "--port", p},  {"write-param", "-1", "1", "--yes", "--port", p},
         {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+        {"monitor", "--port", p, "--mqtt", "mqtt://127.0.0.1/t", "--username", "u", "--password-file", fifo},
+        {"log", "--port", p},                        {"log", "--port", p, "--dir", ""},
+        {"log", "--port", p, "--dir", "d", "--average", "0.05"}, {"log", "--port", p, "--dir", "d", "--rotate", "weekly"},
+        {"log", "--port", p, "--dir", "d", "--rotate", "512"}, {"log", "--port", p, "--dir", "d", "--rotate", "1.5G"},
+        {"log", "--port", p, "--dir", "d", "--keep", "0"}, {"log", "--port", p, "--dir", "d", "--sync", "0"},
     };
     for (const auto& args : cases) {
         const auto r = runCli(args);
@@ -61,7 +75,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(err[1], "Try 'plovex-cli " + args[0] + " --help'.");
         EXPECT_EQ(r.out, "");
     }
-    for (const std::string command : {"monitor", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
+    for (const std::string command : {"monitor", "log", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
         const auto r = runCli({command, "--help"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind("usage: plovex-cli " + command, 0), 0u) << r.out;
@@ -69,9 +83,30 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
     EXPECT_EQ(board->counters().bytesReceived, 0u) << "nothing may be sent";
 }
 
+TEST(Cli, EveryListedCommandsUsageBeginsWithItsLineInTheList)
+{
+    const auto all = runCli({"--help"});
+    std::istringstream list(all.out.substr(all.out.find("Commands:\n") + 10));
+    int commands = 0;
+    for (std::string line; std::getline(list, line) && line.rfind("  ", 0) == 0; ++commands) {
+        const std::string synopsis = line.substr(2, line.find("  ", 2) - 2); // "params save FILE [--force]"
+        std::istringstream words(synopsis);
+        std::vector<std::string> name;
+        for (std::string w; words >> w && std::islower(static_cast<unsigned char>(w[0]));)
+            name.push_back(w);
+        name.push_back("--help");
+        const auto r = runCli(name);
+        EXPECT_EQ(r.exitCode, 0) << synopsis;
+        EXPECT_EQ(r.out.rfind("usage: plovex-cli " + synopsis, 0), 0u) << synopsis << "\n" << r.out;
+    }
+    EXPECT_GT(commands, 1);
+}
+
 TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
 {
-    Board board;
+    plovex::sim::BoardOptions readOnly;
+    readOnly.readOnly = {7};
+    Board board(readOnly);
     board->setEeprom(3, -123);
     const std::pair<std::string, int> reads[] = {{"3", 3}, {"0x10", 16}, {"255", 255}};
     for (const auto& [text, address] : reads) {
@@ -79,22 +114,31 @@ TEST(Cli, ReadAndWriteParamTakeTheRememberedOrGivenPort)
         const auto r = runCli({"read-param", text, "--port", board.path()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, std::to_string(board->eeprom(address)) + "\n");
-        const auto frames = board->frames();
-        ASSERT_EQ(frames.size(), 1u) << "the read request alone: no poll runs beside a one-shot command";
-        EXPECT_EQ(frames[0].bytes, (Bytes{0x08, static_cast<uint8_t>(address)}));
+        for (const auto& frame : board->frames()) // no poll runs beside a one-shot command
+            EXPECT_EQ(frame.bytes, (Bytes{0x08, static_cast<uint8_t>(address)}));
     }
-    const std::pair<std::vector<std::string>, Bytes> writes[] = {
-        {{"1", "70000"}, {0x09, 0x71, 0x01, 0x11, 0x70, 0xAA}}, // the low 16 bits, as the window sends
-        {{"15", "0x1234"}, {0x09, 0x71, 0x0F, 0x12, 0x34, 0xAA}},
-        {{"16", "-1"}, {0x99, 0x71, 0x10, 0xFF, 0xFF, 0xAA}},
+    struct Write {
+        std::vector<std::string> words;
+        Bytes frame;
+        int exitCode;
+        std::string said; // on standard output (exit 0) or error
     };
-    for (const auto& [words, frame] : writes) {
+    const Write writes[] = {
+        {{"1", "4464"}, {0x09, 0x71, 0x01, 0x11, 0x70, 0xAA}, 0, "Wrote 4464 to parameter 1 - Sx Primary Gain; it reads back"},
+        {{"15", "0x1234"}, {0x09, 0x71, 0x0F, 0x12, 0x34, 0xAA}, 0, "Wrote 4660 to parameter 15; it reads back"},
+        {{"2", "-32768"}, {0x09, 0x71, 0x02, 0x80, 0x00, 0xAA}, 0, "Wrote -32768 to parameter 2"},
+        {{"7", "5"}, {0x09, 0x71, 0x07, 0x00, 0x05, 0xAA}, 1,
+         "the board on " + board.path() + ": parameter 7 (data selector): wrote 5, the board holds 0\n"},
+    };
+    for (const auto& w : writes) {
         board->clearFrames();
-        const auto r = runCli({"write-param", words[0], words[1], "--yes", "--port", board.path()});
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        const auto sent = board.frames(FrameKind::Write, 1);
+        const auto r = runCli({"write-param", w.words[0], w.words[1], "--yes", "--port", board.path()});
+        EXPECT_EQ(r.exitCode, w.exitCode) << r.err;
+        EXPECT_TRUE(has(w.exitCode ? r.err : r.out, w.said)) << r.out << r.err;
+        const auto sent = board->frames(FrameKind::Write);
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].bytes, frame);
+        EXPECT_EQ(sent[0].bytes, w.frame);
+        EXPECT_FALSE(board->frames(FrameKind::ReadRequest).empty()) << "read back";
     }
     EXPECT_EQ(board->eeprom(1), 4464);
 
@@ -137,7 +181,7 @@ TEST(Cli, WriteParamAsksOnATerminalAndNowhereElse)
     const Case cases[] = {
         {std::nullopt, {"3", "99"}, 2, 300},
         {"n\n", {"9", "5"}, 1, 2},
-        {"YES\n", {"1", "70000"}, 0, 4464},
+        {"YES\n", {"1", "4464"}, 0, 4464},
     };
     for (const auto& c : cases) {
         CliOptions o;
@@ -181,6 +225,7 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
             expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
             tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
         }
+        tail += R"(,"link":"up")";
         const auto time = line.find(",\"time\":");
         ASSERT_NE(time, std::string::npos) << line;
         EXPECT_EQ(line.substr(0, time), expected);
@@ -191,9 +236,9 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
     out = lines(r.out);
     ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata,time,x_deg,y_deg,temp_c");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3}")))
+                      "paddress,pdata,time,x_deg,y_deg,temp_c,link");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,up"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3},up")))
         << out[2];
 
     r = text.finish();
@@ -217,9 +262,9 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out); // the link down: no angles
     const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
-                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c",
-                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,", "parameter,,,,,,,,,,,,0,0,T,,,",
-                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,", "parameter,,,,,,,,,,,,1,1,T,,,"};
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,link",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,down",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,down"};
     ASSERT_EQ(out.size(), std::size(expected)) << r.out;
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::regex_replace(out[i], std::regex(kIsoTime), "T"), expected[i]);
@@ -269,6 +314,42 @@ TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)
     EXPECT_EQ(other->counters().bytesReceived, 2u);
 }
 
+TEST(Cli, AnUploadCutShortByAnUnplugSaysSoAndTheNextOneWorks)
+{
+    Board board;
+    TempDir dir;
+    writeFile(dir / "long.bin", std::string(640, 'a')); // 11 blocks, 2.75 s
+    writeFile(dir / "short.bin", std::string(100, 'b'));
+    CliProcess cut({"upload", (dir / "long.bin").string(), "--port", board.path(), "--no-snapshot"});
+    ASSERT_EQ(board.frames(FrameKind::ProgramBlock, 2).size(), 2u);
+    ASSERT_TRUE(board->unplug());
+    const auto r = cut.finish();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(std::regex_search(r.err, std::regex("^plovex-cli upload: " + (dir / "long.bin").string() +
+                                                    ": the port went away after [0-9]+ of 640 bytes; the board "
+                                                    "holds an incomplete image\n$")))
+        << r.err;
+
+    ASSERT_TRUE(board->replug());
+    board->clearFrames();
+    const auto again = runCli({"upload", (dir / "short.bin").string(), "--port", board.path()});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    board.frames(FrameKind::ProgramBlock, 2);
+    board->stop();
+    EXPECT_EQ(board->image(), Bytes(100, 'b'));
+}
+
+TEST(Cli, PortsListsOnStandardOutputAndLeavesTheDiscoveryLinesToStandardError)
+{
+    FakeSysfs machine;
+    machine.addPort("ttyUSB0");
+    machine.addPort("ttyUSB1", std::nullopt); // no callout path: the listing ends there
+    const auto r = runCli({"ports", "--sysfs-root", machine.sys().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ttyUSB0\t/dev/ttyUSB0\n");
+    EXPECT_EQ(r.err, "Port Name: /dev/ttyUSB0\n");
+}
+
 TEST(Cli, DiagAnswersTheSimulatedRequester)
 {
     plovex::sim::BoardOptions o;
@@ -299,7 +380,7 @@ TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
         std::vector<std::string> told; // on standard error before the read, after "plovex-cli simulate: "
     } cases[] = {
         {{}, "1000\n", {}},
-        {{"--stray", "2"}, "18\n", {}}, // the stray bytes 0x00 0x12 are taken for the reply
+        {{"--stray", "2"}, "", {}},     // the stray bytes 0x00 0x12 would shift the reply
         {{"--cut", "1"}, "", {}},       // one reply byte, then silence
         {{"--silent"}, "", {}},
         {{"--silent-after", "0", "--answer-again-after", "3600"}, "", {"the board falls silent"}},
@@ -342,6 +423,6 @@ TEST(Cli, SimulateRefusesALinkARunningBoardHoldsAndTakesOverOneLeftBehind)
     EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
     next.signal(SIGINT);
     const auto end = next.finish();
-    EXPECT_TRUE(has(end.err, "reads answered 1,")) << end.err;
+    EXPECT_TRUE(has(end.err, "reads answered 2,")) << end.err; // one verified read: asked twice
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "its link stays behind";
 }

@@ -14,7 +14,9 @@ using namespace plovex;
 using namespace testsupport;
 using namespace testsupport::fake;
 
-enum class PortMode { Quiet, Missing, Throwing }; // a commPort without a loop; none; the factory throws
+// A commPort without a loop; one whose acquisition loop runs (its long pauses
+// compressed); none; the factory throws.
+enum class PortMode { Quiet, Polling, Missing, Throwing };
 
 struct ControllerRig {
     ~ControllerRig() { controller.reset(); } // before the main side it posts to
@@ -25,12 +27,17 @@ struct ControllerRig {
         env.prefs = &prefs;
         env.center = &main.center;
         env.discoveryRoots = machine.roots();
+        env.clock = [this] { return now; };
         env.idleSleeper = std::make_shared<TestClock>();
         static_cast<TestClock&>(*env.idleSleeper).hold(); // the idle thread's sleeps change nothing one can see
         env.makePort = [this]() -> std::unique_ptr<commPort> {
             if (portMode == PortMode::Throwing)
                 throw std::runtime_error("no threads left");
-            return portMode == PortMode::Missing ? nullptr : std::make_unique<commPort>(main.options(LoopKind::None));
+            if (portMode == PortMode::Missing)
+                return nullptr;
+            if (portMode == PortMode::Polling)
+                return std::make_unique<commPort>(main.options(LoopKind::Acquisition, std::make_shared<TestClock>()));
+            return std::make_unique<commPort>(main.options(LoopKind::None));
         };
         controller = std::make_unique<plovexController>(
             ControllerOutlets{&Temperature, &Xgauge, &XvalueItem, &Ygauge, &YvalueItem, &parameterTable,
@@ -50,6 +57,7 @@ struct ControllerRig {
     MemoryPrefs prefs;
     MainSide main;
     PortMode portMode = PortMode::Quiet;
+    std::chrono::steady_clock::time_point now{}; // the controller's clock
     Readout Temperature, XvalueItem, YvalueItem;
     Gauge Xgauge{{0, 0, 240, 240}}, Ygauge{{0, 0, 200, 160}};
     Table parameterTable;

@@ -91,18 +91,20 @@ TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
         std::istringstream out(r.out);
         for (std::string line; std::getline(out, line); ++lines) {
             Point p = parseLine(line);
-            const bool measurement = p.fields.count("xKal");
+            const bool measurement = p.fields.count("packetCount");
             tags["type"] = measurement ? "measurement" : "parameter";
             tags["port"] = row.portTag ? row.portTag : p.tags.count("port") ? p.tags["port"] : "the port's name";
             EXPECT_EQ(p.tags, tags) << line;
             EXPECT_GE(p.time, std::exchange(last, p.time)) << line;
-            // The entries as integer fields; a measurement's angles and
-            // temperature as floats while the link is up.
+            // The entries as integer fields, a measurement's angles and
+            // temperature as floats, while the link is up.
             Map floats;
             for (const auto& [name, value] : p.fields)
                 if (value.back() != 'i')
                     floats[name] = value;
-            EXPECT_EQ(p.fields.size() - floats.size(), measurement ? 11u : 2u) << line;
+            // While the link is down only the count and the state, and the
+            // address of the sweep: the rest are placeholders.
+            EXPECT_EQ(p.fields.size() - floats.size(), measurement ? (row.linkUp ? 11u : 2u) : (row.linkUp ? 2u : 1u)) << line;
             const double x = std::atoi(p.fields["xKal"].c_str()) * 90.0 / 16383, y = std::atoi(p.fields["yKal"].c_str()) * 90.0 / 16383;
             const std::map<std::string, double> expected = {{"x_deg", x}, {"y_deg", y}, {"temp_c", std::atoi(p.fields["temp"].c_str()) / 10.0},
                                                             {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18}};
@@ -264,9 +266,10 @@ protected:
         const auto m = w.messages();
         return m.empty() || !m[0].retained || m[0].topic != "plv/status" ? "" : m[0].payload;
     }
-    std::vector<std::string> monitorArgs(const char* passwordFile, std::vector<std::string> more)
+    std::vector<std::string> monitorArgs(const char* passwordFile, std::vector<std::string> more,
+                                         const std::string& port = "--simulate")
     {
-        std::vector<std::string> args = {"monitor", "--simulate", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv",
+        std::vector<std::string> args = {"monitor", port, "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv",
                                          "--username", "plovex", "--password-file", (dir_ / passwordFile).string()};
         args.insert(args.end(), more.begin(), more.end());
         return args;
@@ -332,7 +335,7 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     for (std::sregex_iterator it(r.err.begin(), r.err.end(), said), end; it != end; ++it)
         dropped += std::stoll((*it)[1]);
     // "offline" comes after every record the broker acknowledged.
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 30s));
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
 
     // The dashboard gets the lines that were printed, with their time, in
     // order, each once; only the oldest of the outage are missing, as many as
@@ -397,6 +400,47 @@ TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKept
         got.push_back(m.topic + " " + m.payload);
     EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 3),
               (std::vector<std::string>{"plv/status online", "plv/measurement kept", "plv/parameter kept too"}));
+}
+
+TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
+{
+    Watcher dashboard(port_, nullptr);
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 30s));
+    // /dev/null opens but is no serial line: every cycle is a link-down one.
+    const auto r = runCli(monitorArgs("right.pw", {"--count", "4"}, "--port=/dev/null"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
+    std::vector<std::string> got;
+    for (const auto& m : dashboard.messages())
+        if (m.topic != "plv/status")
+            got.push_back(m.payload);
+    ASSERT_EQ(got.size(), 4u);
+    for (const auto& payload : got) { // the count, the state, the sweep's address: no value
+        EXPECT_TRUE(std::regex_match(payload, std::regex(R"re(\{"type":"(measurement","packetCount":\d,"commState":0,.*"x_deg":null,.*)re"
+                                                         R"re(|parameter","paddress":\d,"time":"[^"]+",)"link":"down"\})re")))
+            << payload;
+    }
+}
+
+TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)
+{
+    Watcher dashboard(port_, nullptr);
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 30s));
+    const auto r = runCli(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "3", "--average", "1"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
+    std::vector<std::string> printed, got;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        if (line.rfind("{\"type\":\"interval\"", 0) == 0)
+            printed.push_back(line);
+    for (const auto& m : dashboard.messages()) {
+        EXPECT_NE(m.topic, "plv/measurement");
+        if (m.topic == "plv/interval")
+            got.push_back(m.payload);
+    }
+    EXPECT_GE(printed.size(), 3u) << r.out;
+    EXPECT_EQ(got, printed);
 }
 
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)

@@ -24,8 +24,10 @@ struct Field : TextFieldOutlet {
     std::optional<Color> color;
 };
 struct Readout : FloatReadoutOutlet {
-    void setFloatValue(float v) override { value = v; }
+    void setFloatValue(float v) override { value = v, noValue = false; }
+    void setNoValue() override { noValue = true; }
     float value = -1000.0f;
+    bool noValue = false;
 };
 struct Gauge : GaugeOutlet {
     explicit Gauge(Rect b) : box(b) {}
@@ -33,8 +35,10 @@ struct Gauge : GaugeOutlet {
     float angle() const { return at; }
     Rect bounds() const override { return box; }
     void setNeedsDisplayInRect(Rect r) override { marked.push_back(r); }
+    void setStale(bool s) override { stale = s; }
     Rect box;
     float at = 0.0f;
+    bool stale = false;
     std::vector<Rect> marked;
 };
 struct Table : TableViewOutlet {

@@ -1,7 +1,7 @@
 #include "tests/support/WindowRig.h"
 
-#include "app/ParameterTable.h"
-#include "app/PrefsWindow.h"
+#include "app/windows/ParameterTableModel.h"
+#include "app/windows/PrefsWindow.h"
 
 #include <QComboBox>
 #include <QLabel>

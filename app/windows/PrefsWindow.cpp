@@ -1,0 +1,62 @@
+#include "app/windows/PrefsWindow.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QKeySequence>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace plovex {
+
+PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("Preferences"));
+    setObjectName(QStringLiteral("prefsWindow"));
+    // Closing the main window ends the application even while this one is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setMinimumWidth(360);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral("Serial &port:"), this);
+    ports_ = new QComboBox(this);
+    ports_->setObjectName(QStringLiteral("serialPortMenu"));
+    ports_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ports_->setMinimumContentsLength(16);
+    label->setBuddy(ports_);
+    row->addWidget(label);
+    row->addWidget(ports_, 1);
+    layout->addLayout(row);
+
+    hint_ = new QLabel(QStringLiteral("No serial ports found; plug one in and it is listed here within a second."), this);
+    hint_->setWordWrap(true);
+    layout->addWidget(hint_);
+    layout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    apply_ = new QPushButton(QStringLiteral("&Apply"), this);
+    apply_->setDefault(true);
+    buttons->addWidget(apply_);
+    layout->addLayout(buttons);
+
+    // Escape closes the window, as it does a dialog.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+
+    connect(ports_->model(), &QAbstractItemModel::rowsInserted, this, &PrefsWindow::updateEmptyHint);
+    connect(ports_->model(), &QAbstractItemModel::rowsRemoved, this, &PrefsWindow::updateEmptyHint);
+    connect(ports_->model(), &QAbstractItemModel::modelReset, this, &PrefsWindow::updateEmptyHint);
+    updateEmptyHint();
+}
+
+void PrefsWindow::updateEmptyHint()
+{
+    const bool empty = ports_->count() == 0;
+    hint_->setVisible(empty);
+    apply_->setEnabled(!empty);
+}
+
+} // namespace plovex

@@ -67,9 +67,10 @@ public:
         return warning;
     }
 
+    TempDir dir;
+    ScopedEnv config{"XDG_CONFIG_HOME", dir.path().string()}; // where the file dialog keeps its state
     fake::Alert alert;
     plovex::sim::SimulatedBoard& b;
-    TempDir dir;
 };
 
 TEST_F(FileMenu, SavedParametersAreTheBoardsAndARestoreWritesOnlyWhatDiffersOnceConfirmed)

@@ -21,12 +21,10 @@ constexpr std::size_t kWindow = 32;
 constexpr int kKeepAliveSeconds = 15;
 // A connection attempt without the broker's answer in this time has failed.
 constexpr auto kConnectTimeout = 10s;
-constexpr auto kLongestBackOff = 30s;
 // The loop's longest wait, so that new messages and finish() are taken up soon.
 constexpr int kLoopWaitMs = 20;
-constexpr auto kDropReportInterval = 10s;
 
-void initLibraryOnce()
+void initMosquittoOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
@@ -50,11 +48,12 @@ MqttPublisher::MqttPublisher(MqttSettings settings, Notify notify, std::function
     : settings_(std::move(settings)),
       port_(settings_.url.port.value_or(settings_.cafile.empty() ? 1883 : 8883)),
       notify_(std::move(notify)),
-      onFatal_(std::move(onFatal))
+      onFatal_(std::move(onFatal)),
+      buffer_(settings_.buffer)
 {
     if (!settings_.clock)
         settings_.clock = [] { return Clock::now(); };
-    initLibraryOnce();
+    initMosquittoOnce();
     thread_ = std::jthread([this] { threadMain(); });
 }
 
@@ -75,17 +74,13 @@ std::string MqttPublisher::topicName(const char* leaf) const
     return settings_.url.prefix + "/" + leaf;
 }
 
-void MqttPublisher::publish(MqttTopic topic, std::string payload)
+void MqttPublisher::publish(MqttTopic topic, std::string payload, platform::RecordTime recordTime)
 {
-    const auto now = this->now();
-    std::lock_guard lock(mutex_);
-    buffer_.push_back({topic, std::move(payload), now});
+    SendBuffer::Entry entry{std::move(payload), static_cast<int>(topic), recordTime, now()};
     // Only what waits to be sent is dropped; what is in flight is the
     // thread's until the broker answers or the connection goes.
-    while (!buffer_.empty() && now - buffer_.front().queuedAt > settings_.buffer) {
-        buffer_.pop_front();
-        ++dropped_;
-    }
+    std::lock_guard lock(mutex_);
+    buffer_.push(std::move(entry));
 }
 
 std::string MqttPublisher::finish(std::chrono::milliseconds drain)
@@ -204,24 +199,38 @@ void MqttPublisher::startConnection()
 void MqttPublisher::sendFromBuffer()
 {
     while (inFlight_.size() < kWindow) {
-        Message message;
+        std::vector<SendBuffer::Entry> taken;
         {
             std::lock_guard lock(mutex_);
-            if (buffer_.empty())
-                return;
-            message = std::move(buffer_.front());
-            buffer_.pop_front();
+            taken = buffer_.take(1);
         }
-        const std::string topic = topicName(message.topic == MqttTopic::Measurement ? "measurement"
-                                            : message.topic == MqttTopic::Parameter ? "parameter"
-                                                                                     : "interval");
+        if (taken.empty())
+            return;
+        auto& message = taken.front();
+        const auto kind = static_cast<MqttTopic>(message.kind);
+        const std::string topic = topicName(kind == MqttTopic::Measurement ? "measurement"
+                                            : kind == MqttTopic::Parameter ? "parameter"
+                                                                           : "interval");
         int mid = 0;
-        const int rc = mosquitto_publish(client_.get(), &mid, topic.c_str(), static_cast<int>(message.payload.size()),
-                                         message.payload.data(), settings_.qos, false);
+        const int rc = mosquitto_publish(client_.get(), &mid, topic.c_str(), static_cast<int>(message.text.size()),
+                                         message.text.data(), settings_.qos, false);
+        if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NOMEM) {
+            // The connection's trouble, not the message's: it waits for the
+            // next connection, and the loop ends this one.
+            {
+                std::lock_guard lock(mutex_);
+                buffer_.pushFront(std::move(taken));
+            }
+            if (lost_.empty())
+                lost_ = errorText(rc);
+            return;
+        }
         if (rc != MOSQ_ERR_SUCCESS) {
-            std::lock_guard lock(mutex_);
-            buffer_.push_front(std::move(message));
-            return; // the loop sees what went wrong
+            // Refused as it stands (too large, say): it would be refused
+            // again, so it is dropped, and said.
+            ++refusedCount_;
+            refusedWhy_ = "on " + topic + ": " + errorText(rc);
+            continue;
         }
         inFlight_.push_back({std::move(message), mid, false});
     }
@@ -233,9 +242,11 @@ void MqttPublisher::dropConnection(const std::string& reason)
     connected_ = false;
     {
         // What the broker did not acknowledge goes out again, first.
+        std::vector<SendBuffer::Entry> unacknowledged;
+        for (auto& f : inFlight_)
+            unacknowledged.push_back(std::move(f.message));
         std::lock_guard lock(mutex_);
-        for (auto it = inFlight_.rbegin(); it != inFlight_.rend(); ++it)
-            buffer_.push_front(std::move(it->message));
+        buffer_.pushFront(std::move(unacknowledged));
     }
     inFlight_.clear();
     nextTry_ = now() + backOff_;
@@ -247,18 +258,23 @@ void MqttPublisher::dropConnection(const std::string& reason)
 
 void MqttPublisher::reportDrops(bool now)
 {
-    uint64_t dropped = 0;
+    if (!now && this->now() - lastDropReport_ < kDropReportInterval)
+        return;
+    SendBuffer::Drops drops;
     {
         std::lock_guard lock(mutex_);
-        if (dropped_ == 0 || (!now && this->now() - lastDropReport_ < kDropReportInterval))
-            return;
-        dropped = dropped_;
-        dropped_ = 0;
+        drops = buffer_.takeDrops();
     }
+    if (drops.count == 0 && refusedCount_ == 0)
+        return;
     lastDropReport_ = this->now();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(settings_.buffer).count();
-    notify_("MQTT buffer full (" + std::to_string(seconds) + " s of records): dropped the " + std::to_string(dropped) +
-            " oldest");
+    if (drops.count > 0)
+        notify_("MQTT buffer full (" + describeLimits(settings_.buffer) + " of records): dropped " +
+                describeDrops(drops));
+    if (refusedCount_ > 0)
+        notify_("MQTT broker " + brokerName() + ": could not publish " + std::to_string(refusedCount_) + " record" +
+                (refusedCount_ == 1 ? " " : "s ") + refusedWhy_ + "; dropped");
+    refusedCount_ = 0;
 }
 
 void MqttPublisher::sayGoodbye()

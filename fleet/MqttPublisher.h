@@ -12,12 +12,15 @@
 //
 // When the broker cannot be reached or the connection is lost, the thread
 // tries again after 1 s, then 2, 4, ... up to 30 s between tries, and the
-// buffer keeps the messages of the last `buffer` (10 minutes by default);
-// older ones are dropped, and how many is said. A broker that refuses the
-// login (or the client id, or the protocol) ends the publishing: onFatal is
-// called and finish() returns the reason.
+// buffer keeps the messages of the last `buffer.age` (10 minutes by
+// default) within `buffer.bytes` (64 MB); older ones are dropped, and how
+// many is said. A message the library refuses to publish (too large, say)
+// is dropped and said too, never put back to be refused again. A broker that
+// refuses the login (or the client id, or the protocol) ends the publishing:
+// onFatal is called and finish() returns the reason.
 
 #include "fleet/MqttUrl.h"
+#include "fleet/SendBuffer.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -40,7 +43,7 @@ struct MqttSettings {
     std::string username;      // empty: no login
     std::string password;      // with username; empty: none
     std::string cafile;        // non-empty: TLS, the broker checked against these certificates
-    std::chrono::milliseconds buffer{std::chrono::minutes(10)};
+    BufferLimits buffer;
     // The clock of the waits between tries, the connection's time limit, the
     // records' age in the buffer and how often drops are told. Default:
     // steady_clock::now. The end (finish's drain, the goodbye) keeps real
@@ -65,7 +68,8 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     // Queues payload for topic and returns; never waits for the broker.
-    void publish(MqttTopic topic, std::string payload);
+    // recordTime, the time of the record it carries, names what is dropped.
+    void publish(MqttTopic topic, std::string payload, platform::RecordTime recordTime);
 
     // Sends what the buffer holds, for at most drain while connected (or
     // connecting), says how many messages were left unsent, publishes
@@ -77,17 +81,12 @@ public:
     std::string brokerName() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Clock = SendBuffer::Clock;
     struct ClientDeleter {
         void operator()(struct mosquitto* client) const;
     };
-    struct Message {
-        MqttTopic topic;
-        std::string payload;
-        Clock::time_point queuedAt;
-    };
     struct InFlight {
-        Message message;
+        SendBuffer::Entry message;
         int mid;
         bool done;
     };
@@ -115,8 +114,7 @@ private:
     // Shared with the publishing thread.
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Message> buffer_;
-    uint64_t dropped_ = 0; // not yet reported
+    SendBuffer buffer_;
     bool finishing_ = false;
     Clock::time_point drainUntil_;
     std::string fatal_;
@@ -133,6 +131,8 @@ private:
     Clock::time_point connectStarted_;
     bool troubleSaid_ = false;       // a failure was reported and no success since
     Clock::time_point lastDropReport_;
+    uint64_t refusedCount_ = 0;      // messages the library would not publish, not yet reported
+    std::string refusedWhy_;
     int goodbyeMid_ = -1;
     bool goodbyeSent_ = false;
 

@@ -50,6 +50,15 @@ public:
                                                                                 [&](const Delivered& d) { return (d.*kind)(); })) >= n; },
                          30s);
     }
+    // Runs the event loop until every measurement the link has made was delivered.
+    bool caughtUp()
+    {
+        return spinUntil([&] {
+            return static_cast<uint64_t>(std::count_if(main.delivered.begin(), main.delivered.end(),
+                                                       [](const Delivered& d) { return d.measurement(); })) ==
+                   health().measurementRecords;
+        }, 30s);
+    }
     void type(const QString& number, const QString& value) { w().numberField()->setText(number), w().valueField()->setText(value); }
     std::string strip() const { return app->mainWindow().healthStrip()->figures()->text().toStdString(); }
     QLabel* problem() const { return app->mainWindow().healthStrip()->problem(); }
@@ -79,6 +88,7 @@ TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
          [](LinkHealth& t) { // as soon as a poll goes unanswered no record comes: silence is the clock's to tell
              t.b.setSilent(true);
              ASSERT_TRUE(t.counted(&plovex::LinkHealth::framesAbandoned));
+             ASSERT_TRUE(t.caughtUp()); // the last answers are shown before the silence begins
              t.tick();
              t.clock.advance(1999ms); // "NO Comms" after 2 s without a record
              t.tick();
@@ -100,9 +110,13 @@ TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
         if (s.down || s.colour == Qt::green) {
             ASSERT_TRUE(delivered(2, s.down ? &Delivered::linkDown : &Delivered::measurement));
         }
-        const bool greyed = s.colour == Qt::red; // silent or down: dashes, once the display pass has run
-        EXPECT_TRUE(spinUntil([&] { return (w().temperature()->text() == "—") == greyed && (w().xReadout()->text() == "—") == greyed; }, 30s))
-            << w().temperature()->text().toStdString() << " " << w().xReadout()->text().toStdString();
+        // Silent or down, the readouts are greyed to dashes (at the next display pass).
+        const bool greyed = s.colour == Qt::red;
+        // Silent or down, Write is off (also at the next display pass).
+        EXPECT_TRUE(spinUntil([&] {
+            return (w().temperature()->text() == "—") == greyed && (w().xReadout()->text() == "—") == greyed &&
+                   w().writeButton()->isEnabled() == !greyed;
+        }, 30s)) << w().temperature()->text().toStdString() << " " << w().xReadout()->text().toStdString();
         EXPECT_EQ(w().writeButton()->toolTip().contains("NO Comms"), !w().writeButton()->isEnabled());
         EXPECT_EQ(w().writeButton()->isEnabled(), s.colour == Qt::green);
         tick();

@@ -19,14 +19,6 @@ using plovex::sim::FrameKind;
 
 namespace {
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 bool has(const std::string& text, const std::string& part)
 {
@@ -423,6 +415,6 @@ TEST(Cli, SimulateRefusesALinkARunningBoardHoldsAndTakesOverOneLeftBehind)
     EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
     next.signal(SIGINT);
     const auto end = next.finish();
-    EXPECT_TRUE(has(end.err, "reads answered 2,")) << end.err; // one verified read: asked twice
+    EXPECT_TRUE(has(end.err, "reads answered 2,")) << "read-param reads twice to be sure: " << end.err;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "its link stays behind";
 }

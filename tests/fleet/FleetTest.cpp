@@ -4,6 +4,8 @@
 // 127.0.0.1 on a free port, stops and starts again.
 
 #include "fleet/MqttPublisher.h"
+#include "record/LocalTime.h"
+#include "tests/fleet/LineReader.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/ManualClock.h"
 #include "tests/support/TestSupport.h"
@@ -18,7 +20,6 @@
 #include <map>
 #include <mosquitto.h>
 #include <mutex>
-#include <netinet/in.h>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -29,49 +30,15 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testsupport;
-using Map = std::map<std::string, std::string>;
-
-struct Point {
-    Map tags, fields;
-    long long time = -1; // -1: not a line of the measurement "plovex"
-};
-
-// Reads up to an unescaped character of ends; a backslash takes the next character as it is.
-std::string until(const std::string& s, std::size_t& i, const char* ends, char& hit)
-{
-    std::string out;
-    for (; i < s.size() && !std::strchr(ends, s[i]); ++i)
-        out += s[i] == '\\' && i + 1 < s.size() ? s[++i] : s[i];
-    hit = i < s.size() ? s[i++] : '\0';
-    return out;
-}
-
-// measurement[,tag=value...] field=value[,field=value...] time
-Point parseLine(const std::string& line)
-{
-    Point p;
-    std::size_t i = 0;
-    char hit = 0;
-    const bool plovex = until(line, i, ", ", hit) == "plovex";
-    auto pairs = [&](Map& into) {
-        do {
-            const std::string key = until(line, i, "=", hit);
-            const std::string value = hit == '=' ? until(line, i, ",= ", hit) : "";
-            if (key.empty() || value.empty() || hit == '=' || !into.emplace(key, value).second)
-                return false;
-        } while (hit == ',');
-        return hit == ' ';
-    };
-    if (plovex && (hit != ',' || pairs(p.tags)) && hit == ' ' && pairs(p.fields))
-        p.time = std::atoll(line.c_str() + i);
-    return p;
-}
+using fleettest::Map;
+using fleettest::parseLine;
+using fleettest::Point;
 
 TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
 {
     const std::pair<const char*, Map> tagRows[] = { // --tag, and the tag it makes
         {"site=north bridge", {{"site", "north bridge"}}}, {"a,b=c=d e", {{"a,b", "c=d e"}}},
-        {"k\\y=back\\", {{"k\\y", "back\\"}}}, {"note=two\nlines", {{"note", "two lines"}}}};
+        {"k\\y=C:\\data", {{"k\\y", "C:\\data"}}}, {"note=two\nlines", {{"note", "two lines"}}}};
     const struct {
         std::vector<std::string> port;
         long long count;
@@ -276,15 +243,7 @@ protected:
     }
 
     TempDir dir_;
-    int port_ = [] { // a port free on 127.0.0.1 (a broker on port 0 would not start)
-        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t len = sizeof a;
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(fd);
-        return ntohs(a.sin_port);
-    }();
+    int port_ = freeLoopbackPort(); // a broker on port 0 would not start
     pid_t broker_ = -1;
 };
 
@@ -354,58 +313,10 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     EXPECT_EQ(retainedStatus(), "offline");
 }
 
-TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKeptInOrder)
-{
-    using plovex::fleet::MqttTopic;
-    stopBroker();
-    ManualClock clock;
-    Told told;
-    plovex::fleet::MqttSettings settings;
-    std::string error;
-    settings.url = plovex::fleet::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port_) + "/plv", &error).value();
-    settings.username = "plovex";
-    settings.password = "right";
-    settings.buffer = 45s;
-    settings.clock = clock.source();
-    plovex::fleet::MqttPublisher publisher(settings, told.sink(), [] {});
-    publisher.publish(MqttTopic::Measurement, "dropped"); // older than the buffer keeps once the broker is back
-    const std::string broker = "MQTT broker 127.0.0.1:" + std::to_string(port_) + ": ";
-    std::unique_ptr<Watcher> dashboard; // subscribed before the publisher can reach the broker
-    const int waits[] = {1, 2, 4, 8, 16, 30, 30};
-    for (std::size_t i = 0; i < std::size(waits); ++i) {
-        const std::string line = told.next();
-        const std::string tail = "; trying again in " + std::to_string(waits[i]) + " s" +
-                                 (i == 0 ? ", keeping the records meanwhile" : "");
-        ASSERT_TRUE(line.rfind(broker, 0) == 0 && line.size() > tail.size() &&
-                    line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            << line;
-        clock.advance(std::chrono::seconds(waits[i]) - 1ms);
-        ASSERT_TRUE(clock.seen());
-        EXPECT_EQ(told.waiting(), 0u) << "tried again before " << waits[i] << " s";
-        if (i + 1 == std::size(waits)) { // 91 s on: the first record is past keeping
-            publisher.publish(MqttTopic::Measurement, "kept");
-            EXPECT_EQ(told.next(), "MQTT buffer full (45 s of records): dropped the 1 oldest");
-            publisher.publish(MqttTopic::Parameter, "kept too");
-            startBroker();
-            dashboard = std::make_unique<Watcher>(port_, nullptr);
-            ASSERT_TRUE(waitFor([&] { return dashboard->subscribed(); }, 30s));
-        }
-        clock.advance(1ms);
-    }
-    EXPECT_EQ(told.next(), broker + "connected");
-    ASSERT_TRUE(waitFor([&] { return dashboard->messages().size() >= 3; }, 30s));
-    EXPECT_EQ(publisher.finish(30s), "");
-    std::vector<std::string> got;
-    for (const auto& m : dashboard->messages())
-        got.push_back(m.topic + " " + m.payload);
-    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 3),
-              (std::vector<std::string>{"plv/status online", "plv/measurement kept", "plv/parameter kept too"}));
-}
-
 TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
 {
     Watcher dashboard(port_, nullptr);
-    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 30s));
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
     // /dev/null opens but is no serial line: every cycle is a link-down one.
     const auto r = runCli(monitorArgs("right.pw", {"--count", "4"}, "--port=/dev/null"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -425,7 +336,7 @@ TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
 TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)
 {
     Watcher dashboard(port_, nullptr);
-    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 30s));
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
     const auto r = runCli(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "3", "--average", "1"}));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
@@ -441,6 +352,57 @@ TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)
     }
     EXPECT_GE(printed.size(), 3u) << r.out;
     EXPECT_EQ(got, printed);
+}
+
+TEST_F(Mqtt, ThePublisherTriesAgainAfter1To30SecondsOfItsClockAndSendsWhatItKeptInOrder)
+{
+    using plovex::fleet::MqttTopic;
+    stopBroker();
+    ManualClock clock;
+    Told told;
+    plovex::fleet::MqttSettings settings;
+    std::string error;
+    settings.url = plovex::fleet::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port_) + "/plv", &error).value();
+    settings.username = "plovex";
+    settings.password = "right";
+    settings.buffer.age = 45s;
+    settings.clock = clock.source();
+    const auto recorded = std::chrono::system_clock::now();
+    plovex::fleet::MqttPublisher publisher(settings, told.sink(), [] {});
+    publisher.publish(MqttTopic::Measurement, "dropped", recorded); // older than the buffer keeps once the broker is back
+    const std::string broker = "MQTT broker 127.0.0.1:" + std::to_string(port_) + ": ";
+    std::unique_ptr<Watcher> dashboard; // subscribed before the publisher can reach the broker
+    const int waits[] = {1, 2, 4, 8, 16, 30, 30};
+    for (std::size_t i = 0; i < std::size(waits); ++i) {
+        const std::string line = told.next();
+        const std::string tail = "; trying again in " + std::to_string(waits[i]) + " s" +
+                                 (i == 0 ? ", keeping the records meanwhile" : "");
+        ASSERT_TRUE(line.rfind(broker, 0) == 0 && line.size() > tail.size() &&
+                    line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+            << line;
+        clock.advance(std::chrono::seconds(waits[i]) - 1ms);
+        ASSERT_TRUE(clock.seen());
+        EXPECT_EQ(told.waiting(), 0u) << "tried again before " << waits[i] << " s";
+        if (i + 1 == std::size(waits)) { // 91 s on: the first record is past keeping
+            publisher.publish(MqttTopic::Measurement, "kept", recorded);
+            const std::string drop = told.next();
+            EXPECT_EQ(drop.rfind("MQTT buffer full (45 s or 64 MB of records): dropped the 1 oldest record, from ", 0), 0u)
+                << drop;
+            publisher.publish(MqttTopic::Parameter, "kept too", recorded);
+            startBroker();
+            dashboard = std::make_unique<Watcher>(port_, nullptr);
+            ASSERT_TRUE(waitFor([&] { return dashboard->subscribed(); }, 30s));
+        }
+        clock.advance(1ms);
+    }
+    EXPECT_EQ(told.next(), broker + "connected");
+    ASSERT_TRUE(waitFor([&] { return dashboard->messages().size() >= 3; }, 30s));
+    EXPECT_EQ(publisher.finish(30s), "");
+    std::vector<std::string> got;
+    for (const auto& m : dashboard->messages())
+        got.push_back(m.topic + " " + m.payload);
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 3),
+              (std::vector<std::string>{"plv/status online", "plv/measurement kept", "plv/parameter kept too"}));
 }
 
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)

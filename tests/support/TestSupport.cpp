@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/syscall.h>
 #include <thread>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -36,6 +38,19 @@ ScopedEnv::~ScopedEnv()
 int openDescriptorCount()
 {
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {})) - 1; // less the iterator's own
+}
+
+int freeLoopbackPort()
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
 }
 
 bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout)
@@ -96,6 +111,15 @@ std::string CaptureStdout::finish()
     const std::string text = readFile(file_);
     fs::remove(file_);
     return text;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
 }
 
 } // namespace testsupport

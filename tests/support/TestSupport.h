@@ -43,6 +43,9 @@ private:
 // A device path in a folder that does not exist.
 inline const std::string kMissingPort = "/nonexistent-plovex-folder/ttyMissing0";
 
+// A TCP port free on 127.0.0.1 now, for a server a test starts.
+int freeLoopbackPort();
+
 // Number of descriptors this process holds open now.
 int openDescriptorCount();
 // Polls cond every few milliseconds until it holds or timeout passes.
@@ -65,5 +68,8 @@ private:
     int saved_;
     std::filesystem::path file_;
 };
+
+// The lines of a text, without their newlines.
+std::vector<std::string> lines(const std::string& text);
 
 } // namespace testsupport

@@ -65,10 +65,14 @@ const Command monitorCommand{
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
              "  --format F    every record carries the time it stands for: when the board's\n"
              "                reply was complete (or the cycle found the port closed).\n"
-             "                text (default): the time of day, then a line per measurement\n"
-             "                with X and Y in degrees, the temperature, the link state and the\n"
-             "                packet count, and a line per parameter with its address,\n"
-             "                description and value;\n"
+             "                text (default), into a pipe or a file: the time of day, then a\n"
+             "                line per measurement with X and Y in degrees, the temperature,\n"
+             "                the link state and the packet count, and a line per parameter\n"
+             "                with its address, description and value; on a terminal, one\n"
+             "                status line redrawn in place at most ten times a second, and a\n"
+             "                line for each event: the link down and up, a parameter's first\n"
+             "                value and each change, what is said about the link (below)\n"
+             "                (with --average a line per interval, on a terminal too);\n"
              "                csv: a header line, then one row per record; the columns are\n"
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
@@ -86,9 +90,9 @@ const Command monitorCommand{
              "                commState, or paddress: no placeholder as a reading.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
-             "                shows a link-down measurement as \"link down\", and every 5 s a\n"
-             "                status line: records a second, time since the last one,\n"
-             "                timeouts, reconnects, bytes sent and received, the port.\n"
+             "                shows a link-down measurement as \"link down\", and into a pipe\n"
+             "                every 5 s a status line: records a second, time since the last\n"
+             "                one, timeouts, reconnects, bytes sent and received, the port.\n"
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
              "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
@@ -107,9 +111,10 @@ const Command monitorCommand{
              "                and link up in %.\n" +
              fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
              "\n"
-             "On standard error it says when the board has sent no data for 2 s with the\n"
-             "port open, and when data comes again; and why the port does not open, once\n"
-             "each time the reason changes, with what to do about it.\n"
+             "On standard error (on a terminal with the text format: as event lines) it\n"
+             "says when the board has sent no data for 2 s with the port open, and when\n"
+             "data comes again; and why the port does not open, once each time the reason\n"
+             "changes, with what to do about it.\n"
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
              "board did not start, the MQTT broker refused the login, or the database\n"
@@ -235,6 +240,7 @@ int run(const Words& words)
     setup.fleet = std::move(settings.fleet);
     setup.influx = std::move(settings.influx);
     setup.portName = std::filesystem::path(stableName).filename().string();
+    setup.terminal = stdoutIsTerminal();
     setup.average = settings.average;
     try {
         outputs = makeMonitorOutputs(setup);
@@ -249,17 +255,32 @@ int run(const Words& words)
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
+    // The path is set and the line open: the loop need not wait out its
+    // first second, so the first record comes at once.
+    session->port().endFirstPause();
+    // What it tells goes to an output that shows it (the terminal's), else
+    // to standard error. On a terminal the status line is redrawn in place
+    // and takes the place of the status lines every few seconds.
+    const auto tell = [&](const std::string& text) {
+        bool shown = false;
+        for (const auto& output : outputs)
+            shown = output->showNotice(text) || shown;
+        if (!shown)
+            notice(kName, text);
+    };
     MonitorHealth health(kName, session->port(), stableName,
-                         settings.format == OutputFormat::Text);
+                         settings.format == OutputFormat::Text && !setup.terminal, tell);
     health.check(std::chrono::steady_clock::now());
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         if (averager)
             averager->closeUntil(record::WallClock::now());
-        for (const auto& output : outputs)
+        for (const auto& output : outputs) {
+            output->tick();
             if (output->failed())
                 main.stop();
+        }
     });
     if (averager)
         averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got

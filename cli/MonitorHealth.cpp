@@ -4,10 +4,14 @@
 
 namespace plovex::cli {
 
-MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines)
+MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
+                             std::function<void(const std::string&)> tell)
     : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines),
-      lastMeasurementAt_(std::chrono::steady_clock::now()), nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
+      tell_(std::move(tell)), lastMeasurementAt_(std::chrono::steady_clock::now()),
+      nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
 {
+    if (!tell_)
+        tell_ = [command](const std::string& text) { notice(command, text); };
 }
 
 void MonitorHealth::check(std::chrono::steady_clock::time_point now)
@@ -15,9 +19,9 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
     const LinkHealth health = port_.health();
     if (OpenFailure problem = port_.openFailure(); !(problem == shownProblem_)) {
         if (problem.kind != OpenProblem::None)
-            notice(command_, problem.message + " Trying again once a second.");
+            tell_(problem.message + " Trying again once a second.");
         else if (health.open)
-            notice(command_, "the port " + shownProblem_.path + " is open");
+            tell_("the port " + shownProblem_.path + " is open");
         shownProblem_ = std::move(problem);
     }
 
@@ -29,11 +33,11 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
         measurementsSeen_ = health.measurementRecords;
         lastMeasurementAt_ = now;
         if (silent_)
-            notice(command_, "data from the board again");
+            tell_("data from the board again");
         silent_ = false;
     } else if (!silent_ && health.open && now - lastMeasurementAt_ >= kSilenceLimit) {
         silent_ = true;
-        notice(command_, "no data from the board for 2 s");
+        tell_("no data from the board for 2 s");
     }
 
     if (statusLines_ && now >= nextStatusAt_) {

@@ -10,6 +10,7 @@
 #include "link/commPort.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace plovex::cli {
@@ -20,8 +21,10 @@ public:
     static constexpr std::chrono::seconds kStatusInterval{5};
 
     // portName: the port as the status line names it. statusLines: write
-    // them (on standard output).
-    MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines);
+    // them (on standard output). tell: where the lines about silence and
+    // the port go; by default standard error, "plovex-cli COMMAND: ...".
+    MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
+                  std::function<void(const std::string&)> tell = {});
 
     // Looks at the link now; a few times a second.
     void check(std::chrono::steady_clock::time_point now);
@@ -31,6 +34,7 @@ private:
     const commPort& port_;
     std::string portName_;
     bool statusLines_;
+    std::function<void(const std::string&)> tell_;
     HealthLine line_;
     uint64_t measurementsSeen_ = 0;
     std::chrono::steady_clock::time_point lastMeasurementAt_;

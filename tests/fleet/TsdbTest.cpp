@@ -405,4 +405,47 @@ TEST(Tsdb, ARefusedWriteEndsTheMonitorWithStatus1)
     }
 }
 
+// plovex-cli log --influx sends what it writes to its files: with --average
+// the very intervals of its rows (their number and counts), not the raw
+// measurements; a database that refuses the writes ends it with status 1.
+TEST(Tsdb, TheLoggerSendsTheIntervalsItWrites)
+{
+    Server db(Server::Influx);
+    TempDir dir;
+    const auto r = runCli({"log", "--simulate", "--dir", (dir / "log").string(), "--average", "0.5", "--seconds", "3",
+                           "--influx", db.writeUrl(), "--influx-token-file", db.credentialsFile(), "--influx-interval",
+                           "0.2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::multiset<std::string> written; // the count column of each row
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "log")) {
+        std::istringstream rows(readFile(entry.path()));
+        std::string row;
+        std::getline(rows, row); // the header
+        while (std::getline(rows, row)) {
+            const auto a = row.find(','), b = row.find(',', a + 1), c = row.find(',', b + 1);
+            written.insert(row.substr(b + 1, c - b - 1));
+        }
+    }
+    ASSERT_GE(written.size(), 5u);
+    int repeats = 0;
+    std::multiset<std::string> stored;
+    waitFor([&] {
+        stored.clear();
+        for (const auto& [key, fields] : db.points(repeats))
+            if (key.first.at("type") == "interval")
+                stored.insert(fields.at("count"));
+            else
+                stored.insert("a point of type " + key.first.at("type"));
+        return stored.size() >= written.size();
+    }, 10s);
+    EXPECT_EQ(stored, written);
+    EXPECT_EQ(repeats, 0);
+
+    writeFile(dir / "wrong", kAdmin + ":s3cret-wrong\n");
+    const auto refused = runCli({"log", "--simulate", "--dir", (dir / "log2").string(), "--seconds", "15", "--influx",
+                                 db.writeUrl(), "--influx-token-file", (dir / "wrong").string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("refused the write: 401 Unauthorized"), std::string::npos) << refused.err;
+}
+
 } // namespace

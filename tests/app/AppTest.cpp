@@ -12,6 +12,7 @@
 #include "record/LocalTime.h"
 #include "tests/support/LinkRig.h"
 #include "tests/support/MemoryPrefs.h"
+#include "tests/support/ModalAnswers.h"
 #include "tests/support/QtApp.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/WindowRig.h"
@@ -43,26 +44,6 @@
 using namespace testsupport;
 
 namespace {
-
-// Once a message box is up: looks at it, then clicks the button of that title (or, with none, presses Escape).
-void answerNextMessageBox(const QString& button, std::function<void(QMessageBox*)> inspect = {})
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        timer->deleteLater();
-        timer->stop();
-        if (inspect)
-            inspect(box);
-        for (QAbstractButton* b : box->buttons())
-            if (b->text() == button)
-                return b->click();
-        box->reject();
-    });
-    timer->start(5);
-}
 
 TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
 {

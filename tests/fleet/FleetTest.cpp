@@ -297,7 +297,7 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     for (std::sregex_iterator it(r.err.begin(), r.err.end(), said), end; it != end; ++it)
         dropped += std::stoll((*it)[1]);
     // "offline" comes after every record the broker acknowledged.
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 30s));
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
 
     // The dashboard gets the lines that were printed, with their time, in
     // order, each once; only the oldest of the outage are missing, as many as
@@ -323,7 +323,7 @@ TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
     // /dev/null opens but is no serial line: every cycle is a link-down one.
     const auto r = runCli(monitorArgs("right.pw", {"--count", "4"}, "--port=/dev/null"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
     std::vector<std::string> got;
     for (const auto& m : dashboard.messages())
         if (m.topic != "plv/status")
@@ -374,7 +374,7 @@ TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)
     ASSERT_TRUE(waitFor([&] { return dashboard.subscribed(); }, 30s));
     const auto r = runCli(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "3", "--average", "1"}));
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+    ASSERT_TRUE(waitFor([&] { const auto m = dashboard.messages(); return !m.empty() && m.back().payload == "offline"; }, 30s));
     std::vector<std::string> printed, got;
     std::istringstream out(r.out);
     for (std::string line; std::getline(out, line);)

@@ -6,6 +6,7 @@
 #include "record/LogFolder.h"
 #include "record/Logger.h"
 #include "tests/support/TestClock.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -264,29 +265,7 @@ TEST(Logger, ANewFileBeginsAtEachBoundaryOrSizeUnderANameNotUsedBefore)
 
 TEST(Logger, AFullDiskStopsWritingNotLoggingAndANewFileFollowsWhenSpaceReturns)
 {
-    // A file size limit stands in for the full disk: writes past 4 KiB fail.
-    struct Limit {
-        rlimit old{};
-        struct sigaction oldSignal {};
-        Limit()
-        {
-            ::getrlimit(RLIMIT_FSIZE, &old);
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            ::sigaction(SIGXFSZ, &ignore, &oldSignal);
-        }
-        void set(rlim_t bytes)
-        {
-            rlimit r = old;
-            r.rlim_cur = bytes;
-            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &r), 0);
-        }
-        ~Limit()
-        {
-            ::setrlimit(RLIMIT_FSIZE, &old);
-            ::sigaction(SIGXFSZ, &oldSignal, nullptr);
-        }
-    } limit;
+    testsupport::FileSizeLimit limit; // stands in for the full disk: writes past 4 KiB fail
     testsupport::ScopedEnv tz("TZ", "UTC");
     ::tzset();
     TempDir dir;

@@ -3,6 +3,7 @@
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "record/RecordingWriter.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestSupport.h"
 
 #include <fcntl.h>
@@ -57,28 +58,43 @@ TEST(Recording, WritesTheExactRowsInLocalTimeWithLinkDownRowsEmpty)
     }
 }
 
-TEST(Recording, AFailedWriteStopsWithTheReasonAndKeepsTheRowsWritten)
+TEST(Recording, AFailedWriteStopsWithTheReasonAndKeepsOnlyTheWholeRowsWritten)
 {
-    testsupport::TempDir dir;
-    const int fd = ::open((dir / "r.csv").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    ASSERT_GE(fd, 0);
-    const auto rec = row(records::measurementRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, at(1)));
-    std::string written;
-    {
-        record::RecordingWriter w(platform::UniqueFd(fd), "r.csv", board::TiltUnit::Degrees);
-        ASSERT_TRUE(w.push(rec) && w.push(rec));
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }));
-        written = testsupport::readFile(dir / "r.csv");
-        // The disk fills: the writer's descriptor now leads to a full device.
-        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-        ASSERT_EQ(::dup2(full, fd), fd);
-        ::close(full);
-        w.push(rec);
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }));
-        EXPECT_EQ(w.status().error, "cannot write r.csv: No space left on device; recording stopped");
-        EXPECT_EQ(w.status().rowsWritten, 2u);
-        EXPECT_FALSE(w.push(rec));
+    const struct {
+        const char* what;
+        const char* reason;
+        bool partRow; // the failed write went out in part
+    } cases[] = {
+        {"the disk is full", "No space left on device", false},
+        {"the file reaches its size limit in a row", "File too large", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir dir;
+        const int fd = ::open((dir / "r.csv").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        const auto rec = row(records::measurementRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, at(1)));
+        std::string written;
+        testsupport::FileSizeLimit limit;
+        {
+            record::RecordingWriter w(platform::UniqueFd(fd), "r.csv", board::TiltUnit::Degrees);
+            ASSERT_TRUE(w.push(rec) && w.push(rec));
+            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }));
+            written = testsupport::readFile(dir / "r.csv");
+            if (c.partRow) { // room for 10 bytes more
+                limit.set(written.size() + 10);
+            } else { // the writer's descriptor now leads to a full device
+                const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+                ASSERT_EQ(::dup2(full, fd), fd);
+                ::close(full);
+            }
+            w.push(rec);
+            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }));
+            EXPECT_EQ(w.status().error, std::string("cannot write r.csv: ") + c.reason + "; recording stopped");
+            EXPECT_EQ(w.status().rowsWritten, 2u);
+            EXPECT_FALSE(w.push(rec));
+        }
+        EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
+        EXPECT_EQ(testsupport::readFile(dir / "r.csv"), written) << "cut back to the last whole row";
     }
-    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
-    EXPECT_EQ(testsupport::readFile(dir / "r.csv"), written);
 }

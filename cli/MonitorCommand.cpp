@@ -11,9 +11,13 @@
 #include "cli/RecordFormat.h"
 #include "link/Console.h"
 #include "discovery/SerialRegistry.h"
+#include "link/BoardFacts.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
+#include "platform/Preferences.h"
+#include "stats/Stability.h"
 
 #include <chrono>
 #include <cstdio>
@@ -70,7 +74,9 @@ const Command monitorCommand{
              "                the link's console lines go to standard error. The text format\n"
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
              "                status line: records a second, time since the last one,\n"
-             "                timeouts, reconnects, bytes sent and received, the port.\n"
+             "                timeouts, reconnects, bytes sent and received, the port, and\n"
+             "                whether the tilt is stable (the spread of X and Y over the\n"
+             "                stability span set in the window, below its threshold).\n"
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
              "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
@@ -149,6 +155,12 @@ int run(const Words& words)
         setConsoleStream(stderr);
 
     MainLoop main;
+    // The tilt's stability for the text format's status line, with the
+    // window's settings.
+    const auto& prefs = platform::FilePreferences::standardUserDefaults();
+    stats::StabilityWatch stability(stats::StabilitySettings::fromText(prefs.objectForKey(board::kPrefStableSeconds),
+                                                                       prefs.objectForKey(board::kPrefStableSpread)),
+                                    MonitorHealth::kSilenceLimit);
     std::unique_ptr<FleetOutput> fleet;
     long long printed = 0;
     bool afterLinkDown = false;
@@ -160,6 +172,12 @@ int run(const Words& words)
         // measurement is named as the placeholder it is.
         const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
         afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
+        if (const auto m = *kind == RecordKind::Measurement ? measurementOf(*n.object) : std::nullopt) {
+            if (m->linkUp)
+                stability.add(m->time, m->xDegrees(), m->yDegrees());
+            else
+                stability.breakOff();
+        }
         const LineContext context{record::WallClock::now(), settings.unit};
         if (placeholder && settings.format == OutputFormat::Text)
             writeOut(record::localTimeOfDay(context.time) + "  parameter " +
@@ -195,8 +213,7 @@ int run(const Words& words)
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
-    MonitorHealth health(kName, session->port(), stableName,
-                         settings.format == OutputFormat::Text);
+    MonitorHealth health(kName, session->port(), stableName, settings.format == OutputFormat::Text, &stability);
     health.check(std::chrono::steady_clock::now());
 
     main.run(settings.seconds, [&] {

@@ -4,8 +4,9 @@
 
 namespace plovex::cli {
 
-MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines)
-    : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines),
+MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
+                             stats::StabilityWatch* stability)
+    : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines), stability_(stability),
       lastMeasurementAt_(std::chrono::steady_clock::now()), nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
 {
 }
@@ -38,7 +39,10 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
 
     if (statusLines_ && now >= nextStatusAt_) {
         nextStatusAt_ = now + kStatusInterval;
-        writeOut("status: " + line_.update(health, now, portName_) + "\n");
+        std::string status = "status: " + line_.update(health, now, portName_);
+        if (stability_)
+            status += ", " + stats::describe(stability_->at(std::chrono::system_clock::now()), stability_->settings());
+        writeOut(status + "\n");
     } else {
         line_.update(health, now, portName_); // keeps the rate's sample current
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace plovex::stats {
@@ -22,7 +23,31 @@ std::chrono::duration<double> spanOf(const StabilitySettings& s)
     return std::chrono::duration<double>(s.seconds);
 }
 
+std::string decimals(double v, int places)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", places, v);
+    return text;
+}
+
+// Seconds as a person writes them: "2", "0.5", "1.25".
+std::string seconds(double s)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", s);
+    return text;
+}
+
 } // namespace
+
+std::string describe(const StabilityReading& r, const StabilitySettings& s)
+{
+    const std::string state = r.stable ? "stable (" : "not stable (";
+    if (r.settled.count() < s.seconds)
+        return state + decimals(r.settled.count(), 1) + " s of " + seconds(s.seconds) + " s since a gap)";
+    return state + "spread X " + decimals(r.spreadX, 4) + "°, Y " + decimals(r.spreadY, 4) + "° over " +
+           seconds(s.seconds) + " s)";
+}
 
 StabilitySettings StabilitySettings::fromText(const std::optional<std::string>& seconds,
                                               const std::optional<std::string>& spreadDegrees)

@@ -50,6 +50,10 @@ struct StabilityReading {
     std::chrono::duration<double> settled{0};
 };
 
+// "stable (spread X 0.0012°, Y 0.0008° over 2 s)", "not stable (spread X
+// 1.2345°, ...)" or "not stable (0.8 s of 2 s since a gap)".
+std::string describe(const StabilityReading& r, const StabilitySettings& s);
+
 class StabilityWatch {
 public:
     using Clock = WindowStats::Clock;

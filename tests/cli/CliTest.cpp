@@ -52,6 +52,9 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"upload", "--port", p},                     {"upload", "a.bin", "b.bin", "--port", p},
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
+        {"capture", "--port", p},                    {"capture", "--seconds", "0", "--port", p},
+        {"capture", "--seconds", "1", "--wait-limit", "5", "--port", p},
+        {"capture", "--seconds", "1", "--format", "jsonl", "--port", p},
     };
     for (const auto& args : cases) {
         const auto r = runCli(args);
@@ -62,7 +65,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(err[1], "Try 'plovex-cli " + args[0] + " --help'.");
         EXPECT_EQ(r.out, "");
     }
-    for (const std::string command : {"monitor", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
+    for (const std::string command : {"monitor", "capture", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
         const auto r = runCli({command, "--help"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind("usage: plovex-cli " + command, 0), 0u) << r.out;

@@ -3,6 +3,7 @@
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
 
+#include <filesystem>
 #include <utility>
 
 #ifndef PLOVEX_VERSION
@@ -31,7 +32,7 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
         return std::nullopt;
     };
     const platform::ParsedArgs parsed =
-        platform::parseArgs(args, {"port", "record", "units", "screenshot", "after"}, {"version", "simulate"});
+        platform::parseArgs(args, {"port", "record", "units", "screenshot", "after"}, {"version", "simulate", "force"});
     if (!parsed.error.empty())
         return refuse(parsed.error);
     if (!parsed.positional.empty())
@@ -48,6 +49,7 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
     o.record = parsed.option("record");
     o.units = parsed.option("units");
     o.screenshot = parsed.option("screenshot");
+    o.force = parsed.has("force");
     if (o.units && !board::parseTiltUnit(*o.units))
         return refuse("--units must be deg, mrad, percent or mm-per-m, not '" + *o.units + "'");
     if (const auto after = parsed.option("after")) {
@@ -60,12 +62,24 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
     }
     if (o.simulate && o.port)
         return refuse("--simulate and --port cannot be used together");
+    if (o.force && !o.record)
+        return refuse("--force is only used with --record");
     return o;
+}
+
+bool recordFileAllowed(const AppOptions& options, std::string* error)
+{
+    std::error_code ec;
+    if (!options.record || options.force ||
+        std::filesystem::symlink_status(*options.record, ec).type() == std::filesystem::file_type::not_found)
+        return true;
+    *error = *options.record + ": the file exists; pass --force to replace it";
+    return false;
 }
 
 std::string usageText()
 {
-    return "usage: plovex [--simulate | --port PATH] [--record FILE] [--units deg|mrad|percent|mm-per-m]\n"
+    return "usage: plovex [--simulate | --port PATH] [--record FILE [--force]] [--units deg|mrad|percent|mm-per-m]\n"
            "              [--screenshot FILE [--after SECONDS]]\n"
            "\n"
            "Shows the tilt, temperature and EEPROM parameters of the inclinometer board\n"
@@ -76,7 +90,9 @@ std::string usageText()
            "  --port PATH         use the serial port at PATH for this run\n"
            "                      (neither option changes the remembered port)\n"
            "  --record FILE       record every measurement to the CSV file FILE from the\n"
-           "                      start (Measure > Record… stops it, or starts another)\n"
+           "                      start (Measure > Record… stops it, or starts another);\n"
+           "                      a FILE that exists is refused\n"
+           "  --force             with --record: replace FILE if it exists\n"
            "  --units deg|mrad|percent|mm-per-m\n"
            "                      show the tilt in this unit for this run: degrees,\n"
            "                      milliradians, percent grade (100 tan) or mm per metre\n"
@@ -87,8 +103,8 @@ std::string usageText()
            "  --version           show the version and exit\n"
            "\n"
            "Without a display, run it offscreen: QT_QPA_PLATFORM=offscreen plovex ...\n"
-           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot),\n"
-           "2 bad usage.\n";
+           "Exit status: 0 done, 1 failed (no display, no simulated board, no screenshot,\n"
+           "the file of --record exists), 2 bad usage.\n";
 }
 
 std::string versionText()

@@ -2,7 +2,7 @@
 // The plovex command line, read with the parser plovex-cli's commands use
 // (platform/Args.h).
 //
-//   plovex [--simulate | --port PATH] [--record FILE] [--units UNIT]
+//   plovex [--simulate | --port PATH] [--record FILE [--force]] [--units UNIT]
 //          [--screenshot FILE [--after SECONDS]]
 //   plovex --help | --version
 
@@ -19,6 +19,7 @@ struct AppOptions {
     bool simulate = false;
     std::optional<std::string> port;
     std::optional<std::string> record; // a CSV file to record to from the start
+    bool force = false;                // ...replacing one that exists
     std::optional<std::string> units;  // deg, mrad, percent or mm-per-m, for this run
     std::optional<std::string> screenshot;
     double after = 2.0; // seconds before the screenshot is taken
@@ -29,6 +30,10 @@ struct AppOptions {
 // unknown option or word, an option without its value (or with an empty
 // one), a value out of range, or options that do not go together.
 std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args, std::string* error);
+
+// Whether the file of --record may be written: not when something is there
+// already and --force was not given. False, and the reason in *error, when not.
+bool recordFileAllowed(const AppOptions& options, std::string* error);
 
 std::string usageText();
 std::string versionText();

@@ -47,6 +47,8 @@ int main(int argc, char** argv)
         std::fputs(plovex::versionText().c_str(), stdout);
         return platform::kExitOk;
     }
+    if (!plovex::recordFileAllowed(*options, &error)) // nothing is overwritten unasked
+        return fail(error, 1);
     if (!plovex::displayAvailable([](const char* name) { return std::getenv(name); })) {
         std::fputs(plovex::noDisplayMessage().c_str(), stderr);
         return platform::kExitFailed;

@@ -11,11 +11,10 @@ namespace plovex::cli {
 
 class PortSession;
 
-// Reads parameters 0..15. When some did not answer (after the retries) it
-// says which on standard error as "plovex-cli COMMAND: ..." and, with
-// requireAll, returns nullopt (it stops at the first such parameter then).
-std::optional<params::BoardParameters> readBoardParameters(const char* command, PortSession& session,
-                                                           bool requireAll);
+// Reads parameters 0..15, each verified. At the first that cannot be read it
+// stops, names it and says why on standard error ("plovex-cli COMMAND: ...")
+// and returns nullopt.
+std::optional<params::BoardParameters> readBoardParameters(const char* command, PortSession& session);
 
 // A snapshot of what was read, with the session's port path and the stable
 // name of its device where there is one.

@@ -1,11 +1,11 @@
 #include "cli/FleetOutput.h"
 
 #include "cli/CommandSupport.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -21,12 +21,13 @@ const char* kindName(RecordKind kind)
 // The password is the file's first line; it appears in no message.
 bool readPassword(const std::string& path, std::string& password, std::string* error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        *error = "cannot read the password file " + path + ": " + std::strerror(errno);
+    std::string why;
+    const auto text = platform::readRegularFile(path, 64 * 1024, &why);
+    if (!text) {
+        *error = "cannot read the password file " + why;
         return false;
     }
-    std::getline(in, password);
+    password = text->substr(0, text->find('\n'));
     if (!password.empty() && password.back() == '\r')
         password.pop_back();
     if (password.empty()) {
@@ -125,7 +126,8 @@ std::string fleetOptionsHelp()
            "  --qos 0|1             MQTT quality of service (default 1: acknowledged)\n"
            "  --client-id ID        MQTT client id (default: one the library makes up)\n"
            "  --username NAME       log in to the broker as NAME\n"
-           "  --password-file FILE  the password, the first line of FILE (with --username)\n"
+           "  --password-file FILE  the password, the first line of the regular file FILE\n"
+           "                        (with --username)\n"
            "  --cafile FILE         TLS to the broker, checked against the CA certificates in FILE\n"
            "  --mqtt-buffer SECONDS\n"
            "                        while the broker cannot be reached, keep the records of\n"

@@ -28,11 +28,14 @@ const Command paramsCommand{
     .usage = " [--port PATH | --simulate]\n"
              "\n"
              "Reads the board's EEPROM parameters 0 to 15 and prints each with its\n"
-             "description. A parameter whose read times out is asked for again, up to\n"
-             "3 times in all. 'plovex-cli params save FILE' keeps them in a snapshot file\n"
-             "and 'plovex-cli params restore FILE' writes such a file back.\n"
-             "Exit status: 0 all read, 1 the port cannot be opened or some parameters\n"
-             "could not be read (they are named; the others are printed), 2 bad usage.\n"
+             "description. A value counts only when its reply stood alone on the line and\n"
+             "a second read agrees with it; otherwise the parameter is asked for again (up\n"
+             "to 6 requests, of which 3 may go unanswered). The first parameter that cannot\n"
+             "be read ends the command: it is named with the reason and nothing is printed.\n"
+             "'plovex-cli params save FILE' keeps them in a snapshot file and\n"
+             "'plovex-cli params restore FILE' writes such a file back.\n"
+             "Exit status: 0 all read, 1 the port cannot be opened or a parameter could\n"
+             "not be read, 2 bad usage.\n"
              "\n"
              "  --format F    text (default): parameter, description and value in columns;\n"
              "                csv: a header line, then address,description,value rows;\n"
@@ -87,9 +90,13 @@ int run(const Words& words)
     auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(kName, *session, false);
+    // A partial table could be taken for the board's (and saved, and
+    // restored): what cannot be read whole is not printed.
+    const auto board = readBoardParameters(kName, *session);
+    if (!board)
+        return kExitFailed;
     writeOut(formatBoard(format, *board, *session));
-    return board->complete() ? kExitOk : kExitFailed;
+    return kExitOk;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
 #include "platform/Args.h"
+#include "params/PrintableText.h"
 
 namespace plovex::cli {
 
@@ -60,7 +61,7 @@ int run(const Words& words)
     auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(kName, *session, true);
+    const auto board = readBoardParameters(kName, *session);
     if (!board)
         return report(kName, "nothing was written", kExitFailed);
     const auto changes = params::differences(*board, *snapshot);
@@ -68,9 +69,12 @@ int run(const Words& words)
         writeOut("The board on " + session->path() + " holds the values of " + file + "; nothing to write.\n");
         return kExitOk;
     }
-    writeOut(file + " (saved " + (snapshot->saved.empty() ? "at an unknown time" : snapshot->saved) +
-             (snapshot->portPath.empty() ? "" : " from " + snapshot->portPath) + ") differs from the board on " +
-             session->path() + ":\n" + params::changeTable(changes));
+    // What the file says of itself is printed escaped: a control character
+    // in it could hide or fake lines of the list below.
+    writeOut(file + " (saved " +
+             (snapshot->saved.empty() ? "at an unknown time" : params::printableText(snapshot->saved)) +
+             (snapshot->portPath.empty() ? "" : " from " + params::printableText(snapshot->portPath)) +
+             ") differs from the board on " + session->path() + ":\n" + params::changeTable(changes));
     if (dryRun) {
         writeOut("Dry run: nothing was written.\n");
         return kExitOk;

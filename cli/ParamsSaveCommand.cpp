@@ -60,7 +60,7 @@ int run(const Words& words)
     auto session = call.openPort();
     if (!session)
         return kExitFailed;
-    const auto board = readBoardParameters(kName, *session, true);
+    const auto board = readBoardParameters(kName, *session);
     if (!board)
         return report(kName, "nothing was saved", kExitFailed);
     std::string error;

@@ -4,6 +4,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/OneShot.h"
+#include "params/BoardParameters.h"
 #include "platform/Args.h"
 
 #include <cstdio>
@@ -25,10 +26,13 @@ const Command readParamCommand{
     .summary = "read one EEPROM parameter of the board",
     .usage = " [--port PATH | --simulate]\n"
              "\n"
-             "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) once\n"
-             "and prints its value alone, in decimal, on one line.\n"
-             "Exit status: 0 done, 1 the port cannot be opened or the board did not\n"
-             "answer, 2 bad usage.\n"
+             "Reads the board's EEPROM parameter ADDR (0..255, decimal or 0x-hex) and\n"
+             "prints its value alone, in decimal, on one line. The value counts only when\n"
+             "its reply stood alone on the line and a second read agrees with it;\n"
+             "otherwise ADDR is asked for again (up to 6 requests, of which 3 may go\n"
+             "unanswered) and in the end named as unreadable.\n"
+             "Exit status: 0 done, 1 the port cannot be opened or the parameter could not\n"
+             "be read, 2 bad usage.\n"
              "\n" +
              portOptionsHelp(),
     .run = run,
@@ -50,13 +54,14 @@ int run(const Words& words)
     if (!session)
         return kExitFailed;
 
-    int16_t value = 0;
-    if (session->port().readEEPROM(static_cast<int>(*address), &value) != 1)
+    VerifiedRead why{};
+    const auto value = params::readParameter(session->port(), static_cast<int>(*address), &why);
+    if (!value)
         return report(kName,
-                      "the board on " + session->path() + " did not answer the read of parameter " +
-                          std::to_string(*address),
+                      "the board on " + session->path() + ": parameter " + std::to_string(*address) +
+                          " could not be read: " + params::readFailureText(why),
                       kExitFailed);
-    writeOut(std::to_string(value) + "\n");
+    writeOut(std::to_string(*value) + "\n");
     return kExitOk;
 }
 

@@ -98,7 +98,7 @@ std::string summary(const std::string& image, const std::string& path, std::size
 // read or saved.
 bool saveParameters(const char* name, PortSession& session)
 {
-    const auto board = readBoardParameters(name, session, true);
+    const auto board = readBoardParameters(name, session);
     std::string path, error;
     if (!board)
         error = "the parameters cannot be saved before the upload";

@@ -165,7 +165,9 @@ void plovexController::writeParameter()
     if (!thePort->portOpenOK())
         return say("The link went down while the question was open; nothing was written.");
     thePort->writeEEPROM(p, v);
-    // Checked by the sweep's next read-back of p; reads counted by now came before the write.
+    // Checked by the sweep's next read-back of p. The link counts only the
+    // sweep's reads, each of which reaches the table as a record: those
+    // counted by now came before the write.
     written_[p] = v;
     readsBeforeWrite_[p] = thePort->health().eepromReads;
     waitedUp_[p] = {};

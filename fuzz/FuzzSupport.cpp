@@ -37,6 +37,7 @@ constexpr std::array kTargets{
     FuzzTarget{"measurement_receiver", fuzzMeasurementReceiver}, FuzzTarget{"diagnostic_reply", fuzzDiagnosticReply},
     FuzzTarget{"preferences", fuzzPreferences},                   FuzzTarget{"uevent", fuzzUevent},
     FuzzTarget{"frame_parser", fuzzFrameParser},                  FuzzTarget{"board_core", fuzzBoardCore},
+    FuzzTarget{"snapshot_json", fuzzSnapshotJson},
 };
 } // namespace
 

@@ -23,6 +23,8 @@ int fuzzUevent(const uint8_t* data, std::size_t size);
 int fuzzFrameParser(const uint8_t* data, std::size_t size);
 // Host bytes, in bursts with pauses between them, through the simulated board.
 int fuzzBoardCore(const uint8_t* data, std::size_t size);
+// Parameter file text through the JSON reader, the snapshot reader and the quoting.
+int fuzzSnapshotJson(const uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
     std::string_view name; // also the folder name under fuzz/corpus and fuzz/regressions

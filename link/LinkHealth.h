@@ -19,7 +19,10 @@ struct LinkHealth {
     uint64_t reconnects = 0;      // opens of the line after the first
     uint64_t bytesSent = 0;
     uint64_t bytesReceived = 0;
-    uint64_t eepromReads = 0; // EEPROM parameters read from the board
+    // Parameters the acquisition loop's sweep read (readEEPROM), each handed
+    // over as a parameter record: the reads that reach the table. Verified
+    // reads (whole sets, read-backs) make no record and are not counted.
+    uint64_t eepromReads = 0;
     bool open = false;
 };
 

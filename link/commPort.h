@@ -40,6 +40,14 @@ enum class LoopKind {
     None,        // no thread (tests of single exchanges, one-shot commands)
 };
 
+// How a verified EEPROM read ended (commPort::readEEPROMVerified).
+enum class VerifiedRead {
+    Agreed,     // two replies, each alone on the line, gave the same value
+    NoAnswer,   // not one reply byte came
+    Untrusted,  // replies came, but no two that stood alone agreed
+    LineClosed, // the line is closed, or closed on the way
+};
+
 struct commPortOptions {
     LoopKind loop = LoopKind::Acquisition;
     // Where the loops hand their records over ("inclinoData",
@@ -98,12 +106,17 @@ public:
     // counts in health().eepromReads before the port lock is released, so a
     // write made after this call returned sees it counted.
     int readEEPROM(int address, int16_t* data);
+    // Reads one EEPROM parameter so that no stray or lost byte can shift it:
+    // a reply counts only when nothing more followed it on the line, and the
+    // value (into data) only when two such replies agree (VerifiedRead.cpp).
+    // For whole sets and read-backs; not counted in health().eepromReads.
+    VerifiedRead readEEPROMVerified(int address, int16_t& data);
     // Sends one EEPROM write frame; nothing when the line is closed.
     void writeEEPROM(int address, int16_t data);
     // Forgets what the line delivered that no exchange took: the receive
-    // buffer and the driver's input queue. No exchange does this itself; a
-    // caller that asks again after a reply came short does, so that the
-    // short reply's bytes are not read as the start of the next one.
+    // buffer and the driver's input queue. readEEPROM does not do this
+    // itself; a caller that asks again after a reply came short does, so
+    // that the short reply's bytes are not read as the start of the next one.
     void discardInput();
     // Sends the reboot frame; nothing when the line is closed.
     void sendReboot();
@@ -135,6 +148,10 @@ private:
     LineRead readLocked(uint8_t* buf, std::size_t max, std::chrono::steady_clock::time_point replyComplete);
     // The same for the further bytes of a diagnostic request.
     LineRead readUpToLocked(uint8_t* buf, std::size_t need);
+    // With the port lock held: drops what the line delivers until it has been
+    // quiet for `quiet` (or for at most the read timeout), then the driver's
+    // input queue. Returns the bytes dropped (VerifiedRead.cpp).
+    std::size_t dropUntilQuietLocked(std::chrono::nanoseconds quiet);
     LineWait lineWaitLocked() const;
     // With the port lock held: writes the bytes to the line and counts them.
     bool sendLocked(const uint8_t* data, std::size_t size);

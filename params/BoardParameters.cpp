@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace plovex::params {
 
@@ -19,46 +18,56 @@ std::vector<int> BoardParameters::unread() const
     return out;
 }
 
-std::optional<int16_t> readParameter(commPort& port, int address, int attempts)
+std::optional<int16_t> readParameter(commPort& port, int address, VerifiedRead* why)
 {
-    for (int i = 0; i < attempts; ++i) {
-        int16_t value = 0;
-        if (port.readEEPROM(address, &value) == 1)
-            return value;
-        if (!port.portOpenOK())
-            break; // the line is gone: asking again cannot help
-        // A reply that came late would be read as the start of the next
-        // one, and every later reply a step out: let its bytes come in,
-        // then drop them.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        port.discardInput();
-    }
-    return std::nullopt;
+    int16_t value = 0;
+    const VerifiedRead outcome = port.readEEPROMVerified(address, value);
+    if (why)
+        *why = outcome;
+    if (outcome != VerifiedRead::Agreed)
+        return std::nullopt;
+    return value;
 }
 
-BoardParameters readParameters(commPort& port, const std::function<bool()>& keepGoing, bool stopAtUnread)
+BoardParameters readParameters(commPort& port, const std::function<bool()>& keepGoing)
 {
     BoardParameters out;
     for (int a = 0; a < board::kParameterCount; ++a) {
         if (keepGoing && !keepGoing())
             break;
+        VerifiedRead why{};
         auto& value = out.values[static_cast<std::size_t>(a)];
-        value = readParameter(port, a);
-        if (!value && stopAtUnread)
+        value = readParameter(port, a, &why);
+        if (!value) {
+            out.failure = Unread{a, why};
             break;
+        }
     }
     return out;
 }
 
-std::string listAddresses(const std::vector<int>& addresses)
+std::string readFailureText(VerifiedRead why)
 {
-    std::string out;
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
-        if (i)
-            out += i + 1 == addresses.size() ? " and " : ", ";
-        out += std::to_string(addresses[i]);
+    switch (why) {
+    case VerifiedRead::Agreed:
+        break;
+    case VerifiedRead::NoAnswer:
+        return "no answer";
+    case VerifiedRead::Untrusted:
+        return "replies came, but not two whole ones that stood alone on the line and agreed (stray or missing bytes)";
+    case VerifiedRead::LineClosed:
+        return "the line closed";
     }
-    return out;
+    return "read";
+}
+
+std::string unreadText(const BoardParameters& board)
+{
+    if (board.failure)
+        return "parameter " + std::to_string(board.failure->address) +
+               " could not be read: " + readFailureText(board.failure->why);
+    const auto unread = board.unread();
+    return unread.empty() ? std::string() : "parameter " + std::to_string(unread.front()) + " was not read";
 }
 
 Snapshot makeSnapshot(const BoardParameters& board, const std::string& portPath,
@@ -113,8 +122,11 @@ std::vector<WriteCheck> writeAndCheck(commPort& port, const std::vector<Change>&
     for (const auto& c : changes)
         port.writeEEPROM(c.address, c.file);
     std::vector<WriteCheck> out;
-    for (const auto& c : changes)
-        out.push_back({c, readParameter(port, c.address)});
+    for (const auto& c : changes) {
+        WriteCheck check{c, std::nullopt};
+        check.readBack = readParameter(port, c.address, &check.why);
+        out.push_back(check);
+    }
     return out;
 }
 
@@ -129,7 +141,7 @@ std::string failedWrites(const std::vector<WriteCheck>& checks)
         out += "parameter " + std::to_string(c.address) + (description.empty() ? "" : " (" + description + ")") +
                ": wrote " + std::to_string(c.file) + ", " +
                (check.readBack ? "the board holds " + std::to_string(*check.readBack)
-                               : std::string("the board did not answer the read-back")) +
+                               : "it could not be read back: " + readFailureText(check.why)) +
                "\n";
     }
     return out;

@@ -1,5 +1,7 @@
 #include "params/Json.h"
 
+#include "params/PrintableText.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -15,9 +17,6 @@ const JsonValue* JsonValue::member(const std::string& name) const
 }
 
 namespace {
-
-// Nesting deeper than this is refused, so that a hostile file cannot exhaust the stack.
-constexpr int kMaxDepth = 64;
 
 // The length of the valid UTF-8 sequence at s[i], or 0 when there is none.
 std::size_t utf8Length(std::string_view s, std::size_t i)
@@ -121,8 +120,8 @@ private:
 
     bool value(JsonValue& v, int depth)
     {
-        if (depth > kMaxDepth)
-            return fail("nested deeper than " + std::to_string(kMaxDepth) + " levels");
+        if (depth > kJsonMaxDepth)
+            return fail("nested deeper than " + std::to_string(kJsonMaxDepth) + " levels");
         switch (peek()) {
         case '{':
             return object(v, depth);
@@ -165,7 +164,7 @@ private:
                 return false;
             if (v.object.count(name)) {
                 pos_ = at;
-                return fail("the member \"" + name + "\" appears twice");
+                return fail("the member \"" + printableText(name) + "\" appears twice");
             }
             skipBlanks();
             if (peek() != ':')

@@ -15,6 +15,11 @@
 
 namespace plovex::params {
 
+// How deep values may nest: the document itself is at depth 0, what it holds
+// at depth 1, and so on. Deeper nesting is refused, so that a hostile file
+// cannot exhaust the stack.
+inline constexpr int kJsonMaxDepth = 64;
+
 struct JsonValue {
     enum class Kind { Null, Boolean, Number, String, Array, Object };
     Kind kind = Kind::Null;

@@ -2,11 +2,10 @@
 
 #include "params/Json.h"
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <set>
 
 namespace plovex::params {
@@ -135,26 +134,13 @@ std::optional<Snapshot> parseSnapshot(std::string_view text, std::string* error)
 
 std::optional<Snapshot> loadSnapshot(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        refuse(error, path + ": " + std::strerror(errno));
-        return std::nullopt;
-    }
-    std::string text;
-    char buf[4096];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        text.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileSize) {
-            refuse(error, path + ": larger than a snapshot can be (" + std::to_string(kMaxFileSize) + " bytes)");
-            return std::nullopt;
-        }
-    }
-    if (in.bad()) {
-        refuse(error, path + ": cannot be read");
-        return std::nullopt;
-    }
     std::string why;
-    auto snapshot = parseSnapshot(text, &why);
+    const auto text = platform::readRegularFile(path, kMaxFileSize, &why);
+    if (!text) {
+        refuse(error, why);
+        return std::nullopt;
+    }
+    auto snapshot = parseSnapshot(*text, &why);
     if (!snapshot)
         refuse(error, path + ": " + why);
     return snapshot;

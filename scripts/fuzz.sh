@@ -25,7 +25,7 @@
 #                         every finding is still saved
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-all_targets=(measurement_receiver diagnostic_reply preferences uevent frame_parser board_core)
+all_targets=(measurement_receiver diagnostic_reply preferences uevent frame_parser board_core snapshot_json)
 
 usage() {
   echo "usage: scripts/fuzz.sh [SECONDS_PER_TARGET] [target...]"

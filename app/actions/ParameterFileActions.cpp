@@ -23,14 +23,12 @@ namespace {
 
 const QString kFilter = QStringLiteral("Parameter snapshots (*.json);;All files (*)");
 
-QString unreadText(const params::BoardParameters& board)
+// "Parameter 3 could not be read: no answer."
+QString unreadSentence(const params::BoardParameters& board)
 {
-    const auto unread = board.unread();
-    if (unread.size() == board::kParameterCount)
-        return QStringLiteral("The board did not answer.");
-    return QStringLiteral("The board did not answer for parameter%1 %2.")
-        .arg(unread.size() > 1 ? QStringLiteral("s") : QString())
-        .arg(QString::fromStdString(params::listAddresses(unread)));
+    QString text = QString::fromStdString(params::unreadText(board)) + QLatin1Char('.');
+    text[0] = text[0].toUpper();
+    return text;
 }
 
 // "Parameter 3 (Rx measurement variance): 300 → 120", one line each.
@@ -126,7 +124,7 @@ void ParameterFileActions::saveParameters(QString file)
             params::makeSnapshot(board, port.commPortPath(), stableLinkTo(port.commPortPath()));
         return std::function<void()>([this, file, board, snapshot] {
             if (!board.complete())
-                return warn(QStringLiteral("Parameters Not Saved"), unreadText(board) + QStringLiteral(" Nothing was saved."));
+                return warn(QStringLiteral("Parameters Not Saved"), unreadSentence(board) + QStringLiteral(" Nothing was saved."));
             std::string error;
             // The file dialog has asked before an existing file is replaced.
             if (!params::saveSnapshot(file.toStdString(), snapshot, true, &error))
@@ -154,7 +152,7 @@ void ParameterFileActions::restoreParameters(QString file)
         const auto board = params::readParameters(port, [&] { return !stop.stop_requested(); });
         return std::function<void()>([this, file, snapshot, board] {
             if (!board.complete())
-                return warn(QStringLiteral("Parameters Not Restored"), unreadText(board) + QStringLiteral(" Nothing was written."));
+                return warn(QStringLiteral("Parameters Not Restored"), unreadSentence(board) + QStringLiteral(" Nothing was written."));
             const auto changes = params::differences(board, *snapshot);
             if (changes.empty())
                 return finish(QStringLiteral("The board holds the values of %1; nothing to write.").arg(file));

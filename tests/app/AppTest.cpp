@@ -304,7 +304,8 @@ std::pair<int, std::string> plovexProgram(const std::string& args, const std::st
 TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
 {
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port"}, {"--port="}, {"--simulate", "--port", "x"},
-                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"}}) {
+                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"},
+                                                {"--force"}}) {
         std::string err;
         EXPECT_FALSE(plovex::parseCommandLine(bad, &err)) << bad.front();
         EXPECT_FALSE(err.empty());
@@ -324,6 +325,18 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
     EXPECT_EQ(plovexProgram("--simulate --screenshot '" + (dir / "shot.png").string() + "' --after 1.2", env).first, 0);
     EXPECT_EQ(readFile(dir / "shot.png").substr(1, 3), "PNG");
     EXPECT_FALSE(std::filesystem::exists(dir / "plovex" / "plovex.conf")) << "a run on a simulated board stores no port";
+
+    // A recording replaces a file only when asked to.
+    const std::string rows = (dir / "rows.csv").string();
+    writeFile(rows, "kept\n");
+    const auto refused = plovexProgram("--simulate --record '" + rows + "' --screenshot '" + (dir / "shot.png").string() +
+                                           "' --after 2", env); // were it not refused, it would end there
+    EXPECT_EQ(refused.first, 1);
+    EXPECT_NE(refused.second.find(rows + ": the file exists; pass --force to replace it"), std::string::npos) << refused.second;
+    EXPECT_EQ(readFile(rows), "kept\n");
+    EXPECT_EQ(plovexProgram("--simulate --record '" + rows + "' --force --screenshot '" + (dir / "shot.png").string() +
+                                "' --after 0.5", env).first, 0);
+    EXPECT_EQ(readFile(rows).rfind("time,", 0), 0u) << "replaced by the recording";
 }
 
 } // namespace

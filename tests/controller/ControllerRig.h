@@ -66,7 +66,9 @@ struct Alert : AlertOutlet {
     std::vector<AlertText> shown;
 };
 
-enum class PortMode { Quiet, Missing, Throwing }; // a commPort without a loop; none; the factory throws
+// A commPort without a loop; one whose acquisition loop runs (its long pauses
+// compressed); none; the factory throws.
+enum class PortMode { Quiet, Polling, Missing, Throwing };
 
 struct ControllerRig {
     ~ControllerRig() { controller.reset(); } // before the main side it posts to
@@ -82,7 +84,11 @@ struct ControllerRig {
         env.makePort = [this]() -> std::unique_ptr<commPort> {
             if (portMode == PortMode::Throwing)
                 throw std::runtime_error("no threads left");
-            return portMode == PortMode::Missing ? nullptr : std::make_unique<commPort>(main.options(LoopKind::None));
+            if (portMode == PortMode::Missing)
+                return nullptr;
+            if (portMode == PortMode::Polling)
+                return std::make_unique<commPort>(main.options(LoopKind::Acquisition, std::make_shared<TestClock>()));
+            return std::make_unique<commPort>(main.options(LoopKind::None));
         };
         controller = std::make_unique<plovexController>(
             ControllerOutlets{&Temperature, &Xgauge, &XvalueItem, &Ygauge, &YvalueItem, &parameterTable,

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using plovex::sim::FrameKind;
@@ -87,33 +88,87 @@ TEST(ParamsRestore, RefusesAFileThatIsNoSnapshotAndWritesNothing)
     }
 }
 
-TEST(Params, AsksAgainAfterAShortReplyAndNamesWhatItCouldNotRead)
+// A snapshot is whatever its file holds: what it says of itself is printed
+// escaped, and a name that is no regular file is refused, not waited on.
+TEST(ParamsRestore, PrintsWhatTheFileSaysOfItselfEscapedAndWaitsOnNoFifo)
 {
-    struct Case {
-        std::size_t droppedBytes; // of the first replies
-        int exitCode;
-        const char* error;
-    };
-    const Case cases[] = {{0, 0, ""}, {2, 0, ""}, {6, 1, "did not answer for parameter 0 (asked 3 times)"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.droppedBytes);
-        Board board;
-        board->setEeprom(0, -2);
-        board->setEeprom(8, 0x1234);
-        if (c.droppedBytes)
-            board->dropReplyBytes(c.droppedBytes);
-        const char* const descriptions[8] = {"Status Bits",         "Sx Primary Gain",         "Qx process variance",
-                                             "Rx measurement variance", "Sy Primary Gain",     "Qy process variance",
-                                             "Ry measurement variance", "data selector"};
-        std::string expected = "address,description,value\n";
-        for (int a = 0; a < 16; ++a)
-            expected += std::to_string(a) + "," + (a < 8 ? descriptions[a] : "") + "," +
-                        (a == 0 && c.exitCode ? "" : std::to_string(board->eeprom(a))) + "\n";
-        const auto r = runCli({"params", "--format", "csv", "--port", board.path()});
-        EXPECT_EQ(r.exitCode, c.exitCode);
-        EXPECT_EQ(r.out, expected);
-        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    Board board;
+    TempDir dir;
+    writeFile(dir / "crafted.json", R"({"format": "plovex-parameters", "version": 1,
+        "saved": "2026-01-01T00:00:00+00:00\r\u001b[2K        1 Sx Primary Gain  1000  1000",
+        "port": {"path": "/dev/ttyUSB0\u202e"}, "parameters": [{"address": 1, "value": 5}]})");
+    const auto r = runCli({"params", "restore", (dir / "crafted.json").string(), "--dry-run", "--port", board.path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find_first_of("\r\x1b"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(saved 2026-01-01T00:00:00+00:00\\r\\x1B[2K        1 Sx Primary Gain  1000  1000 "
+                         "from /dev/ttyUSB0\\u{202E})"),
+              std::string::npos)
+        << r.out;
+
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const std::pair<std::string, const char*> others[] = {{(dir / "fifo").string(), "is a FIFO, not a regular file"},
+                                                         {dir.path().string(), "is a folder, not a regular file"}};
+    board->clearFrames();
+    for (const auto& [path, refusal] : others) {
+        const auto refused = runCli({"params", "restore", path, "--yes", "--port", board.path()});
+        EXPECT_EQ(refused.exitCode, 1) << refused.err;
+        EXPECT_NE(refused.err.find(path + ": " + refusal), std::string::npos) << refused.err;
     }
+    EXPECT_TRUE(board->frames().empty());
+}
+
+TEST(Params, PrintsEveryParameterWithItsDescription)
+{
+    Board board;
+    board->setEeprom(0, -2);
+    board->setEeprom(8, 0x1234);
+    const char* const descriptions[8] = {"Status Bits",         "Sx Primary Gain",         "Qx process variance",
+                                         "Rx measurement variance", "Sy Primary Gain",     "Qy process variance",
+                                         "Ry measurement variance", "data selector"};
+    std::string expected = "address,description,value\n";
+    for (int a = 0; a < 16; ++a)
+        expected += std::to_string(a) + "," + (a < 8 ? descriptions[a] : "") + "," + std::to_string(board->eeprom(a)) + "\n";
+    const auto r = runCli({"params", "--format", "csv", "--port", board.path()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+}
+
+// Stray bytes before every reply shift a reply's two bytes: every command that
+// reads parameters names the one it cannot trust, exits 1 and prints, saves,
+// writes or sends nothing on the strength of it.
+TEST(ParameterCommands, UseNothingOfABoardWhoseRepliesCannotBeTrusted)
+{
+    Board board;
+    TempDir dir;
+    const std::string saved = (dir / "saved.json").string();
+    ASSERT_EQ(runCli({"params", "save", saved, "--port", board.path()}).exitCode, 0);
+    board->setEeprom(4, -4); // a restore would have this to write
+    writeFile(dir / "fw.bin", std::string(100, 'x'));
+    board->setStrayBeforeReplies(1);
+    board->clearFrames();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"read-param", "5"}, "parameter 5 could not be read: replies came"},
+        {{"params", "--format", "csv"}, "parameter 0 could not be read"},
+        {{"params", "save", (dir / "new.json").string()}, "parameter 0 could not be read"},
+        {{"params", "restore", saved, "--yes"}, "parameter 0 could not be read"},
+        {{"write-param", "5", "77", "--yes"}, "parameter 5 (Qy process variance): wrote 77, it could not be read back"},
+        {{"upload", (dir / "fw.bin").string()}, "parameter 0 could not be read"},
+    };
+    CliOptions options;
+    options.env["XDG_STATE_HOME"] = (dir / "state").string();
+    for (auto [args, named] : cases) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        args.insert(args.end(), {"--port", board.path()});
+        const auto r = runCli(args, options);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(named), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.json"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "state" / "plovex" / "snapshots" ));
+    EXPECT_EQ(board->frames(FrameKind::Write).size(), 1u) << "write-param's own write, and no restore";
+    EXPECT_EQ(board->eeprom(4), -4);
+    EXPECT_TRUE(board->frames(FrameKind::ProgramBlock).empty());
 }
 
 TEST(ParamsSave, ReplacesAnExistingFileOnlyWithForce)

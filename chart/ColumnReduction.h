@@ -38,6 +38,8 @@ struct Extent {
 
 struct ColumnPair {
     Extent x, y;
+    // The column's first value is not joined to the values before it.
+    bool gapBefore = false;
 };
 
 class ColumnReduction {

@@ -6,10 +6,10 @@
 #include "cli/MainLoop.h"
 #include "cli/PortSession.h"
 #include "link/BoardFacts.h"
-#include "link/Console.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "platform/Args.h"
+#include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "record/Capture.h"
 
@@ -140,7 +140,7 @@ int run(const Words& words)
         return *done;
     if (std::string error; !readOptions(args, options, &error))
         return usageError(kName, error);
-    setConsoleStream(stderr); // standard output is for the reading alone
+    platform::setConsoleStream(stderr); // standard output is for the reading alone
 
     MainLoop main;
     std::optional<record::Capture> capture;

@@ -74,10 +74,11 @@ int run(const Words& words)
     });
 
     // Opened at the start as the application opens its port; when that
-    // fails the loop itself keeps trying.
-    bool everOpen = session->open(&error);
+    // fails the loop itself keeps trying, as the reason says (in the
+    // monitor's words).
+    bool everOpen = session->open(nullptr);
     if (!everOpen)
-        notice(kName, error + "; trying again once a second");
+        notice(kName, session->port().openFailure().message + " Trying again once a second.");
     main.run(seconds, [&] { everOpen = everOpen || session->port().portOpenOK() != 0; });
     session->closePort(); // no log entry comes after the summary
     if (const auto* peer = session->simulatedBoard()) {

@@ -9,13 +9,13 @@
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
 #include "cli/RecordFormat.h"
-#include "link/Console.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
+#include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "stats/Stability.h"
 
@@ -152,7 +152,7 @@ int run(const Words& words)
 
     // Standard output is for records alone in the machine-readable formats.
     if (settings.format != OutputFormat::Text)
-        setConsoleStream(stderr);
+        platform::setConsoleStream(stderr);
 
     MainLoop main;
     // The tilt's stability for the text format's status line, with the

@@ -6,8 +6,6 @@
 #include "platform/Preferences.h"
 #include "sim/SimulatedBoard.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -94,12 +92,10 @@ std::unique_ptr<PortSession> PortSession::create(const PortChoice& choice, commP
 
 bool PortSession::open(std::string* error)
 {
-    errno = 0;
     if (port_->OpenPort() >= 0)
         return true;
-    const int err = errno;
     if (error)
-        *error = "cannot open the port " + path_ + (err ? std::string(": ") + std::strerror(err) : std::string());
+        *error = port_->openFailure().reason;
     return false;
 }
 

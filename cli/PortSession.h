@@ -61,8 +61,9 @@ public:
     PortSession(const PortSession&) = delete;
     PortSession& operator=(const PortSession&) = delete;
 
-    // OpenPort. False, and *error naming the path and the reason, when the
-    // line could not be opened.
+    // OpenPort. False, and *error saying why (the link's reason for a caller
+    // that tries once: it names the path and what to do), when the line
+    // could not be opened.
     bool open(std::string* error);
 
     // Ends the loop and closes the line, before the session goes; port() is

@@ -5,12 +5,10 @@
 #include "cli/Commands.h"
 #include "discovery/PortDiscovery.h"
 #include "platform/Args.h"
-#include "platform/UniqueFd.h"
+#include "platform/Console.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <iostream>
-#include <unistd.h>
 
 namespace plovex::cli {
 
@@ -38,30 +36,6 @@ const Command portsCommand{
 
 namespace {
 
-// Sends what is written to standard output to standard error for the scope,
-// so that the listing alone remains on standard output.
-class StdoutToStderr {
-public:
-    StdoutToStderr()
-    {
-        std::fflush(stdout);
-        saved_.reset(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
-        if (saved_ && platform::retryEintr([] { return ::dup2(STDERR_FILENO, STDOUT_FILENO); }) < 0)
-            saved_.reset();
-    }
-    ~StdoutToStderr()
-    {
-        std::fflush(stdout);
-        if (saved_)
-            platform::retryEintr([this] { return ::dup2(saved_.get(), STDOUT_FILENO); });
-    }
-    StdoutToStderr(const StdoutToStderr&) = delete;
-    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
-
-private:
-    platform::UniqueFd saved_; // standard output as it was
-};
-
 int run(const Words& words)
 {
     const ParsedArgs args = parseArgs(words, {"sysfs-root"}, {});
@@ -84,7 +58,9 @@ int run(const Words& words)
     int status = 0;
     std::vector<PortEntry> ports;
     {
-        StdoutToStderr redirect;
+        // The discovery's console lines go to standard error, so that the
+        // listing alone remains on standard output.
+        platform::ConsoleRedirect toStderr(platform::consoleLinesTo(stderr));
         ports = listPorts(roots, &status);
     }
     for (const auto& port : ports)

@@ -6,9 +6,9 @@
 #include "cli/OneShot.h"
 #include "cli/UploadProgress.h"
 #include "link/BoardFacts.h"
-#include "link/Console.h"
 #include "params/SnapshotFolder.h"
 #include "platform/Args.h"
+#include "platform/Console.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace plovex::cli {
@@ -56,11 +57,6 @@ const Command uploadCommand{
 };
 
 namespace {
-
-// Puts the console stream back to standard output at the end of the upload.
-struct ConsoleToStdout {
-    ~ConsoleToStdout() { setConsoleStream(stdout); }
-};
 
 // Whether image is a regular file this process can read, before the port is
 // opened for it. False, and the reason in *error, when it is not.
@@ -128,28 +124,32 @@ int run(const Words& words)
     if (!args.has("no-snapshot") && !saveParameters(kName, *session))
         return kExitFailed;
 
+    // On a terminal the block lines pass the progress bar on standard error
+    // through a stream of its own, which takes the bar away before each line.
     std::unique_ptr<UploadProgress> bar;
-    ConsoleToStdout restore;
-    if (stderrIsTerminal()) {
+    if (stderrIsTerminal())
         bar = std::make_unique<UploadProgress>(stderr);
-        if (bar->consoleStream())
-            setConsoleStream(bar->consoleStream());
-    }
-    // sendProgram names the file and the reason on standard error when it
-    // fails. It calls back once after each block.
+    std::optional<platform::ConsoleRedirect> around;
+    if (bar && bar->consoleStream())
+        around.emplace(platform::consoleLinesTo(bar->consoleStream()));
+    // sendProgram calls back once after each block.
     std::size_t blocks = 0, bytes = 0;
+    std::string error;
     const auto start = std::chrono::steady_clock::now();
-    const bool sent = session->port().sendProgram(image, [&](std::size_t, std::size_t total) {
-        ++blocks;
-        bytes = total;
-        if (bar)
-            bar->frameSent(total);
-    });
+    const bool sent = session->port().sendProgram(
+        image,
+        [&](std::size_t, std::size_t total) {
+            ++blocks;
+            bytes = total;
+            if (bar)
+                bar->frameSent(total);
+        },
+        &error);
     const auto took = std::chrono::steady_clock::now() - start;
-    setConsoleStream(stdout);
+    around.reset();
     bar.reset();
     if (!sent)
-        return report(kName, "the upload of " + image + " did not complete", kExitFailed);
+        return report(kName, error, kExitFailed);
     writeOut(summary(image, session->path(), bytes, blocks, took));
     return kExitOk;
 }

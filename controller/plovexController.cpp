@@ -5,6 +5,7 @@
 #include "discovery/PortDiscovery.h"
 #include "link/BoardFacts.h"
 #include "link/Records.h"
+#include "platform/Console.h"
 #include "platform/Log.h"
 #include "platform/Preferences.h"
 #include "platform/Sleeper.h"
@@ -107,8 +108,14 @@ bool plovexController::refreshPortMenu()
 {
     if (!awake_)
         return false;
-    // An unchanged list leaves the menu (and whatever the user has open in it) alone.
-    const std::vector<PortEntry> ports = listPorts(env_.discoveryRoots);
+    // An unchanged list leaves the menu (and whatever the user has open in it)
+    // alone. Quietly: the discovery's console lines were printed once at
+    // start-up, and this runs every half second while the preferences are open.
+    std::vector<PortEntry> ports;
+    {
+        platform::ConsoleRedirect quiet(platform::quietConsoleLines());
+        ports = listPorts(env_.discoveryRoots);
+    }
     bool same = ports.size() == bsdName.size();
     for (std::size_t k = 0; same && k < ports.size(); ++k)
         same = ports[k].name == bsdName[k] && ports[k].path == bsdPath[k];

@@ -1,7 +1,8 @@
 #include "discovery/PortDiscovery.h"
 
+#include "platform/Console.h"
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace plovex {
@@ -27,7 +28,7 @@ bool copyAscii(const std::string& text, char* buf, int size)
 
 void reportProblem(const RegistryProblem& problem, const char* what)
 {
-    std::printf("Error listing %s in %s - %s(%d).\n", what, problem.folder.c_str(), std::strerror(problem.error),
+    platform::consolePrintf("Error listing %s in %s - %s(%d).\n", what, problem.folder.c_str(), std::strerror(problem.error),
                 problem.error);
 }
 
@@ -58,7 +59,7 @@ int getNextModemName(ModemIterator iterator, char* name, char* path, int size)
         name[0] = '\0';
     if (!service->calloutPath || !copyAscii(*service->calloutPath, path, size))
         return kModemNotDelivered;
-    std::printf("Port Name: %s\n", path);
+    platform::consolePrintf("Port Name: %s\n", path);
     return 0;
 }
 
@@ -70,11 +71,11 @@ int GetModemPath(ModemIterator iterator, char* buf, int size)
     while (const auto service = nextSerialService(iterator)) {
         if (service->name && copyAscii(*service->name, buf, size)) {
             result = 0;
-            std::printf("Port Name: %s\n", buf);
+            platform::consolePrintf("Port Name: %s\n", buf);
         }
         if (service->calloutPath && copyAscii(*service->calloutPath, buf, size)) {
             result = 0;
-            std::printf("BSD path: %s\n", buf);
+            platform::consolePrintf("BSD path: %s\n", buf);
         }
     }
     return result;

@@ -7,7 +7,8 @@
 //   while (n < kMaxPorts && getNextModemName(it, name[n], path[n], 256) == 0) ++n;
 //   releaseModemIterator(it);
 //
-// Each port delivered prints "Port Name: <path>" on standard output.
+// Each port delivered prints "Port Name: <path>" as a console line
+// (platform/Console.h: standard output unless the caller redirects it).
 
 #include "discovery/ModemIterator.h"
 #include "discovery/SerialRegistry.h"
@@ -27,7 +28,7 @@ inline constexpr int kModemNotDelivered = 5;
 // Starts an enumeration of the serial ports under roots and stores a new
 // iterator in *iterator (owned by the caller from then on). Returns 0, or the
 // system's error number when the tty class cannot be listed; that failure is
-// reported on one line of standard output and the iterator then offers the
+// reported on one console line and the iterator then offers the
 // running simulated boards alone.
 int FindModems(ModemIterator* iterator, const DiscoveryRoots& roots = DiscoveryRoots{});
 

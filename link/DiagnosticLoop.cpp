@@ -3,7 +3,7 @@
 
 #include "link/Diagnostic.h"
 #include "link/Records.h"
-#include "link/SerialLine.h"
+#include "link/LineIo.h"
 #include "link/commPort.h"
 #include "platform/Log.h"
 

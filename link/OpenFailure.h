@@ -21,13 +21,24 @@ struct OpenFailure {
     OpenProblem kind = OpenProblem::None;
     int error = 0;       // the system's error number
     std::string path;    // the device path tried
-    std::string message; // what happened and what to do, one or two sentences
+    // What happened and what to do, for a caller that tries again once a
+    // second (the window, plovex-cli monitor): one or two sentences.
+    std::string message;
+    // The same for a caller that tries once: without what the retries
+    // would wait for.
+    std::string reason;
     bool operator==(const OpenFailure&) const = default;
 };
 
+// The kind of trouble errno err from opening a device is (setUp: from a
+// set-up step after the open).
+OpenProblem openProblemOf(int err, bool setUp = false);
+
 // The reason for errno err from opening path (setUp: from a set-up step
-// after the open). A permission problem names the group that owns the
-// device (read from the file system; "dialout" when it cannot be read).
+// after the open). A device in use names the program that holds it, where
+// /proc tells. A permission problem says who may open the device: the group
+// to join when a group other than root's may read and write it, else its
+// owner, with a pointer to the example udev rule.
 OpenFailure describeOpenFailure(const std::string& path, int err, bool setUp = false);
 
 } // namespace plovex

@@ -12,7 +12,7 @@
 //
 // Used under the port lock only.
 
-#include "link/SerialLine.h"
+#include "link/LineIo.h"
 
 #include <array>
 #include <cstddef>

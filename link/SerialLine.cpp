@@ -1,107 +1,90 @@
 #include "link/SerialLine.h"
 
-#include "platform/UniqueFd.h"
+#include "link/BoardFacts.h"
 
 #include <cerrno>
-#include <poll.h>
-#include <unistd.h>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 
 namespace plovex {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-timespec toTimespec(std::chrono::nanoseconds d)
+// USB serial adapters hold received bytes back for a latency timer (16 ms on
+// the common FTDI type) unless the driver is asked for low latency; each reply
+// would wait for it. Drivers that do not know the request (a pseudo-terminal,
+// for one) refuse it, and the line works as it is.
+void requestLowLatency(int fd)
 {
-    if (d.count() < 0)
-        d = std::chrono::nanoseconds(0);
-    return {static_cast<time_t>(d.count() / 1'000'000'000), static_cast<long>(d.count() % 1'000'000'000)};
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
-enum class Woken { Input, HangUp, Stop, Time, Failed };
-
-// One wait on the line and the stop descriptor. With input false, only a
-// hang-up of the line (always reported) or a stop ends it before the time.
-Woken waitOnce(const LineWait& w, bool input, std::chrono::nanoseconds time)
+std::nullopt_t failed(LineOpenError* error, LineOpenStep step, int err)
 {
-    pollfd fds[2] = {{w.fd, static_cast<short>(input ? POLLIN : 0), 0}, {w.stopFd, POLLIN, 0}};
-    const timespec ts = toTimespec(time);
-    const int r = ::ppoll(fds, w.stopFd >= 0 ? 2 : 1, &ts, nullptr);
-    if (r < 0)
-        return errno == EINTR ? Woken::Time : Woken::Failed;
-    if (r == 0)
-        return Woken::Time;
-    if (w.stopFd >= 0 && (fds[1].revents & POLLIN))
-        return Woken::Stop;
-    if (fds[0].revents & POLLIN)
-        return Woken::Input;
-    return Woken::HangUp; // POLLHUP, POLLERR or POLLNVAL
+    if (error)
+        *error = {step, err};
+    return std::nullopt;
 }
 
 } // namespace
 
-bool errnoMeansGone(int err)
+SerialLine::SerialLine(platform::UniqueFd fd, std::chrono::nanoseconds byteTime)
+    : fd_(std::move(fd)), byteTime_(byteTime)
 {
-    return err == EIO || err == ENXIO || err == ENODEV || err == EBADF;
 }
 
-std::size_t readPending(const LineWait& w, uint8_t* buf, std::size_t max, std::chrono::nanoseconds settle)
+SerialLine::~SerialLine()
 {
-    if (waitOnce(w, false, settle) == Woken::Stop || max == 0)
-        return 0;
-    if (waitOnce(w, true, std::chrono::nanoseconds(0)) != Woken::Input)
-        return 0;
-    const ssize_t n = platform::retryEintr([&] { return ::read(w.fd, buf, max); });
-    return n > 0 ? static_cast<std::size_t>(n) : 0;
+    if (!fd_)
+        return; // moved from
+    ::ioctl(fd_.get(), TIOCNXCL);
+    ::flock(fd_.get(), LOCK_UN);
+    fd_.reset();
 }
 
-LineRead readLine(const LineWait& w, uint8_t* buf, std::size_t max)
+std::optional<SerialLine> SerialLine::open(const std::string& path, int32_t baud, int timeoutDeciseconds,
+                                           LineOpenError* error)
 {
-    const auto deadline = Clock::now() + w.timeout;
-    // The reply cannot be complete before then: wait for it whole rather than
-    // wake for its first byte and take it piecemeal. A hang-up or a stop
-    // still ends the wait.
-    if (const auto left = w.replyComplete - Clock::now(); left.count() > 0) {
-        if (waitOnce(w, false, left) == Woken::Stop)
-            return {LineStatus::Stopped, 0};
-    }
-    for (;;) {
-        const auto now = Clock::now();
-        if (now >= deadline)
-            return {LineStatus::Timeout, 0};
-        switch (waitOnce(w, true, deadline - now)) {
-        case Woken::Time:
-            continue; // the timeout, or a signal: the loop head decides
-        case Woken::Stop:
-            return {LineStatus::Stopped, 0};
-        case Woken::Failed:
-            return {LineStatus::Error, 0};
-        case Woken::HangUp:
-        case Woken::Input:
-            break;
-        }
-        const ssize_t n = platform::retryEintr([&] { return ::read(w.fd, buf, max); });
-        if (n > 0)
-            return {LineStatus::Data, static_cast<std::size_t>(n)};
-        if (n == 0)
-            return {LineStatus::Gone, 0}; // readable yet empty: end of file
-        if (errno == EAGAIN)
-            continue;
-        return {errnoMeansGone(errno) ? LineStatus::Gone : LineStatus::Error, 0};
-    }
-}
+    platform::UniqueFd fd(
+        platform::retryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
+    if (!fd)
+        return failed(error, LineOpenStep::Open, errno);
+    // The lock comes before the exclusive flag, so that a line another
+    // program holds is let go untouched: its flag is that program's. A file
+    // system without such locks leaves the exclusive flag as the only guard.
+    if (platform::retryEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) == -1 && errno == EWOULDBLOCK)
+        return failed(error, LineOpenStep::Lock, EWOULDBLOCK);
 
-bool writeLine(int fd, const uint8_t* data, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = platform::retryEintr([&] { return ::write(fd, data + done, size - done); });
-        if (n < 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    const int64_t rate = baud > 0 ? baud : board::kDefaultBaudRate; // for the byte time only; cfsetspeed judges the rate
+    SerialLine line(std::move(fd), std::chrono::nanoseconds(10'000'000'000LL / rate));
+    const int d = line.fd();
+    if (::ioctl(d, TIOCEXCL) == -1)
+        return failed(error, LineOpenStep::Exclusive, errno);
+    if (::fcntl(d, F_SETFL, 0) == -1)
+        return failed(error, LineOpenStep::Blocking, errno);
+
+    termios options;
+    std::memset(&options, 0, sizeof options);
+    ::cfmakeraw(&options);
+    options.c_cc[VMIN] = 0;
+    options.c_cc[VTIME] = static_cast<cc_t>(timeoutDeciseconds);
+    // A rate the driver does not know would leave the speed at 0, which
+    // hangs the line up: refuse it like any other setting the line refuses.
+    if (::cfsetspeed(&options, static_cast<speed_t>(baud)) == -1)
+        return failed(error, LineOpenStep::Settings, EINVAL);
+    options.c_cflag |= (CS8 | CREAD);
+    if (platform::retryEintr([&] { return ::tcsetattr(d, TCSANOW, &options); }) == -1)
+        return failed(error, LineOpenStep::Settings, errno);
+    requestLowLatency(d);
+    return line;
 }
 
 } // namespace plovex

@@ -1,57 +1,71 @@
 #pragma once
-// Reading and writing the open serial line. A read waits as the line's read
-// timeout says, but also tells silence apart from a device that is gone: a
-// hang-up, EIO/ENXIO/ENODEV, or a read that returns nothing although the line
-// said there was something to read (Linux does this once a pty's master or a
-// USB adapter has gone away).
+// An open serial line to the board, owned: the descriptor, set up raw at the
+// line's speed for this program alone, with what it delivered that no
+// exchange took yet. Letting it go ends the exclusive use, gives up the
+// lock, closes the descriptor and forgets the buffered bytes, in one step:
+// nothing of a closed line can be read by the next one.
+//
+// Two guards keep the line for this program alone: the advisory lock that
+// serial programs share (flock on the device), which holds against root as
+// well, and the terminal's exclusive flag (TIOCEXCL), which turns away the
+// opens of programs that do not take the lock, except root's.
+
+#include "link/ReceiveBuffer.h"
+#include "platform/UniqueFd.h"
 
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace plovex {
 
-enum class LineStatus {
-    Data,    // at least one byte
-    Timeout, // the read timeout passed without a byte
-    Gone,    // the device has gone away
-    Error,   // another read error
-    Stopped, // the owner is being destroyed
+// The step of opening a line that failed.
+enum class LineOpenStep {
+    Open,      // open() itself: no device, no permission, held exclusively
+    Lock,      // another program holds the line's advisory lock
+    Exclusive, // TIOCEXCL: not a terminal, for one
+    Blocking,  // clearing O_NONBLOCK
+    Settings,  // raw mode and speed: the driver refused them, or knows no such speed
 };
 
-struct LineRead {
-    LineStatus status;
-    std::size_t count; // bytes delivered (Data only)
+struct LineOpenError {
+    LineOpenStep step = LineOpenStep::Open;
+    int error = 0; // the system's error number
 };
 
-// How a read waits on an open line.
-struct LineWait {
-    int fd = -1;     // the open line
-    int stopFd = -1; // readable once the owner is being destroyed (-1: none)
-    std::chrono::milliseconds timeout{1000};  // the line's read timeout
-    std::chrono::nanoseconds byteTime{0};     // one byte (10 bits) at the line's speed
-    // The earliest time the reply being read can be complete: its request's
-    // write plus the time its bytes take on the line. A read before then
-    // waits until then, and takes the reply whole rather than piecemeal.
-    // Past (the default): no such wait.
-    std::chrono::steady_clock::time_point replyComplete{};
+class SerialLine {
+public:
+    // Opens path for reading and writing without waiting for the device
+    // (O_NOCTTY: never our controlling terminal, or an unplug would hang us
+    // up; O_CLOEXEC: children do not inherit it); takes the advisory lock
+    // without waiting, then exclusive use; makes reads and writes block
+    // again; sets raw 8N1 at baud with reads returning what is there, or
+    // nothing after timeoutDeciseconds (VMIN 0, VTIME); asks the driver for
+    // low latency. nullopt and *error when a step fails; nothing then stays
+    // open, locked or marked exclusive by this call.
+    static std::optional<SerialLine> open(const std::string& path, int32_t baud, int timeoutDeciseconds,
+                                          LineOpenError* error);
+
+    // TIOCNXCL, unlock, close; the buffered bytes go with the object.
+    ~SerialLine();
+    SerialLine(SerialLine&&) noexcept = default;
+    SerialLine& operator=(SerialLine&&) = delete;
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+
+    int fd() const { return fd_.get(); }
+    // What the line delivered that no exchange took yet.
+    ReceiveBuffer& received() { return received_; }
+    // One byte (10 bits) at the line's speed.
+    std::chrono::nanoseconds byteTime() const { return byteTime_; }
+
+private:
+    SerialLine(platform::UniqueFd fd, std::chrono::nanoseconds byteTime);
+
+    platform::UniqueFd fd_;
+    ReceiveBuffer received_;
+    std::chrono::nanoseconds byteTime_;
 };
-
-// Waits until the reply can be complete, then up to the rest of the timeout
-// for input, and reads what is there, up to max bytes: as soon as it has one
-// or more, or when the timeout has passed without a byte.
-LineRead readLine(const LineWait& wait, uint8_t* buf, std::size_t max);
-
-// Lets settle pass (a stop request or a hang-up ends it early), then reads
-// what input is there, up to max bytes, without waiting for any. Returns the
-// bytes read: 0 when there were none, or on an error (the next read reports it).
-std::size_t readPending(const LineWait& wait, uint8_t* buf, std::size_t max, std::chrono::nanoseconds settle);
-
-// One write() of the bytes, repeated only for EINTR and for the part the
-// driver did not take. Returns false on an error.
-bool writeLine(int fd, const uint8_t* data, std::size_t size);
-
-// Whether an errno from read/write means the device is gone.
-bool errnoMeansGone(int err);
 
 } // namespace plovex

@@ -1,10 +1,10 @@
 // Firmware upload and reboot: maintenance operations of the link.
 
 #include "link/BoardFacts.h"
-#include "link/Console.h"
+#include "link/LineIo.h"
 #include "link/Protocol.h"
-#include "link/SerialLine.h"
 #include "link/commPort.h"
+#include "platform/Console.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -20,12 +20,6 @@ namespace {
 
 constexpr off_t kLargestImage = board::kLargestImage;
 
-bool uploadError(const std::string& path, const std::string& why)
-{
-    std::fprintf(stderr, "plovex: upload of %s: %s\n", path.c_str(), why.c_str());
-    std::fflush(stderr);
-    return false;
-}
 
 // One console line per block: the block address, then the 68 bytes before the checksum.
 std::string blockLine(unsigned blockAddress, const wire::ProgramBlockFrame& frame)
@@ -42,52 +36,65 @@ std::string blockLine(unsigned blockAddress, const wire::ProgramBlockFrame& fram
 
 } // namespace
 
-bool commPort::sendProgram(const std::string& path, const std::function<void(std::size_t, std::size_t)>& progress)
+bool commPort::sendProgram(const std::string& path, const std::function<void(std::size_t, std::size_t)>& progress,
+                           std::string* error)
 {
+    auto uploadError = [&](const std::string& why) {
+        if (error)
+            *error = path + ": " + why;
+        return false;
+    };
     // The image is opened before the port lock is taken.
     platform::UniqueFd file(platform::retryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
     if (!file)
-        return uploadError(path, std::strerror(errno));
+        return uploadError(std::strerror(errno));
     struct stat st{};
     if (::fstat(file.get(), &st) == -1)
-        return uploadError(path, std::strerror(errno));
+        return uploadError(std::strerror(errno));
     if (S_ISDIR(st.st_mode))
-        return uploadError(path, "is a folder, not an image file");
+        return uploadError("is a folder, not an image file");
     if (!S_ISREG(st.st_mode))
-        return uploadError(path, "is not a regular file");
+        return uploadError("is not a regular file");
     if (st.st_size > kLargestImage)
-        return uploadError(path, std::to_string(st.st_size) + " bytes is more than the " +
-                                     std::to_string(kLargestImage) + " bytes a 16-bit block address can reach");
+        return uploadError(std::to_string(st.st_size) + " bytes is more than the " + std::to_string(kLargestImage) +
+                           " bytes a 16-bit block address can reach");
     const auto total = static_cast<std::size_t>(st.st_size);
 
     std::lock_guard lock(serialPortLock);
     // Declared after the lock, so the image is closed before the lock is released.
     const platform::UniqueFd image = std::move(file);
     if (PortOpenOK.load(std::memory_order_acquire) == 0)
-        return uploadError(path, "the port is not open; nothing was sent");
+        return uploadError("the port is not open; nothing was sent");
 
     unsigned blockAddress = 0;
     std::size_t sent = 0;
     const std::stop_token stop = stopToken();
+    auto brokeOff = [&](const std::string& why) {
+        return uploadError(why + " after " + std::to_string(sent) + " of " + std::to_string(total) +
+                           " bytes; the board holds an incomplete image");
+    };
     for (;;) {
         uint8_t block[wire::kProgramBlockPayload];
         const ssize_t n = platform::retryEintr([&] { return ::read(image.get(), block, sizeof block); });
         if (n < 0)
-            return uploadError(path, std::string("read failed after ") + std::to_string(sent) +
-                                         " bytes: " + std::strerror(errno) + "; the upload is incomplete");
+            return brokeOff(std::string("reading the image failed (") + std::strerror(errno) + ")");
         const auto count = static_cast<std::size_t>(n);
         const auto frame = wire::programBlockFrame(static_cast<uint16_t>(blockAddress), block, count);
-        consoleWrite(blockLine(blockAddress, frame));
+        platform::consoleWrite(blockLine(blockAddress, frame));
         blockAddress += 64;
-        if (!sendLocked(frame.data(), frame.size()) && errnoMeansGone(errno)) {
+        // A block that did not go out whole spoils the image: the upload ends.
+        if (!sendLocked(frame.data(), frame.size())) {
+            const int err = errno;
+            if (!errnoMeansGone(err))
+                return brokeOff(std::string("writing to the port failed (") + std::strerror(err) + ")");
             closeLocked();
-            return uploadError(path, "the port went away after " + std::to_string(sent) + " bytes");
+            return brokeOff("the port went away");
         }
         sent += count;
         if (progress)
             progress(sent, total);
         if (!sleep(0.25, stop))
-            return uploadError(path, "stopped after " + std::to_string(sent) + " bytes");
+            return brokeOff("the upload was stopped");
         if (count != wire::kProgramBlockPayload)
             return true;
     }

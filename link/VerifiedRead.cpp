@@ -32,8 +32,8 @@ constexpr auto kLeastQuiet = std::chrono::milliseconds(2);
 
 std::size_t commPort::dropUntilQuietLocked(std::chrono::nanoseconds quiet)
 {
-    std::size_t dropped = received_.buffered();
-    received_.clear();
+    std::size_t dropped = line_->received().buffered();
+    line_->received().clear();
     const LineWait wait = lineWaitLocked();
     // A line that never falls quiet still gives the lock back.
     const auto giveUp = Clock::now() + wait.timeout;
@@ -46,7 +46,7 @@ std::size_t commPort::dropUntilQuietLocked(std::chrono::nanoseconds quiet)
             break;
     }
     if (line_)
-        ::tcflush(line_.get(), TCIFLUSH);
+        ::tcflush(line_->fd(), TCIFLUSH);
     return dropped;
 }
 
@@ -59,7 +59,7 @@ VerifiedRead commPort::readEEPROMVerified(int address, int16_t& data)
 
     const std::chrono::nanoseconds timeout = lineWaitLocked().timeout;
     std::chrono::nanoseconds quiet =
-        std::min(std::max<std::chrono::nanoseconds>(byteTime_ * kQuietByteTimes, kLeastQuiet), timeout);
+        std::min(std::max<std::chrono::nanoseconds>(line_->byteTime() * kQuietByteTimes, kLeastQuiet), timeout);
     // Whatever is on its way belongs to an earlier exchange.
     dropUntilQuietLocked(quiet);
 
@@ -90,8 +90,8 @@ VerifiedRead commPort::readEEPROMVerified(int address, int16_t& data)
             // A read timed out (the line was silent that long) or failed: what
             // came of this reply is dropped.
             ++timeouts;
-            received_.clear();
-            ::tcflush(line_.get(), TCIFLUSH);
+            line_->received().clear();
+            ::tcflush(line_->fd(), TCIFLUSH);
             continue;
         }
         // A reply stands alone when nothing follows it for twice the time it

@@ -1,49 +1,21 @@
 #include "link/commPort.h"
 
 #include "link/BoardFacts.h"
-#include "link/Console.h"
 #include "link/Protocol.h"
 #include "link/Records.h"
-#include "link/SerialLine.h"
+#include "platform/Console.h"
 #include "platform/Log.h"
 #include "platform/RecordSink.h"
 #include "platform/Sleeper.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <linux/serial.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
 namespace plovex {
-
-namespace {
-
-// USB serial adapters hold received bytes back for a latency timer (16 ms on
-// the common FTDI type) unless the driver is asked for low latency; each reply
-// would wait for it. Drivers that do not know the request (a pseudo-terminal,
-// for one) refuse it, and the line works as it is.
-void requestLowLatency(int fd)
-{
-    serial_struct serial{};
-    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY))
-        return;
-    serial.flags |= ASYNC_LOW_LATENCY;
-    ::ioctl(fd, TIOCSSERIAL, &serial);
-}
-
-bool sameDevice(int a, int b)
-{
-    struct stat sa{}, sb{};
-    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev;
-}
-
-} // namespace
 
 commPort::commPort() : commPort(commPortOptions{}) {}
 
@@ -149,93 +121,67 @@ int commPort::OpenPort()
         baud = baudRate_.load();
         generation = settingsGeneration_;
     }
-    const char* path = pathHold->c_str();
+    const std::string& path = *pathHold;
 
-    // O_NOCTTY: the line must never become our controlling terminal, or an
-    // unplug would hang us up. O_CLOEXEC: children do not inherit the line.
-    platform::UniqueFd fd(platform::retryEintr([&] { return ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
-    if (!fd) {
-        noteOpenFailure(describeOpenFailure(path, errno));
+    LineOpenError error;
+    std::optional<SerialLine> opened = SerialLine::open(path, baud, options_.lineTimeoutDeciseconds, &error);
+    if (!opened) {
+        // The set-up steps after the open each have their console line; a
+        // refused open (no device, no permission, in use) prints none.
+        const char* format = nullptr;
+        switch (error.step) {
+        case LineOpenStep::Exclusive:
+            format = "Error setting TIOCEXCL on %s - %s(%d).\n";
+            break;
+        case LineOpenStep::Blocking:
+            format = "Error clearing O_NONBLOCK %s - %s(%d).\n";
+            break;
+        case LineOpenStep::Settings:
+            format = "Error setting tty attributes %s - %s(%d).\n";
+            break;
+        case LineOpenStep::Open:
+        case LineOpenStep::Lock:
+            break;
+        }
+        if (format)
+            platform::consolePrintf(format, path.c_str(), std::strerror(error.error), error.error);
+        noteOpenFailure(describeFailure(path, error.error, format != nullptr));
+        errno = error.error;
         return -1;
     }
-    // A line that is not kept ends its exclusive use (the flag of a pty
-    // outlives the close) unless it is the very device in use.
-    auto discard = [&] {
-        const int inUse = portDescriptor_.load(std::memory_order_acquire);
-        if (!(PortOpenOK.load(std::memory_order_acquire) && sameDevice(fd.get(), inUse)))
-            ::ioctl(fd.get(), TIOCNXCL);
-        fd.reset();
-    };
-    auto fail = [&](const char* format) {
-        const int err = errno;
-        consolePrintf(format, path, std::strerror(err), err);
-        noteOpenFailure(describeOpenFailure(path, err, true));
-        discard();
-        return -1;
-    };
-
-    if (::ioctl(fd.get(), TIOCEXCL) == -1)
-        return fail("Error setting TIOCEXCL on %s - %s(%d).\n");
-    if (::fcntl(fd.get(), F_SETFL, 0) == -1)
-        return fail("Error clearing O_NONBLOCK %s - %s(%d).\n");
-
-    termios options;
-    std::memset(&options, 0, sizeof options);
-    ::cfmakeraw(&options);
-    options.c_cc[VMIN] = 0;
-    options.c_cc[VTIME] = static_cast<cc_t>(options_.lineTimeoutDeciseconds);
-    // A rate the driver does not know would leave the speed at 0, which
-    // hangs the line up: refuse it like any other setting the line refuses.
-    if (::cfsetspeed(&options, static_cast<speed_t>(baud)) == -1) {
-        errno = EINVAL;
-        return fail("Error setting tty attributes %s - %s(%d).\n");
-    }
-    options.c_cflag |= (CS8 | CREAD);
-    if (platform::retryEintr([&] { return ::tcsetattr(fd.get(), TCSANOW, &options); }) == -1)
-        return fail("Error setting tty attributes %s - %s(%d).\n");
-    requestLowLatency(fd.get());
 
     std::lock_guard lock(serialPortLock);
-    if (PortOpenOK.load(std::memory_order_acquire)) {
-        discard(); // another open got there first
-        return portDescriptor_.load(std::memory_order_acquire);
-    }
+    if (PortOpenOK.load(std::memory_order_acquire))
+        return portDescriptor_.load(std::memory_order_acquire); // another open got there first; ours goes
     {
         std::lock_guard strings(stringsMutex_);
-        if (generation != settingsGeneration_) {
-            discard(); // opened what is no longer asked for
-            return -1;
-        }
+        if (generation != settingsGeneration_)
+            return -1; // opened what is no longer asked for; it goes
     }
-    line_ = std::move(fd);
-    received_.clear();
-    byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / (baud > 0 ? baud : board::kDefaultBaudRate));
-    portDescriptor_.store(line_.get(), std::memory_order_release);
+    line_.emplace(std::move(*opened));
+    portDescriptor_.store(line_->fd(), std::memory_order_release);
     PortOpenOK.store(1, std::memory_order_release);
     counters_.opened();
     noteOpenFailure({});
-    return line_.get();
+    return line_->fd();
 }
 
 void commPort::closeLocked()
 {
-    if (line_) {
-        ::ioctl(line_.get(), TIOCNXCL);
-        line_.reset();
-    }
-    received_.clear();
+    line_.reset(); // its exclusive use, its lock and what it had delivered go with it
     portDescriptor_.store(-1, std::memory_order_release);
     PortOpenOK.store(0, std::memory_order_release);
 }
 
 LineWait commPort::lineWaitLocked() const
 {
-    return {line_.get(), stopFd_.get(), std::chrono::milliseconds(100 * options_.lineTimeoutDeciseconds), byteTime_};
+    return {line_->fd(), stopFd_.get(), std::chrono::milliseconds(100 * options_.lineTimeoutDeciseconds),
+            line_->byteTime()};
 }
 
 std::chrono::steady_clock::time_point commPort::replyCompleteLocked(std::size_t bytes) const
 {
-    return std::chrono::steady_clock::now() + byteTime_ * static_cast<long>(bytes);
+    return std::chrono::steady_clock::now() + line_->byteTime() * static_cast<long>(bytes);
 }
 
 void commPort::countReceived(std::size_t bufferedBefore, const LineRead& r)
@@ -243,14 +189,14 @@ void commPort::countReceived(std::size_t bufferedBefore, const LineRead& r)
     // What the line delivered is what is buffered now plus what was served,
     // less what was buffered before.
     const std::size_t served = r.status == LineStatus::Data ? r.count : 0;
-    const std::size_t after = received_.buffered() + served;
+    const std::size_t after = line_->received().buffered() + served;
     if (after > bufferedBefore)
         counters_.received(after - bufferedBefore);
 }
 
 bool commPort::sendLocked(const uint8_t* data, std::size_t size)
 {
-    if (!writeLine(line_.get(), data, size))
+    if (!writeLine(line_->fd(), data, size))
         return false;
     counters_.sent(size);
     return true;
@@ -259,7 +205,25 @@ bool commPort::sendLocked(const uint8_t* data, std::size_t size)
 void commPort::noteOpenFailure(OpenFailure failure)
 {
     std::lock_guard lock(failureMutex_);
+    // An open that lost the race to another (whose line holds the lock it
+    // wanted) is no failure. The winner publishes before it clears the
+    // reason, under this mutex, so a stale reason never outlives it.
+    if (failure.kind != OpenProblem::None && PortOpenOK.load(std::memory_order_acquire))
+        return;
     openFailure_ = std::move(failure);
+}
+
+OpenFailure commPort::describeFailure(const std::string& path, int err, bool setUp) const
+{
+    // A port that stays in use is described once, not each second the loop
+    // tries it again: finding the program that holds it reads /proc, and may
+    // look at every process's descriptors.
+    if (openProblemOf(err, setUp) == OpenProblem::Busy) {
+        std::lock_guard lock(failureMutex_);
+        if (openFailure_.kind == OpenProblem::Busy && openFailure_.path == path && openFailure_.error == err)
+            return openFailure_;
+    }
+    return describeOpenFailure(path, err, setUp);
 }
 
 OpenFailure commPort::openFailure() const
@@ -272,8 +236,8 @@ LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady
 {
     LineWait wait = lineWaitLocked();
     wait.replyComplete = replyComplete;
-    const std::size_t before = received_.buffered();
-    const LineRead r = received_.take(wait, buf, max);
+    const std::size_t before = line_->received().buffered();
+    const LineRead r = line_->received().take(wait, buf, max);
     countReceived(before, r);
     if (r.status == LineStatus::Gone)
         closeLocked();
@@ -282,8 +246,8 @@ LineRead commPort::readLocked(uint8_t* buf, std::size_t max, std::chrono::steady
 
 LineRead commPort::readUpToLocked(uint8_t* buf, std::size_t need)
 {
-    const std::size_t before = received_.buffered();
-    const LineRead r = received_.takeUpTo(lineWaitLocked(), buf, need);
+    const std::size_t before = line_->received().buffered();
+    const LineRead r = line_->received().takeUpTo(lineWaitLocked(), buf, need);
     countReceived(before, r);
     if (r.status == LineStatus::Gone)
         closeLocked();
@@ -338,8 +302,8 @@ void commPort::discardInput()
     std::lock_guard lock(serialPortLock);
     if (!PortOpenOK.load(std::memory_order_acquire))
         return;
-    received_.clear();
-    ::tcflush(line_.get(), TCIFLUSH);
+    line_->received().clear();
+    ::tcflush(line_->fd(), TCIFLUSH);
 }
 
 void commPort::sendReboot()

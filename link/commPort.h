@@ -12,7 +12,6 @@
 
 #include "link/LinkHealth.h"
 #include "link/OpenFailure.h"
-#include "link/ReceiveBuffer.h"
 #include "link/SerialLine.h"
 #include "platform/Record.h"
 #include "platform/UniqueFd.h"
@@ -22,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -72,10 +72,12 @@ public:
     commPort(const commPort&) = delete;
     commPort& operator=(const commPort&) = delete;
 
-    // Opens commPortPath raw, exclusively, at baudRate, and asks the driver
-    // for low latency. Returns the descriptor, or -1 (with one line on
-    // standard output when a set-up step after the open failed). The line is
-    // published under the port lock: an open that finds the line already
+    // Opens commPortPath as a SerialLine: raw, for this program alone (the
+    // advisory lock and exclusive use), at baudRate, with low latency asked
+    // for. Returns the descriptor, or -1 with errno and openFailure() saying
+    // why (and one console line when a set-up step after the open failed; a
+    // device that is missing, not permitted or in use prints none). The line
+    // is published under the port lock: an open that finds the line already
     // open does nothing and returns its descriptor; an open during which the
     // path or the speed was changed closes what it opened, publishes nothing
     // and returns -1, so the line in use is always the one last set.
@@ -121,12 +123,14 @@ public:
     // Sends the reboot frame; nothing when the line is closed.
     void sendReboot();
     // Uploads a firmware image in 64-byte blocks, 0.25 s apart, holding the
-    // port lock throughout; prints one console line per block. Returns false
-    // (with a message naming the file and the reason on standard error) when
-    // nothing or not all of it could be sent. progress, when given, is
-    // called after each block with the bytes sent so far and the image size.
+    // port lock throughout; one console line per block. Returns false, with
+    // *error naming the file and the reason, when nothing or not all of it
+    // could be sent (the file cannot be used, the line is closed, a block
+    // did not go out, the device went away). progress, when given, is called
+    // after each block with the bytes sent so far and the image size.
     bool sendProgram(const std::string& path,
-                     const std::function<void(std::size_t sent, std::size_t total)>& progress = {});
+                     const std::function<void(std::size_t sent, std::size_t total)>& progress = {},
+                     std::string* error = nullptr);
 
     // The loop bodies; the constructor runs one of them on the acquisition thread.
     void idleThread(std::stop_token stop);
@@ -138,8 +142,8 @@ private:
     // Hands a record to the sink, never waiting for its thread.
     void handOver(const char* name, platform::RecordPtr record);
     bool sleep(double seconds, std::stop_token stop);
-    // With the port lock held: end exclusive use, close the line, forget what
-    // it had delivered.
+    // With the port lock held: let the line go (its exclusive use, its lock,
+    // what it had delivered) and mark the port closed.
     void closeLocked();
     // With the port lock held: up to max bytes from the line (through the
     // receive buffer) within the line's timeout, for a reply that can be
@@ -159,6 +163,9 @@ private:
     void countReceived(std::size_t bufferedBefore, const LineRead& r);
     // Keeps the reason of a failed open (and, with kind None, clears it).
     void noteOpenFailure(OpenFailure failure);
+    // The reason for errno err from opening path: describeOpenFailure, or
+    // the one noted when it is the same port still in use.
+    OpenFailure describeFailure(const std::string& path, int err, bool setUp) const;
     // When a reply of `bytes` to a request written now can be complete.
     std::chrono::steady_clock::time_point replyCompleteLocked(std::size_t bytes) const;
     // One poll exchange under the port lock; hands over the record it completes.
@@ -181,11 +188,9 @@ private:
     // Changes with every new path or speed (under stringsMutex_), so that an
     // open can tell whether what it opened is still what was asked for.
     uint64_t settingsGeneration_ = 0;
-    // Under serialPortLock: the open line, what it delivered that no exchange
-    // took yet, and the time one byte takes on it.
-    platform::UniqueFd line_;
-    ReceiveBuffer received_;
-    std::chrono::nanoseconds byteTime_{0};
+    // Under serialPortLock: the open line with what it delivered that no
+    // exchange took yet; empty while the line is closed.
+    std::optional<SerialLine> line_;
 
     LinkCounters counters_;
     mutable std::mutex failureMutex_;

@@ -3,25 +3,11 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 #include <unistd.h>
 
 extern char* program_invocation_short_name; // glibc
 
 namespace platform {
-
-namespace {
-std::mutex& logMutex()
-{
-    static std::mutex m;
-    return m;
-}
-std::function<void(const std::string&)>& sinkRef()
-{
-    static std::function<void(const std::string&)> sink;
-    return sink;
-}
-} // namespace
 
 std::string logPrefix()
 {
@@ -40,20 +26,7 @@ std::string logPrefix()
 
 void logEntry(const std::string& message)
 {
-    std::lock_guard lock(logMutex());
-    if (auto& sink = sinkRef()) {
-        sink(message);
-        return;
-    }
-    const std::string line = logPrefix() + message + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
-void setLogSink(std::function<void(const std::string&)> sink)
-{
-    std::lock_guard lock(logMutex());
-    sinkRef() = std::move(sink);
+    consoleWrite(ConsoleKind::LogEntry, message);
 }
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "link/Records.h"
 #include "platform/Preferences.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/FakeSysfs.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
@@ -309,6 +310,42 @@ TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)
     EXPECT_EQ(runCli({"reboot", "--port", other.path()}).exitCode, 0);
     EXPECT_EQ(other.frames(FrameKind::Reboot, 1).size(), 1u);
     EXPECT_EQ(other->counters().bytesReceived, 2u);
+}
+
+TEST(Cli, AnUploadCutShortByAnUnplugSaysSoAndTheNextOneWorks)
+{
+    Board board;
+    TempDir dir;
+    writeFile(dir / "long.bin", std::string(640, 'a')); // 11 blocks, 2.75 s
+    writeFile(dir / "short.bin", std::string(100, 'b'));
+    CliProcess cut({"upload", (dir / "long.bin").string(), "--port", board.path(), "--no-snapshot"});
+    ASSERT_EQ(board.frames(FrameKind::ProgramBlock, 2).size(), 2u);
+    ASSERT_TRUE(board->unplug());
+    const auto r = cut.finish();
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(std::regex_search(r.err, std::regex("^plovex-cli upload: " + (dir / "long.bin").string() +
+                                                    ": the port went away after [0-9]+ of 640 bytes; the board "
+                                                    "holds an incomplete image\n$")))
+        << r.err;
+
+    ASSERT_TRUE(board->replug());
+    board->clearFrames();
+    const auto again = runCli({"upload", (dir / "short.bin").string(), "--port", board.path()});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    board.frames(FrameKind::ProgramBlock, 2);
+    board->stop();
+    EXPECT_EQ(board->image(), Bytes(100, 'b'));
+}
+
+TEST(Cli, PortsListsOnStandardOutputAndLeavesTheDiscoveryLinesToStandardError)
+{
+    FakeSysfs machine;
+    machine.addPort("ttyUSB0");
+    machine.addPort("ttyUSB1", std::nullopt); // no callout path: the listing ends there
+    const auto r = runCli({"ports", "--sysfs-root", machine.sys().string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ttyUSB0\t/dev/ttyUSB0\n");
+    EXPECT_EQ(r.err, "Port Name: /dev/ttyUSB0\n");
 }
 
 TEST(Cli, DiagAnswersTheSimulatedRequester)

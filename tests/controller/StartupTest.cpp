@@ -85,8 +85,13 @@ TEST(ControllerStartup, TheListingEndsAtAPortWithoutCalloutPathAndAtTheTableSize
     gap.machine.addPort("ttyS0");
     gap.machine.addPort("ttyS1", std::nullopt);
     gap.machine.addPort("ttyS2");
+    CaptureStdout start;
     gap.start();
+    EXPECT_EQ(start.finish(), "Port Name: " + gap.node("ttyS0") + "\n");
     EXPECT_EQ(gap.serialPortMenu.items, Strings{"ttyS0"});
+    CaptureStdout refresh; // every half second while the preferences are open
+    EXPECT_FALSE(gap.ctl().refreshPortMenu());
+    EXPECT_EQ(refresh.finish(), "");
 
     ControllerRig many;
     for (int i = 0; i < 129; ++i)

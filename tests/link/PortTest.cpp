@@ -88,6 +88,20 @@ TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
     EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_iflag & (IXON | ICRNL)) | (t.c_oflag & OPOST), 0u) << "raw";
     EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
 
+    // Another opener of the line, root included, is refused without a word on
+    // the console, and leaves the line's exclusive use as it was.
+    {
+        auto other = main.port(LoopKind::None, first.slavePath());
+        CaptureStdout out;
+        EXPECT_EQ(other->OpenPort(), -1);
+        EXPECT_EQ(out.finish(), "");
+        EXPECT_EQ(other->openFailure().kind, OpenProblem::Busy);
+        const std::string holder = "in use by " + std::string(program_invocation_short_name).substr(0, 15) +
+                                   " (pid " + std::to_string(::getpid()) + ")";
+        EXPECT_NE(other->openFailure().reason.find(holder), std::string::npos) << other->openFailure().reason;
+        EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &excl) + excl, 1);
+    }
+
     // A new path and speed wait for the next open; until then the line stays as it is.
     port->setCommPortPath(second.slavePath());
     port->setBaudRate(9600);
@@ -263,6 +277,7 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
         std::error_code ec;
         EXPECT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
             << "round " << round << ": the line in use is not the last one applied";
+        EXPECT_EQ(p.openFailure().kind, OpenProblem::None) << "round " << round << ": losing the race is no failure";
     }
     done = true;
     first.join();

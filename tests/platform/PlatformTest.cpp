@@ -1,7 +1,8 @@
 // The platform's stand-ins: the hand-over to the main thread, the
-// notification queue and the preferences file.
+// notification queue, the console channel and the preferences file.
 
 #include "link/Records.h"
+#include "platform/Console.h"
 #include "platform/IdleHandOver.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
@@ -91,6 +92,36 @@ TEST(NotificationQueue, WhatAnObserverQueuesFollowsAndOneThatThrowsIsLoggedAndLo
     EXPECT_EQ(later, (std::vector<int>{1, 2, 3}));
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("observer failed"), std::string::npos) << log[0];
+}
+
+TEST(Console, ARedirectTakesItsOwnThreadsLinesOnlyAndLetsLogEntriesThrough)
+{
+    TempDir dir;
+    std::FILE* process = std::fopen((dir / "process").c_str(), "w");
+    std::FILE* inner = std::fopen((dir / "inner").c_str(), "w");
+    ASSERT_TRUE(process && inner);
+    setConsoleStream(process);
+    std::vector<std::string> log;
+    setLogSink([&](const std::string& entry) { log.push_back(entry); });
+    {
+        ConsoleRedirect quiet(quietConsoleLines());
+        consoleWrite("dropped\n");
+        logEntry("still logged");
+        std::thread([] { consolePrintf("%s\n", "another thread's"); }).join();
+        {
+            ConsoleRedirect nested(consoleLinesTo(inner));
+            consoleWrite("nested\n");
+        }
+        consoleWrite("dropped again\n");
+    }
+    consoleWrite("after\n");
+    setConsoleStream(nullptr);
+    setLogSink({});
+    std::fclose(process);
+    std::fclose(inner);
+    EXPECT_EQ(testsupport::readFile(dir / "process"), "another thread's\nafter\n");
+    EXPECT_EQ(testsupport::readFile(dir / "inner"), "nested\n");
+    EXPECT_EQ(log, std::vector<std::string>{"still logged"});
 }
 
 // A main thread that is busy: it runs what was posted only when told.

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -54,7 +55,11 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const CliOptions& o
     } else {
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     }
-    const int rc = ::posix_spawn(&pid_, PLOVEX_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
+    int rc = 0;
+    if (options.user)
+        rc = spawnAs(*options.user, outPipe[1], errPipe[1], argv.data(), envp.data());
+    else
+        rc = ::posix_spawn(&pid_, PLOVEX_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
@@ -64,6 +69,22 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const CliOptions& o
         throw std::runtime_error(std::string("posix_spawn: ") + std::strerror(rc));
     if (stdinTerminal_)
         stdinTerminal_->write(Bytes(options.terminalInput->begin(), options.terminalInput->end()));
+}
+
+int CliProcess::spawnAs(unsigned id, int out, int err, char* const* argv, char* const* envp)
+{
+    pid_ = ::fork();
+    if (pid_ < 0)
+        return errno;
+    if (pid_ == 0) { // the child: only calls that are safe after a fork, until the exec
+        const int in = ::open("/dev/null", O_RDONLY | O_NOCTTY);
+        if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::setgroups(0, nullptr) ||
+            ::setgid(id) || ::setuid(id))
+            ::_exit(127);
+        ::execve(PLOVEX_CLI_PATH, argv, envp);
+        ::_exit(127);
+    }
+    return 0;
 }
 
 CliProcess::~CliProcess()

@@ -23,6 +23,9 @@ struct CliOptions {
     std::optional<std::string> terminalInput; // standard input is a terminal, this typed into it
     bool stderrTerminal = false;              // standard error is a terminal
     std::map<std::string, std::string> env;   // added to the child's environment
+    // Run as this user and group id, with no supplementary groups (the tests
+    // run as root); standard input and error are then /dev/null and a pipe.
+    std::optional<unsigned> user;
     std::chrono::milliseconds timeout{20000};
 };
 
@@ -33,11 +36,14 @@ public:
     // The next whole line of standard output, if one comes within timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     void signal(int sig);
+    int pid() const { return pid_; }
     // Waits for the end (killing the child after the time allowed).
     CliResult finish();
 
 private:
     bool pump(int timeoutMs);
+    // Forks and execs the child as user and group id; 0, or the error number.
+    int spawnAs(unsigned id, int out, int err, char* const* argv, char* const* envp);
     int pid_ = -1, out_ = -1, err_ = -1;
     std::unique_ptr<PtyPeer> stdinTerminal_, stderrTerminal_;
     std::string outText_, errText_;

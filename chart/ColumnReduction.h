@@ -5,6 +5,10 @@
 // covers the span; older values drop out as time moves on. Drawing reduces
 // the columns again to the pixel columns of the widget, keeping each pixel
 // column's minimum and maximum, so a one-record spike always shows.
+//
+// The reduction also keeps where the line breaks: a value that follows a
+// break (the link was down) or comes more than the gap time after the one
+// before (the board was silent) is not joined to what came before it.
 
 #include <chrono>
 #include <cstdint>
@@ -46,10 +50,14 @@ class ColumnReduction {
 public:
     static constexpr int kColumns = 1024;
 
-    explicit ColumnReduction(double spanSeconds);
+    // gapSeconds: values further apart than this are not joined.
+    ColumnReduction(double spanSeconds, double gapSeconds);
 
-    // A value pair at time t, in seconds on a steady clock; t never goes back.
+    // A value pair at time t, in seconds. A t before the last one (the clock
+    // was set back) starts the history afresh.
     void add(double t, float x, float y);
+    // The line breaks here: the next value is not joined to the last.
+    void breakLine();
     // Forgets every value.
     void clear();
 
@@ -68,7 +76,10 @@ private:
 
     double span_;
     double columnSeconds_;
+    double gapSeconds_;
     std::vector<Slot> ring_;
+    double last_ = -std::numeric_limits<double>::infinity(); // the time of the last value
+    bool broken_ = true;                                       // the next value starts a line
 };
 
 } // namespace plovex::chart

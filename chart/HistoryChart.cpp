@@ -19,8 +19,9 @@ constexpr int kLeft = 56, kRight = 8, kTop = 22, kBottom = 8;
 
 } // namespace
 
-HistoryChart::HistoryChart(QWidget* parent)
-    : QWidget(parent), reductions_{ColumnReduction(kSpans[0]), ColumnReduction(kSpans[1]), ColumnReduction(kSpans[2])}
+HistoryChart::HistoryChart(double gapSeconds, QWidget* parent)
+    : QWidget(parent), reductions_{ColumnReduction(kSpans[0], gapSeconds), ColumnReduction(kSpans[1], gapSeconds),
+                                   ColumnReduction(kSpans[2], gapSeconds)}
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     toShown_ = [](int, float degrees) { return static_cast<double>(degrees); };
@@ -39,10 +40,17 @@ long long HistoryChart::pixelColumnOf(double t) const
 
 bool HistoryChart::add(double t, float xDegrees, float yDegrees, bool valid)
 {
+    if (t < now_) { // the clock was set back: what was drawn has no place on the new time
+        lastPixelColumn_ = -1;
+        lastRepaint_ = t - kRepaintInterval;
+    }
     now_ = t;
-    if (valid)
-        for (auto& r : reductions_)
+    for (auto& r : reductions_) {
+        if (valid)
             r.add(t, xDegrees, yDegrees);
+        else
+            r.breakLine();
+    }
     if (frozen_)
         return false;
     // A repaint when a new pixel column appeared, and no more than ten a
@@ -55,6 +63,15 @@ bool HistoryChart::add(double t, float xDegrees, float yDegrees, bool valid)
     lastPixelColumn_ = column;
     lastRepaint_ = t;
     return true;
+}
+
+void HistoryChart::restart()
+{
+    for (auto& r : reductions_)
+        r.clear();
+    if (frozen_)
+        frozen_->clear();
+    update();
 }
 
 void HistoryChart::setSpan(Span span)
@@ -163,7 +180,7 @@ void HistoryChart::paintEvent(QPaintEvent*)
     }
 
     // Per axis: each pixel column's stroke from its minimum to its maximum,
-    // joined to the next column that has values.
+    // joined to the next column that has values unless the line breaks there.
     std::vector<QLineF> lines;
     lines.reserve(columns.size() * 2);
     for (int axis = 0; axis < 2; ++axis) {
@@ -181,7 +198,7 @@ void HistoryChart::paintEvent(QPaintEvent*)
             }
             const QPointF top(x, yOf(b)), bottom(x, yOf(a));
             const QPointF mid(x, (top.y() + bottom.y()) / 2);
-            if (previous)
+            if (previous && !columns[i].gapBefore)
                 lines.emplace_back(*previous, mid);
             if (top != bottom)
                 lines.emplace_back(top, bottom);

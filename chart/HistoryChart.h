@@ -14,6 +14,11 @@
 // redraws the history without losing it. add() only stores: it tells the
 // caller when a new pixel column appeared, and the caller schedules the
 // repaint (in the window's display pass).
+//
+// Time is the time of each measurement. The line breaks where the link
+// was down and where no measurement came for the gap time (a silent
+// board), and the history starts afresh when asked (another board) or
+// when the clock was set back.
 
 #include "chart/ColumnReduction.h"
 
@@ -32,13 +37,16 @@ public:
     // The measured angle of an axis (0 X, 1 Y) in degrees, as the chart shows it.
     using Presentation = std::function<double(int axis, float degrees)>;
 
-    explicit HistoryChart(QWidget* parent = nullptr);
+    // gapSeconds: measurements further apart than this are not joined.
+    explicit HistoryChart(double gapSeconds, QWidget* parent = nullptr);
 
-    // A record at t (seconds, steady clock); valid false for one that carries
-    // no angles (the link down), which only moves time on. True when the
-    // picture is due a repaint: a new pixel column appeared while live, at
-    // most ten times a second.
+    // A record at t (seconds on the records' clock); valid false for one
+    // that carries no angles (the link down), which moves time on and
+    // breaks the line. True when the picture is due a repaint: a new pixel
+    // column appeared while live, at most ten times a second.
     bool add(double t, float xDegrees, float yDegrees, bool valid);
+    // Forgets the history, paused view included.
+    void restart();
 
     void setSpan(Span span);
     Span span() const { return span_; }

@@ -1,14 +1,14 @@
 // plovex-cli monitor: the headless monitor. It runs the link and the
-// notification path of the window and prints every record it is delivered,
-// in delivery order.
+// notification path of the window and hands every record it is delivered,
+// in delivery order and in its typed view, to each of its outputs
+// (MonitorOutput.h): the format on standard output, and MQTT when asked.
 
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/FleetOutput.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
+#include "cli/MonitorOutput.h"
 #include "cli/PortSession.h"
-#include "cli/RecordFormat.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
 #include "link/Measurement.h"
@@ -23,7 +23,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 namespace plovex::cli {
 
@@ -45,6 +48,7 @@ const Command monitorCommand{
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
              "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
              "\n"
+             "\n"
              "Polls the board as the window does and prints every record delivered, one\n"
              "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
              "Runs until N records or S seconds (whichever comes first), or until\n"
@@ -54,7 +58,9 @@ const Command monitorCommand{
              "\n"
              "  --count N     stop after N records of either kind (N >= 1)\n"
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
-             "  --format F    text (default): the time of day, then a line per measurement\n"
+             "  --format F    every record carries the time it stands for: when the board's\n"
+             "                reply was complete (or the cycle found the port closed).\n"
+             "                text (default): the time of day, then a line per measurement\n"
              "                with X and Y in degrees, the temperature, the link state and the\n"
              "                packet count, and a line per parameter with its address,\n"
              "                description and value;\n"
@@ -62,14 +68,17 @@ const Command monitorCommand{
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
              "                (local, ISO 8601 with milliseconds and UTC offset), x_deg,\n"
-             "                y_deg and temp_c (empty while the link is down);\n"
+             "                y_deg and temp_c (empty while the link is down), and link (up\n"
+             "                or down: a parameter row marked down is a link-down cycle's\n"
+             "                placeholder, its pdata the loop's counter);\n"
              "                jsonl: one JSON object per record, \"type\" first, then the\n"
-             "                record's entries in record order, then the same added fields\n"
-             "                (null while the link is down);\n"
+             "                record's entries in record order, then time, the same added\n"
+             "                fields (null while the link is down) and link;\n"
              "                influx: InfluxDB line protocol, measurement plovex, tags type,\n"
              "                port (its stable name) and --tag, the entries as integer fields\n"
-             "                and the same added fields as float fields (left out while the\n"
-             "                link is down), the time in nanoseconds.\n"
+             "                and the same added fields as float fields, the time in\n"
+             "                nanoseconds; while the link is down only packetCount and\n"
+             "                commState, or paddress: no placeholder as a reading.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
              "                shows a link-down measurement as \"link down\", and every 5 s a\n"
@@ -161,37 +170,33 @@ int run(const Words& words)
     stats::StabilityWatch stability(stats::StabilitySettings::fromText(prefs.objectForKey(board::kPrefStableSeconds),
                                                                        prefs.objectForKey(board::kPrefStableSpread)),
                                     MonitorHealth::kSilenceLimit);
-    std::unique_ptr<FleetOutput> fleet;
-    long long printed = 0;
-    bool afterLinkDown = false;
-    auto print = [&](const platform::Notification& n) {
-        const auto kind = recordKindOf(n.name);
-        if (!kind || !n.object || (settings.count && printed >= *settings.count))
-            return; // the queue may hold more than the count asked for
-        // In the text format a parameter record that follows a link-down
-        // measurement is named as the placeholder it is.
-        const bool placeholder = afterLinkDown && *kind == RecordKind::Parameter;
-        afterLinkDown = *kind == RecordKind::Measurement && n.object->intValue("commState") == 0;
-        if (const auto m = *kind == RecordKind::Measurement ? measurementOf(*n.object) : std::nullopt) {
-            if (m->linkUp)
-                stability.add(m->time, m->xDegrees(), m->yDegrees());
-            else
-                stability.breakOff();
-        }
-        const LineContext context{record::WallClock::now(), settings.unit};
-        if (placeholder && settings.format == OutputFormat::Text)
-            writeOut(record::localTimeOfDay(context.time) + "  parameter " +
-                     std::to_string(n.object->intValue("paddress")) + "  link down\n");
-        else if (settings.format == OutputFormat::Influx)
-            writeOut(fleet->influxLine(*kind, *n.object, context));
-        else
-            writeOut(formatRecord(settings.format, *kind, *n.object, context));
-        fleet->publish(*kind, *n.object, context);
-        if (settings.count && ++printed >= *settings.count)
+    std::vector<std::unique_ptr<MonitorOutput>> outputs;
+    RecordReader reader; // sees both kinds, in delivery order
+    long long delivered = 0;
+    // Hands a reading to every output; the queue may hold more than the
+    // count asked for.
+    auto deliver = [&](const std::function<void(MonitorOutput&)>& give) {
+        if (settings.count && delivered >= *settings.count)
+            return;
+        for (const auto& output : outputs)
+            give(*output);
+        if (settings.count && ++delivered >= *settings.count)
             main.stop();
     };
-    main.observe(records::kInclinoData, print);
-    main.observe(records::kInclinoParameter, print);
+    main.observe(records::kInclinoData, [&](const platform::Notification& n) {
+        const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
+        if (!m)
+            return;
+        if (m->linkUp)
+            stability.add(m->time, m->xDegrees(), m->yDegrees());
+        else
+            stability.breakOff();
+        deliver([&](MonitorOutput& output) { output.measurement(*m); });
+    });
+    main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
+        if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
+            deliver([&](MonitorOutput& output) { output.parameter(*p); });
+    });
 
     commPortOptions options;
     options.loop = LoopKind::Acquisition;
@@ -203,11 +208,17 @@ int run(const Words& words)
     // The name that stays the same across replugs: the health lines show it,
     // and its last part is the "port" tag of the line protocol.
     const std::string stableName = stablePortName(session->path());
-    fleet = std::make_unique<FleetOutput>(kName, std::move(settings.fleet),
-                                          std::filesystem::path(stableName).filename().string());
+    MonitorSetup setup;
+    setup.command = kName;
+    setup.format = settings.format;
+    setup.unit = settings.unit;
+    setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
+    setup.fleet = std::move(settings.fleet);
+    setup.portName = std::filesystem::path(stableName).filename().string();
+    outputs = makeMonitorOutputs(setup);
+    for (const auto& output : outputs)
+        output->begin();
 
-    if (settings.format == OutputFormat::Csv)
-        writeOut(csvHeader(settings.unit));
     // As at the application's launch, the outcome is not acted on: the
     // acquisition loop tries again once a second and shows the link as down
     // meanwhile. The user is told why, on standard error, by the health
@@ -218,10 +229,15 @@ int run(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
-        if (fleet->failed())
-            main.stop();
+        for (const auto& output : outputs)
+            if (output->failed())
+                main.stop();
     });
-    return fleet->finish();
+    int status = kExitOk;
+    for (const auto& output : outputs)
+        if (const int code = output->finish(); status == kExitOk)
+            status = code;
+    return status;
 }
 
 } // namespace

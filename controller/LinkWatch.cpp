@@ -26,6 +26,7 @@ void plovexController::linkTick()
         silent_ = true;
         commStateItem->setStringValue("NO Comms");
         commStateItem->setTextColor(Color::redColor());
+        showNotCurrent(); // the last values stand, no longer live
     }
 
     const bool up = !linkDown_ && !silent_ && health.open;

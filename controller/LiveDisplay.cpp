@@ -1,23 +1,21 @@
-// The live display: each measurement record moves both needles and sets the
-// angle and temperature readouts and the link-state label. A link-down
-// record carries placeholders, not measurements: it sets the label alone,
-// leaves the needles where the last measurement put them (greyed) and
-// empties the readouts.
+// The live display: each measurement moves both needles and sets the angle
+// and temperature readouts and the link-state label. A link-down record
+// carries placeholders, not measurements: it sets the label alone, leaves
+// the needles where the last measurement put them (greyed) and empties the
+// readouts; a board that falls silent (linkTick) is shown the same way.
 
-#include "controller/RecordEntry.h"
 #include "controller/plovexController.h"
-#include "link/BoardFacts.h"
 
 namespace plovex {
 
 void plovexController::dataFromRell(const platform::Notification& notification)
 {
-    const int32_t xKal = recordEntry(notification, "xKal");
-    const int32_t yKal = recordEntry(notification, "yKal");
-    const int32_t temp = recordEntry(notification, "temp");
-    const int32_t commState = recordEntry(notification, "commState");
+    // A missing record, or one without the filtered values, reads as all
+    // zeros: the link down.
+    const Measurement m =
+        (notification.object ? records_.measurement(*notification.object) : std::nullopt).value_or(Measurement{});
 
-    if (commState != 0) {
+    if (m.linkUp) {
         commStateItem->setStringValue("Comms OK");
         commStateItem->setTextColor(Color::greenColor());
     } else {
@@ -25,14 +23,13 @@ void plovexController::dataFromRell(const platform::Notification& notification)
         commStateItem->setTextColor(Color::redColor());
     }
 
-    afterLinkDownRecord_ = commState == 0;
-    if (commState == 0) {
+    if (!m.linkUp) {
         if (!linkDown_)
             linkWentDown();
         return;
     }
     const bool wasBlocked = linkDown_ || silent_;
-    if (linkDown_) {
+    if (wasBlocked) {
         Xgauge->setStale(false);
         Ygauge->setStale(false);
     }
@@ -42,18 +39,18 @@ void plovexController::dataFromRell(const platform::Notification& notification)
     if (wasBlocked)
         updateWriteGate();
 
-    Temperature->setFloatValue(board::tenthsToDegrees(temp));
+    // The view's values are the board's single-precision conversions,
+    // widened: narrowing gives back the very floats.
+    Temperature->setFloatValue(static_cast<float>(m.temperatureC()));
 
     // Needle and number of an axis always get the same angle: with no zero
     // and degrees, the very float measured; else the needle the zeroed
     // degrees and the number the zeroed angle in the chosen unit.
-    const float xdeg = board::countsToDegrees(xKal);
-    const float ydeg = board::countsToDegrees(yKal);
-    if (commState != 0) {
-        measuredX_ = xdeg;
-        measuredY_ = ydeg;
-        measured_ = true;
-    }
+    const auto xdeg = static_cast<float>(m.xDegrees());
+    const auto ydeg = static_cast<float>(m.yDegrees());
+    measuredX_ = xdeg;
+    measuredY_ = ydeg;
+    measured_ = true;
     Xgauge->setAngle(reference_.zeroed(Axis::X, xdeg));
     XvalueItem->setFloatValue(reference_.shown(Axis::X, xdeg));
     Ygauge->setAngle(reference_.zeroed(Axis::Y, ydeg));
@@ -65,10 +62,8 @@ void plovexController::dataFromRell(const platform::Notification& notification)
     Ygauge->setNeedsDisplayInRect(Ygauge->bounds());
 }
 
-void plovexController::linkWentDown()
+void plovexController::showNotCurrent()
 {
-    linkDown_ = true;
-    silent_ = false;
     Xgauge->setStale(true);
     Ygauge->setStale(true);
     Xgauge->setNeedsDisplayInRect(Xgauge->bounds());
@@ -76,6 +71,13 @@ void plovexController::linkWentDown()
     XvalueItem->setNoValue();
     YvalueItem->setNoValue();
     Temperature->setNoValue();
+}
+
+void plovexController::linkWentDown()
+{
+    linkDown_ = true;
+    silent_ = false;
+    showNotCurrent();
     // What the table holds was the board's before the link went: no longer current.
     bool changed = false;
     for (auto& state : rowState_) {

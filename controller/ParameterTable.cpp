@@ -1,7 +1,6 @@
 // The EEPROM parameter table: the last value read back for each parameter,
 // the table's cells, the selected row's three fields, and the confirmed write.
 
-#include "controller/RecordEntry.h"
 #include "controller/plovexController.h"
 
 #include <cstdio>
@@ -25,17 +24,16 @@ std::string confirmationMessage(int16_t value, int parameter, const std::string&
 
 void plovexController::parameterFromRell(const platform::Notification& notification)
 {
-    const int32_t a = recordEntry(notification, "paddress");
-    const int32_t d = recordEntry(notification, "pdata");
     // A cycle that finds the port closed hands over a link-down measurement
     // and then a parameter record whose value is the loop's cycle counter:
-    // a placeholder, never a value of the board. Every other parameter
-    // record is a read-back.
-    const bool placeholder = afterLinkDownRecord_;
-    afterLinkDownRecord_ = false;
-    if (placeholder)
+    // a placeholder, never a value of the board (the reader tells it by the
+    // order of the records). Every other parameter record is a read-back.
+    const auto reading = notification.object ? records_.parameter(*notification.object) : std::nullopt;
+    if (!reading || !reading->linkUp)
         return;
     ++boardReads_;
+    const int32_t a = reading->address;
+    const int32_t d = reading->value;
     if (!validParameter(a))
         return; // the loop reads 0..15 only; anything else has no row
     const ParameterState before = rowState_[a];

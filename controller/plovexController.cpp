@@ -209,6 +209,7 @@ void plovexController::applyPrefsAction()
 
     // Closing is enough: the acquisition loop opens the new path in its next cycle.
     thePort->reset();
+    portChangedAt_ = platform::RecordClock::now();
     prefs->synchronize(); // a failure is reported by the store itself
 }
 

@@ -13,6 +13,7 @@
 #include "discovery/PortDiscovery.h"
 #include "discovery/SerialRegistry.h"
 #include "link/BoardFacts.h"
+#include "link/Measurement.h"
 #include "link/commPort.h"
 #include "platform/Notification.h"
 #include "platform/NotificationCenter.h"
@@ -130,6 +131,9 @@ public:
     std::string writeBlock() const;
     // No measurement for kSilenceLimit while the line is open.
     bool linkSilent() const { return silent_; }
+    // When another port was last applied (the epoch when none was): the
+    // records made before it came from the board before.
+    platform::RecordTime portChangedAt() const { return portChangedAt_; }
 
 private:
     void fillPortMenu();
@@ -142,6 +146,8 @@ private:
     void updateWriteGate();
     void showPortProblem();
     void linkWentDown();
+    // Greys the needles and empties the readouts: what they show is not current.
+    void showNotCurrent();
     // A read-back of address p with value d resolves a write waiting for it.
     void settleWrite(int p, int16_t d);
     // Makes ports the port table and adds them to the (empty) port menu.
@@ -181,8 +187,8 @@ private:
     TextFieldOutlet* statusLine_;
     TextFieldOutlet* portProblem_;
     WriteGateOutlet* writeGate_;
+    RecordReader records_;           // both kinds, in delivery order
     bool linkDown_ = false;          // the latest measurement record said so
-    bool afterLinkDownRecord_ = false; // the record just delivered was a link-down measurement
     bool silent_ = false;
     std::chrono::steady_clock::time_point lastMeasurementAt_{};
     std::chrono::steady_clock::time_point lastTick_{};
@@ -193,6 +199,7 @@ private:
     std::array<uint64_t, kParameterCount> readsBeforeWrite_{}; // the link's reads when it went
     std::array<std::chrono::steady_clock::duration, kParameterCount> waitedUp_{};
     OpenFailure shownProblem_;
+    platform::RecordTime portChangedAt_{};
     std::optional<std::pair<bool, std::string>> gateShown_;
     platform::NotificationCenter* center_ = nullptr;
     std::vector<platform::NotificationCenter::Token> subscriptions_;

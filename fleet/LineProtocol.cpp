@@ -20,7 +20,7 @@ void appendEscaped(std::string& out, std::string_view text)
 
 } // namespace
 
-std::string influxLine(const Tags& tags, const platform::Record& record, const FloatFields& floats, int64_t timeNs)
+std::string influxLine(const Tags& tags, const IntegerFields& integers, const FloatFields& floats, int64_t timeNs)
 {
     std::string line = "plovex";
     for (const auto& [key, value] : tags) {
@@ -38,9 +38,9 @@ std::string influxLine(const Tags& tags, const platform::Record& record, const F
         appendEscaped(line, key);
         line += '=';
     };
-    for (std::size_t i = 0; i < record.count(); ++i) {
-        field(record.keys()[i]);
-        line += std::to_string(record.value(i));
+    for (const auto& [key, value] : integers) {
+        field(key);
+        line += std::to_string(value);
         line += 'i';
     }
     for (const auto& [key, value] : floats) {

@@ -37,4 +37,21 @@ std::optional<ParameterReading> parameterOf(const platform::Record& record)
     return ParameterReading{record.time(), record.intValue("paddress"), record.intValue("pdata")};
 }
 
+std::optional<Measurement> RecordReader::measurement(const platform::Record& record)
+{
+    auto m = measurementOf(record);
+    if (m)
+        afterLinkDown_ = !m->linkUp;
+    return m;
+}
+
+std::optional<ParameterReading> RecordReader::parameter(const platform::Record& record)
+{
+    auto p = parameterOf(record);
+    if (p)
+        p->linkUp = !afterLinkDown_;
+    afterLinkDown_ = false;
+    return p;
+}
+
 } // namespace plovex

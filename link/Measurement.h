@@ -7,6 +7,10 @@
 //   if (const auto m = measurementOf(*record)) {
 //       if (m->linkUp) use(m->time, m->xDegrees(), m->yDegrees(), m->temperatureC());
 //   }
+//
+// A consumer of both kinds reads them through a RecordReader, in delivery
+// order, which alone tells a link-down cycle's parameter record from a value
+// read from the board.
 
 #include "link/BoardFacts.h"
 #include "platform/Record.h"
@@ -45,6 +49,9 @@ struct ParameterReading {
     platform::RecordTime time;
     int32_t address = 0;
     int32_t value = 0;
+    // False for the link-down cycle's placeholder, whose value is no reading.
+    // Only a RecordReader knows; parameterOf alone says true.
+    bool linkUp = true;
 };
 
 // The view of a measurement record; nullopt for a record of another kind
@@ -52,5 +59,21 @@ struct ParameterReading {
 std::optional<Measurement> measurementOf(const platform::Record& record);
 // The view of a parameter record; nullopt for a record without paddress.
 std::optional<ParameterReading> parameterOf(const platform::Record& record);
+
+// Reads the link's records in the order they are delivered, so that a
+// parameter record that follows a link-down measurement is known for the
+// placeholder it is (linkUp false). One reader per consumer, fed every
+// record of both kinds that the consumer is delivered.
+class RecordReader {
+public:
+    // The view of a measurement record; nullopt for a record of another kind.
+    std::optional<Measurement> measurement(const platform::Record& record);
+    // The view of a parameter record, with its link state; nullopt for a
+    // record without paddress.
+    std::optional<ParameterReading> parameter(const platform::Record& record);
+
+private:
+    bool afterLinkDown_ = false;
+};
 
 } // namespace plovex

@@ -2,6 +2,7 @@
 
 #include "link/BoardFacts.h"
 #include "link/commPort.h"
+#include "record/LocalTime.h"
 
 #include <algorithm>
 #include <chrono>
@@ -74,7 +75,7 @@ Snapshot makeSnapshot(const BoardParameters& board, const std::string& portPath,
                       const std::optional<std::string>& stableName)
 {
     Snapshot s;
-    s.saved = isoTime(std::chrono::system_clock::now());
+    s.saved = record::isoLocalTime(std::chrono::system_clock::now(), record::TimeResolution::Seconds);
     s.portPath = portPath;
     s.stableName = stableName;
     for (int a = 0; a < board::kParameterCount; ++a) {

@@ -5,7 +5,6 @@
 #include "platform/RegularFile.h"
 
 #include <cerrno>
-#include <ctime>
 #include <set>
 
 namespace plovex::params {
@@ -49,20 +48,6 @@ bool readEntry(const JsonValue& item, std::size_t index, SnapshotEntry& entry, s
 }
 
 } // namespace
-
-std::string isoTime(std::chrono::system_clock::time_point when)
-{
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string out = text;
-    // %z gives +0100; ISO 8601's extended form wants +01:00.
-    if (out.size() >= 5)
-        out.insert(out.size() - 2, ":");
-    return out;
-}
 
 std::string formatSnapshot(const Snapshot& snapshot)
 {

@@ -43,9 +43,6 @@ struct Snapshot {
     std::vector<SnapshotEntry> parameters; // in address order
 };
 
-// The time as ISO 8601 in local time with the offset: "2026-12-07T14:03:12+01:00".
-std::string isoTime(std::chrono::system_clock::time_point when);
-
 std::string formatSnapshot(const Snapshot& snapshot);
 // nullopt, and in *error what makes text no snapshot, when it is not one.
 std::optional<Snapshot> parseSnapshot(std::string_view text, std::string* error);

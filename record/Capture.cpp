@@ -1,6 +1,6 @@
 #include "record/Capture.h"
 
-#include "record/MeasurementRow.h"
+#include "record/DerivedFields.h"
 
 #include <algorithm>
 

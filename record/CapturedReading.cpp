@@ -1,6 +1,6 @@
 #include "record/CapturedReading.h"
 
-#include "record/MeasurementRow.h"
+#include "record/DerivedFields.h"
 
 #include <cmath>
 #include <cstdio>

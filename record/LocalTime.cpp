@@ -27,14 +27,17 @@ LocalParts localParts(WallClock::time_point t)
 
 } // namespace
 
-std::string isoLocalTime(WallClock::time_point t)
+std::string isoLocalTime(WallClock::time_point t, TimeResolution resolution)
 {
     const LocalParts p = localParts(t);
     const long offset = p.tm.tm_gmtoff; // seconds east of UTC
     const long minutes = std::labs(offset) / 60;
+    char millis[8] = "";
+    if (resolution == TimeResolution::Milliseconds)
+        std::snprintf(millis, sizeof millis, ".%03d", p.millis);
     char text[128];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld", p.tm.tm_year + 1900,
-                  p.tm.tm_mon + 1, p.tm.tm_mday, p.tm.tm_hour, p.tm.tm_min, p.tm.tm_sec, p.millis,
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s%c%02ld:%02ld", p.tm.tm_year + 1900,
+                  p.tm.tm_mon + 1, p.tm.tm_mday, p.tm.tm_hour, p.tm.tm_min, p.tm.tm_sec, millis,
                   offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return text;
 }

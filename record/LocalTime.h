@@ -1,6 +1,6 @@
 #pragma once
-// Wall-clock times as recordings and plovex-cli print them, in the local
-// time zone (TZ).
+// Wall-clock times as recordings, parameter snapshots and plovex-cli print
+// them, in the local time zone (TZ).
 
 #include <chrono>
 #include <optional>
@@ -11,8 +11,11 @@ namespace plovex::record {
 
 using WallClock = std::chrono::system_clock;
 
-// ISO 8601 with milliseconds and the UTC offset: "2026-12-07T14:03:22.123+01:00".
-std::string isoLocalTime(WallClock::time_point t);
+enum class TimeResolution { Seconds, Milliseconds };
+
+// ISO 8601 with the UTC offset, to the millisecond
+// ("2026-12-07T14:03:22.123+01:00") or to the second ("2026-12-07T14:03:22+01:00").
+std::string isoLocalTime(WallClock::time_point t, TimeResolution resolution = TimeResolution::Milliseconds);
 
 // The time of day with milliseconds: "14:03:22.123".
 std::string localTimeOfDay(WallClock::time_point t);

@@ -8,7 +8,7 @@
 
 namespace plovex::record {
 
-RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : unit_(unit), path_(path)
+RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : fields_(derivedFields(unit)), path_(path)
 {
     status_.file = std::move(path);
     queue_.reserve(256);
@@ -16,7 +16,7 @@ RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : unit_
 }
 
 RecordingWriter::RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit)
-    : unit_(unit), fd_(std::move(fd))
+    : fields_(derivedFields(unit)), fd_(std::move(fd))
 {
     status_.file = std::move(file);
     queue_.reserve(256);
@@ -100,7 +100,7 @@ void RecordingWriter::run()
             if (!fd_)
                 fail("cannot create " + file + ": " + std::strerror(errno));
         }
-        std::string bytes = fd_ ? csvHeader(unit_) : std::string();
+        std::string bytes = fd_ ? csvHeader(fields_) : std::string();
         std::vector<MeasurementRow> batch;
         batch.reserve(256);
         std::string why;
@@ -115,7 +115,7 @@ void RecordingWriter::run()
                 last = stopRequested_ || !accepting_;
             }
             for (const auto& row : batch)
-                appendCsvRow(bytes, row, unit_);
+                appendCsvRow(bytes, row, fields_);
             if (!bytes.empty() && !writeAll(bytes, &why)) {
                 fail("cannot write " + file + ": " + why + "; recording stopped");
                 break;

@@ -3,7 +3,7 @@
 // or full disk never holds the thread that receives the records.
 //
 //   RecordingWriter w("/home/me/plovex-20261207-140322.csv", TiltUnit::Degrees);
-//   w.push(row);          // never waits for the disk
+//   w.push({measurement, elapsedSeconds}); // never waits for the disk
 //   w.status();           // rows written, or why it stopped
 //   w.stop();             // returns at once; the thread writes what is queued and closes
 //
@@ -61,7 +61,7 @@ private:
     bool writeAll(const std::string& bytes, std::string* error);
     void fail(std::string reason);
 
-    const board::TiltUnit unit_;
+    const std::vector<DerivedField> fields_; // the derived columns, in the recording's unit
     std::optional<std::string> path_; // opened by the thread when set
     platform::UniqueFd fd_;
     off_t wholeRowsEnd_ = 0; // file offset after the last whole row

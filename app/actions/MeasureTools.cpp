@@ -5,6 +5,7 @@
 #include "app/outlets/QtOutlets.h"
 #include "chart/HistoryChart.h"
 #include "controller/plovexController.h"
+#include "link/Measurement.h"
 #include "link/Records.h"
 
 #include <QAction>
@@ -88,7 +89,8 @@ QWidget* MeasureTools::makePanel()
     zeroRow->addWidget(units_);
     v->addLayout(zeroRow);
 
-    chart_ = new chart::HistoryChart(panel);
+    // A board silent this long shows as "NO Comms", and its line breaks there.
+    chart_ = new chart::HistoryChart(std::chrono::duration<double>(plovexController::kSilenceLimit).count(), panel);
     chart_->setObjectName(QStringLiteral("historyChart"));
     v->addWidget(chart_, 1);
 
@@ -223,13 +225,20 @@ bool MeasureTools::eventFilter(QObject* watched, QEvent* event)
 
 void MeasureTools::measurementArrived(const platform::Notification& n)
 {
-    if (!n.object)
+    const auto m = n.object ? measurementOf(*n.object) : std::nullopt;
+    if (!m)
         return;
-    const platform::Record& r = *n.object;
-    recording_->add(r, record::WallClock::now());
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun_).count();
-    const bool up = r.intValue("commState") != 0;
-    if (chart_->add(t, board::countsToDegrees(r.intValue("xKal")), board::countsToDegrees(r.intValue("yKal")), up))
+    recording_->add(*m);
+    // Another port's history starts afresh; what the board before it
+    // measured and is still delivered has no place in it.
+    if (controller_.portChangedAt() != historyFrom_) {
+        historyFrom_ = controller_.portChangedAt();
+        chart_->restart();
+    }
+    if (m->time < historyFrom_)
+        return;
+    const double t = std::chrono::duration<double>(m->time.time_since_epoch()).count();
+    if (chart_->add(t, static_cast<float>(m->xDegrees()), static_cast<float>(m->yDegrees()), m->linkUp))
         pass_.defer(chart_, [c = chart_] { c->update(); });
 }
 

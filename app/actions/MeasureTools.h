@@ -8,7 +8,7 @@
 // The zero and the unit belong to the controller (TiltReference); these
 // controls ask it to change them and show what it holds. The chart and the
 // recording receive every measurement record from the notification centre,
-// as the controller does.
+// as the controller does, and place it at the time it was measured.
 
 #include "app/actions/RecordingControl.h"
 #include "platform/NotificationCenter.h"
@@ -67,7 +67,7 @@ private:
     FloatReadout& xReadout_;
     FloatReadout& yReadout_;
     platform::NotificationCenter::Token observer_ = 0;
-    std::chrono::steady_clock::time_point begun_ = std::chrono::steady_clock::now();
+    platform::RecordTime historyFrom_{}; // the chart's history holds what was measured since
     int degreeReadoutWidth_ = 0;
 
     chart::HistoryChart* chart_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <chrono>
 #include <cstdio>
 
 namespace plovex {
@@ -58,6 +59,7 @@ void RecordingControl::start(const QString& path)
         stop();
     closing_.reset(); // waits for the last one's thread, which has little or nothing left to write
     writer_ = std::make_unique<record::RecordingWriter>(path.toStdString(), unit_());
+    begun_ = platform::RecordClock::now();
     elapsed_.start();
     timer_.start();
     showState();
@@ -72,13 +74,13 @@ void RecordingControl::stop()
     showState();
 }
 
-void RecordingControl::add(const platform::Record& record, record::WallClock::time_point time)
+void RecordingControl::add(const Measurement& m)
 {
-    if (!writer_)
+    if (!writer_ || m.time < begun_)
         return;
-    const double elapsed = static_cast<double>(elapsed_.nsecsElapsed()) / 1e9;
+    const double elapsed = std::chrono::duration<double>(m.time - begun_).count();
     // A false push means the writer stopped on its own; refresh() tells why.
-    writer_->push(record::measurementRow(record, time, elapsed));
+    writer_->push({m, elapsed});
 }
 
 record::RecordingStatus RecordingControl::status() const

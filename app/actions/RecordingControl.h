@@ -7,6 +7,7 @@
 // recording that stops on its own (the file cannot be created, the disk is
 // full) says why in a message, on standard error and in the label.
 
+#include "link/Measurement.h"
 #include "link/TiltUnits.h"
 #include "record/LocalTime.h"
 #include "record/RecordingWriter.h"
@@ -23,10 +24,6 @@ class QAction;
 class QLabel;
 class QPushButton;
 class QWidget;
-
-namespace platform {
-class Record;
-}
 
 namespace plovex {
 
@@ -45,8 +42,9 @@ public:
     void stop();
     bool recording() const { return writer_ != nullptr; }
 
-    // A measurement record delivered at time.
-    void add(const platform::Record& record, record::WallClock::time_point time);
+    // A measurement, at the time it was measured. One measured before the
+    // recording began is left out.
+    void add(const Measurement& m);
 
     // The writer's status (rows written, error) of the current or last recording.
     record::RecordingStatus status() const;
@@ -62,7 +60,8 @@ private:
     std::function<board::TiltUnit()> unit_;
     std::unique_ptr<record::RecordingWriter> writer_;  // the recording going on
     std::unique_ptr<record::RecordingWriter> closing_; // the last one, until its thread is done
-    QElapsedTimer elapsed_;
+    platform::RecordTime begun_{}; // elapsed_s counts from here
+    QElapsedTimer elapsed_;        // the label's clock
     QTimer timer_;
 };
 

@@ -9,6 +9,7 @@
 #include "app/runtime/QtMainThread.h"
 #include "app/outlets/QtOutlets.h"
 #include "gauge/plovexGaugeView.h"
+#include "record/LocalTime.h"
 #include "tests/support/LinkRig.h"
 #include "tests/support/MemoryPrefs.h"
 #include "tests/support/QtApp.h"
@@ -29,6 +30,7 @@
 
 #include <cmath>
 #include <set>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -217,6 +219,44 @@ TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
     for (const QString& part : {QString::fromStdString(second.publishedLinkPath()),
                                 QString::fromStdString(plovex::versionText()).trimmed(), QStringLiteral("Licence: MIT")})
         EXPECT_TRUE(about.contains(part)) << about.toStdString();
+}
+
+TEST_F(Window, ARecordingAcrossAConfirmationKeepsTheTimeOfEachMeasurement)
+{
+    ScopedEnv utc("TZ", "UTC"); // local ISO 8601 times then order as text
+    ::tzset();
+    auto& b = board(9);
+    auto& w = start(&b);
+    ASSERT_TRUE(spinUntil([&] { return link("Comms OK", QColor(0, 255, 0)); }, 5s));
+    app->measureTools().recording().start(QString::fromStdString((dir / "r.csv").string()));
+    w.parameterTable()->selectRow(1);
+    w.valueField()->setText("4464");
+    std::string opened, closed; // while the box is up, delivery is held and the line goes on
+    answerNextMessageBox("Cancel", [&](QMessageBox*) {
+        opened = plovex::record::isoLocalTime(std::chrono::system_clock::now());
+        const auto polls = b.counters().pollsAnswered;
+        spinUntil([&] { return b.counters().pollsAnswered >= polls + 10; }, 5s);
+        closed = plovex::record::isoLocalTime(std::chrono::system_clock::now());
+    });
+    w.writeButton()->click();
+    auto& recording = app->measureTools().recording();
+    ASSERT_TRUE(spinUntil([&] { return recording.status().rowsWritten >= 20; }, 5s)) << "rows after the box, too";
+    recording.stop();
+    ASSERT_TRUE(spinUntil([&] { return recording.status().finished; }, 5s));
+
+    std::istringstream file(readFile(dir / "r.csv"));
+    std::vector<std::string> times;
+    int held = 0;
+    for (std::string row; std::getline(file, row);) {
+        if (row.rfind("time,", 0) == 0)
+            continue;
+        times.push_back(row.substr(0, row.find(',')));
+        held += times.back() > opened && times.back() < closed;
+    }
+    ASSERT_GE(times.size(), 20u);
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_LT(times[i - 1], times[i]) << "row " << i << ": each row has the time of its own measurement";
+    EXPECT_GE(held, 5) << "the rows held while the box was up keep the times they were measured at";
 }
 
 // Whether the needle of a 240 x 240 gauge at (0, 40) of window shows on screen

@@ -69,21 +69,22 @@ TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
         std::function<void(SimulatedBoard&)> act;
         const char* label;
         QColor colour;
-        bool down; // link down: dashes, no Write, rows not current
+        bool greyed; // silent or down: dashes
+        bool down;   // link down: also rows not current
     };
     const Step steps[] = {
-        {"silent", [](SimulatedBoard& b) { b.setSilent(true); }, "NO Comms", Qt::red, false},
-        {"answers", [](SimulatedBoard& b) { b.setSilent(false); }, "Comms OK", Qt::green, false},
-        {"unplugged", [](SimulatedBoard& b) { b.unplug(); }, "NO Comms", Qt::red, true},
-        {"replugged", [](SimulatedBoard& b) { b.replug(); }, "Comms OK", Qt::green, false},
+        {"silent", [](SimulatedBoard& b) { b.setSilent(true); }, "NO Comms", Qt::red, true, false},
+        {"answers", [](SimulatedBoard& b) { b.setSilent(false); }, "Comms OK", Qt::green, false, false},
+        {"unplugged", [](SimulatedBoard& b) { b.unplug(); }, "NO Comms", Qt::red, true, true},
+        {"replugged", [](SimulatedBoard& b) { b.replug(); }, "Comms OK", Qt::green, false, false},
     };
     for (const Step& s : steps) {
         s.act(*board);
         EXPECT_TRUE(spinUntil([&] { return w().commState()->text() == s.label; }, 2500ms)) << s.what; // silence: 2 s
         EXPECT_EQ(w().commState()->palette().color(QPalette::WindowText), s.colour) << s.what;
         spinUntil(nullptr, 1s); // link-down cycles (and their placeholders) come and go meanwhile
-        EXPECT_EQ(w().temperature()->text() == "—", s.down) << s.what;
-        EXPECT_EQ(w().xReadout()->text() == "—", s.down) << s.what;
+        EXPECT_EQ(w().temperature()->text() == "—", s.greyed) << s.what;
+        EXPECT_EQ(w().xReadout()->text() == "—", s.greyed) << s.what;
         EXPECT_EQ(w().writeButton()->toolTip().contains("NO Comms"), !w().writeButton()->isEnabled()) << s.what;
         EXPECT_EQ(w().writeButton()->isEnabled(), s.colour == Qt::green) << s.what;
         for (int row = 0; row < 16 && s.down; ++row) {

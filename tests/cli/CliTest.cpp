@@ -224,6 +224,7 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
             expected += R"(,"packetCount":)" + std::to_string(frames++) + R"(,"commState":1)";
             tail += ",\"x_deg\":" + kNum + ",\"y_deg\":" + kNum + ",\"temp_c\":" + kNum;
         }
+        tail += R"(,"link":"up")";
         const auto time = line.find(",\"time\":");
         ASSERT_NE(time, std::string::npos) << line;
         EXPECT_EQ(line.substr(0, time), expected);
@@ -234,9 +235,9 @@ TEST(Cli, MonitorPrintsEveryRecordAsTheWindowGetsIt)
     out = lines(r.out);
     ASSERT_EQ(out.size(), 8u) << r.out;
     EXPECT_EQ(out[0], "type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,commState,"
-                      "paddress,pdata,time,x_deg,y_deg,temp_c");
-    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,"))) << out[1];
-    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3}")))
+                      "paddress,pdata,time,x_deg,y_deg,temp_c,link");
+    EXPECT_TRUE(std::regex_match(out[1], std::regex("parameter,{12}0,3," + kIsoTime + ",,,,up"))) << out[1];
+    EXPECT_TRUE(std::regex_match(out[2], std::regex(R"(measurement(,-?\d+){9},0,1,,,)" + kIsoTime + "(," + kNum + "){3},up")))
         << out[2];
 
     r = text.finish();
@@ -260,9 +261,9 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out); // the link down: no angles
     const std::string expected[] = {"type,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,yGravityKal,yRaw,yKal,temp,packetCount,"
-                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c",
-                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,", "parameter,,,,,,,,,,,,0,0,T,,,",
-                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,", "parameter,,,,,,,,,,,,1,1,T,,,"};
+                                    "commState,paddress,pdata,time,x_deg,y_deg,temp_c,link",
+                                    "measurement,0,1,2,3,4,5,6,7,0,0,0,,,T,,,,down", "parameter,,,,,,,,,,,,0,0,T,,,,down",
+                                    "measurement,0,1,2,3,4,5,6,7,1,1,0,,,T,,,,down", "parameter,,,,,,,,,,,,1,1,T,,,,down"};
     ASSERT_EQ(out.size(), std::size(expected)) << r.out;
     for (std::size_t i = 0; i < out.size(); ++i)
         EXPECT_EQ(std::regex_replace(out[i], std::regex(kIsoTime), "T"), expected[i]);

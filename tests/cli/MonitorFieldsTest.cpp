@@ -19,9 +19,9 @@ const std::string kNumber = R"((-?\d+\.\d+))"; // captured
 TEST(MonitorFields, CsvNamesTheUnitsColumnsAndLeavesThemEmptyWhileTheLinkIsDown)
 {
     const auto r = runCli({"monitor", "--port", "/dev/null", "--format", "csv", "--count", "2", "--units", "mm-per-m"});
-    const std::regex rows("type,.*,paddress,pdata,time,x_deg,y_deg,temp_c,x_mm_per_m,y_mm_per_m\n"
-                          "measurement,0,1,2,3,4,5,6,7,0,0,0,,," + kIsoTime + ",,,,,\n"
-                          "parameter,,,,,,,,,,,,0,0," + kIsoTime + ",,,,,\n");
+    const std::regex rows("type,.*,paddress,pdata,time,x_deg,y_deg,temp_c,x_mm_per_m,y_mm_per_m,link\n"
+                          "measurement,0,1,2,3,4,5,6,7,0,0,0,,," + kIsoTime + ",,,,,,down\n"
+                          "parameter,,,,,,,,,,,,0,0," + kIsoTime + ",,,,,,down\n");
     EXPECT_TRUE(std::regex_match(r.out, rows)) << r.out << r.err;
 }
 
@@ -31,7 +31,7 @@ TEST(MonitorFields, JsonlCarriesTheAnglesInDegreesAndTheChosenUnit)
     const auto r = runCli({"monitor", "--port", board.path(), "--format", "jsonl", "--count", "30", "--units", "mrad"});
     const std::regex measurement(R"(\{"type":"measurement",.*"packetCount":(\d+),"commState":1,"time":")" + kIsoTime +
                                  R"(","x_deg":)" + kNumber + R"(,"y_deg":)" + kNumber + R"(,"temp_c":)" + kNumber +
-                                 R"(,"x_mrad":)" + kNumber + R"(,"y_mrad":)" + kNumber + "\\}\n");
+                                 R"(,"x_mrad":)" + kNumber + R"(,"y_mrad":)" + kNumber + R"(,"link":"up"\}\n)");
     int measurements = 0;
     for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), measurement); it != std::sregex_iterator(); ++it) {
         const auto v = boardFrame(1, std::stoul((*it)[1]));

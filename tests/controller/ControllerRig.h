@@ -24,8 +24,10 @@ struct Field : TextFieldOutlet {
     std::optional<Color> color;
 };
 struct Readout : FloatReadoutOutlet {
-    void setFloatValue(float v) override { value = v; }
+    void setFloatValue(float v) override { value = v, noValue = false; }
+    void setNoValue() override { noValue = true; }
     float value = -1000.0f;
+    bool noValue = false;
 };
 struct Gauge : GaugeOutlet {
     explicit Gauge(Rect b) : box(b) {}
@@ -33,8 +35,10 @@ struct Gauge : GaugeOutlet {
     float angle() const { return at; }
     Rect bounds() const override { return box; }
     void setNeedsDisplayInRect(Rect r) override { marked.push_back(r); }
+    void setStale(bool s) override { stale = s; }
     Rect box;
     float at = 0.0f;
+    bool stale = false;
     std::vector<Rect> marked;
 };
 struct Table : TableViewOutlet {
@@ -79,6 +83,7 @@ struct ControllerRig {
         env.prefs = &prefs;
         env.center = &main.center;
         env.discoveryRoots = machine.roots();
+        env.clock = [this] { return now; };
         env.idleSleeper = std::make_shared<TestClock>();
         static_cast<TestClock&>(*env.idleSleeper).hold(); // the idle thread's sleeps change nothing one can see
         env.makePort = [this]() -> std::unique_ptr<commPort> {
@@ -108,6 +113,7 @@ struct ControllerRig {
     MemoryPrefs prefs;
     MainSide main;
     PortMode portMode = PortMode::Quiet;
+    std::chrono::steady_clock::time_point now{}; // the controller's clock
     Readout Temperature, XvalueItem, YvalueItem;
     Gauge Xgauge{{0, 0, 240, 240}}, Ygauge{{0, 0, 200, 160}};
     Table parameterTable;

@@ -87,6 +87,39 @@ struct ParameterTable : ::testing::Test {
     ControllerRig rig;
 };
 
+// The line open, as the parameter table has it.
+struct SilentBoard : ParameterTable {};
+
+TEST_F(SilentBoard, IsGreyedLikeALinkDownUntilItAnswersAgain)
+{
+    struct Step {
+        std::chrono::milliseconds later; // on the controller's clock, then a tick
+        platform::RecordPtr record;      // delivered after the tick
+        const char* label;
+        bool greyed; // needles stale, readouts without a value
+    };
+    const Step steps[] = {
+        {0ms, measurement(8192, -16383, 235), "Comms OK", false},
+        {1999ms, nullptr, "Comms OK", false},
+        {1ms, nullptr, "NO Comms", true}, // 2 s without a measurement
+        {5s, nullptr, "NO Comms", true},
+        {0ms, measurement(8192, -16383, 235), "Comms OK", false},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const Step& s = steps[i];
+        rig.now += s.later;
+        rig.ctl().linkTick();
+        if (s.record)
+            rig.post("inclinoData", s.record);
+        EXPECT_EQ(rig.commStateItem.text, s.label) << i;
+        for (const Gauge* g : {&rig.Xgauge, &rig.Ygauge})
+            EXPECT_EQ(g->stale, s.greyed) << i;
+        for (const Readout* r : {&rig.XvalueItem, &rig.YvalueItem, &rig.Temperature})
+            EXPECT_EQ(r->noValue, s.greyed) << i;
+        EXPECT_EQ(rig.Xgauge.angle(), 45.00274658203125f) << i << ": the needle stays where it was";
+    }
+}
+
 TEST_F(ParameterTable, ShowsSixteenRowsAndReloadsOnlyWhenAValueChanges)
 {
     EXPECT_EQ(column("Parameter"), (Strings{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"}));

@@ -7,6 +7,7 @@
 #include "tests/support/CliRun.h"
 #include "tests/support/TestSupport.h"
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -87,18 +88,20 @@ TEST(LineProtocol, MonitorLinesReadBackWithTheirTagsFieldsAndTime)
         std::istringstream out(r.out);
         for (std::string line; std::getline(out, line); ++lines) {
             Point p = parseLine(line);
-            const bool measurement = p.fields.count("xKal");
+            const bool measurement = p.fields.count("packetCount");
             tags["type"] = measurement ? "measurement" : "parameter";
             tags["port"] = row.portTag ? row.portTag : p.tags.count("port") ? p.tags["port"] : "the port's name";
             EXPECT_EQ(p.tags, tags) << line;
             EXPECT_GE(p.time, std::exchange(last, p.time)) << line;
-            // The entries as integer fields; a measurement's angles and
-            // temperature as floats while the link is up.
+            // The entries as integer fields, a measurement's angles and
+            // temperature as floats, while the link is up.
             Map floats;
             for (const auto& [name, value] : p.fields)
                 if (value.back() != 'i')
                     floats[name] = value;
-            EXPECT_EQ(p.fields.size() - floats.size(), measurement ? 11u : 2u) << line;
+            // While the link is down only the count and the state, and the
+            // address of the sweep: the rest are placeholders.
+            EXPECT_EQ(p.fields.size() - floats.size(), measurement ? (row.linkUp ? 11u : 2u) : (row.linkUp ? 2u : 1u)) << line;
             const double x = std::atoi(p.fields["xKal"].c_str()) * 90.0 / 16383, y = std::atoi(p.fields["yKal"].c_str()) * 90.0 / 16383;
             const std::map<std::string, double> expected = {{"x_deg", x}, {"y_deg", y}, {"temp_c", std::atoi(p.fields["temp"].c_str()) / 10.0},
                                                             {"x_mrad", x * M_PI / 0.18}, {"y_mrad", y * M_PI / 0.18}};
@@ -123,6 +126,9 @@ struct Watcher {
     {
         mosquitto_username_pw_set(client_, "plovex", "right");
         mosquitto_connect_callback_set(client_, [](mosquitto* c, void*, int) { mosquitto_subscribe(c, nullptr, "plv/#", 1); });
+        mosquitto_subscribe_callback_set(client_, [](mosquitto*, void* self, int, int, const int*) {
+            static_cast<Watcher*>(self)->subscribed_ = true;
+        });
         mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
             auto* w = static_cast<Watcher*>(self);
             std::lock_guard lock(w->mutex_);
@@ -135,6 +141,7 @@ struct Watcher {
     std::vector<Message> messages() { std::lock_guard lock(mutex_); return messages_; } // a copy: the client's thread adds
 
     mosquitto* client_;
+    std::atomic<bool> subscribed_{false};
     std::mutex mutex_;
     std::vector<Message> messages_;
 };
@@ -176,9 +183,10 @@ protected:
         const auto m = w.messages();
         return m.empty() || !m[0].retained || m[0].topic != "plv/status" ? "" : m[0].payload;
     }
-    std::vector<std::string> monitorArgs(const char* passwordFile, std::vector<std::string> more)
+    std::vector<std::string> monitorArgs(const char* passwordFile, std::vector<std::string> more,
+                                         const std::string& port = "--simulate")
     {
-        std::vector<std::string> args = {"monitor", "--simulate", "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv",
+        std::vector<std::string> args = {"monitor", port, "--mqtt", "mqtt://127.0.0.1:" + std::to_string(port_) + "/plv",
                                          "--username", "plovex", "--password-file", (dir_ / passwordFile).string()};
         args.insert(args.end(), more.begin(), more.end());
         return args;
@@ -244,6 +252,26 @@ TEST_F(Mqtt, EveryRecordArrivesOnceAndInOrderAcrossABrokerRestart)
     EXPECT_EQ(statuses.at(0) + statuses.at(1) + statuses.at(statuses.size() - 1), "onlineofflineoffline");
     EXPECT_NE(std::find(statuses.begin() + 2, statuses.end(), "online"), statuses.end());
     EXPECT_EQ(retainedStatus(), "offline");
+}
+
+TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
+{
+    Watcher dashboard(port_, nullptr);
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 5s));
+    // /dev/null opens but is no serial line: every cycle is a link-down one.
+    const auto r = runCli(monitorArgs("right.pw", {"--count", "4"}, "--port=/dev/null"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+    std::vector<std::string> got;
+    for (const auto& m : dashboard.messages())
+        if (m.topic != "plv/status")
+            got.push_back(m.payload);
+    ASSERT_EQ(got.size(), 4u);
+    for (const auto& payload : got) { // the count, the state, the sweep's address: no value
+        EXPECT_TRUE(std::regex_match(payload, std::regex(R"re(\{"type":"(measurement","packetCount":\d,"commState":0,.*"x_deg":null,.*)re"
+                                                         R"re(|parameter","paddress":\d,"time":"[^"]+",)"link":"down"\})re")))
+            << payload;
+    }
 }
 
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)

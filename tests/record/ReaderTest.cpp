@@ -1,6 +1,7 @@
 // Reading recordings and averaged logs back: the project's own files, and
 // files that are not (each gets its line and what is wrong).
 
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "record/RecordingReader.h"
 #include "record/RecordingWriter.h"
@@ -69,10 +70,13 @@ TEST(RecordingReader, ReadsBackWhatTheRecordingWriterWroteInEveryUnit)
         testsupport::TempDir dir;
         {
             RecordingWriter w((dir / "r.csv").string(), unit);
+            const auto row = [](const platform::RecordPtr& r, int ms) {
+                return MeasurementRow{*measurementOf(*r), ms / 1000.0};
+            };
             const auto at = [](int ms) { return kT0 + std::chrono::milliseconds(ms); };
-            ASSERT_TRUE(w.push(measurementRow(*records::measurementRecord({0, 0, 0, 8192, 0, 0, 0, -16383, -5}, 1), at(5), 0.005)));
-            ASSERT_TRUE(w.push(measurementRow(*records::linkDownRecord(2), at(1250), 1.25)));
-            ASSERT_TRUE(w.push(measurementRow(*records::measurementRecord({0, 0, 0, 1, 0, 0, 0, 0, 235}, 3), at(2999), 2.999)));
+            ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 8192, 0, 0, 0, -16383, -5}, 1, at(5)), 5)));
+            ASSERT_TRUE(w.push(row(records::linkDownRecord(2, at(1250)), 1250)));
+            ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, 0, 235}, 3, at(2999)), 2999)));
         }
         const ReadBack got = readAll(testsupport::readFile(dir / "r.csv"));
         ASSERT_EQ(got.error, "");

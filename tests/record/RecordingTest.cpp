@@ -1,5 +1,6 @@
 // A recording's file: the exact rows, and what stays when writing fails.
 
+#include "link/Measurement.h"
 #include "link/Records.h"
 #include "record/RecordingWriter.h"
 #include "tests/support/TestSupport.h"
@@ -12,11 +13,17 @@ using namespace plovex;
 
 namespace {
 
-// A record at 2026-12-07 08:30:00 UTC plus ms.
-record::MeasurementRow row(const platform::RecordPtr& r, int ms)
+// 2026-12-07 08:30:00 UTC plus ms.
+platform::RecordTime at(int ms)
 {
-    return record::measurementRow(*r, record::WallClock::from_time_t(1796632200) + std::chrono::milliseconds(ms),
-                                  ms / 1000.0);
+    return platform::RecordClock::from_time_t(1796632200) + std::chrono::milliseconds(ms);
+}
+
+// The row of a record, in a recording begun at(0).
+record::MeasurementRow row(const platform::RecordPtr& r)
+{
+    const Measurement m = *measurementOf(*r);
+    return {m, std::chrono::duration<double>(m.time - at(0)).count()};
 }
 
 } // namespace
@@ -40,9 +47,9 @@ TEST(Recording, WritesTheExactRowsInLocalTimeWithLinkDownRowsEmpty)
         testsupport::TempDir dir;
         {
             record::RecordingWriter w((dir / "r.csv").string(), unit);
-            ASSERT_TRUE(w.push(row(records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7), 5)));
-            ASSERT_TRUE(w.push(row(records::linkDownRecord(8), 1250)));
-            ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, -1, 235}, 9), 2999)));
+            ASSERT_TRUE(w.push(row(records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5)))));
+            ASSERT_TRUE(w.push(row(records::linkDownRecord(8, at(1250)))));
+            ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, -1, 235}, 9, at(2999)))));
             ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 3; }, std::chrono::seconds(5))); // on disk while still open
             EXPECT_EQ(testsupport::readFile(dir / "r.csv"), file);
         }
@@ -55,22 +62,22 @@ TEST(Recording, AFailedWriteStopsWithTheReasonAndKeepsTheRowsWritten)
     testsupport::TempDir dir;
     const int fd = ::open((dir / "r.csv").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0);
-    const auto rec = records::measurementRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, 1);
+    const auto rec = row(records::measurementRecord({1, 2, 3, 4, 5, 6, 7, 8, 9}, 1, at(1)));
     std::string written;
     {
         record::RecordingWriter w(platform::UniqueFd(fd), "r.csv", board::TiltUnit::Degrees);
-        ASSERT_TRUE(w.push(row(rec, 1)) && w.push(row(rec, 2)));
+        ASSERT_TRUE(w.push(rec) && w.push(rec));
         ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }, std::chrono::seconds(5)));
         written = testsupport::readFile(dir / "r.csv");
         // The disk fills: the writer's descriptor now leads to a full device.
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         ASSERT_EQ(::dup2(full, fd), fd);
         ::close(full);
-        w.push(row(rec, 3));
+        w.push(rec);
         ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }, std::chrono::seconds(5)));
         EXPECT_EQ(w.status().error, "cannot write r.csv: No space left on device; recording stopped");
         EXPECT_EQ(w.status().rowsWritten, 2u);
-        EXPECT_FALSE(w.push(row(rec, 4)));
+        EXPECT_FALSE(w.push(rec));
     }
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
     EXPECT_EQ(testsupport::readFile(dir / "r.csv"), written);

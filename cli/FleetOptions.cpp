@@ -1,4 +1,4 @@
-#include "cli/FleetOutput.h"
+#include "cli/FleetOptions.h"
 
 #include "cli/CommandSupport.h"
 #include "platform/RegularFile.h"
@@ -12,11 +12,6 @@
 namespace plovex::cli {
 
 namespace {
-
-const char* kindName(RecordKind kind)
-{
-    return kind == RecordKind::Measurement ? "measurement" : "parameter";
-}
 
 // The password is the file's first line; it appears in no message.
 bool readPassword(const std::string& path, std::string& password, std::string* error)
@@ -121,6 +116,7 @@ std::string fleetOptionsHelp()
            "                        --cafile): measurements to PREFIX/measurement,\n"
            "                        parameters to PREFIX/parameter, each the line --format\n"
            "                        jsonl prints for it (its time and --units included),\n"
+           "                        without the values a link-down cycle only fills in,\n"
            "                        whatever --format is; a retained PREFIX/status says\n"
            "                        online, and offline when the monitor ends or is lost\n"
            "  --qos 0|1             MQTT quality of service (default 1: acknowledged)\n"
@@ -145,46 +141,6 @@ std::set<std::string> fleetValueOptions()
 bool readFleetSettings(const ParsedArgs& args, FleetSettings& settings, std::string* error)
 {
     return readTags(args, settings.tags, error) && readMqtt(args, settings.mqtt, error);
-}
-
-FleetOutput::FleetOutput(const char* command, FleetSettings settings, std::string portName) : command_(command)
-{
-    tags_.emplace_back("type", "");
-    tags_.emplace_back("port", std::move(portName));
-    tags_.insert(tags_.end(), settings.tags.begin(), settings.tags.end());
-    if (settings.mqtt) {
-        publisher_ = std::make_unique<fleet::MqttPublisher>(
-            std::move(*settings.mqtt), [command](const std::string& line) { notice(command, line); },
-            [this] { failed_ = true; });
-    }
-}
-
-std::string FleetOutput::influxLine(RecordKind kind, const platform::Record& record, const LineContext& context) const
-{
-    auto tags = tags_;
-    tags.front().second = kindName(kind);
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(context.time.time_since_epoch()).count();
-    return fleet::influxLine(tags, record,
-                             kind == RecordKind::Measurement ? derivedFields(record, context.unit) : DerivedFields{}, ns);
-}
-
-void FleetOutput::publish(RecordKind kind, const platform::Record& record, const LineContext& context)
-{
-    if (!publisher_)
-        return;
-    std::string json = formatRecord(OutputFormat::Jsonl, kind, record, context);
-    json.pop_back(); // the newline
-    publisher_->publish(kind == RecordKind::Measurement ? fleet::MqttTopic::Measurement : fleet::MqttTopic::Parameter,
-                        std::move(json));
-}
-
-int FleetOutput::finish()
-{
-    if (!publisher_)
-        return kExitOk;
-    const std::string fatal = publisher_->finish(std::chrono::seconds(5));
-    publisher_.reset();
-    return fatal.empty() ? kExitOk : report(command_, fatal, kExitFailed);
 }
 
 } // namespace plovex::cli

@@ -1,0 +1,56 @@
+#pragma once
+// What plovex-cli monitor does with the readings it is delivered: each of
+// its outputs (a format on standard output, publishing to MQTT, ...) is a
+// MonitorOutput, made by a factory in the one list of MonitorOutputs.cpp
+// from the monitor's settings, and handed every reading in delivery order.
+//
+// An output takes the typed view: a measurement (Measurement::linkUp false
+// for a link-down cycle's record, whose values are placeholders) or a
+// parameter (ParameterReading::linkUp false for the placeholder a link-down
+// cycle makes, whose value is the loop's cycle counter).
+
+#include "cli/FleetOptions.h"
+#include "link/Measurement.h"
+#include "link/TiltUnits.h"
+#include "record/DerivedFields.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plovex::cli {
+
+enum class OutputFormat { Text, Csv, Jsonl, Influx };
+
+// "text", "csv", "jsonl", "influx"; nullopt for anything else.
+std::optional<OutputFormat> parseOutputFormat(const std::string& name);
+
+// What the outputs are made from.
+struct MonitorSetup {
+    const char* command = "monitor";         // names the messages on standard error
+    OutputFormat format = OutputFormat::Text; // what standard output carries
+    board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::vector<record::DerivedField> fields; // the derived fields for unit, in the monitor's order
+    FleetSettings fleet;                      // --tag, --mqtt and its options
+    std::string portName;                     // the port's stable name (its last part)
+};
+
+class MonitorOutput {
+public:
+    virtual ~MonitorOutput() = default;
+    // Once, before the first reading (the csv header).
+    virtual void begin() {}
+    virtual void measurement(const Measurement& m) = 0;
+    virtual void parameter(const ParameterReading& p) = 0;
+    // True once the output has failed for good; the monitor then ends.
+    virtual bool failed() const { return false; }
+    // At the end: finishes what is under way. The exit code, after saying
+    // why when it is not kExitOk.
+    virtual int finish() { return 0; }
+};
+
+// Every output the setup asks for, in the order of the list.
+std::vector<std::unique_ptr<MonitorOutput>> makeMonitorOutputs(const MonitorSetup& setup);
+
+} // namespace plovex::cli

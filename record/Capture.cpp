@@ -20,6 +20,9 @@ Capture::Capture(CaptureSettings settings, Clock::time_point now)
       watch_(settings_.stability, settings_.gap)
 {
     reading_.label = settings_.label;
+    reading_.zeroed = settings_.zeroX || settings_.zeroY;
+    reading_.zeroX = settings_.zeroX.value_or(0.0);
+    reading_.zeroY = settings_.zeroY.value_or(0.0);
     if (!settings_.waitStable)
         beginAveraging(now);
 }

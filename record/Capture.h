@@ -36,6 +36,8 @@ struct CaptureSettings {
     std::chrono::duration<double> gap{2.0};
     board::TiltUnit unit = board::TiltUnit::Degrees;
     std::string label;
+    // Taken off each angle (the window's zero, as its readouts show the tilt).
+    std::optional<double> zeroX, zeroY;
 };
 
 class Capture {

@@ -77,7 +77,7 @@ std::string secondsText(const CapturedReading& r)
 
 void CapturedReading::add(const Measurement& m)
 {
-    const double degrees[2] = {m.xDegrees(), m.yDegrees()};
+    const double degrees[2] = {m.xDegrees() - zeroX, m.yDegrees() - zeroY};
     for (std::size_t u = 0; u < tilt.size(); ++u)
         for (std::size_t axis = 0; axis < 2; ++axis) {
             const double v = board::fromDegrees(board::kTiltUnits[u], degrees[axis]);
@@ -106,22 +106,26 @@ std::string csvCell(const std::string& text)
     return out + "\"";
 }
 
-std::string capturedCsvHeader(board::TiltUnit unit)
+std::string capturedCsvHeader(board::TiltUnit unit, bool withZero)
 {
     std::string line = "time,label,seconds,count";
     for (const auto& q : quantities(CapturedReading{}, unit))
         for (const char* f : kFigureNames)
             line += "," + q.name + f;
-    return line + "\n";
+    return line + (withZero ? ",x_zero_deg,y_zero_deg\n" : "\n");
 }
 
-std::string capturedCsvRow(const CapturedReading& r, board::TiltUnit unit)
+std::string capturedCsvRow(const CapturedReading& r, board::TiltUnit unit, bool withZero)
 {
     std::string line = isoLocalTime(r.start) + "," + csvCell(r.label) + "," + secondsText(r) + "," +
                        std::to_string(r.count);
     for (const auto& q : quantities(r, unit))
         for (const double v : figuresOf(*q.figures))
             line += "," + fixedDecimals(v, q.decimals);
+    if (withZero) {
+        const int decimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees) + 1;
+        line += r.zeroed ? "," + fixedDecimals(r.zeroX, decimals) + "," + fixedDecimals(r.zeroY, decimals) : ",,";
+    }
     return line + "\n";
 }
 
@@ -135,6 +139,10 @@ std::string capturedJson(const CapturedReading& r, board::TiltUnit unit)
             const std::string v = fixedDecimals(figures[i], q.decimals);
             out += ",\"" + q.name + kFigureNames[i] + "\":" + (v.empty() ? "null" : v);
         }
+    }
+    if (r.zeroed) {
+        const int decimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees) + 1;
+        out += ",\"x_zero_deg\":" + fixedDecimals(r.zeroX, decimals) + ",\"y_zero_deg\":" + fixedDecimals(r.zeroY, decimals);
     }
     return out + "}\n";
 }

@@ -15,6 +15,11 @@
 // a recording's single value for angles, two for the temperature). The
 // statistics are kept for every unit, so that the unit of the written
 // form can be chosen after the capture.
+//
+// A reading taken relative to a zero (the window's, as its readouts show
+// the tilt) holds the angles less the zero, and the zero itself; its
+// written forms then end with x_zero_deg and y_zero_deg, so that the
+// measured angles can be worked out again.
 
 #include "link/Measurement.h"
 #include "link/TiltUnits.h"
@@ -36,15 +41,18 @@ struct CapturedReading {
     // [unit][axis]: X and Y in each unit of kTiltUnits, in its order.
     std::array<std::array<stats::RunningStats, 2>, std::size(board::kTiltUnits)> tilt;
     stats::RunningStats temperature;
+    double zeroX = 0.0, zeroY = 0.0; // degrees taken off each angle
+    bool zeroed = false;
 
-    // Adds a measurement with the link up.
+    // Adds a measurement with the link up, less the zero.
     void add(const Measurement& m);
     const stats::RunningStats& axis(board::TiltUnit unit, int axis) const;
 };
 
-// The header line and a row, each with its newline.
-std::string capturedCsvHeader(board::TiltUnit unit);
-std::string capturedCsvRow(const CapturedReading& r, board::TiltUnit unit);
+// The header line and a row, each with its newline. withZero: the zero's
+// two columns at the end (empty in a row taken without one).
+std::string capturedCsvHeader(board::TiltUnit unit, bool withZero = false);
+std::string capturedCsvRow(const CapturedReading& r, board::TiltUnit unit, bool withZero = false);
 // One JSON object with the CSV's names as keys (null for a figure there is none of), and a newline.
 std::string capturedJson(const CapturedReading& r, board::TiltUnit unit);
 // One line for people: time, label, count, then each quantity's mean, sd and range.

@@ -145,4 +145,19 @@ TEST(Capture, WrittenFormsCarryTheChosenUnitAndQuoteTheLabel)
               "(45.00275 to 45.01373)  Y 0.00000° sd 0.00000 (0.00000 to 0.00000)  temp 23.55 °C sd 0.07 (23.50 to 23.60)\n");
     CapturedReading none;
     EXPECT_NE(capturedJson(none, board::TiltUnit::Degrees).find("\"x_deg_mean\":null"), std::string::npos);
+
+    // Relative to a zero, as the window's readouts show the tilt: the zero
+    // is taken off and written beside.
+    CapturedReading zeroed;
+    zeroed.start = kT0;
+    zeroed.zeroed = true;
+    zeroed.zeroX = 45.0;
+    zeroed.zeroY = -1.5;
+    zeroed.add(at(0ms, 8192, 0, 235));
+    EXPECT_EQ(capturedCsvRow(zeroed, board::TiltUnit::Degrees, true),
+              "2026-12-07T08:30:00.000+00:00,,0.000,1,0.00275,0.00000,0.00275,0.00275,1.50000,0.00000,1.50000,1.50000,"
+              "23.50,0.00,23.50,23.50,45.00000,-1.50000\n");
+    EXPECT_EQ(capturedCsvRow(r, board::TiltUnit::Degrees, true).substr(140), ",23.60,,\n"); // no zero: empty
+    EXPECT_NE(capturedJson(zeroed, board::TiltUnit::Degrees).find(",\"x_zero_deg\":45.00000,\"y_zero_deg\":-1.50000}"),
+              std::string::npos);
 }

@@ -106,43 +106,51 @@ std::string csvCell(const std::string& text)
     return out + "\"";
 }
 
+Cells capturedCells(const CapturedReading& r, board::TiltUnit unit, bool withZero)
+{
+    Cells cells = {{"time", isoLocalTime(r.start)},
+                   {"label", r.label},
+                   {"seconds", secondsText(r)},
+                   {"count", std::to_string(r.count)}};
+    for (const auto& q : quantities(r, unit)) {
+        const auto figures = figuresOf(*q.figures);
+        for (std::size_t i = 0; i < figures.size(); ++i)
+            cells.emplace_back(q.name + kFigureNames[i], fixedDecimals(figures[i], q.decimals));
+    }
+    if (withZero) {
+        const int decimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees) + 1;
+        cells.emplace_back("x_zero_deg", r.zeroed ? fixedDecimals(r.zeroX, decimals) : "");
+        cells.emplace_back("y_zero_deg", r.zeroed ? fixedDecimals(r.zeroY, decimals) : "");
+    }
+    return cells;
+}
+
 std::string capturedCsvHeader(board::TiltUnit unit, bool withZero)
 {
-    std::string line = "time,label,seconds,count";
-    for (const auto& q : quantities(CapturedReading{}, unit))
-        for (const char* f : kFigureNames)
-            line += "," + q.name + f;
-    return line + (withZero ? ",x_zero_deg,y_zero_deg\n" : "\n");
+    std::string line;
+    for (const auto& [name, text] : capturedCells(CapturedReading{}, unit, withZero))
+        line += (line.empty() ? "" : ",") + name;
+    return line + "\n";
 }
 
 std::string capturedCsvRow(const CapturedReading& r, board::TiltUnit unit, bool withZero)
 {
-    std::string line = isoLocalTime(r.start) + "," + csvCell(r.label) + "," + secondsText(r) + "," +
-                       std::to_string(r.count);
-    for (const auto& q : quantities(r, unit))
-        for (const double v : figuresOf(*q.figures))
-            line += "," + fixedDecimals(v, q.decimals);
-    if (withZero) {
-        const int decimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees) + 1;
-        line += r.zeroed ? "," + fixedDecimals(r.zeroX, decimals) + "," + fixedDecimals(r.zeroY, decimals) : ",,";
+    std::string line;
+    bool first = true;
+    for (const auto& [name, text] : capturedCells(r, unit, withZero)) {
+        line += (first ? "" : ",") + csvCell(text);
+        first = false;
     }
     return line + "\n";
 }
 
 std::string capturedJson(const CapturedReading& r, board::TiltUnit unit)
 {
-    std::string out = "{\"time\":" + jsonString(isoLocalTime(r.start)) + ",\"label\":" + jsonString(r.label) +
-                      ",\"seconds\":" + secondsText(r) + ",\"count\":" + std::to_string(r.count);
-    for (const auto& q : quantities(r, unit)) {
-        const auto figures = figuresOf(*q.figures);
-        for (std::size_t i = 0; i < figures.size(); ++i) {
-            const std::string v = fixedDecimals(figures[i], q.decimals);
-            out += ",\"" + q.name + kFigureNames[i] + "\":" + (v.empty() ? "null" : v);
-        }
-    }
-    if (r.zeroed) {
-        const int decimals = board::tiltUnitRecordDecimals(board::TiltUnit::Degrees) + 1;
-        out += ",\"x_zero_deg\":" + fixedDecimals(r.zeroX, decimals) + ",\"y_zero_deg\":" + fixedDecimals(r.zeroY, decimals);
+    std::string out;
+    for (const auto& [name, text] : capturedCells(r, unit, r.zeroed)) {
+        // time and label are strings; every other cell is a number, or null when empty.
+        const bool string = name == "time" || name == "label";
+        out += (out.empty() ? "{\"" : ",\"") + name + "\":" + (string ? jsonString(text) : text.empty() ? "null" : text);
     }
     return out + "}\n";
 }

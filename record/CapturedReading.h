@@ -30,6 +30,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace plovex::record {
 
@@ -48,6 +50,10 @@ struct CapturedReading {
     void add(const Measurement& m);
     const stats::RunningStats& axis(board::TiltUnit unit, int axis) const;
 };
+
+// The row's cells by column name, with their text ("" for an empty cell).
+using Cells = std::vector<std::pair<std::string, std::string>>;
+Cells capturedCells(const CapturedReading& r, board::TiltUnit unit, bool withZero = false);
 
 // The header line and a row, each with its newline. withZero: the zero's
 // two columns at the end (empty in a row taken without one).

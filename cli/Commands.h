@@ -32,6 +32,7 @@ std::string helpText(const Command& command);
 
 extern const Command monitorCommand;
 extern const Command captureCommand;
+extern const Command logCommand;
 extern const Command portsCommand;
 extern const Command readParamCommand;
 extern const Command writeParamCommand;

@@ -6,11 +6,16 @@
 // reading, local ISO 8601), the derived fields (empty where they have no
 // value, and on parameter rows), and "link" ("up" or "down"; "down" also for
 // a link-down cycle's parameter row, whose pdata is the loop's counter).
+// With --average the measurement columns give way to the averaged row's
+// (record/AveragedRow.h): "type" ("interval" or "parameter"), the averaged
+// columns, "paddress", "pdata" and "link"; a parameter row fills its time
+// (under "time") and its own three cells, an interval row leaves them empty.
 
 #include "cli/CommandSupport.h"
 #include "cli/MonitorOutput.h"
 #include "cli/RecordEntries.h"
 #include "link/Records.h"
+#include "record/AveragedRow.h"
 #include "record/LocalTime.h"
 
 namespace plovex::cli {
@@ -19,10 +24,19 @@ namespace {
 
 class CsvOutput final : public MonitorOutput {
 public:
-    explicit CsvOutput(std::vector<record::DerivedField> fields) : fields_(std::move(fields)) {}
+    CsvOutput(std::vector<record::DerivedField> fields, board::TiltUnit unit, bool averaged)
+        : fields_(std::move(fields)), unit_(unit), averaged_(averaged)
+    {
+    }
 
     void begin() override
     {
+        if (averaged_) {
+            std::string header = record::averagedCsvHeader(unit_);
+            header.pop_back();
+            writeOut("type," + header + ",paddress,pdata,link\n");
+            return;
+        }
         std::string line = "type";
         for (const auto& keys : {records::measurementKeys(), records::parameterKeys()})
             for (const auto& key : keys)
@@ -49,12 +63,28 @@ public:
     void parameter(const ParameterReading& p) override
     {
         std::string line = "parameter";
+        if (averaged_) {
+            line += ',';
+            line += record::isoLocalTime(p.time);
+            line.append(record::averagedCells({}, unit_).size() - 1, ','); // the other averaged cells
+            appendEntries(line, entriesOf(p, Placeholders::Keep));
+            end(line, p.linkUp);
+            return;
+        }
         line.append(records::measurementKeys().size(), ',');
         appendEntries(line, entriesOf(p, Placeholders::Keep));
         line += ',';
         line += record::isoLocalTime(p.time);
         line.append(fields_.size(), ',');
         end(line, p.linkUp);
+    }
+
+    void interval(const stats::IntervalSummary& s) override
+    {
+        std::string line = "interval,";
+        record::appendAveragedCsvRow(line, s, unit_);
+        line.pop_back();
+        writeOut(line + ",,,\n"); // paddress, pdata, link
     }
 
 private:
@@ -74,13 +104,17 @@ private:
     }
 
     std::vector<record::DerivedField> fields_;
+    board::TiltUnit unit_;
+    bool averaged_;
 };
 
 } // namespace
 
 std::unique_ptr<MonitorOutput> makeCsvOutput(const MonitorSetup& setup)
 {
-    return setup.format == OutputFormat::Csv ? std::make_unique<CsvOutput>(setup.fields) : nullptr;
+    if (setup.format != OutputFormat::Csv)
+        return nullptr;
+    return std::make_unique<CsvOutput>(setup.fields, setup.unit, setup.average.has_value());
 }
 
 } // namespace plovex::cli

@@ -5,11 +5,12 @@
 // the reading in nanoseconds. What a link-down cycle only fills in is left
 // out, so that no placeholder is stored as a reading: a link-down
 // measurement keeps packetCount and commState, its parameter record
-// paddress alone.
+// paddress alone. With --average an interval is a line of type interval.
 
 #include "cli/CommandSupport.h"
 #include "cli/MonitorOutput.h"
 #include "cli/RecordEntries.h"
+#include "record/AveragedRow.h"
 
 #include <chrono>
 
@@ -19,7 +20,7 @@ namespace {
 
 class InfluxOutput final : public MonitorOutput {
 public:
-    explicit InfluxOutput(const MonitorSetup& setup) : fields_(setup.fields)
+    explicit InfluxOutput(const MonitorSetup& setup) : fields_(setup.fields), unit_(setup.unit)
     {
         tags_.emplace_back("type", "");
         tags_.emplace_back("port", setup.portName);
@@ -39,6 +40,16 @@ public:
         write("parameter", entriesOf(p, Placeholders::LeaveOut), {}, p.time);
     }
 
+    // count the integer field, the averaged row's other figures float
+    // fields, the interval's start the time.
+    void interval(const stats::IntervalSummary& s) override
+    {
+        auto cells = record::averagedCells(s, unit_);
+        cells.erase(cells.begin(), cells.begin() + 1); // the time
+        cells.erase(cells.begin() + 1);                // the count
+        write("interval", {{"count", static_cast<int64_t>(s.count)}}, cells, s.start);
+    }
+
 private:
     void write(const char* type, const Entries& integers, const fleet::FloatFields& floats,
                platform::RecordTime time)
@@ -49,6 +60,7 @@ private:
     }
 
     std::vector<record::DerivedField> fields_;
+    board::TiltUnit unit_;
     fleet::Tags tags_; // type first, then port, then the user's
 };
 

@@ -1,6 +1,7 @@
 #include "cli/JsonLine.h"
 
 #include "params/Json.h"
+#include "record/AveragedRow.h"
 #include "record/LocalTime.h"
 
 namespace plovex::cli {
@@ -45,6 +46,17 @@ std::string jsonLine(const ParameterReading& p, Placeholders placeholders)
 {
     std::string line = head("parameter", entriesOf(p, placeholders), p.time);
     appendMember(line, "link", quoteJson(linkText(p.linkUp)));
+    return line + "}";
+}
+
+std::string jsonLine(const stats::IntervalSummary& s, board::TiltUnit unit)
+{
+    std::string line = "{\"type\":\"interval\"";
+    const auto cells = record::averagedCells(s, unit);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const auto& [name, text] = cells[i];
+        appendMember(line, name, i == 0 ? quoteJson(text) : text.empty() ? std::string("null") : text);
+    }
     return line + "}";
 }
 

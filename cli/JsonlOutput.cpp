@@ -1,5 +1,6 @@
 // plovex-cli monitor --format jsonl: one JSON object per reading
-// (JsonLine.h), the records' entries as they were made.
+// (JsonLine.h), the records' entries as they were made; with --average one
+// per interval in place of the measurements.
 
 #include "cli/CommandSupport.h"
 #include "cli/JsonLine.h"
@@ -11,20 +12,24 @@ namespace {
 
 class JsonlOutput final : public MonitorOutput {
 public:
-    explicit JsonlOutput(std::vector<record::DerivedField> fields) : fields_(std::move(fields)) {}
+    JsonlOutput(std::vector<record::DerivedField> fields, board::TiltUnit unit) : fields_(std::move(fields)), unit_(unit)
+    {
+    }
 
     void measurement(const Measurement& m) override { writeOut(jsonLine(m, fields_, Placeholders::Keep) + "\n"); }
     void parameter(const ParameterReading& p) override { writeOut(jsonLine(p, Placeholders::Keep) + "\n"); }
+    void interval(const stats::IntervalSummary& s) override { writeOut(jsonLine(s, unit_) + "\n"); }
 
 private:
     std::vector<record::DerivedField> fields_;
+    board::TiltUnit unit_;
 };
 
 } // namespace
 
 std::unique_ptr<MonitorOutput> makeJsonlOutput(const MonitorSetup& setup)
 {
-    return setup.format == OutputFormat::Jsonl ? std::make_unique<JsonlOutput>(setup.fields) : nullptr;
+    return setup.format == OutputFormat::Jsonl ? std::make_unique<JsonlOutput>(setup.fields, setup.unit) : nullptr;
 }
 
 } // namespace plovex::cli

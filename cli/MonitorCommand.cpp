@@ -3,6 +3,7 @@
 // in delivery order and in its typed view, to each of its outputs
 // (MonitorOutput.h): the format on standard output, and MQTT when asked.
 
+#include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/MainLoop.h"
@@ -18,6 +19,8 @@
 #include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "stats/Stability.h"
+#include "record/LocalTime.h"
+#include "record/MeasurementAverager.h"
 
 #include <chrono>
 #include <cstdio>
@@ -44,6 +47,7 @@ const Command monitorCommand{
     .summary = "print the board's records as they are delivered",
     .usage = " [--units deg|mrad|percent|mm-per-m]\n"
              "                          [--port PATH | --simulate] [--count N] [--seconds S]\n"
+             "                          [--average SECONDS]\n"
              "                          [--tag KEY=VALUE]...\n"
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
              "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
@@ -88,7 +92,19 @@ const Command monitorCommand{
              "                stability span set in the window, below its threshold).\n"
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
-             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n" +
+             "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
+             "  --average SECONDS\n"
+             "                one record per interval of SECONDS (0.1 to 86400), aligned to\n"
+             "                multiples of it in UTC, in place of the measurements in it\n"
+             "                (parameters still come as they are read), with the columns of\n"
+             "                plovex-cli log --average: time (the interval's start),\n"
+             "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
+             "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
+             "                gives type (interval or parameter), those columns, paddress,\n"
+             "                pdata and link; jsonl an object of type interval; influx type\n"
+             "                interval, count as an integer field; --mqtt publishes the jsonl\n"
+             "                line to PREFIX/interval; text the time, length, count, mean\n"
+             "                and sd of X and Y, the mean temperature and link up in %.\n" +
              fleetOptionsHelp() + portOptionsHelp() +
              "\n"
              "On standard error it says when the board has sent no data for 2 s with the\n"
@@ -108,6 +124,7 @@ struct MonitorSettings {
     std::optional<double> seconds;
     OutputFormat format = OutputFormat::Text;
     board::TiltUnit unit = board::TiltUnit::Degrees;
+    std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
 };
 
@@ -145,7 +162,7 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readFleetSettings(args, s.fleet, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error);
 }
 
 int run(const Words& words)
@@ -153,7 +170,7 @@ int run(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
-    valueOptions.insert({"count", "seconds", "format", "units"});
+    valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -183,6 +200,13 @@ int run(const Words& words)
         if (settings.count && ++delivered >= *settings.count)
             main.stop();
     };
+    // With --average the measurements go into intervals, and the outputs
+    // are given each interval in their place.
+    std::optional<record::MeasurementAverager> averager;
+    if (settings.average)
+        averager.emplace(*settings.average, settings.unit, record::WallClock::now(), [&](const stats::IntervalSummary& s) {
+            deliver([&](MonitorOutput& output) { output.interval(s); });
+        });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
         if (!m)
@@ -191,7 +215,10 @@ int run(const Words& words)
             stability.add(m->time, m->xDegrees(), m->yDegrees());
         else
             stability.breakOff();
-        deliver([&](MonitorOutput& output) { output.measurement(*m); });
+        if (averager)
+            averager->add(*m);
+        else
+            deliver([&](MonitorOutput& output) { output.measurement(*m); });
     });
     main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
         if (const auto p = n.object ? reader.parameter(*n.object) : std::nullopt)
@@ -215,6 +242,7 @@ int run(const Words& words)
     setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
     setup.fleet = std::move(settings.fleet);
     setup.portName = std::filesystem::path(stableName).filename().string();
+    setup.average = settings.average;
     outputs = makeMonitorOutputs(setup);
     for (const auto& output : outputs)
         output->begin();
@@ -229,10 +257,14 @@ int run(const Words& words)
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
+        if (averager)
+            averager->closeUntil(record::WallClock::now());
         for (const auto& output : outputs)
             if (output->failed())
                 main.stop();
     });
+    if (averager)
+        averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got
     int status = kExitOk;
     for (const auto& output : outputs)
         if (const int code = output->finish(); status == kExitOk)

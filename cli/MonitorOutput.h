@@ -7,13 +7,17 @@
 // An output takes the typed view: a measurement (Measurement::linkUp false
 // for a link-down cycle's record, whose values are placeholders) or a
 // parameter (ParameterReading::linkUp false for the placeholder a link-down
-// cycle makes, whose value is the loop's cycle counter).
+// cycle makes, whose value is the loop's cycle counter). With --average an
+// output is given intervals of measurements (stats::IntervalSummary, its
+// figures those of record/AveragedRow.h) in place of the measurements.
 
 #include "cli/FleetOptions.h"
 #include "link/Measurement.h"
 #include "link/TiltUnits.h"
 #include "record/DerivedFields.h"
+#include "stats/IntervalAverager.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +38,9 @@ struct MonitorSetup {
     std::vector<record::DerivedField> fields; // the derived fields for unit, in the monitor's order
     FleetSettings fleet;                      // --tag, --mqtt and its options
     std::string portName;                     // the port's stable name (its last part)
+    // --average: the measurements are averaged over intervals of this length
+    // and the outputs given the intervals in their place (record/AveragedRow.h).
+    std::optional<std::chrono::milliseconds> average;
 };
 
 class MonitorOutput {
@@ -43,6 +50,8 @@ public:
     virtual void begin() {}
     virtual void measurement(const Measurement& m) = 0;
     virtual void parameter(const ParameterReading& p) = 0;
+    // With --average, an interval of measurements, given in place of them.
+    virtual void interval(const stats::IntervalSummary& s) = 0;
     // True once the output has failed for good; the monitor then ends.
     virtual bool failed() const { return false; }
     // At the end: finishes what is under way. The exit code, after saying

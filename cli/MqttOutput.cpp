@@ -1,5 +1,6 @@
 // plovex-cli monitor --mqtt: every reading published to the broker,
-// measurements to PREFIX/measurement and parameters to PREFIX/parameter, as
+// measurements to PREFIX/measurement, parameters to PREFIX/parameter and
+// intervals (--average) to PREFIX/interval, as
 // the JSON line --format jsonl prints for it (JsonLine.h) but without the
 // values a link-down cycle only fills in. The publisher works from a thread
 // of its own (fleet/MqttPublisher.h); this side only queues.
@@ -17,8 +18,9 @@ namespace {
 
 class MqttOutput final : public MonitorOutput {
 public:
-    MqttOutput(const char* command, fleet::MqttSettings settings, std::vector<record::DerivedField> fields)
-        : command_(command), fields_(std::move(fields))
+    MqttOutput(const char* command, fleet::MqttSettings settings, std::vector<record::DerivedField> fields,
+               board::TiltUnit unit)
+        : command_(command), fields_(std::move(fields)), unit_(unit)
     {
         publisher_ = std::make_unique<fleet::MqttPublisher>(
             std::move(settings), [command](const std::string& line) { notice(command, line); },
@@ -35,6 +37,11 @@ public:
         publisher_->publish(fleet::MqttTopic::Parameter, jsonLine(p, Placeholders::LeaveOut));
     }
 
+    void interval(const stats::IntervalSummary& s) override
+    {
+        publisher_->publish(fleet::MqttTopic::Interval, jsonLine(s, unit_));
+    }
+
     bool failed() const override { return failed_; }
 
     // Sends what is left (a few seconds at most) and disconnects.
@@ -48,6 +55,7 @@ public:
 private:
     const char* command_;
     std::vector<record::DerivedField> fields_;
+    board::TiltUnit unit_;
     std::atomic<bool> failed_{false};
     std::unique_ptr<fleet::MqttPublisher> publisher_;
 };
@@ -58,7 +66,7 @@ std::unique_ptr<MonitorOutput> makeMqttOutput(const MonitorSetup& setup)
 {
     if (!setup.fleet.mqtt)
         return nullptr;
-    return std::make_unique<MqttOutput>(setup.command, *setup.fleet.mqtt, setup.fields);
+    return std::make_unique<MqttOutput>(setup.command, *setup.fleet.mqtt, setup.fields, setup.unit);
 }
 
 } // namespace plovex::cli

@@ -5,13 +5,17 @@
 //   packet count; a link-down measurement as "link down", "NO Comms" and
 //   the packet count, since its other values are placeholders;
 //   a parameter as its address, its description and its value; the
-//   link-down cycle's placeholder as its address and "link down".
+//   link-down cycle's placeholder as its address and "link down";
+//   an interval (--average) as its length, its count, the mean and
+//   standard deviation of X and Y, the mean temperature and the share of
+//   it the link was up.
 
 #include "cli/CommandSupport.h"
 #include "cli/MonitorOutput.h"
 #include "link/BoardFacts.h"
 #include "record/LocalTime.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace plovex::cli {
@@ -41,6 +45,22 @@ public:
             std::snprintf(line, sizeof line, "parameter %2d  %-23s  %6d\n", p.address, description.c_str(), p.value);
         }
         writeOut(record::localTimeOfDay(p.time) + "  " + line);
+    }
+
+    // The series: x_deg, y_deg, ..., temp_c (record/AveragedRow.h).
+    void interval(const stats::IntervalSummary& s) override
+    {
+        char line[200];
+        const double length = std::chrono::duration<double>(s.length).count();
+        if (s.count == 0)
+            std::snprintf(line, sizeof line, "%.3f s  no measurement", length);
+        else
+            std::snprintf(line, sizeof line, "%.3f s  %llu measurements  X %8.2f° sd %.4f  Y %8.2f° sd %.4f  %6.2f°C",
+                          length, static_cast<unsigned long long>(s.count), s.series[0].mean(), s.series[0].stddev(),
+                          s.series[1].mean(), s.series[1].stddev(), s.series.back().mean());
+        char link[48];
+        std::snprintf(link, sizeof link, "  link up %.1f %%\n", 100.0 * s.linkUp);
+        writeOut(record::localTimeOfDay(s.start) + "  " + line + link);
     }
 };
 

@@ -21,6 +21,7 @@ namespace {
 const Command* const kCommands[] = {
     &monitorCommand,
     &captureCommand,
+    &logCommand,
     &portsCommand,
     &readParamCommand,
     &writeParamCommand,

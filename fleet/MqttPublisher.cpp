@@ -206,8 +206,9 @@ void MqttPublisher::sendFromBuffer()
             message = std::move(buffer_.front());
             buffer_.pop_front();
         }
-        const std::string topic =
-            topicName(message.topic == MqttTopic::Measurement ? "measurement" : "parameter");
+        const std::string topic = topicName(message.topic == MqttTopic::Measurement ? "measurement"
+                                            : message.topic == MqttTopic::Parameter ? "parameter"
+                                                                                     : "interval");
         int mid = 0;
         const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(message.payload.size()),
                                          message.payload.data(), settings_.qos, false);

@@ -6,7 +6,7 @@
 // connects (TLS when a CA file is given, with the login when a user name is
 // given), publishes a retained "online" on PREFIX/status, with a retained
 // "offline" there as its last will, and sends the buffer in order to
-// PREFIX/measurement or PREFIX/parameter. A message leaves the buffer when
+// PREFIX/measurement, PREFIX/parameter or PREFIX/interval. A message leaves the buffer when
 // the broker has acknowledged it (QoS 1) or when it was written (QoS 0); one
 // whose acknowledgement a lost connection took with it is sent again.
 //
@@ -42,7 +42,7 @@ struct MqttSettings {
     std::chrono::milliseconds buffer{std::chrono::minutes(10)};
 };
 
-enum class MqttTopic { Measurement, Parameter };
+enum class MqttTopic { Measurement, Parameter, Interval };
 
 class MqttPublisher {
 public:

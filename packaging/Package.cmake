@@ -29,6 +29,8 @@ writes one after confirmation.
 .
 plovex-cli does the same without a display: it prints the records as
 text, CSV or JSON lines, reads and writes parameters, uploads firmware,
-and runs a simulated board. A systemd unit template runs it for one port.")
+and runs a simulated board. It also logs to CSV files unattended, with
+averaging, rotation, retention and compression. Two systemd unit templates
+run the monitor or the logger for one port.")
 
 include(CPack)

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace plovex::record {
 
@@ -16,7 +15,7 @@ RecordingWriter::RecordingWriter(std::string path, board::TiltUnit unit) : field
 }
 
 RecordingWriter::RecordingWriter(platform::UniqueFd fd, std::string file, board::TiltUnit unit)
-    : fields_(derivedFields(unit)), fd_(std::move(fd))
+    : fields_(derivedFields(unit)), file_(std::move(fd))
 {
     status_.file = std::move(file);
     queue_.reserve(256);
@@ -67,25 +66,6 @@ void RecordingWriter::fail(std::string reason)
         status_.error = std::move(reason);
 }
 
-bool RecordingWriter::writeAll(const std::string& bytes, std::string* error)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = platform::retryEintr(
-            [&] { return ::write(fd_.get(), bytes.data() + done, bytes.size() - done); });
-        if (n < 0) {
-            *error = std::strerror(errno);
-            // A row that went out in part is cut off: the file ends with a whole row.
-            if (done > 0)
-                (void)::ftruncate(fd_.get(), wholeRowsEnd_);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    wholeRowsEnd_ += static_cast<off_t>(bytes.size());
-    return true;
-}
-
 void RecordingWriter::run()
 {
     try {
@@ -95,17 +75,17 @@ void RecordingWriter::run()
             file = status_.file;
         }
         if (path_) {
-            fd_ = platform::UniqueFd(platform::retryEintr(
-                [&] { return ::open(path_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); }));
-            if (!fd_)
+            file_ = RowFile(platform::UniqueFd(platform::retryEintr(
+                [&] { return ::open(path_->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644); })));
+            if (!file_.isOpen())
                 fail("cannot create " + file + ": " + std::strerror(errno));
         }
-        std::string bytes = fd_ ? csvHeader(fields_) : std::string();
+        std::string bytes = file_.isOpen() ? csvHeader(fields_) : std::string();
         std::vector<MeasurementRow> batch;
         batch.reserve(256);
         std::string why;
         bool header = true;
-        while (fd_) {
+        while (file_.isOpen()) {
             bool last = false;
             {
                 std::unique_lock lock(mutex_);
@@ -116,7 +96,7 @@ void RecordingWriter::run()
             }
             for (const auto& row : batch)
                 appendCsvRow(bytes, row, fields_);
-            if (!bytes.empty() && !writeAll(bytes, &why)) {
+            if (!bytes.empty() && !file_.append(bytes, &why)) {
                 fail("cannot write " + file + ": " + why + "; recording stopped");
                 break;
             }
@@ -130,8 +110,8 @@ void RecordingWriter::run()
             if (last)
                 break;
         }
-        if (fd_ && ::close(fd_.release()) != 0)
-            fail("cannot close " + file + ": " + std::strerror(errno));
+        if (!file_.close(&why))
+            fail("cannot close " + file + ": " + why);
     } catch (const std::exception& e) {
         fail(std::string("recording stopped: ") + e.what());
     }

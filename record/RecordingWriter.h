@@ -18,6 +18,7 @@
 #include "link/TiltUnits.h"
 #include "platform/UniqueFd.h"
 #include "record/MeasurementRow.h"
+#include "record/RowFile.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -58,13 +59,11 @@ public:
 
 private:
     void run();
-    bool writeAll(const std::string& bytes, std::string* error);
     void fail(std::string reason);
 
     const std::vector<DerivedField> fields_; // the derived columns, in the recording's unit
     std::optional<std::string> path_; // opened by the thread when set
-    platform::UniqueFd fd_;
-    off_t wholeRowsEnd_ = 0; // file offset after the last whole row
+    RowFile file_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev file groff-base systemd
   libmosquitto-dev mosquitto
+  zlib1g-dev
 )
 
 missing=()

@@ -43,3 +43,21 @@ TEST(MonitorFields, JsonlCarriesTheAnglesInDegreesAndTheChosenUnit)
     }
     EXPECT_EQ(measurements, 25) << r.out << r.err; // 30 records: a parameter before every five frames
 }
+
+TEST(MonitorFields, WithAverageAnIntervalTakesThePlaceOfItsMeasurements)
+{
+    // The formats' lines are MonitorOutputs' to check; here the monitor's
+    // part: measurements averaged, intervals closed at their ends and the
+    // last one at the end of the run, parameters in between.
+    const auto r = runCli({"monitor", "--simulate", "--format", "csv", "--units", "mrad", "--average", "1", "--seconds", "3.5"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::string figures = R"((,-?\d+\.\d+){20})", none = ",{20}";
+    const std::regex rows("type,time,interval_s,count,x_deg_mean,.*,x_mrad_mean,.*,link_up,paddress,pdata,link\n"
+                          "((interval," + kIsoTime + R"(,\d\.\d{3},(0)" + none + "|[1-9]\\d*" + figures +
+                          R"(),[01]\.\d{3},,,|parameter,)" + kIsoTime + R"(,{23},\d+,-?\d+,(up|down))\n)+)");
+    EXPECT_TRUE(std::regex_match(r.out, rows)) << r.out;
+    // A whole second of measurements, aligned to the second, between a
+    // first and a last interval that the run cut short.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\ninterval,[^,]*\.000[+-]\d\d:\d\d,1\.000,[1-9])"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(interval,[^,]*,0\.\d{3},[^\n]*\n(parameter[^\n]*\n)*$)"))) << r.out;
+}

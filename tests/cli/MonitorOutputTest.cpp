@@ -5,6 +5,7 @@
 
 #include "cli/MonitorOutput.h"
 #include "link/Records.h"
+#include "record/MeasurementAverager.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -81,4 +82,69 @@ TEST(MonitorOutputs, EachLineCarriesTheTimeOfTheReadingAndItsLinkState)
     };
     for (const auto& [format, lines] : cases)
         EXPECT_EQ(printed(format), lines);
+}
+
+TEST(MonitorOutputs, WithAverageEachFormatGivesAnIntervalInPlaceOfItsMeasurements)
+{
+    testsupport::ScopedEnv tz("TZ", "XST+03:30");
+    ::tzset();
+    // Two measurements in the first second (the link up from the first, at
+    // 0.1 s); the link down from 1.3 s; the run ends at 2.5 s: a second with
+    // figures, one with the link up for a while but no measurement, and the
+    // half second at the end.
+    std::vector<stats::IntervalSummary> intervals;
+    record::MeasurementAverager averager(std::chrono::seconds(1), board::TiltUnit::Percent, at(0),
+                                         [&](const stats::IntervalSummary& s) { intervals.push_back(s); });
+    averager.add(*measurementOf(*records::measurementRecord({0, 0, 0, 1000, 0, 0, 0, -2000, 235}, 1, at(100))));
+    averager.add(*measurementOf(*records::measurementRecord({0, 0, 0, 1100, 0, 0, 0, -2000, 236}, 2, at(600))));
+    averager.add(*measurementOf(*records::linkDownRecord(3, at(1300))));
+    averager.finish(at(2500));
+    ASSERT_EQ(intervals.size(), 3u);
+    const std::pair<cli::OutputFormat, std::string> cases[] = {
+        {cli::OutputFormat::Text, "05:00:00.000  1.000 s  2 measurements  X     5.77° sd 0.3884  Y   -10.99° sd 0.0000   23.55°C  link up 90.0 %\n"
+                                  "05:00:01.000  1.000 s  no measurement  link up 30.0 %\n"
+                                  "05:00:01.250  parameter 3  link down\n"
+                                  "05:00:02.000  0.500 s  no measurement  link up 0.0 %\n"},
+        {cli::OutputFormat::Csv,
+         "type,time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,"
+         "x_percent_mean,x_percent_sd,x_percent_min,x_percent_max,y_percent_mean,y_percent_sd,y_percent_min,y_percent_max,"
+         "temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,link_up,paddress,pdata,link\n"
+         "interval,2026-12-07T05:00:00.000-03:30,1.000,2,5.76817,0.38845,5.49350,6.04285,-10.98700,0.00000,-10.98700,-10.98700,"
+         "10.10175,0.68489,9.61745,10.58604,-19.41448,0.00000,-19.41448,-19.41448,23.55,0.07,23.50,23.60,0.900,,,\n"
+         "interval,2026-12-07T05:00:01.000-03:30,1.000,0,,,,,,,,,,,,,,,,,,,,,0.300,,,\n"
+         "parameter,2026-12-07T05:00:01.250-03:30,,,,,,,,,,,,,,,,,,,,,,,,3,4,down\n"
+         "interval,2026-12-07T05:00:02.000-03:30,0.500,0,,,,,,,,,,,,,,,,,,,,,0.000,,,\n"},
+        {cli::OutputFormat::Jsonl,
+         R"({"type":"interval","time":"2026-12-07T05:00:00.000-03:30","interval_s":1.000,"count":2,"x_deg_mean":5.76817,"x_deg_sd":0.38845,"x_deg_min":5.49350,"x_deg_max":6.04285,"y_deg_mean":-10.98700,"y_deg_sd":0.00000,"y_deg_min":-10.98700,"y_deg_max":-10.98700,"x_percent_mean":10.10175,"x_percent_sd":0.68489,"x_percent_min":9.61745,"x_percent_max":10.58604,"y_percent_mean":-19.41448,"y_percent_sd":0.00000,"y_percent_min":-19.41448,"y_percent_max":-19.41448,"temp_c_mean":23.55,"temp_c_sd":0.07,"temp_c_min":23.50,"temp_c_max":23.60,"link_up":0.900})" "\n"
+         R"({"type":"interval","time":"2026-12-07T05:00:01.000-03:30","interval_s":1.000,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"link_up":0.300})" "\n"
+         R"({"type":"parameter","paddress":3,"pdata":4,"time":"2026-12-07T05:00:01.250-03:30","link":"down"})" "\n"
+         R"({"type":"interval","time":"2026-12-07T05:00:02.000-03:30","interval_s":0.500,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"link_up":0.000})" "\n"},
+        {cli::OutputFormat::Influx,
+         "plovex,type=interval,port=ttyUSB0 count=2i,interval_s=1.000,x_deg_mean=5.76817,x_deg_sd=0.38845,x_deg_min=5.49350,x_deg_max=6.04285,"
+         "y_deg_mean=-10.98700,y_deg_sd=0.00000,y_deg_min=-10.98700,y_deg_max=-10.98700,x_percent_mean=10.10175,x_percent_sd=0.68489,"
+         "x_percent_min=9.61745,x_percent_max=10.58604,y_percent_mean=-19.41448,y_percent_sd=0.00000,y_percent_min=-19.41448,"
+         "y_percent_max=-19.41448,temp_c_mean=23.55,temp_c_sd=0.07,temp_c_min=23.50,temp_c_max=23.60,link_up=0.900 1796632200000000000\n"
+         "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=1.000,link_up=0.300 1796632201000000000\n"
+         "plovex,type=parameter,port=ttyUSB0 paddress=3i 1796632201250000000\n"
+         "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=0.500,link_up=0.000 1796632202000000000\n"},
+    };
+    for (const auto& [format, lines] : cases) {
+        cli::MonitorSetup setup;
+        setup.format = format;
+        setup.unit = board::TiltUnit::Percent;
+        setup.fields = record::monitorOrder(record::derivedFields(setup.unit));
+        setup.portName = "ttyUSB0";
+        setup.average = std::chrono::seconds(1);
+        testsupport::CaptureStdout out;
+        auto outputs = cli::makeMonitorOutputs(setup);
+        ASSERT_EQ(outputs.size(), 1u);
+        auto& o = *outputs.front();
+        o.begin();
+        o.interval(intervals[0]);
+        o.interval(intervals[1]);
+        o.parameter({at(1250), 3, 4, false});
+        o.interval(intervals[2]);
+        EXPECT_EQ(o.finish(), 0);
+        EXPECT_EQ(out.finish(), lines);
+    }
 }

@@ -274,6 +274,27 @@ TEST_F(Mqtt, ALinkDownCyclePublishesNoPlaceholderAsAReading)
     }
 }
 
+TEST_F(Mqtt, WithAverageEachIntervalIsPublishedAsPrintedToATopicOfItsOwn)
+{
+    Watcher dashboard(port_, nullptr);
+    ASSERT_TRUE(waitFor([&] { return dashboard.subscribed_.load(); }, 5s));
+    const auto r = runCli(monitorArgs("right.pw", {"--format", "jsonl", "--seconds", "3", "--average", "1"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_TRUE(waitFor([&] { return dashboard.messages().back().payload == "offline"; }, 10s));
+    std::vector<std::string> printed, got;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);)
+        if (line.rfind("{\"type\":\"interval\"", 0) == 0)
+            printed.push_back(line);
+    for (const auto& m : dashboard.messages()) {
+        EXPECT_NE(m.topic, "plv/measurement");
+        if (m.topic == "plv/interval")
+            got.push_back(m.payload);
+    }
+    EXPECT_GE(printed.size(), 3u) << r.out;
+    EXPECT_EQ(got, printed);
+}
+
 TEST_F(Mqtt, ARefusedLoginEndsTheMonitorWithStatus1)
 {
     const auto r = runCli(monitorArgs("bad.pw", {"--seconds", "15"}));

@@ -14,8 +14,10 @@
 #   - the bash completion offers every command, every option of each command,
 #     the choices an option lists, the port a running simulated board
 #     publishes, and files where a command takes one;
-#   - the systemd unit runs the installed plovex-cli with options it takes
-#     and passes systemd-analyze verify.
+#   - the systemd units run the installed plovex-cli (monitor, log) with
+#     options it takes, with no account of their own but the dialout group,
+#     and pass systemd-analyze verify; the logger's keeps its files in its
+#     state directory.
 #
 #   tests/packaging/check-install.sh BUILD_DIR VERSION APP_ID
 set -euo pipefail
@@ -52,6 +54,7 @@ expected="$(
   sort <<EOF
 usr/bin/plovex
 usr/bin/plovex-cli
+usr/lib/systemd/system/plovex-log@.service
 usr/lib/systemd/system/plovex-monitor@.service
 usr/share/applications/$id.desktop
 usr/share/bash-completion/completions/plovex-cli
@@ -242,18 +245,30 @@ fi
 touch "$tmp/firmware.bin"
 offers "$tmp/firmware.bin" upload "$tmp/firm"
 
-# --- systemd unit ---------------------------------------------------------------
-unit="$root/usr/lib/systemd/system/plovex-monitor@.service"
-exec_start="$(sed -n 's/^ExecStart=//p' "$unit")"
-read -r -a exec_words <<<"${exec_start//%I/ttyUSB0}"
-[ "${exec_words[0]}" = plovex-cli ] && [ "${exec_words[1]}" = monitor ] ||
-  fail "the unit does not run plovex-cli monitor: $exec_start"
-"$root/usr/bin/${exec_words[0]}" "${exec_words[@]:1}" --help >/dev/null 2>&1 ||
-  fail "plovex-cli refuses the unit's arguments: $exec_start"
+# --- systemd units --------------------------------------------------------------
 mkdir "$tmp/units"
-sed "s|^ExecStart=plovex-cli|ExecStart=$cli|" "$unit" >"$tmp/units/plovex-monitor@ttyUSB0.service"
-out="$(systemd-analyze verify --man=no "$tmp/units/plovex-monitor@ttyUSB0.service" 2>&1)" && [ -z "$out" ] ||
-  fail "systemd-analyze verify: $out"
+for command in monitor log; do
+  unit="$root/usr/lib/systemd/system/plovex-$command@.service"
+  exec_start="$(sed -n 's/^ExecStart=//p' "$unit")"
+  exec_start="${exec_start//%I/ttyUSB0}"
+  read -r -a exec_words <<<"${exec_start//'${STATE_DIRECTORY}'/\/var\/lib\/plovex\/log\/ttyUSB0}"
+  [ "${exec_words[0]}" = plovex-cli ] && [ "${exec_words[1]}" = "$command" ] ||
+    fail "plovex-$command@.service does not run plovex-cli $command: $exec_start"
+  "$root/usr/bin/${exec_words[0]}" "${exec_words[@]:1}" --help >/dev/null 2>&1 ||
+    fail "plovex-cli refuses the arguments of plovex-$command@.service: $exec_start"
+  for setting in DynamicUser=yes SupplementaryGroups=dialout; do
+    grep -qx "$setting" "$unit" || fail "plovex-$command@.service lacks $setting"
+  done
+  # An instance as systemd-escape makes it from a /dev/serial/by-id/ path, too.
+  for instance in ttyUSB0 'serial-by\x2did-usb\x2dFTDI_A1-if00-port0'; do
+    sed "s|^ExecStart=plovex-cli|ExecStart=$cli|" "$unit" >"$tmp/units/plovex-$command@$instance.service"
+    out="$(systemd-analyze verify --man=no "$tmp/units/plovex-$command@$instance.service" 2>&1)" && [ -z "$out" ] ||
+      fail "systemd-analyze verify plovex-$command@$instance.service: $out"
+  done
+done
+log_unit="$root/usr/lib/systemd/system/plovex-log@.service"
+grep -qx 'StateDirectory=plovex/log/%i' "$log_unit" || fail "plovex-log@.service does not keep its files under plovex/log/%i"
+grep -q -- '--dir ${STATE_DIRECTORY}' "$log_unit" || fail "plovex-log@.service does not write to its state directory"
 
 if [ "$failures" -gt 0 ]; then
   echo "check-install: $failures failures" >&2

@@ -4,7 +4,7 @@
 #   - its control fields: name, the project's version, this machine's
 #     architecture, a maintainer, section and priority, a description, and
 #     dependencies computed from the binaries (versioned, Qt and the C++
-#     runtime among them);
+#     runtime among them, and zlib for the logger's compression);
 #   - its contents: exactly the files `cmake --install --prefix /usr` puts in
 #     place, owned by root, programs 0755 and stripped, the rest 0644;
 #     checksums for every file; no maintainer scripts and no conffiles, so
@@ -46,7 +46,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Priority)" = optional ] || fail "Priority is '$(field Priority)'"
 [ -n "$(field Description)" ] || fail "no Description"
 depends="$(field Depends)"
-for library in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 zlib1g; do
   [[ ", $depends" == *", $library (>= "* ]] ||
     fail "Depends lacks a versioned $library, as dpkg-shlibdeps gives: $depends"
 done

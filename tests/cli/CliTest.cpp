@@ -19,14 +19,6 @@ using plovex::sim::FrameKind;
 
 namespace {
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 bool has(const std::string& text, const std::string& part)
 {

@@ -25,14 +25,6 @@ std::vector<std::filesystem::path> csvFiles(const std::filesystem::path& dir)
     return files;
 }
 
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 } // namespace
 

@@ -77,4 +77,13 @@ std::string CaptureStdout::finish()
     return text;
 }
 
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
 } // namespace testsupport

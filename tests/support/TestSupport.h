@@ -62,4 +62,7 @@ private:
     std::filesystem::path file_;
 };
 
+// The lines of a text, without their newlines.
+std::vector<std::string> lines(const std::string& text);
+
 } // namespace testsupport

@@ -101,6 +101,10 @@ DesktopApp::DesktopApp(DesktopConfig config)
                                               config_.center ? *config_.center
                                                              : platform::NotificationCenter::defaultCenter(),
                                               displayPass_, *xValue_, *yValue_);
+    reading_ = std::make_unique<ReadingTools>(*main_, *prefsWindow_, *measure_->menu(), *controller_,
+                                              config_.center ? *config_.center
+                                                             : platform::NotificationCenter::defaultCenter(),
+                                              *prefs_);
 
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
@@ -128,6 +132,7 @@ DesktopApp::~DesktopApp()
     // files' reads and writes through the controller's link are done before
     // the controller goes. The controller owns the commPort: its thread stops
     // here, before the hand-over it posts to is gone.
+    reading_.reset();
     measure_.reset();
     parameterFiles_.reset();
     controller_.reset();

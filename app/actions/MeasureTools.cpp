@@ -138,7 +138,7 @@ QWidget* MeasureTools::makePanel()
 void MeasureTools::makeMenu()
 {
     QMenuBar* bar = window_.menuBar();
-    auto* menu = new QMenu(QStringLiteral("&Measure"), bar);
+    auto* menu = menu_ = new QMenu(QStringLiteral("&Measure"), bar);
     // Before Help, which stays last.
     const auto actions = bar->actions();
     bar->insertMenu(actions.isEmpty() ? nullptr : actions.last(), menu);

@@ -24,6 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace plovex {
@@ -49,6 +50,7 @@ public:
     RecordingControl& recording() { return *recording_; }
     chart::HistoryChart& historyChart() { return *chart_; }
     QAction* recordAction() const { return record_; }
+    QMenu* menu() const { return menu_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +82,7 @@ private:
     QPushButton* recordButton_ = nullptr;
     QLabel* recordStatus_ = nullptr;
     QPushButton* zeroButtons_[4] = {};
+    QMenu* menu_ = nullptr;
     QAction* record_ = nullptr;
     QAction* zeroActions_[4] = {};
     QActionGroup* unitActions_ = nullptr;

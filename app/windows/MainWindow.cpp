@@ -137,6 +137,12 @@ void MainWindow::insertUnderGauges(QWidget* w)
     layout->insertWidget(layout->indexOf(table_), w);
 }
 
+void MainWindow::addBesideReadouts(QWidget* w)
+{
+    w->setParent(statusRow_->parentWidget());
+    statusRow_->insertWidget(statusRow_->indexOf(temperature_) + 1, w);
+}
+
 QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout)
 {
     auto* panel = new QWidget(this);
@@ -162,7 +168,7 @@ QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge
 QWidget* MainWindow::makeStatusRow()
 {
     auto* row = new QWidget(this);
-    auto* h = new QHBoxLayout(row);
+    auto* h = statusRow_ = new QHBoxLayout(row);
     h->setContentsMargins(0, 4, 0, 4);
 
     auto* tempTitle = new QLabel(QStringLiteral("Temperature:"), row);

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 class QAction;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QTableView;
@@ -32,6 +33,8 @@ public:
 
     // Places w between the gauges' status row and the parameter table.
     void insertUnderGauges(QWidget* w);
+    // Places w in the status row, after the temperature.
+    void addBesideReadouts(QWidget* w);
 
     plovexGaugeView* xGauge() const { return xGauge_; }
     plovexGaugeView* yGauge() const { return yGauge_; }
@@ -65,6 +68,7 @@ private:
     QLabel* yReadout_ = nullptr;
     QLabel* temperature_ = nullptr;
     QLabel* commState_ = nullptr;
+    QHBoxLayout* statusRow_ = nullptr;
     QTableView* table_ = nullptr;
     ParameterTableModel* model_ = nullptr;
     WriteRow* writeRow_ = nullptr;

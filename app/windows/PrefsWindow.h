@@ -8,6 +8,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace plovex {
 
@@ -17,6 +18,8 @@ public:
 
     QComboBox* portMenu() const { return ports_; }
     QPushButton* applyButton() const { return apply_; }
+    // Places a further section of settings under the port's.
+    void addSection(QWidget* w);
 
 private:
     // Says so when the pop-up is empty and keeps Apply disabled then.
@@ -25,6 +28,7 @@ private:
     QComboBox* ports_ = nullptr;
     QPushButton* apply_ = nullptr;
     QLabel* hint_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
 };
 
 } // namespace plovex

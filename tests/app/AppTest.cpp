@@ -4,6 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
+#include "app/windows/CaptureListPanel.h"
 #include "app/runtime/DisplayPass.h"
 #include "app/runtime/IdleDelivery.h"
 #include "app/runtime/QtMainThread.h"
@@ -271,6 +272,33 @@ bool needleShows(QWidget& window, double degrees, QColor ink)
             return false;
     }
     return true;
+}
+
+TEST_F(Window, CaptureAveragesTheTiltAsTheReadoutsShowItIntoTheList)
+{
+    stored.setObject("0.5", plovex::board::kPrefCaptureSeconds);
+    auto& b = board(11);
+    auto& w = start(&b);
+    ASSERT_TRUE(spinUntil([&] { return link("Comms OK", QColor(0, 255, 0)); }, 5s));
+    for (auto* button : w.findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Zero both"))
+            button->click();
+    const auto zeroX = app->controller().tiltReference().zero(plovex::Axis::X);
+    ASSERT_TRUE(zeroX.has_value());
+
+    plovex::ReadingTools& tools = app->readingTools();
+    plovex::CaptureListModel& list = tools.captureList()->model();
+    // Pressed again while it runs, it is cancelled.
+    tools.captureButton()->click();
+    tools.captureButton()->click();
+    EXPECT_EQ(tools.captureButton()->text(), QStringLiteral("Capture"));
+    tools.captureButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return list.rowCount() == 1; }, 10s));
+    const plovex::record::CapturedReading& r = list.readings()[0];
+    EXPECT_GT(r.count, 0u);
+    EXPECT_TRUE(r.zeroed);
+    EXPECT_EQ(r.zeroX, *zeroX);
+    EXPECT_EQ(tools.captureButton()->text(), QStringLiteral("Capture"));
 }
 
 TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState)

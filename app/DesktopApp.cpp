@@ -105,6 +105,9 @@ DesktopApp::DesktopApp(DesktopConfig config)
                                               config_.center ? *config_.center
                                                              : platform::NotificationCenter::defaultCenter(),
                                               *prefs_);
+    review_ = std::make_unique<FileReview>(*main_, *measure_, *controller_,
+                                           LiveFields{xValue_.get(), yValue_.get(), temperature_.get(), xGauge_.get(),
+                                                      yGauge_.get()});
 
     main_->parameterModel()->setDataSource({
         [this] { return controller_->numberOfRowsInTableView(); },
@@ -132,6 +135,7 @@ DesktopApp::~DesktopApp()
     // files' reads and writes through the controller's link are done before
     // the controller goes. The controller owns the commPort: its thread stops
     // here, before the hand-over it posts to is gone.
+    review_.reset();
     reading_.reset();
     measure_.reset();
     parameterFiles_.reset();

@@ -13,6 +13,7 @@
 
 #include "app/SessionPreferences.h"
 #include "app/actions/MeasureTools.h"
+#include "app/actions/FileReview.h"
 #include "app/actions/ParameterFileActions.h"
 #include "app/actions/ReadingTools.h"
 #include "app/outlets/QtAlert.h"
@@ -89,6 +90,7 @@ public:
     FloatReadout& temperatureReadout() { return *temperature_; }
     MeasureTools& measureTools() { return *measure_; }
     ReadingTools& readingTools() { return *reading_; }
+    FileReview& fileReview() { return *review_; }
 
     // The link's health a few times a second: the controller's tick, the
     // strip's figures and the window title naming the port.
@@ -128,6 +130,7 @@ private:
     std::unique_ptr<plovexController> controller_; // goes first but for the tools that use it
     std::unique_ptr<MeasureTools> measure_;
     std::unique_ptr<ReadingTools> reading_;
+    std::unique_ptr<FileReview> review_;
     std::unique_ptr<ParameterFileActions> parameterFiles_; // reset before the controller: it uses its link
     bool started_ = false;
 };

@@ -38,15 +38,16 @@ public:
     {
         const double t = secondsBetween(origin_, row.time);
         bool jumped = false;
-        if (last_) {
+        if (hasLast_) {
             const double gap = kind_ == record::RecordingKind::Averaged
                                    ? RecordingHistory::kAveragedGapIntervals * lastInterval_
                                    : gapSeconds_;
-            jumped = t - *last_ > gap;
-            if (t < *last_ && summary)
+            jumped = t - last_ > gap;
+            if (t < last_ && summary)
                 ++summary->timeWentBack;
         }
         last_ = t;
+        hasLast_ = true;
         lastInterval_ = row.intervalSeconds;
         if (row.gap || jumped) {
             if (!broken_ && summary)
@@ -64,7 +65,10 @@ private:
     record::RecordingKind kind_;
     double gapSeconds_;
     record::WallClock::time_point origin_;
-    std::optional<double> last_;
+    // The row before's time (a plain pair: GCC at -O2 takes an optional's
+    // value for one that may be read before it is set).
+    double last_ = 0.0;
+    bool hasLast_ = false;
     double lastInterval_ = 0.0;
     bool broken_ = true;
 };

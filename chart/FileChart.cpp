@@ -14,8 +14,8 @@ namespace plovex::chart {
 
 namespace {
 
-const QColor kAxisColours[] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x5f, 0xb4)};
-constexpr int kLeft = 56, kRight = 8, kTop = 8, kBottom = 20;
+const QColor kLineColours[] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x5f, 0xb4)};
+constexpr int kPlotLeft = 56, kPlotRight = 8, kPlotTop = 8, kPlotBottom = 20;
 constexpr double kZoomStep = 1.25; // one wheel notch or key press
 constexpr double kPanStep = 0.2;   // of the width, one key press
 // The narrowest span: a few rows across the chart.
@@ -57,7 +57,7 @@ void FileChart::setPresentation(Presentation toShown, QString unitSymbol, int de
 
 QRect FileChart::plot() const
 {
-    return {kLeft, kTop, std::max(1, width() - kLeft - kRight), std::max(1, height() - kTop - kBottom)};
+    return {kPlotLeft, kPlotTop, std::max(1, width() - kPlotLeft - kPlotRight), std::max(1, height() - kPlotTop - kPlotBottom)};
 }
 
 double FileChart::timeAt(double x) const
@@ -165,9 +165,9 @@ void FileChart::paintEvent(QPaintEvent*)
 
     p.setPen(pal.color(QPalette::Text));
     const auto number = [&](double v) { return QString::number(v, 'f', decimals_) + unitSymbol_; };
-    p.drawText(QRect(0, area.top() - 6, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(hi));
-    p.drawText(QRect(0, area.bottom() - 8, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(lo));
-    const QRect timeRow(area.left(), area.bottom() + 2, area.width(), kBottom - 2);
+    p.drawText(QRect(0, area.top() - 6, kPlotLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(hi));
+    p.drawText(QRect(0, area.bottom() - 8, kPlotLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(lo));
+    const QRect timeRow(area.left(), area.bottom() + 2, area.width(), kPlotBottom - 2);
     p.drawText(timeRow, Qt::AlignLeft | Qt::AlignVCenter, timeText(span_->from()));
     p.drawText(timeRow, Qt::AlignRight | Qt::AlignVCenter, timeText(span_->to()));
     if (lo < 0 && hi > 0) {
@@ -198,7 +198,7 @@ void FileChart::paintEvent(QPaintEvent*)
                 lines.emplace_back(top, bottom);
             previous = mid;
         }
-        p.setPen(QPen(kAxisColours[axis], 1.5));
+        p.setPen(QPen(kLineColours[axis], 1.5));
         p.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
 

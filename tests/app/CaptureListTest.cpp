@@ -8,18 +8,16 @@
 
 #include <gtest/gtest.h>
 
-using namespace plovex;
-
 namespace {
 
-record::CapturedReading reading(int xKal, const std::string& label)
+plovex::record::CapturedReading reading(int xKal, const std::string& label)
 {
-    record::CapturedReading r;
+    plovex::record::CapturedReading r;
     r.label = label;
-    Measurement m;
+    plovex::Measurement m;
     m.linkUp = true;
-    m.raw[Measurement::kXKal] = xKal;
-    m.raw[Measurement::kTemp] = 235;
+    m.raw[plovex::Measurement::kXKal] = xKal;
+    m.raw[plovex::Measurement::kTemp] = 235;
     r.add(m);
     return r;
 }
@@ -44,16 +42,16 @@ std::vector<std::string> labelsIn(const std::string& text, char separator)
 TEST(CaptureList, SavesAndCopiesTheChosenRowsWithTheirLabelsInTheListsOrder)
 {
     testsupport::ensureApplication();
-    CaptureListModel model;
+    plovex::CaptureListModel model;
     model.add(reading(100, "a"));
     model.add(reading(200, "b"));
     model.add(reading(300, "c"));
     ASSERT_EQ(model.rowCount(), 3);
 
     // Only the label edits.
-    EXPECT_FALSE(model.setData(model.index(0, CaptureListModel::XMean), "9"));
-    EXPECT_TRUE(model.setData(model.index(1, CaptureListModel::Label), QStringLiteral("pier 3,\teast")));
-    EXPECT_EQ(model.data(model.index(1, CaptureListModel::Label)).toString(), QStringLiteral("pier 3,\teast"));
+    EXPECT_FALSE(model.setData(model.index(0, plovex::CaptureListModel::XMean), "9"));
+    EXPECT_TRUE(model.setData(model.index(1, plovex::CaptureListModel::Label), QStringLiteral("pier 3,\teast")));
+    EXPECT_EQ(model.data(model.index(1, plovex::CaptureListModel::Label)).toString(), QStringLiteral("pier 3,\teast"));
 
     const struct {
         std::vector<int> rows;
@@ -65,7 +63,7 @@ TEST(CaptureList, SavesAndCopiesTheChosenRowsWithTheirLabelsInTheListsOrder)
     };
     for (const auto& c : cases) {
         const std::string csv = model.csv(c.rows);
-        EXPECT_EQ(csv.substr(0, csv.find('\n')), record::capturedCsvHeader(board::TiltUnit::Degrees, true).substr(0, csv.find('\n')));
+        EXPECT_EQ(csv.substr(0, csv.find('\n')), plovex::record::capturedCsvHeader(plovex::board::TiltUnit::Degrees, true).substr(0, csv.find('\n')));
         EXPECT_EQ(labelsIn(csv, ','), c.csv) << csv;
         const std::string copied = model.tabSeparated(c.rows);
         EXPECT_EQ(copied.substr(0, 11), "time\tlabel\t");
@@ -75,5 +73,5 @@ TEST(CaptureList, SavesAndCopiesTheChosenRowsWithTheirLabelsInTheListsOrder)
     EXPECT_TRUE(model.removeRows(0, 1));
     EXPECT_FALSE(model.removeRows(2, 1));
     EXPECT_EQ(labelsIn(model.csv(), ','), (std::vector<std::string>{"\"pier 3,\teast\"", "c"}));
-    EXPECT_EQ(model.data(model.index(0, CaptureListModel::XMean)).toString(), QStringLiteral("1.10")); // 200 counts
+    EXPECT_EQ(model.data(model.index(0, plovex::CaptureListModel::XMean)).toString(), QStringLiteral("1.10")); // 200 counts
 }

@@ -14,12 +14,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const Capture::Clock::time_point kT0 = WallClock::from_time_t(1796632200); // 2026-12-07 08:30:00 UTC
+const Capture::Clock::time_point kCaptureT0 = WallClock::from_time_t(1796632200); // 2026-12-07 08:30:00 UTC
 
 Measurement at(std::chrono::milliseconds t, int xKal, int yKal, int temp = 235, bool up = true)
 {
     Measurement m;
-    m.time = kT0 + t;
+    m.time = kCaptureT0 + t;
     m.linkUp = up;
     m.raw[Measurement::kXKal] = xKal;
     m.raw[Measurement::kYKal] = yKal;
@@ -45,14 +45,14 @@ TEST(Capture, AveragesOnlyTheMeasurementsOfItsOwnSpan)
 {
     // Every 10 ms from 0.5 s before to 0.5 s after a 1 s capture begun at 0:
     // X alternates 100 and 104 counts inside it, 9000 outside; Y is -16383.
-    Capture c(settings(1.0), kT0);
+    Capture c(settings(1.0), kCaptureT0);
     for (int ms = -500; ms <= 1500 && !c.finished(); ms += 10) {
         const bool inside = ms > 0 && ms <= 1000;
         c.add(at(std::chrono::milliseconds(ms), inside ? (ms % 20 ? 104 : 100) : 9000, -16383, inside ? 230 + ms / 100 : 0));
     }
     ASSERT_EQ(c.state(), Capture::State::Done);
     const CapturedReading& r = c.reading();
-    EXPECT_EQ(r.start, kT0);
+    EXPECT_EQ(r.start, kCaptureT0);
     EXPECT_EQ(r.count, 100u);
     const auto& x = r.axis(board::TiltUnit::Degrees, 0);
     EXPECT_NEAR(x.mean(), 102 * 90.0 / 16383, 1e-5); // the counts' float degrees
@@ -84,10 +84,10 @@ TEST(Capture, FailsSayingWhyWhenTheLinkWasDownOrTheBoardSilent)
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.failure);
-        Capture c(settings(3.0), kT0);
+        Capture c(settings(3.0), kCaptureT0);
         for (const auto& m : k.measurements)
             c.add(m);
-        c.tick(kT0 + k.tick);
+        c.tick(kCaptureT0 + k.tick);
         ASSERT_TRUE(c.finished());
         EXPECT_EQ(c.failure(), k.failure);
         EXPECT_EQ(c.state(), k.failure.empty() ? Capture::State::Done : Capture::State::Failed);
@@ -98,24 +98,24 @@ TEST(Capture, WaitsForStabilityThenAveragesTheSpanAfterIt)
 {
     // Moving (X alternating +-1000 counts) for 2 s, then still at 50:
     // stable 1 s into the stillness, at 3.0 s; the average begins there.
-    Capture c(settings(0.5, true), kT0);
+    Capture c(settings(0.5, true), kCaptureT0);
     for (int ms = 10; ms <= 4000 && !c.finished(); ms += 10)
         c.add(at(std::chrono::milliseconds(ms), ms <= 2000 ? (ms % 20 ? 1000 : -1000) : 50, 0));
     ASSERT_EQ(c.state(), Capture::State::Done);
-    EXPECT_EQ(c.reading().start, kT0 + 3000ms);
+    EXPECT_EQ(c.reading().start, kCaptureT0 + 3000ms);
     EXPECT_EQ(c.reading().count, 50u);
     EXPECT_EQ(c.reading().axis(board::TiltUnit::Degrees, 0).stddev(), 0.0);
 
     // Never still: it gives up at the limit and says how far it was.
-    Capture moving(settings(0.5, true), kT0);
+    Capture moving(settings(0.5, true), kCaptureT0);
     for (int ms = 10; ms <= 10000; ms += 10)
         moving.add(at(std::chrono::milliseconds(ms), ms % 20 ? 20 : 0, 0));
-    moving.tick(kT0 + 10001ms);
+    moving.tick(kCaptureT0 + 10001ms);
     EXPECT_EQ(moving.failure(), "not stable within 10 s: the spread over the last 1.0 s is 0.0552° in X and "
                                 "0.0000° in Y, above 0.0500°");
-    Capture unplugged(settings(0.5, true), kT0);
+    Capture unplugged(settings(0.5, true), kCaptureT0);
     unplugged.add(at(9000ms, 0, 0, 0, false));
-    unplugged.tick(kT0 + 10001ms);
+    unplugged.tick(kCaptureT0 + 10001ms);
     EXPECT_EQ(unplugged.failure(), "not stable within 10 s: the link is down");
 }
 
@@ -124,7 +124,7 @@ TEST(Capture, WrittenFormsCarryTheChosenUnitAndQuoteTheLabel)
     testsupport::ScopedEnv tz("TZ", "UTC0");
     ::tzset();
     CapturedReading r;
-    r.start = kT0;
+    r.start = kCaptureT0;
     r.length = 2s;
     r.label = "pier \"3\", east";
     r.add(at(0ms, 8192, 0, 235));
@@ -149,7 +149,7 @@ TEST(Capture, WrittenFormsCarryTheChosenUnitAndQuoteTheLabel)
     // Relative to a zero, as the window's readouts show the tilt: the zero
     // is taken off and written beside.
     CapturedReading zeroed;
-    zeroed.start = kT0;
+    zeroed.start = kCaptureT0;
     zeroed.zeroed = true;
     zeroed.zeroX = 45.0;
     zeroed.zeroY = -1.5;

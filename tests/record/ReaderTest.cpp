@@ -25,7 +25,7 @@ const std::string kAveragedHeader =
 const std::string kRecordingRow = "2026-12-07T05:00:00.005-03:30,0.005,1.5000,-2.2500,23.5,0,0,0,273,0,0,0,-410,235,7,up\n";
 
 // 2026-12-07 08:30:00 UTC.
-const WallClock::time_point kT0 = WallClock::from_time_t(1796632200);
+const WallClock::time_point kReadT0 = WallClock::from_time_t(1796632200);
 
 struct ReadBack {
     std::vector<ReviewRow> rows;
@@ -73,7 +73,7 @@ TEST(RecordingReader, ReadsBackWhatTheRecordingWriterWroteInEveryUnit)
             const auto row = [](const platform::RecordPtr& r, int ms) {
                 return MeasurementRow{*measurementOf(*r), ms / 1000.0};
             };
-            const auto at = [](int ms) { return kT0 + std::chrono::milliseconds(ms); };
+            const auto at = [](int ms) { return kReadT0 + std::chrono::milliseconds(ms); };
             ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 8192, 0, 0, 0, -16383, -5}, 1, at(5)), 5)));
             ASSERT_TRUE(w.push(row(records::linkDownRecord(2, at(1250)), 1250)));
             ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, 0, 235}, 3, at(2999)), 2999)));
@@ -83,7 +83,7 @@ TEST(RecordingReader, ReadsBackWhatTheRecordingWriterWroteInEveryUnit)
         EXPECT_EQ(got.kind, RecordingKind::Measurements);
         EXPECT_EQ(got.unit, unit);
         ASSERT_EQ(got.rows.size(), 3u);
-        EXPECT_EQ(got.rows[0].time, kT0 + std::chrono::milliseconds(5));
+        EXPECT_EQ(got.rows[0].time, kReadT0 + std::chrono::milliseconds(5));
         EXPECT_EQ(got.rows[0].line, 2u);
         EXPECT_DOUBLE_EQ(got.rows[0].x.mean, 45.0027); // as written: four decimals
         EXPECT_DOUBLE_EQ(got.rows[0].y.max, -90.0);
@@ -92,7 +92,7 @@ TEST(RecordingReader, ReadsBackWhatTheRecordingWriterWroteInEveryUnit)
         EXPECT_EQ(got.rows[1].count, 0u);
         EXPECT_FALSE(got.rows[2].gap);
         EXPECT_DOUBLE_EQ(got.rows[2].x.mean, 0.0055);
-        EXPECT_EQ(got.rows[2].time, kT0 + std::chrono::milliseconds(2999));
+        EXPECT_EQ(got.rows[2].time, kReadT0 + std::chrono::milliseconds(2999));
     }
 }
 
@@ -107,7 +107,7 @@ TEST(RecordingReader, ReadsAveragedLogsWithEmptyIntervalsAndPassesOverUnknownCol
     EXPECT_EQ(avg.kind, RecordingKind::Averaged);
     EXPECT_EQ(avg.unit, board::TiltUnit::Milliradians);
     ASSERT_EQ(avg.rows.size(), 2u);
-    EXPECT_EQ(avg.rows[0].time, kT0 + std::chrono::hours(0));
+    EXPECT_EQ(avg.rows[0].time, kReadT0 + std::chrono::hours(0));
     EXPECT_EQ(avg.rows[0].count, 144u);
     EXPECT_DOUBLE_EQ(avg.rows[0].intervalSeconds, 1.0);
     EXPECT_DOUBLE_EQ(avg.rows[0].x.mean, 1.00005);
@@ -125,7 +125,7 @@ TEST(RecordingReader, ReadsAveragedLogsWithEmptyIntervalsAndPassesOverUnknownCol
                                    "\"x>1,y<-2\"\r\n");
     ASSERT_EQ(extra.error, "");
     ASSERT_EQ(extra.rows.size(), 1u);
-    EXPECT_EQ(extra.rows[0].time, kT0);
+    EXPECT_EQ(extra.rows[0].time, kReadT0);
     EXPECT_DOUBLE_EQ(extra.rows[0].y.mean, -2.25);
 }
 
@@ -213,10 +213,10 @@ TEST(LocalTime, ParsesWhatItWritesAndRefusesWhatIsNoTime)
 {
     testsupport::ScopedEnv tz("TZ", "XST+03:30");
     ::tzset();
-    for (const auto t : {kT0, kT0 + std::chrono::milliseconds(999), WallClock::from_time_t(0) - std::chrono::milliseconds(1)})
+    for (const auto t : {kReadT0, kReadT0 + std::chrono::milliseconds(999), WallClock::from_time_t(0) - std::chrono::milliseconds(1)})
         EXPECT_EQ(parseIsoTime(isoLocalTime(t)), t) << isoLocalTime(t);
-    EXPECT_EQ(parseIsoTime("2026-12-07T08:30:00Z"), kT0);
-    EXPECT_EQ(parseIsoTime("2026-12-07T10:00:00.5+0130"), kT0 + std::chrono::milliseconds(500));
+    EXPECT_EQ(parseIsoTime("2026-12-07T08:30:00Z"), kReadT0);
+    EXPECT_EQ(parseIsoTime("2026-12-07T10:00:00.5+0130"), kReadT0 + std::chrono::milliseconds(500));
     EXPECT_EQ(parseIsoTime("2024-02-29T00:00:00Z"), WallClock::from_time_t(1709164800));
     for (const char* bad : {"2026-12-07 08:30:00Z", "2026-13-07T08:30:00Z", "2026-12-07T08:30:00", "2026-12-07T08:30:00.Z",
                             "2026-12-07T24:00:00Z", "2026-12-07T08:30:00+01", "2026-12-07T08:30:00+01:00x", "", "12:00"})

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const StabilityWatch::Clock::time_point kT0(1000s);
+const StabilityWatch::Clock::time_point kStableT0(1000s);
 
 // 100 measurements a second from `from` for `seconds`: x and y alternate
 // about 1.0 and -2.0 by their amplitudes (an even count has a sample spread
@@ -22,7 +22,7 @@ void feed(StabilityWatch& w, std::chrono::milliseconds from, int seconds, double
 {
     for (int i = 0; i < seconds * 100; ++i) {
         const double sign = i % 2 ? 1.0 : -1.0;
-        w.add(kT0 + from + i * 10ms, 1.0 + sign * ax, -2.0 + sign * ay);
+        w.add(kStableT0 + from + i * 10ms, 1.0 + sign * ax, -2.0 + sign * ay);
     }
 }
 
@@ -42,7 +42,7 @@ TEST(Stability, OnOnlyWhileEachAngleSpreadsLessThanTheThreshold)
         SCOPED_TRACE(testing::Message() << c.ax << ", " << c.ay);
         StabilityWatch w({2.0, 0.05}, 2s);
         feed(w, 0ms, 3, c.ax, c.ay);
-        const auto r = w.at(kT0 + 2990ms);
+        const auto r = w.at(kStableT0 + 2990ms);
         EXPECT_EQ(r.stable, c.stable);
         EXPECT_NEAR(r.spreadX, c.ax * std::sqrt(200.0 / 199.0), 1e-9);
         EXPECT_NEAR(r.spreadY, c.ay * std::sqrt(200.0 / 199.0), 1e-9);
@@ -53,39 +53,39 @@ TEST(Stability, AGapKeepsItOffUntilNSecondsOfMeasurementsCameAgain)
 {
     StabilityWatch w({2.0, 0.05}, 1s);
     feed(w, 0ms, 1, 0.0, 0.0);
-    EXPECT_FALSE(w.at(kT0 + 1990ms).stable); // only 1 s of measurements so far
+    EXPECT_FALSE(w.at(kStableT0 + 1990ms).stable); // only 1 s of measurements so far
     feed(w, 1000ms, 2, 0.0, 0.0);
-    EXPECT_FALSE(w.at(kT0 + 1990ms).stable);
-    EXPECT_TRUE(w.at(kT0 + 2000ms).stable);
-    EXPECT_EQ(w.at(kT0 + 2000ms).settled, 2s);
+    EXPECT_FALSE(w.at(kStableT0 + 1990ms).stable);
+    EXPECT_TRUE(w.at(kStableT0 + 2000ms).stable);
+    EXPECT_EQ(w.at(kStableT0 + 2000ms).settled, 2s);
 
     // The link goes down: off, and on again only 2 s after it came back.
     w.breakOff();
-    EXPECT_FALSE(w.at(kT0 + 3000ms).stable);
+    EXPECT_FALSE(w.at(kStableT0 + 3000ms).stable);
     feed(w, 3000ms, 3, 0.0, 0.0);
-    EXPECT_FALSE(w.at(kT0 + 4990ms).stable);
-    EXPECT_TRUE(w.at(kT0 + 5000ms).stable);
+    EXPECT_FALSE(w.at(kStableT0 + 4990ms).stable);
+    EXPECT_TRUE(w.at(kStableT0 + 5000ms).stable);
 
     // The board falls silent: off once the gap time has passed with nothing...
-    EXPECT_TRUE(w.at(kT0 + 6990ms).stable);
-    EXPECT_FALSE(w.at(kT0 + 7000ms).stable);
+    EXPECT_TRUE(w.at(kStableT0 + 6990ms).stable);
+    EXPECT_FALSE(w.at(kStableT0 + 7000ms).stable);
     // ...and a measurement after more than the gap time starts afresh.
     StabilityWatch v({2.0, 0.05}, 1s);
     feed(v, 0ms, 3, 0.0, 0.0);
     feed(v, 4000ms, 1, 0.0, 0.0);
-    EXPECT_FALSE(v.at(kT0 + 4990ms).stable);
-    EXPECT_LT(v.at(kT0 + 4990ms).settled, 1s);
+    EXPECT_FALSE(v.at(kStableT0 + 4990ms).stable);
+    EXPECT_LT(v.at(kStableT0 + 4990ms).settled, 1s);
 }
 
 TEST(Stability, OtherSettingsStartAfreshAndUnreadableOnesGiveTheDefaults)
 {
     StabilityWatch w({2.0, 0.05}, 2s);
     feed(w, 0ms, 3, 0.08, 0.0);
-    EXPECT_FALSE(w.at(kT0 + 2990ms).stable);
+    EXPECT_FALSE(w.at(kStableT0 + 2990ms).stable);
     w.setSettings({1.0, 0.1});
-    EXPECT_FALSE(w.at(kT0 + 2990ms).stable);
+    EXPECT_FALSE(w.at(kStableT0 + 2990ms).stable);
     feed(w, 3000ms, 1, 0.08, 0.0);
-    EXPECT_TRUE(w.at(kT0 + 4000ms).stable);
+    EXPECT_TRUE(w.at(kStableT0 + 4000ms).stable);
 
     using S = StabilitySettings;
     EXPECT_EQ(S::fromText("3", "0.02"), (S{3.0, 0.02}));

@@ -89,6 +89,7 @@ DesktopApp::DesktopApp(DesktopConfig config)
     env.center = config_.center ? config_.center : &platform::NotificationCenter::defaultCenter();
     env.discoveryRoots = config_.discoveryRoots;
     env.idleSleeper = config_.idleSleeper;
+    env.clock = config_.clock;
     env.makePort = [this] {
         commPortOptions options;
         options.sink = &handOver_;

@@ -32,6 +32,8 @@
 
 #include <QTimer>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +63,9 @@ struct DesktopConfig {
     int lineTimeoutDeciseconds = 10;
     // The controller's idle-thread clock. Default: real time.
     std::shared_ptr<platform::Sleeper> idleSleeper;
+    // The clock the controller reads the link's health by (silence, writes
+    // not read back). Default: steady_clock::now.
+    std::function<std::chrono::steady_clock::time_point()> clock;
     // The notification path. Default: the process's centre and queue.
     platform::NotificationCenter* center = nullptr;
     platform::NotificationQueue* queue = nullptr;

@@ -1,36 +1,16 @@
 #include "cli/FleetOptions.h"
 
 #include "cli/CommandSupport.h"
-#include "platform/RegularFile.h"
+#include "cli/SecretFile.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <sstream>
 #include <unistd.h>
 
 namespace plovex::cli {
 
 namespace {
-
-// The password is the file's first line; it appears in no message.
-bool readPassword(const std::string& path, std::string& password, std::string* error)
-{
-    std::string why;
-    const auto text = platform::readRegularFile(path, 64 * 1024, &why);
-    if (!text) {
-        *error = "cannot read the password file " + why;
-        return false;
-    }
-    password = text->substr(0, text->find('\n'));
-    if (!password.empty() && password.back() == '\r')
-        password.pop_back();
-    if (password.empty()) {
-        *error = "the password file " + path + " has no password on its first line";
-        return false;
-    }
-    return true;
-}
 
 bool readTags(const ParsedArgs& args, fleet::Tags& tags, std::string* error)
 {
@@ -48,6 +28,18 @@ bool readTags(const ParsedArgs& args, fleet::Tags& tags, std::string* error)
             *error = "--tag " + key + " is set by the monitor itself";
             return false;
         }
+        // InfluxDB 2.x keeps names beginning with _ for itself, and 1.x
+        // will not store a tag named time.
+        if (key == "time" || key.front() == '_') {
+            *error = "--tag " + key + ": the databases keep time and names beginning with _ for themselves";
+            return false;
+        }
+        for (const auto& part : {key, text.substr(eq + 1)}) {
+            if (const std::string problem = fleet::tagProblem(part); !problem.empty()) {
+                *error = "--tag '" + text + "' has " + problem + ", which the databases read differently";
+                return false;
+            }
+        }
         tags.emplace_back(std::move(key), text.substr(eq + 1));
     }
     return true;
@@ -56,7 +48,7 @@ bool readTags(const ParsedArgs& args, fleet::Tags& tags, std::string* error)
 bool readMqtt(const ParsedArgs& args, std::optional<fleet::MqttSettings>& mqtt, std::string* error)
 {
     const auto url = args.option("mqtt");
-    for (const char* name : {"qos", "client-id", "username", "password-file", "cafile", "mqtt-buffer"}) {
+    for (const char* name : {"qos", "client-id", "username", "password-file", "cafile", "mqtt-buffer", "mqtt-buffer-mb"}) {
         if (!url && args.option(name)) {
             *error = std::string("--") + name + " goes with --mqtt";
             return false;
@@ -83,7 +75,7 @@ bool readMqtt(const ParsedArgs& args, std::optional<fleet::MqttSettings>& mqtt, 
             *error = "--password-file goes with --username";
             return false;
         }
-        if (!readPassword(*file, s.password, error))
+        if (!readSecretFile(*file, "the password file", s.password, error))
             return false;
     }
     if (const auto file = args.option("cafile")) {
@@ -99,7 +91,15 @@ bool readMqtt(const ParsedArgs& args, std::optional<fleet::MqttSettings>& mqtt, 
             *error = "--mqtt-buffer needs a number of seconds above 0 (a week at most), not '" + *text + "'";
             return false;
         }
-        s.buffer = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
+        s.buffer.age = std::chrono::milliseconds(static_cast<long long>(*seconds * 1000));
+    }
+    if (const auto text = args.option("mqtt-buffer-mb")) {
+        const auto mb = parseInteger(*text, 1, 64 * 1024);
+        if (!mb) {
+            *error = "--mqtt-buffer-mb needs a whole number of megabytes from 1 to 65536, not '" + *text + "'";
+            return false;
+        }
+        s.buffer.bytes = static_cast<std::size_t>(*mb) << 20;
     }
     mqtt = std::move(s);
     return true;
@@ -109,8 +109,8 @@ bool readMqtt(const ParsedArgs& args, std::optional<fleet::MqttSettings>& mqtt, 
 
 std::string fleetOptionsHelp()
 {
-    return "  --tag KEY=VALUE       with --format influx: one more tag on every line\n"
-           "                        (repeatable; type and port are always there)\n"
+    return "  --tag KEY=VALUE       with --format influx and --influx: one more tag on every\n"
+           "                        line (repeatable; type and port are always there)\n"
            "  --mqtt URL            also publish every record to the MQTT broker at\n"
            "                        mqtt://HOST[:PORT]/TOPIC-PREFIX (PORT 1883, 8883 with\n"
            "                        --cafile): measurements to PREFIX/measurement,\n"
@@ -130,12 +130,13 @@ std::string fleetOptionsHelp()
            "                        the last SECONDS (default 600) and send them, in order,\n"
            "                        once it can; older ones are dropped and the count said on\n"
            "                        standard error. The connection is tried again after 1 s,\n"
-           "                        doubling up to 30 s.\n";
+           "                        doubling up to 30 s.\n"
+           "  --mqtt-buffer-mb MB   keep at most MB megabytes of them (default 64)\n";
 }
 
 std::set<std::string> fleetValueOptions()
 {
-    return {"tag", "mqtt", "qos", "client-id", "username", "password-file", "cafile", "mqtt-buffer"};
+    return {"tag", "mqtt", "qos", "client-id", "username", "password-file", "cafile", "mqtt-buffer", "mqtt-buffer-mb"};
 }
 
 bool readFleetSettings(const ParsedArgs& args, FleetSettings& settings, std::string* error)

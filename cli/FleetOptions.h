@@ -1,8 +1,10 @@
 #pragma once
 // The options of plovex-cli monitor for a site with many boards: --tag for
-// the InfluxDB line protocol on standard output (--format influx,
-// InfluxOutput.cpp), and --mqtt with its options for publishing every
-// reading to an MQTT broker (MqttOutput.cpp).
+// the InfluxDB line protocol (InfluxLine.h), on standard output (--format
+// influx) and to a database (--influx, InfluxOptions.h), and --mqtt with its
+// options for publishing every reading to an MQTT broker (MqttOutput.cpp).
+// A tag the databases would read back differently, or keep for themselves,
+// is refused here, before anything is sent.
 
 #include "fleet/LineProtocol.h"
 #include "fleet/MqttPublisher.h"

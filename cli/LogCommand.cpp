@@ -5,6 +5,9 @@
 #include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
+#include "cli/InfluxDatabase.h"
+#include "cli/InfluxLine.h"
+#include "cli/InfluxOptions.h"
 #include "cli/MainLoop.h"
 #include "cli/MonitorHealth.h"
 #include "cli/PortSession.h"
@@ -37,7 +40,7 @@ const Command logCommand{
     .summary = "write the board's measurements to CSV files, unattended",
     .usage = " [--port PATH | --simulate] [--seconds S]\n"
              "                      [--units deg|mrad|percent|mm-per-m] [--rotate hourly|daily|SIZE]\n"
-             "                      [--keep DAYS] [--compress] [--sync SECONDS]\n"
+             "                      [--keep DAYS] [--compress] [--sync SECONDS] [--influx URL ...]\n"
              "\n"
              "Polls the board as monitor does and writes its measurements to CSV files in\n"
              "DIR, unattended, until interrupted (SIGINT, SIGTERM) or S seconds have gone;\n"
@@ -70,7 +73,7 @@ const Command logCommand{
              "                     thread of low priority\n"
              "  --sync SECONDS     put the rows on the disk (fsync) at least every SECONDS\n"
              "                     (default 5; 0.1 to 3600), and when a file is closed\n" +
-             portOptionsHelp() +
+             influxOptionsHelp() + portOptionsHelp() +
              "\n"
              "After a crash or a power cut the next start cuts a partly written last row\n"
              "off and says so. When a write fails (a full disk) writing stops, not the\n"
@@ -81,7 +84,9 @@ const Command logCommand{
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (DIR cannot be\n"
              "used or another logger of the port writes there, the simulated board did not\n"
-             "start, or rows could not be written), 2 bad usage.\n",
+             "start, rows could not be written, or the database refused the writes), 2 bad\n"
+             "usage. With --influx the rows (or with --average the intervals) also go to\n"
+             "the database as monitor --influx writes them.\n",
     .run = run,
 };
 
@@ -131,6 +136,7 @@ struct LogSettings {
     std::filesystem::path dir;
     std::optional<double> seconds;
     record::LoggerSettings logger;
+    std::optional<InfluxOptions> influx;
 };
 
 bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
@@ -186,7 +192,7 @@ bool readSettings(const ParsedArgs& args, LogSettings& s, std::string* error)
         s.logger.files.sync = *span;
     }
     s.logger.files.compress = args.has("compress");
-    return true;
+    return readInfluxOptions(args, s.influx, error);
 }
 
 int run(const Words& words)
@@ -194,7 +200,9 @@ int run(const Words& words)
     const char* const name = kName;
     ParsedArgs args;
     LogSettings settings;
-    const PortSyntax syntax{{}, {"dir", "seconds", "units", "average", "rotate", "keep", "sync"}, {"compress"}};
+    std::set<std::string> valueOptions = influxValueOptions();
+    valueOptions.insert({"dir", "seconds", "units", "average", "rotate", "keep", "sync"});
+    const PortSyntax syntax{{}, valueOptions, {"compress"}};
     if (auto done = beginPortCommand(logCommand, syntax, words, args, settings.port))
         return *done;
     if (std::string error; !readSettings(args, settings, &error))
@@ -221,13 +229,30 @@ int run(const Words& words)
     if (!folder)
         return report(name, error, kExitFailed);
 
+    // With --influx, what goes to the files also goes to the database: each
+    // measurement, or each interval the logger averaged.
+    std::unique_ptr<InfluxDatabase> database;
+    std::optional<InfluxLines> lines;
+    if (settings.influx) {
+        try {
+            database = std::make_unique<InfluxDatabase>(name, *settings.influx);
+        } catch (const std::exception& e) { // no HTTP client could be made
+            return report(name, e.what(), kExitFailed);
+        }
+        lines.emplace(stableName, fleet::Tags{}, record::derivedFields(settings.logger.unit), settings.logger.unit);
+        if (settings.logger.average)
+            settings.logger.alsoIntervals = [&](const stats::IntervalSummary& s) { database->write(lines->line(s), s.start); };
+    }
     record::Logger logger(*folder, settings.logger, record::WallClock::now(),
                           [name](const std::string& line) { notice(name, line); });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         if (!n.object)
             return;
-        if (const auto m = measurementOf(*n.object))
+        if (const auto m = measurementOf(*n.object)) {
             logger.add(*m);
+            if (database && !settings.logger.average)
+                database->write(lines->line(*m), m->time);
+        }
     });
 
     // As at the application's launch, the outcome is not acted on: the loop
@@ -237,12 +262,15 @@ int run(const Words& words)
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         logger.tick(record::WallClock::now());
+        if (database && database->failed())
+            main.stop();
     });
     session->closePort();
     const auto status = logger.finish(record::WallClock::now());
+    const int sent = database ? database->finish() : kExitOk;
     if (status.rowsLost > 0)
         return report(name, std::to_string(status.rowsLost) + " rows of this run could not be written", kExitFailed);
-    return kExitOk;
+    return sent;
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // plovex-cli monitor: the headless monitor. It runs the link and the
 // notification path of the window and hands every record it is delivered,
 // in delivery order and in its typed view, to each of its outputs
-// (MonitorOutput.h): the format on standard output, and MQTT when asked.
+// (MonitorOutput.h): the format on standard output, and MQTT and a
+// time-series database when asked.
 
 #include "cli/AverageOption.h"
 #include "cli/CommandSupport.h"
@@ -50,8 +51,11 @@ const Command monitorCommand{
              "                          [--average SECONDS]\n"
              "                          [--tag KEY=VALUE]...\n"
              "                          [--mqtt URL [--qos 0|1] [--client-id ID] [--username NAME\n"
-             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]]\n"
-             "\n"
+             "                          [--password-file FILE]] [--cafile FILE] [--mqtt-buffer SECONDS]\n"
+             "                          [--mqtt-buffer-mb MB]]\n"
+             "                          [--influx URL [--influx-token-file FILE] [--influx-batch LINES]\n"
+             "                          [--influx-interval SECONDS] [--influx-buffer SECONDS]\n"
+             "                          [--influx-buffer-mb MB]]\n"
              "\n"
              "Polls the board as the window does and prints every record delivered, one\n"
              "line each, in delivery order: measurements and EEPROM parameters 0..15.\n"
@@ -101,18 +105,20 @@ const Command monitorCommand{
              "                interval_s, count, the mean, sd, min and max of x_deg, y_deg,\n"
              "                the pair of --units and temp_c, and link_up (0 to 1). csv\n"
              "                gives type (interval or parameter), those columns, paddress,\n"
-             "                pdata and link; jsonl an object of type interval; influx type\n"
-             "                interval, count as an integer field; --mqtt publishes the jsonl\n"
-             "                line to PREFIX/interval; text the time, length, count, mean\n"
-             "                and sd of X and Y, the mean temperature and link up in %.\n" +
-             fleetOptionsHelp() + portOptionsHelp() +
+             "                pdata and link; jsonl an object of type interval; influx and\n"
+             "                --influx type interval, count as an integer field; --mqtt\n"
+             "                publishes the jsonl line to PREFIX/interval; text the time,\n"
+             "                length, count, mean and sd of X and Y, the mean temperature\n"
+             "                and link up in %.\n" +
+             fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
              "\n"
              "On standard error it says when the board has sent no data for 2 s with the\n"
              "port open, and when data comes again; and why the port does not open, once\n"
              "each time the reason changes, with what to do about it.\n"
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
-             "board did not start, or the MQTT broker refused the login), 2 bad usage.\n",
+             "board did not start, the MQTT broker refused the login, or the database\n"
+             "refused the writes), 2 bad usage.\n",
     .run = run,
 };
 
@@ -126,6 +132,7 @@ struct MonitorSettings {
     board::TiltUnit unit = board::TiltUnit::Degrees;
     std::optional<std::chrono::milliseconds> average;
     FleetSettings fleet;
+    std::optional<InfluxOptions> influx;
 };
 
 // Reads the monitor's own options. False, and the reason in *error, when they
@@ -162,7 +169,8 @@ bool readSettings(const ParsedArgs& args, MonitorSettings& s, std::string* error
         }
         s.unit = *unit;
     }
-    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error);
+    return readAverage(args, s.average, error) && readFleetSettings(args, s.fleet, error) &&
+           readInfluxOptions(args, s.influx, error);
 }
 
 int run(const Words& words)
@@ -170,6 +178,7 @@ int run(const Words& words)
     ParsedArgs args;
     MonitorSettings settings;
     auto valueOptions = fleetValueOptions();
+    valueOptions.merge(influxValueOptions());
     valueOptions.insert({"count", "seconds", "format", "units", "average"});
     if (auto done = beginPortCommand(monitorCommand, {{}, valueOptions}, words, args, settings.port))
         return *done;
@@ -241,9 +250,14 @@ int run(const Words& words)
     setup.unit = settings.unit;
     setup.fields = record::monitorOrder(record::derivedFields(settings.unit));
     setup.fleet = std::move(settings.fleet);
+    setup.influx = std::move(settings.influx);
     setup.portName = std::filesystem::path(stableName).filename().string();
     setup.average = settings.average;
-    outputs = makeMonitorOutputs(setup);
+    try {
+        outputs = makeMonitorOutputs(setup);
+    } catch (const std::exception& e) { // a client that could not be made
+        return report(kName, e.what(), kExitFailed);
+    }
     for (const auto& output : outputs)
         output->begin();
 

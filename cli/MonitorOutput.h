@@ -12,6 +12,7 @@
 // figures those of record/AveragedRow.h) in place of the measurements.
 
 #include "cli/FleetOptions.h"
+#include "cli/InfluxOptions.h"
 #include "link/Measurement.h"
 #include "link/TiltUnits.h"
 #include "record/DerivedFields.h"
@@ -37,6 +38,7 @@ struct MonitorSetup {
     board::TiltUnit unit = board::TiltUnit::Degrees;
     std::vector<record::DerivedField> fields; // the derived fields for unit, in the monitor's order
     FleetSettings fleet;                      // --tag, --mqtt and its options
+    std::optional<InfluxOptions> influx;      // --influx and its options
     std::string portName;                     // the port's stable name (its last part)
     // --average: the measurements are averaged over intervals of this length
     // and the outputs given the intervals in their place (record/AveragedRow.h).
@@ -59,7 +61,9 @@ public:
     virtual int finish() { return 0; }
 };
 
-// Every output the setup asks for, in the order of the list.
+// Every output the setup asks for, in the order of the list. Throws
+// std::runtime_error, with the reason, when one cannot start (no client for
+// its broker or database could be made).
 std::vector<std::unique_ptr<MonitorOutput>> makeMonitorOutputs(const MonitorSetup& setup);
 
 } // namespace plovex::cli

@@ -12,14 +12,15 @@ std::unique_ptr<MonitorOutput> makeTextOutput(const MonitorSetup& setup);   // T
 std::unique_ptr<MonitorOutput> makeCsvOutput(const MonitorSetup& setup);    // CsvOutput.cpp
 std::unique_ptr<MonitorOutput> makeJsonlOutput(const MonitorSetup& setup);  // JsonlOutput.cpp
 std::unique_ptr<MonitorOutput> makeInfluxOutput(const MonitorSetup& setup); // InfluxOutput.cpp
+std::unique_ptr<MonitorOutput> makeDatabaseOutput(const MonitorSetup& setup); // DatabaseOutput.cpp
 std::unique_ptr<MonitorOutput> makeMqttOutput(const MonitorSetup& setup);   // MqttOutput.cpp
 
 namespace {
 
 // Standard output's format first, so that its line for a reading is
-// written before the reading is published anywhere.
+// written before the reading is sent anywhere.
 constexpr OutputFactory kOutputs[] = {
-    makeTextOutput, makeCsvOutput, makeJsonlOutput, makeInfluxOutput, makeMqttOutput,
+    makeTextOutput, makeCsvOutput, makeJsonlOutput, makeInfluxOutput, makeDatabaseOutput, makeMqttOutput,
 };
 
 } // namespace

@@ -29,17 +29,17 @@ public:
 
     void measurement(const Measurement& m) override
     {
-        publisher_->publish(fleet::MqttTopic::Measurement, jsonLine(m, fields_, Placeholders::LeaveOut));
+        publisher_->publish(fleet::MqttTopic::Measurement, jsonLine(m, fields_, Placeholders::LeaveOut), m.time);
     }
 
     void parameter(const ParameterReading& p) override
     {
-        publisher_->publish(fleet::MqttTopic::Parameter, jsonLine(p, Placeholders::LeaveOut));
+        publisher_->publish(fleet::MqttTopic::Parameter, jsonLine(p, Placeholders::LeaveOut), p.time);
     }
 
     void interval(const stats::IntervalSummary& s) override
     {
-        publisher_->publish(fleet::MqttTopic::Interval, jsonLine(s, unit_));
+        publisher_->publish(fleet::MqttTopic::Interval, jsonLine(s, unit_), s.start);
     }
 
     bool failed() const override { return failed_; }

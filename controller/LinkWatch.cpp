@@ -4,6 +4,7 @@
 // back in time.
 
 #include "controller/plovexController.h"
+#include "platform/Log.h"
 
 namespace plovex {
 
@@ -77,6 +78,9 @@ void plovexController::showPortProblem()
     shownProblem_ = std::move(problem);
     if (portProblem_)
         portProblem_->setStringValue(shownProblem_.message);
+    // Logged too, so that a window started from a terminal says it there.
+    if (!shownProblem_.message.empty())
+        platform::logEntry(shownProblem_.message);
 }
 
 void plovexController::say(const std::string& message)

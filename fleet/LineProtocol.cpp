@@ -6,13 +6,17 @@ namespace plovex::fleet {
 
 namespace {
 
+char lineCharacter(char c)
+{
+    return c == '\n' || c == '\r' ? ' ' : c;
+}
+
 // Tag keys, tag values and field keys share one escaping.
 void appendEscaped(std::string& out, std::string_view text)
 {
     for (char c : text) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
-        if (c == ',' || c == '=' || c == ' ' || c == '\\')
+        c = lineCharacter(c);
+        if (c == ',' || c == '=' || c == ' ')
             out += '\\';
         out += c;
     }
@@ -53,6 +57,21 @@ std::string influxLine(const Tags& tags, const IntegerFields& integers, const Fl
     line += std::to_string(timeNs);
     line += '\n';
     return line;
+}
+
+std::string tagProblem(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\')
+            continue;
+        if (i + 1 == text.size())
+            return "a backslash at the end";
+        const char next = lineCharacter(text[i + 1]);
+        if (next == ',' || next == '=' || next == ' ' || next == '\\')
+            return std::string("a backslash before ") +
+                   (next == ',' ? "a comma" : next == '=' ? "an equals sign" : next == ' ' ? "a blank" : "a backslash");
+    }
+    return "";
 }
 
 } // namespace plovex::fleet

@@ -21,12 +21,10 @@ constexpr std::size_t kWindow = 32;
 constexpr int kKeepAliveSeconds = 15;
 // A connection attempt without the broker's answer in this time has failed.
 constexpr auto kConnectTimeout = 10s;
-constexpr auto kLongestBackOff = 30s;
 // The loop's longest wait, so that new messages and finish() are taken up soon.
 constexpr int kLoopWaitMs = 20;
-constexpr auto kDropReportInterval = 10s;
 
-void initLibraryOnce()
+void initMosquittoOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
@@ -41,14 +39,22 @@ std::string errorText(int rc)
 
 } // namespace
 
+void MqttPublisher::ClientDeleter::operator()(struct mosquitto* client) const
+{
+    mosquitto_destroy(client);
+}
+
 MqttPublisher::MqttPublisher(MqttSettings settings, Notify notify, std::function<void()> onFatal)
     : settings_(std::move(settings)),
       port_(settings_.url.port.value_or(settings_.cafile.empty() ? 1883 : 8883)),
       notify_(std::move(notify)),
-      onFatal_(std::move(onFatal))
+      onFatal_(std::move(onFatal)),
+      buffer_(settings_.buffer)
 {
-    initLibraryOnce();
-    thread_ = std::thread([this] { threadMain(); });
+    if (!settings_.clock)
+        settings_.clock = [] { return Clock::now(); };
+    initMosquittoOnce();
+    thread_ = std::jthread([this] { threadMain(); });
 }
 
 MqttPublisher::~MqttPublisher()
@@ -68,17 +74,13 @@ std::string MqttPublisher::topicName(const char* leaf) const
     return settings_.url.prefix + "/" + leaf;
 }
 
-void MqttPublisher::publish(MqttTopic topic, std::string payload)
+void MqttPublisher::publish(MqttTopic topic, std::string payload, platform::RecordTime recordTime)
 {
-    const auto now = Clock::now();
-    std::lock_guard lock(mutex_);
-    buffer_.push_back({topic, std::move(payload), now});
+    SendBuffer::Entry entry{std::move(payload), static_cast<int>(topic), recordTime, now()};
     // Only what waits to be sent is dropped; what is in flight is the
     // thread's until the broker answers or the connection goes.
-    while (!buffer_.empty() && now - buffer_.front().queuedAt > settings_.buffer) {
-        buffer_.pop_front();
-        ++dropped_;
-    }
+    std::lock_guard lock(mutex_);
+    buffer_.push(std::move(entry));
 }
 
 std::string MqttPublisher::finish(std::chrono::milliseconds drain)
@@ -105,10 +107,7 @@ void MqttPublisher::threadMain() noexcept
     } catch (...) {
         endFatally("publishing stopped");
     }
-    if (client_) {
-        mosquitto_destroy(client_);
-        client_ = nullptr;
-    }
+    client_.reset();
 }
 
 void MqttPublisher::endFatally(const std::string& reason)
@@ -135,31 +134,32 @@ void MqttPublisher::runLoop()
         }
         reportDrops(false);
         if (!client_) {
-            const auto now = Clock::now();
-            if (now >= nextTry_) {
+            const auto left = nextTry_ - now();
+            if (left <= Clock::duration::zero()) {
                 startConnection();
                 continue;
             }
             std::unique_lock lock(mutex_);
             if (finishing_)
                 return; // no broker to send to now: what is left is reported, not waited for
-            wake_.wait_until(lock, std::min(nextTry_, now + 100ms));
+            // A tenth of a second at most, so that the clock is looked at again.
+            wake_.wait_for(lock, std::min<Clock::duration>(left, 100ms));
             continue;
         }
         if (connected_)
             sendFromBuffer();
-        const int rc = mosquitto_loop(client_, kLoopWaitMs, 1);
+        const int rc = mosquitto_loop(client_.get(), kLoopWaitMs, 1);
         if (refused_)
             continue; // endFatally has ended the publishing
         if (std::exchange(announce_, false)) {
             const std::string status = topicName("status");
-            mosquitto_publish(client_, nullptr, status.c_str(), 6, "online", settings_.qos, true);
+            mosquitto_publish(client_.get(), nullptr, status.c_str(), 6, "online", settings_.qos, true);
         }
         if (rc != MOSQ_ERR_SUCCESS)
             dropConnection(lost_.empty() ? errorText(rc) : lost_);
         else if (!lost_.empty())
             dropConnection(lost_);
-        else if (!connected_ && Clock::now() - connectStarted_ > kConnectTimeout)
+        else if (!connected_ && now() - connectStarted_ > kConnectTimeout)
             dropConnection("no answer to the connection");
     }
 }
@@ -169,28 +169,29 @@ void MqttPublisher::startConnection()
     lost_.clear();
     announce_ = false;
     connected_ = false;
-    client_ = mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this);
+    client_.reset(mosquitto_new(settings_.clientId.empty() ? nullptr : settings_.clientId.c_str(), true, this));
     if (!client_)
         throw std::runtime_error(std::string("cannot make an MQTT client: ") + std::strerror(errno));
-    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
-    mosquitto_int_option(client_, MOSQ_OPT_SEND_MAXIMUM, static_cast<int>(kWindow));
+    mosquitto* client = client_.get();
+    mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(client, MOSQ_OPT_SEND_MAXIMUM, static_cast<int>(kWindow));
     const std::string status = topicName("status");
-    mosquitto_will_set(client_, status.c_str(), 7, "offline", settings_.qos, true);
+    mosquitto_will_set(client, status.c_str(), 7, "offline", settings_.qos, true);
     if (!settings_.username.empty())
-        mosquitto_username_pw_set(client_, settings_.username.c_str(),
+        mosquitto_username_pw_set(client, settings_.username.c_str(),
                                   settings_.password.empty() ? nullptr : settings_.password.c_str());
     if (!settings_.cafile.empty()) {
-        if (const int rc = mosquitto_tls_set(client_, settings_.cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (const int rc = mosquitto_tls_set(client, settings_.cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
             rc != MOSQ_ERR_SUCCESS) {
             endFatally("cannot use the CA file " + settings_.cafile + ": " + errorText(rc));
             return;
         }
     }
-    mosquitto_connect_callback_set(client_, &MqttPublisher::onConnect);
-    mosquitto_disconnect_callback_set(client_, &MqttPublisher::onDisconnect);
-    mosquitto_publish_callback_set(client_, &MqttPublisher::onPublish);
-    connectStarted_ = Clock::now();
-    if (const int rc = mosquitto_connect_async(client_, settings_.url.host.c_str(), port_, kKeepAliveSeconds);
+    mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
+    connectStarted_ = now();
+    if (const int rc = mosquitto_connect_async(client, settings_.url.host.c_str(), port_, kKeepAliveSeconds);
         rc != MOSQ_ERR_SUCCESS)
         dropConnection(rc == MOSQ_ERR_EAI ? "cannot find the host" : errorText(rc));
 }
@@ -198,24 +199,38 @@ void MqttPublisher::startConnection()
 void MqttPublisher::sendFromBuffer()
 {
     while (inFlight_.size() < kWindow) {
-        Message message;
+        std::vector<SendBuffer::Entry> taken;
         {
             std::lock_guard lock(mutex_);
-            if (buffer_.empty())
-                return;
-            message = std::move(buffer_.front());
-            buffer_.pop_front();
+            taken = buffer_.take(1);
         }
-        const std::string topic = topicName(message.topic == MqttTopic::Measurement ? "measurement"
-                                            : message.topic == MqttTopic::Parameter ? "parameter"
-                                                                                     : "interval");
+        if (taken.empty())
+            return;
+        auto& message = taken.front();
+        const auto kind = static_cast<MqttTopic>(message.kind);
+        const std::string topic = topicName(kind == MqttTopic::Measurement ? "measurement"
+                                            : kind == MqttTopic::Parameter ? "parameter"
+                                                                           : "interval");
         int mid = 0;
-        const int rc = mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(message.payload.size()),
-                                         message.payload.data(), settings_.qos, false);
+        const int rc = mosquitto_publish(client_.get(), &mid, topic.c_str(), static_cast<int>(message.text.size()),
+                                         message.text.data(), settings_.qos, false);
+        if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NOMEM) {
+            // The connection's trouble, not the message's: it waits for the
+            // next connection, and the loop ends this one.
+            {
+                std::lock_guard lock(mutex_);
+                buffer_.pushFront(std::move(taken));
+            }
+            if (lost_.empty())
+                lost_ = errorText(rc);
+            return;
+        }
         if (rc != MOSQ_ERR_SUCCESS) {
-            std::lock_guard lock(mutex_);
-            buffer_.push_front(std::move(message));
-            return; // the loop sees what went wrong
+            // Refused as it stands (too large, say): it would be refused
+            // again, so it is dropped, and said.
+            ++refusedCount_;
+            refusedWhy_ = "on " + topic + ": " + errorText(rc);
+            continue;
         }
         inFlight_.push_back({std::move(message), mid, false});
     }
@@ -223,17 +238,18 @@ void MqttPublisher::sendFromBuffer()
 
 void MqttPublisher::dropConnection(const std::string& reason)
 {
-    mosquitto_destroy(client_);
-    client_ = nullptr;
+    client_.reset();
     connected_ = false;
     {
         // What the broker did not acknowledge goes out again, first.
+        std::vector<SendBuffer::Entry> unacknowledged;
+        for (auto& f : inFlight_)
+            unacknowledged.push_back(std::move(f.message));
         std::lock_guard lock(mutex_);
-        for (auto it = inFlight_.rbegin(); it != inFlight_.rend(); ++it)
-            buffer_.push_front(std::move(it->message));
+        buffer_.pushFront(std::move(unacknowledged));
     }
     inFlight_.clear();
-    nextTry_ = Clock::now() + backOff_;
+    nextTry_ = now() + backOff_;
     notify_("MQTT broker " + brokerName() + ": " + reason + "; trying again in " + std::to_string(backOff_.count()) +
             " s" + (troubleSaid_ ? "" : ", keeping the records meanwhile"));
     troubleSaid_ = true;
@@ -242,18 +258,23 @@ void MqttPublisher::dropConnection(const std::string& reason)
 
 void MqttPublisher::reportDrops(bool now)
 {
-    uint64_t dropped = 0;
+    if (!now && this->now() - lastDropReport_ < kDropReportInterval)
+        return;
+    SendBuffer::Drops drops;
     {
         std::lock_guard lock(mutex_);
-        if (dropped_ == 0 || (!now && Clock::now() - lastDropReport_ < kDropReportInterval))
-            return;
-        dropped = dropped_;
-        dropped_ = 0;
+        drops = buffer_.takeDrops();
     }
-    lastDropReport_ = Clock::now();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(settings_.buffer).count();
-    notify_("MQTT buffer full (" + std::to_string(seconds) + " s of records): dropped the " + std::to_string(dropped) +
-            " oldest");
+    if (drops.count == 0 && refusedCount_ == 0)
+        return;
+    lastDropReport_ = this->now();
+    if (drops.count > 0)
+        notify_("MQTT buffer full (" + describeLimits(settings_.buffer) + " of records): dropped " +
+                describeDrops(drops));
+    if (refusedCount_ > 0)
+        notify_("MQTT broker " + brokerName() + ": could not publish " + std::to_string(refusedCount_) + " record" +
+                (refusedCount_ == 1 ? " " : "s ") + refusedWhy_ + "; dropped");
+    refusedCount_ = 0;
 }
 
 void MqttPublisher::sayGoodbye()
@@ -270,15 +291,15 @@ void MqttPublisher::sayGoodbye()
         return;
     // A clean disconnect does not send the last will: say "offline" here.
     const std::string status = topicName("status");
-    if (mosquitto_publish(client_, &goodbyeMid_, status.c_str(), 7, "offline", settings_.qos, true) ==
+    if (mosquitto_publish(client_.get(), &goodbyeMid_, status.c_str(), 7, "offline", settings_.qos, true) ==
         MOSQ_ERR_SUCCESS) {
         const auto until = Clock::now() + 2s;
         while (!goodbyeSent_ && lost_.empty() && Clock::now() < until &&
-               mosquitto_loop(client_, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
+               mosquitto_loop(client_.get(), kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
         }
     }
-    mosquitto_disconnect(client_);
-    mosquitto_loop(client_, kLoopWaitMs, 1);
+    mosquitto_disconnect(client_.get());
+    mosquitto_loop(client_.get(), kLoopWaitMs, 1);
 }
 
 void MqttPublisher::onConnect(struct mosquitto*, void* self, int rc)

@@ -12,18 +12,22 @@
 //
 // When the broker cannot be reached or the connection is lost, the thread
 // tries again after 1 s, then 2, 4, ... up to 30 s between tries, and the
-// buffer keeps the messages of the last `buffer` (10 minutes by default);
-// older ones are dropped, and how many is said. A broker that refuses the
-// login (or the client id, or the protocol) ends the publishing: onFatal is
-// called and finish() returns the reason.
+// buffer keeps the messages of the last `buffer.age` (10 minutes by
+// default) within `buffer.bytes` (64 MB); older ones are dropped, and how
+// many is said. A message the library refuses to publish (too large, say)
+// is dropped and said too, never put back to be refused again. A broker that
+// refuses the login (or the client id, or the protocol) ends the publishing:
+// onFatal is called and finish() returns the reason.
 
 #include "fleet/MqttUrl.h"
+#include "fleet/SendBuffer.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,7 +43,12 @@ struct MqttSettings {
     std::string username;      // empty: no login
     std::string password;      // with username; empty: none
     std::string cafile;        // non-empty: TLS, the broker checked against these certificates
-    std::chrono::milliseconds buffer{std::chrono::minutes(10)};
+    BufferLimits buffer;
+    // The clock of the waits between tries, the connection's time limit, the
+    // records' age in the buffer and how often drops are told. Default:
+    // steady_clock::now. The end (finish's drain, the goodbye) keeps real
+    // time, so that a clock that stands still never holds it.
+    std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 enum class MqttTopic { Measurement, Parameter, Interval };
@@ -59,7 +68,8 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     // Queues payload for topic and returns; never waits for the broker.
-    void publish(MqttTopic topic, std::string payload);
+    // recordTime, the time of the record it carries, names what is dropped.
+    void publish(MqttTopic topic, std::string payload, platform::RecordTime recordTime);
 
     // Sends what the buffer holds, for at most drain while connected (or
     // connecting), says how many messages were left unsent, publishes
@@ -71,14 +81,12 @@ public:
     std::string brokerName() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Message {
-        MqttTopic topic;
-        std::string payload;
-        Clock::time_point queuedAt;
+    using Clock = SendBuffer::Clock;
+    struct ClientDeleter {
+        void operator()(struct mosquitto* client) const;
     };
     struct InFlight {
-        Message message;
+        SendBuffer::Entry message;
         int mid;
         bool done;
     };
@@ -92,12 +100,13 @@ private:
     void sayGoodbye();
     void endFatally(const std::string& reason);
     std::string topicName(const char* leaf) const;
+    Clock::time_point now() const { return settings_.clock(); }
 
     static void onConnect(struct mosquitto*, void* self, int rc);
     static void onDisconnect(struct mosquitto*, void* self, int rc);
     static void onPublish(struct mosquitto*, void* self, int mid);
 
-    const MqttSettings settings_;
+    MqttSettings settings_; // const after the constructor
     const int port_;
     const Notify notify_;
     const std::function<void()> onFatal_;
@@ -105,14 +114,13 @@ private:
     // Shared with the publishing thread.
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Message> buffer_;
-    uint64_t dropped_ = 0; // not yet reported
+    SendBuffer buffer_;
     bool finishing_ = false;
     Clock::time_point drainUntil_;
     std::string fatal_;
 
     // The publisher's thread alone.
-    struct mosquitto* client_ = nullptr;
+    std::unique_ptr<struct mosquitto, ClientDeleter> client_;
     bool connected_ = false;
     bool announce_ = false;          // connected: "online" is to be published
     bool refused_ = false;           // the broker answered the connect with a refusal to retry
@@ -123,10 +131,12 @@ private:
     Clock::time_point connectStarted_;
     bool troubleSaid_ = false;       // a failure was reported and no success since
     Clock::time_point lastDropReport_;
+    uint64_t refusedCount_ = 0;      // messages the library would not publish, not yet reported
+    std::string refusedWhy_;
     int goodbyeMid_ = -1;
     bool goodbyeSent_ = false;
 
-    std::thread thread_;
+    std::jthread thread_;
 };
 
 } // namespace plovex::fleet

@@ -1,14 +1,72 @@
 #include "fleet/MqttUrl.h"
 
+#include "platform/Utf8.h"
+
 #include <cctype>
 
 namespace plovex::fleet {
+
+namespace {
+
+// The longest topic MQTT allows, in bytes, and the longest leaf the
+// publisher adds to the prefix.
+constexpr std::size_t kMaxTopicBytes = 65535;
+constexpr std::string_view kLongestLeaf = "/measurement";
+// Longer URLs are not repeated in messages.
+constexpr std::size_t kLongestShown = 200;
+
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Why the broker would refuse topics that begin with prefix, or "".
+std::string prefixProblem(std::string_view prefix)
+{
+    if (prefix.find_first_of("+#") != std::string_view::npos)
+        return "the topic prefix may not hold + or #, MQTT's wildcards";
+    if (prefix.front() == '$')
+        return "a topic beginning with $ is the broker's own";
+    if (prefix.front() == '/' || prefix.back() == '/' || prefix.find("//") != std::string_view::npos)
+        return "the topic prefix may not have an empty level (a / at either end or two together)";
+    if (prefix.size() + kLongestLeaf.size() > kMaxTopicBytes)
+        return "the topic prefix is longer than MQTT's topics allow (" +
+               std::to_string(kMaxTopicBytes - kLongestLeaf.size()) + " bytes)";
+    for (std::size_t i = 0; i < prefix.size();) {
+        char32_t c = 0;
+        const std::size_t n = platform::utf8Length(prefix, i, &c);
+        if (n == 0)
+            return "the topic prefix is not valid UTF-8 (byte " + std::to_string(i + 1) + ")";
+        if (isControl(c))
+            return "the topic prefix holds a control character (byte " + std::to_string(i + 1) + ")";
+        i += n;
+    }
+    return "";
+}
+
+// Whether text can be repeated in a message as it stands.
+bool showable(std::string_view text)
+{
+    if (text.size() > kLongestShown)
+        return false;
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        const std::size_t n = platform::utf8Length(text, i, &c);
+        if (n == 0 || isControl(c))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+} // namespace
 
 std::optional<MqttUrl> parseMqttUrl(const std::string& text, std::string* error)
 {
     const std::string scheme = "mqtt://";
     auto fail = [&](const std::string& why) -> std::optional<MqttUrl> {
-        *error = "'" + text + "' is not mqtt://HOST[:PORT]/TOPIC-PREFIX: " + why;
+        *error = (showable(text) ? "'" + text + "'" : std::string("the MQTT URL")) +
+                 " is not mqtt://HOST[:PORT]/TOPIC-PREFIX: " + why;
         return std::nullopt;
     };
     if (text.compare(0, scheme.size(), scheme) != 0)
@@ -19,8 +77,8 @@ std::optional<MqttUrl> parseMqttUrl(const std::string& text, std::string* error)
         return fail("the topic prefix is missing");
     MqttUrl url;
     url.prefix = rest.substr(slash + 1);
-    if (url.prefix.find_first_of("+#") != std::string::npos || url.prefix.back() == '/')
-        return fail("the topic prefix may not hold + or # nor end in /");
+    if (const std::string problem = prefixProblem(url.prefix); !problem.empty())
+        return fail(problem);
     const std::string authority = rest.substr(0, slash);
     if (authority.find_first_of("@?") != std::string::npos) {
         // Not repeated: what precedes the @ may be a password.

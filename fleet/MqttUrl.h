@@ -3,7 +3,10 @@
 // HOST is a name or an address ([...] around an IPv6 address); PORT is 1883
 // when none is given, or 8883 for a TLS connection; PREFIX is the topic
 // level(s) every topic starts with ("site/bridge" gives
-// "site/bridge/measurement"), without MQTT's wildcards "+" and "#".
+// "site/bridge/measurement"). A prefix no broker would take is refused: one
+// with MQTT's wildcards "+" or "#", one beginning with "$" (the broker's own
+// topics), an empty level, bytes that are not UTF-8, a control character,
+// or more bytes than a topic may have.
 
 #include <optional>
 #include <string>

@@ -1,6 +1,7 @@
 #include "params/Json.h"
 
 #include "params/PrintableText.h"
+#include "platform/Utf8.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -18,35 +19,8 @@ const JsonValue* JsonValue::member(const std::string& name) const
 
 namespace {
 
-// The length of the valid UTF-8 sequence at s[i], or 0 when there is none.
-std::size_t utf8Length(std::string_view s, std::size_t i)
-{
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(i);
-    std::size_t n;
-    uint32_t cp;
-    if (c < 0x80)
-        return 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        n = 2, cp = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF)
-        n = 3, cp = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4)
-        n = 4, cp = c & 0x07;
-    else
-        return 0;
-    if (i + n > s.size())
-        return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
-}
+// Nesting deeper than this is refused, so that a hostile file cannot exhaust the stack.
+constexpr int kMaxDepth = 64;
 
 void appendUtf8(std::string& out, uint32_t cp)
 {
@@ -243,7 +217,7 @@ private:
             if (static_cast<unsigned char>(c) < 0x20)
                 return fail("a control character inside a string");
             if (c != '\\') {
-                const std::size_t n = utf8Length(text_, pos_);
+                const std::size_t n = platform::utf8Length(text_, pos_);
                 if (n == 0)
                     return fail("a string is not valid UTF-8");
                 out.append(text_.substr(pos_, n));
@@ -367,7 +341,7 @@ std::string quoteJson(std::string_view text)
             out += kHex[c >> 4];
             out += kHex[c & 0xF];
         } else if (c >= 0x80) {
-            const std::size_t n = utf8Length(text, i);
+            const std::size_t n = platform::utf8Length(text, i);
             if (n == 0) {
                 out += "\xEF\xBF\xBD"; // U+FFFD
                 ++i;

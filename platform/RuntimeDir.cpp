@@ -50,13 +50,35 @@ std::filesystem::path simulatorLockFile(const std::filesystem::path& link)
     return link.parent_path() / name;
 }
 
-UniqueFd lockSimulatorLink(const std::filesystem::path& link)
+UniqueFd lockSimulatorLink(const std::filesystem::path& link, std::string* error, bool* held)
 {
     const auto lockFile = simulatorLockFile(link);
-    UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
-    if (!fd || retryEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
+    auto fail = [&](bool byBoard) {
+        if (held)
+            *held = byBoard;
+        if (error)
+            *error = byBoard ? "a running simulated board holds it" : lockFile.string() + ": " + std::strerror(errno);
         return UniqueFd();
-    return fd;
+    };
+    for (;;) {
+        UniqueFd fd(retryEintr([&] { return ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600); }));
+        if (!fd)
+            return fail(false);
+        if (retryEintr([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB); }) != 0)
+            return fail(errno == EWOULDBLOCK);
+        // A board that stops removes its lock file before it lets go of the
+        // lock: a lock taken on a file no longer at the path holds nothing,
+        // so it is taken again on the file there now.
+        struct stat locked{}, named{};
+        if (::fstat(fd.get(), &locked) != 0)
+            return fail(false);
+        if (::lstat(lockFile.c_str(), &named) == 0) {
+            if (locked.st_dev == named.st_dev && locked.st_ino == named.st_ino)
+                return fd;
+        } else if (errno != ENOENT) {
+            return fail(false);
+        }
+    }
 }
 
 std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link)

@@ -25,8 +25,9 @@ bool ensureSimulatorLinkDir(std::string* error);
 // exists again.
 std::filesystem::path simulatorLockFile(const std::filesystem::path& link);
 // Takes that lock for the link; the descriptor to keep open while the link is
-// in use (closing it releases the lock), or none when it cannot be had.
-UniqueFd lockSimulatorLink(const std::filesystem::path& link);
+// in use (closing it releases the lock), or none when it cannot be had, with
+// the reason in *error when given (*held: whether a running board has it).
+UniqueFd lockSimulatorLink(const std::filesystem::path& link, std::string* error = nullptr, bool* held = nullptr);
 // Whether a running board holds the link's lock; nullopt when the link has no
 // lock file at all.
 std::optional<bool> simulatorLinkHeld(const std::filesystem::path& link);

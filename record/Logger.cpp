@@ -14,7 +14,11 @@ Logger::Logger(LogFolder& folder, LoggerSettings settings, Clock::time_point sta
                                           std::move(sleeper), std::move(now));
     if (settings_.average)
         averager_.emplace(*settings_.average, settings_.unit, start,
-                          [this](const stats::IntervalSummary& s) { writer_->push(s.start, intervalRow(s)); });
+                          [this](const stats::IntervalSummary& s) {
+                              writer_->push(s.start, intervalRow(s));
+                              if (settings_.alsoIntervals)
+                                  settings_.alsoIntervals(s);
+                          });
 }
 
 // The columns and rows of the log, in one place: a column added to both

@@ -15,6 +15,7 @@
 #include "record/MeasurementAverager.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,6 +25,9 @@ struct LoggerSettings {
     board::TiltUnit unit = board::TiltUnit::Degrees;
     std::optional<WallClock::duration> average; // the averaging interval; none: every record
     LogWriterSettings files;
+    // Given each averaged interval as its row is queued (with average), so
+    // that another output (a database) carries the very same figures.
+    std::function<void(const stats::IntervalSummary&)> alsoIntervals;
 };
 
 class Logger {

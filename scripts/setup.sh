@@ -2,8 +2,9 @@
 # Installs the Debian packages plovex needs to build, test, package and run,
 # if any are missing. The packaging checks use desktop-file-validate,
 # appstreamcli, dpkg-deb and dpkg-shlibdeps, file, groff and systemd-analyze.
-# The MQTT tests start a mosquitto broker of their own; the one the package
-# installs as a system service is disabled and stopped again.
+# The fleet tests start a mosquitto broker, an InfluxDB 1.x and a
+# VictoriaMetrics of their own; the system services their packages install
+# are disabled and stopped again.
 # Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
@@ -14,7 +15,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev file groff-base systemd
   libmosquitto-dev mosquitto
-  zlib1g-dev
+  libcurl4-openssl-dev zlib1g-dev influxdb victoria-metrics
 )
 
 missing=()
@@ -38,9 +39,12 @@ fi
 echo "plovex setup: installing ${missing[*]}" >&2
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-if [[ " ${missing[*]} " == *" mosquitto "* ]]; then
-  # Nothing here serves MQTT: the tests run their own broker on a free port.
-  "${sudo[@]}" systemctl disable --now mosquitto >/dev/null 2>&1 ||
-    "${sudo[@]}" systemctl disable mosquitto >/dev/null 2>&1 || true
-  "${sudo[@]}" service mosquitto stop >/dev/null 2>&1 || true
-fi
+# Nothing here serves MQTT or stores time series: the tests run their own
+# broker and databases on free ports.
+for service in mosquitto influxdb victoria-metrics; do
+  if [[ " ${missing[*]} " == *" $service "* ]]; then
+    "${sudo[@]}" systemctl disable --now "$service" >/dev/null 2>&1 ||
+      "${sudo[@]}" systemctl disable "$service" >/dev/null 2>&1 || true
+    "${sudo[@]}" service "$service" stop >/dev/null 2>&1 || true
+  fi
+done

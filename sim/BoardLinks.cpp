@@ -104,6 +104,12 @@ bool BoardLinks::prepare(const std::string& requested, bool publish, std::string
         if (std::string err; !platform::ensureSimulatorLinkDir(&err))
             return fail("cannot make the runtime folder: " + err);
     }
+    // From here on the path is this board's: one that another running board
+    // holds is refused, never taken over.
+    std::string why;
+    stableLock_ = platform::lockSimulatorLink(stable, &why);
+    if (!stableLock_)
+        return fail((requested.empty() ? stable.string() : requested) + ": " + why);
     stable_ = stable.string();
     published_.clear();
     if (inRuntime) {
@@ -126,24 +132,41 @@ bool BoardLinks::point(const std::string& target, std::string* error)
         ::unlink(stable_.c_str());
         return false;
     }
-    if (!published_.empty() && !lock_)
-        lock_ = platform::lockSimulatorLink(published_);
+    if (!published_.empty() && published_ != stable_ && !publishedLock_)
+        publishedLock_ = platform::lockSimulatorLink(published_);
     target_ = target;
     return true;
 }
 
+namespace {
+
+// Removes a lock file before letting go of its lock, so that nobody takes
+// the lock on a file that is about to go.
+void unlock(platform::UniqueFd& lock, const std::string& link)
+{
+    if (!lock)
+        return;
+    ::unlink(platform::simulatorLockFile(link).c_str());
+    lock.reset();
+}
+
+} // namespace
+
 void BoardLinks::remove()
 {
-    if (lock_) {
-        ::unlink(platform::simulatorLockFile(published_).c_str());
-        lock_.reset();
-    }
+    unlock(publishedLock_, published_);
     if (target_.empty())
         return;
     for (const auto* path : {&stable_, &published_})
         if (!path->empty() && readLink(*path) == target_)
             ::unlink(path->c_str());
     target_.clear();
+}
+
+void BoardLinks::release()
+{
+    remove();
+    unlock(stableLock_, stable_);
 }
 
 } // namespace plovex::sim

@@ -10,9 +10,11 @@
 // after the board (the stable link's base name); if a live link of another
 // board already has that name there, "-<pid>-<n>" is added to it. A stale
 // link (its target gone) is replaced. A path the caller gave that exists and
-// is not a symbolic link is refused, never overwritten. While the runtime-
-// folder link is the board's, it holds the lock of platform::lockSimulatorLink
-// on it, so that discovery can tell it from a link a dead board left behind.
+// is not a symbolic link is refused, never overwritten; so is one that
+// another running board holds. The board holds the lock of
+// platform::lockSimulatorLink on its stable link from prepare() until
+// release(), unplugged or not, and on the runtime-folder link while that is
+// its own, so that discovery can tell it from a link a dead board left behind.
 
 #include "platform/UniqueFd.h"
 
@@ -25,23 +27,27 @@ public:
     BoardLinks() = default;
     BoardLinks(const BoardLinks&) = delete;
     BoardLinks& operator=(const BoardLinks&) = delete;
-    // Works out the paths. With publish false and a path given, no
-    // runtime-folder link is made. False and *error when unusable.
+    // Works out the paths and takes the stable link's lock. With publish
+    // false and a path given, no runtime-folder link is made. False and
+    // *error when unusable or held by another running board.
     bool prepare(const std::string& requested, bool publish, std::string* error);
     // Creates or repoints the links at target.
     bool point(const std::string& target, std::string* error);
-    // Removes the links that still point at the last target.
+    // Removes the links that still point at the last target (an unplug).
     void remove();
+    // Removes them and lets go of the stable link (the board's end).
+    void release();
 
     const std::string& stablePath() const { return stable_; }
     const std::string& publishedPath() const { return published_; }
     const std::string& displayName() const { return name_; }
 
-    ~BoardLinks() { remove(); }
+    ~BoardLinks() { release(); }
 
 private:
     std::string stable_, published_, name_, target_;
-    platform::UniqueFd lock_; // held while the runtime-folder link is ours
+    platform::UniqueFd stableLock_;    // held from prepare() to release()
+    platform::UniqueFd publishedLock_; // held while a runtime-folder link of another name is ours
 };
 
 } // namespace plovex::sim

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace plovex::sim {
@@ -76,6 +77,11 @@ void SimulatedBoard::Impl::service(BoardClock::time_point now)
         }
         return;
     }
+    // Bytes already waiting are heard before a frame is judged stalled: a
+    // board thread kept from running (a loaded machine) must not take its
+    // own lateness for a pause of the host's.
+    if (int waiting = 0; pty && hostPresent && ::ioctl(pty->master(), FIONREAD, &waiting) == 0 && waiting > 0)
+        readLine(now);
     core.tick(now);
     if (core.flooding(now) && pty) {
         const auto each = std::max<std::chrono::nanoseconds>(byteTime(pty->hostBaud()), slow);

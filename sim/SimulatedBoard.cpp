@@ -31,10 +31,12 @@ bool SimulatedBoard::start()
     }
     d.pty = d.newLine(&err);
     if (!d.pty) {
+        d.links.release();
         d.error = err;
         return false;
     }
     if (!d.links.point(d.pty->slavePath(), &err)) {
+        d.links.release();
         d.pty.reset();
         d.error = err;
         return false;
@@ -42,7 +44,7 @@ bool SimulatedBoard::start()
     d.wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!d.wakeFd) {
         d.error = std::string("eventfd failed: ") + std::strerror(errno);
-        d.links.remove();
+        d.links.release();
         d.pty.reset();
         return false;
     }
@@ -61,7 +63,7 @@ void SimulatedBoard::stop()
     }
     std::lock_guard lock(d.m);
     d.core.endUpload();
-    d.links.remove();
+    d.links.release();
     d.pty.reset();
     d.pacer.clear();
     d.wakeFd.reset();

@@ -266,7 +266,7 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
     EXPECT_TRUE(has(r.err, "Error setting TIOCEXCL on /dev/null")) << r.err;
 
     for (auto [monitor, sig] : {std::pair{&interrupted, SIGINT}, std::pair{&terminated, SIGTERM}}) {
-        ASSERT_TRUE(monitor->readLine(5s)) << "each line reaches the pipe as it is made";
+        ASSERT_TRUE(monitor->readLine(30s)) << "each line reaches the pipe as it is made";
         monitor->signal(sig);
         EXPECT_EQ(monitor->finish().exitCode, 0);
     }
@@ -350,9 +350,14 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
     plovex::sim::BoardOptions o;
     o.mode = plovex::sim::BoardMode::DiagnosticPeer;
     Board peer(o);
-    CliProcess closed({"diag", "--port", kMissingPort, "--seconds", "1.8"});
-    const auto r = runCli({"diag", "--port", peer.path(), "--seconds", "1.8"});
+    CliProcess closed({"diag", "--port", kMissingPort}), diag({"diag", "--port", peer.path()});
+    ASSERT_TRUE(waitFor([&] { return peer->counters().diagCorrect >= 5; }));
+    diag.signal(SIGINT);
+    const auto r = diag.finish();
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (auto line = closed.readErrorLine(30s); line && !has(*line, "open attempt 0"); line = closed.readErrorLine(30s)) {
+    }
+    closed.signal(SIGINT);
     const auto never = closed.finish();
     EXPECT_EQ(never.exitCode, 1);
     EXPECT_TRUE(has(never.err, kMissingPort + " was closed; open attempt 0") && has(never.err, "never opened")) << never.err;
@@ -364,18 +369,28 @@ TEST(Cli, DiagAnswersTheSimulatedRequester)
 TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
 {
     TempDir dir;
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "1000\n"},
-        {{"--stray", "2"}, ""},     // the stray bytes 0x00 0x12 would shift the reply
-        {{"--cut", "1"}, ""},       // one reply byte, then silence
-        {{"--silent"}, ""},
+    const struct {
+        std::vector<std::string> flags;
+        std::string printed;
+        std::vector<std::string> told; // on standard error before the read, after "plovex-cli simulate: "
+    } cases[] = {
+        {{}, "1000\n", {}},
+        {{"--stray", "2"}, "", {}},     // the stray bytes 0x00 0x12 would shift the reply
+        {{"--cut", "1"}, "", {}},       // one reply byte, then silence
+        {{"--silent"}, "", {}},
+        {{"--silent-after", "0", "--answer-again-after", "3600"}, "", {"the board falls silent"}},
+        {{"--silent-after", "0.1", "--answer-again-after", "0.1"}, "1000\n",
+         {"the board falls silent", "the board answers again"}},
     };
-    for (const auto& [flags, printed] : cases) {
+    for (const auto& [flags, printed, told] : cases) {
         std::vector<std::string> args = {"simulate", "--link", (dir / "board").string()};
         args.insert(args.end(), flags.begin(), flags.end());
         CliProcess simulator(args);
-        const auto path = simulator.readLine(5s);
+        const auto path = simulator.readLine(20s);
         ASSERT_EQ(path, (dir / "board").string());
+        simulator.readErrorLine(20s); // the board and its line
+        for (const auto& notice : told)
+            ASSERT_EQ(simulator.readErrorLine(20s), "plovex-cli simulate: " + notice);
         const auto r = runCli({"read-param", "1", "--port", *path});
         EXPECT_EQ(r.out, printed);
         EXPECT_EQ(r.exitCode, printed.empty() ? 1 : 0) << r.err;
@@ -384,4 +399,25 @@ TEST(Cli, SimulateOffersABoardThatMisbehavesAsAsked)
         EXPECT_EQ(end.exitCode, 0);
         EXPECT_TRUE(has(end.err, "reads answered")) << "what it received, at its end: " << end.err;
     }
+}
+
+TEST(Cli, SimulateRefusesALinkARunningBoardHoldsAndTakesOverOneLeftBehind)
+{
+    TempDir dir;
+    const std::string link = (dir / "board").string();
+    CliProcess first({"simulate", "--link", link});
+    ASSERT_EQ(first.readLine(20s), link);
+    const auto refused = runCli({"simulate", "--link", link});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "plovex-cli simulate: " + link + ": a running simulated board holds it\n");
+    EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
+    first.signal(SIGKILL); // gone without removing its link
+    first.finish();
+    CliProcess next({"simulate", "--link", link});
+    ASSERT_EQ(next.readLine(20s), link) << "a link whose board died is taken over";
+    EXPECT_EQ(runCli({"read-param", "1", "--port", link}).out, "1000\n");
+    next.signal(SIGINT);
+    const auto end = next.finish();
+    EXPECT_TRUE(has(end.err, "reads answered 2,")) << "read-param reads twice to be sure: " << end.err;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "its link stays behind";
 }

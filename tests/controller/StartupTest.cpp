@@ -2,7 +2,7 @@
 
 #include "tests/controller/ControllerRig.h"
 
-#include "platform/Log.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/PtyPeer.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ TEST(ControllerStartup, PortsAreListedAndApplyingOneStoresWhatThePortReportsOnce
     EXPECT_EQ(rig.port().portOpenOK(), 0) << "left for the acquisition loop to reopen";
     ASSERT_GE(rig.port().OpenPort(), 0); // what the loop's next cycle does
     rig.port().sendReboot();
-    EXPECT_EQ(chosen.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_EQ(chosen.read(2, 30s), (Bytes{0x9B, 0xA5}));
     EXPECT_TRUE(first.drain(20ms).empty());
 }
 
@@ -107,15 +107,13 @@ TEST(ControllerStartup, TheListingEndsAtAPortWithoutCalloutPathAndAtTheTableSize
 TEST(ControllerStartup, WithoutAPortLinkItSaysSoOnceAndTheActionsDoNothing)
 {
     for (const PortMode mode : {PortMode::Missing, PortMode::Throwing}) {
-        std::vector<std::string> logged;
-        platform::setLogSink([&](const std::string& m) { logged.push_back(m); });
         ControllerRig rig;
         rig.portMode = mode;
         rig.machine.addPort("ttyS0");
         rig.prefs.values = {{"serialPortName", "ttyS0"}};
+        LogCapture log;
         auto& ctl = rig.start();
-        platform::setLogSink({});
-        EXPECT_EQ(logged.size(), 1u);
+        EXPECT_EQ(log.entries().size(), 1u);
         EXPECT_EQ(ctl.port(), nullptr);
         EXPECT_EQ(rig.serialPortMenu.selected, 0) << "the menu still shows the remembered port";
         ctl.applyPrefsAction();

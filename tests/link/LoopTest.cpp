@@ -84,7 +84,7 @@ TEST(AcquisitionLoop, AnOpenPortReadsAParameterFirstThenPollsEveryFrameExactly)
 {
     Loop l;
     l.clock->release();
-    ASSERT_TRUE(l.main.loop.runUntil([&] { return l.main.delivered.size() >= 110; }, 10s));
+    ASSERT_TRUE(l.main.loop.runUntil([&] { return l.main.delivered.size() >= 110; }, 30s));
     l.port.reset();
     ASSERT_TRUE(l.main.delivered[0].parameter());
     std::size_t frames = 0, params = 0;
@@ -175,10 +175,10 @@ TEST(AcquisitionLoop, AResetWhileThePollWaitsForTheLockSendsNothing)
 {
     Loop l;
     l.clock->release();
-    ASSERT_TRUE(l.main.loop.runUntil([&] { return l.main.named("inclinoData").size() >= 3; }, 10s));
+    ASSERT_TRUE(l.main.loop.runUntil([&] { return l.main.named("inclinoData").size() >= 3; }, 30s));
     PtyPeer stranger;
     std::unique_lock held(commPortTestAccess::lock(*l.port));
-    std::this_thread::sleep_for(20ms); // the loop waits for the lock now
+    ASSERT_TRUE(waitUntilLockAwaited(commPortTestAccess::lock(*l.port))); // the loop waits for the lock now
     const int oldFd = l.port->portDescriptor();
     commPortTestAccess::closeLocked(*l.port); // what reset does under the lock
     l.port->setCommPortPath(kMissingPort);

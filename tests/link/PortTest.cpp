@@ -25,8 +25,8 @@ namespace {
 struct OpenLine {
     PtyPeer peer;
     MainSide main;
-    std::unique_ptr<commPort> port = main.port(LoopKind::None, peer.slavePath(), {}, 10);
-    OpenLine()
+    std::unique_ptr<commPort> port;
+    explicit OpenLine(int lineTimeoutDeciseconds = 10) : port(main.port(LoopKind::None, peer.slavePath(), {}, lineTimeoutDeciseconds))
     {
         if (port->OpenPort() < 0)
             throw std::runtime_error("cannot open " + peer.slavePath());
@@ -106,7 +106,7 @@ TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
     port->setCommPortPath(second.slavePath());
     port->setBaudRate(9600);
     port->sendReboot();
-    EXPECT_EQ(first.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_EQ(first.read(2, 30s), (Bytes{0x9B, 0xA5}));
     const int probe = ::open(first.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // root may, despite TIOCEXCL
     port->reset();
     EXPECT_EQ(port->portOpenOK(), 0);
@@ -119,7 +119,7 @@ TEST(SerialPort, OpensRawAndExclusiveAndResetEndsIt)
     ::tcgetattr(port->portDescriptor(), &t);
     EXPECT_EQ(::cfgetospeed(&t), B9600);
     port->sendReboot();
-    EXPECT_EQ(second.read(2, 1s), (Bytes{0x9B, 0xA5}));
+    EXPECT_EQ(second.read(2, 30s), (Bytes{0x9B, 0xA5}));
     EXPECT_TRUE(first.drain(20ms).empty());
 }
 
@@ -130,11 +130,11 @@ TEST(Exchanges, ExactBytesOnTheLineAndNothingWhenClosed)
     o.port->writeEEPROM(16, 0x1234);
     o.peer.write({0x55}); // stays pending: a reboot reads nothing
     o.port->sendReboot();
-    EXPECT_EQ(o.peer.read(14, 1s), (Bytes{0x09, 0x71, 0x03, 0xFF, 0xFF, 0xAA, 0x99, 0x71, 0x10, 0x12, 0x34, 0xAA, 0x9B, 0xA5}));
+    EXPECT_EQ(o.peer.read(14, 30s), (Bytes{0x09, 0x71, 0x03, 0xFF, 0xFF, 0xAA, 0x99, 0x71, 0x10, 0x12, 0x34, 0xAA, 0x9B, 0xA5}));
 
     // A read takes the next two bytes, whatever was pending: nothing is flushed.
     auto reply = std::async(std::launch::async, [&] {
-        const auto request = o.peer.read(2, 1s);
+        const auto request = o.peer.read(2, 30s);
         o.peer.write({0x85});
         return request;
     });
@@ -203,7 +203,7 @@ TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
             else
                 o.port->sendReboot();
         });
-        std::this_thread::sleep_for(20ms); // the exchange waits for the lock now
+        ASSERT_TRUE(waitUntilLockAwaited(commPortTestAccess::lock(*o.port))); // the exchange waits for the lock now
         const int oldFd = o.port->portDescriptor();
         PtyPeer stranger;
         commPortTestAccess::closeLocked(*o.port); // what reset does under the lock
@@ -219,29 +219,36 @@ TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
 
 TEST(Exchanges, TheLineTimeoutCountsFromTheLastByte)
 {
-    // On the 1.0 s timeout: a reply whose two bytes come 0.6 s apart arrives
-    // whole, though it takes longer than the timeout; one with a 2 s gap does not.
-    struct Case {
-        std::chrono::milliseconds firstAfter, gap;
-        int result;
-    };
-    auto run = [](Case c) {
-        OpenLine o;
-        auto board = std::async(std::launch::async, [&] {
-            o.peer.read(2, 1s);
-            std::this_thread::sleep_for(c.firstAfter);
-            o.peer.write({0x11});
-            std::this_thread::sleep_for(c.gap);
-            o.peer.write({0x22});
-        });
+    // On a 2.0 s timeout, a reply whose two bytes come 1.1 s apart arrives
+    // whole, though it takes longer than the timeout (the gaps leave 0.9 s for
+    // a loaded machine). On 1.0 s, one whose second byte comes only once the
+    // read has given up does not.
+    OpenLine slow(20), gap;
+    auto slowBoard = std::async(std::launch::async, [&] {
+        slow.peer.read(2, 30s);
+        std::this_thread::sleep_for(1100ms);
+        slow.peer.write({0x11});
+        std::this_thread::sleep_for(1100ms);
+        slow.peer.write({0x22});
+    });
+    std::promise<void> gaveUp;
+    auto gapBoard = std::async(std::launch::async, [&] {
+        gap.peer.read(2, 30s);
+        gap.peer.write({0x11});
+        gaveUp.get_future().wait();
+        gap.peer.write({0x22});
+    });
+    auto slowRead = std::async(std::launch::async, [&] {
         int16_t v = 7;
-        EXPECT_EQ(o.port->readEEPROM(0, &v), c.result) << "gap " << c.gap.count() << " ms";
-        EXPECT_EQ(v, c.result ? 0x1122 : 7);
-        board.get();
-    };
-    auto slow = std::async(std::launch::async, run, Case{600ms, 600ms, 1}); // both at once: the test takes 2 s
-    run(Case{100ms, 2000ms, 0});
-    slow.get();
+        return std::pair(slow.port->readEEPROM(0, &v), v);
+    });
+    int16_t v = 7;
+    EXPECT_EQ(gap.port->readEEPROM(0, &v), 0);
+    EXPECT_EQ(v, 7);
+    gaveUp.set_value();
+    EXPECT_EQ(slowRead.get(), std::pair(1, int16_t{0x1122}));
+    slowBoard.get();
+    gapBoard.get();
 }
 
 TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)

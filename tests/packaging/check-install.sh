@@ -61,6 +61,7 @@ usr/share/bash-completion/completions/plovex-cli
 usr/share/doc/plovex/README.md
 usr/share/doc/plovex/copyright
 usr/share/doc/plovex/examples/60-plovex.rules
+usr/share/doc/plovex/examples/grafana-plovex-influxdb.json
 usr/share/icons/hicolor/16x16/apps/$id.png
 usr/share/icons/hicolor/22x22/apps/$id.png
 usr/share/icons/hicolor/24x24/apps/$id.png

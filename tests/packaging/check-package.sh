@@ -46,7 +46,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Priority)" = optional ] || fail "Priority is '$(field Priority)'"
 [ -n "$(field Description)" ] || fail "no Description"
 depends="$(field Depends)"
-for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 zlib1g; do
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 libcurl4 libmosquitto1 zlib1g; do
   [[ ", $depends" == *", $library (>= "* ]] ||
     fail "Depends lacks a versioned $library, as dpkg-shlibdeps gives: $depends"
 done

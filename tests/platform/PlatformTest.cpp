@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationQueue.h"
 #include "platform/Preferences.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -73,8 +74,7 @@ TEST(NotificationQueue, DeliversEveryRecordOnceInOrderWhenIdleAndHoldsDuringAMod
 TEST(NotificationQueue, WhatAnObserverQueuesFollowsAndOneThatThrowsIsLoggedAndLosesNothing)
 {
     Queue q;
-    std::vector<std::string> log;
-    setLogSink([&](const std::string& entry) { log.push_back(entry); });
+    testsupport::LogCapture capture;
     q.center.addObserver("inclinoData", [&](const Notification& n) {
         if (n.object->intValue("n") == 1)
             q.enqueue("inclinoParameter", 99);
@@ -86,7 +86,7 @@ TEST(NotificationQueue, WhatAnObserverQueuesFollowsAndOneThatThrowsIsLoggedAndLo
     for (int i = 1; i <= 3; ++i)
         q.enqueue("inclinoData", i);
     q.queue.deliverWhenIdle();
-    setLogSink({});
+    const auto log = capture.entries();
     EXPECT_EQ(q.seen, (std::vector<std::pair<std::string, int>>{
                           {"inclinoData", 1}, {"inclinoData", 2}, {"inclinoData", 3}, {"inclinoParameter", 99}}));
     EXPECT_EQ(later, (std::vector<int>{1, 2, 3}));

@@ -121,8 +121,8 @@ TEST(Logger, AveragedRowsEqualTheFiguresOfTheRawRowsOfTheSameRun)
     auto rawFolder = openFolder(rawDir), avgFolder = openFolder(avgDir);
     const auto start = kT0 + 250ms, end = kT0 + 5900ms;
     Notes notes;
-    record::Logger raw(*rawFolder, {board::TiltUnit::MmPerM, std::nullopt, {}}, start, notes.note());
-    record::Logger avg(*avgFolder, {board::TiltUnit::MmPerM, 1s, {}}, start, notes.note());
+    record::Logger raw(*rawFolder, {board::TiltUnit::MmPerM, std::nullopt, {}, {}}, start, notes.note());
+    record::Logger avg(*avgFolder, {board::TiltUnit::MmPerM, 1s, {}, {}}, start, notes.note());
     int packet = 0;
     auto feed = [&](const platform::RecordPtr& r) {
         const auto m = measurementOf(*r);

@@ -50,7 +50,7 @@ TEST(Recording, WritesTheExactRowsInLocalTimeWithLinkDownRowsEmpty)
             ASSERT_TRUE(w.push(row(records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5)))));
             ASSERT_TRUE(w.push(row(records::linkDownRecord(8, at(1250)))));
             ASSERT_TRUE(w.push(row(records::measurementRecord({0, 0, 0, 1, 0, 0, 0, -1, 235}, 9, at(2999)))));
-            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 3; }, std::chrono::seconds(5))); // on disk while still open
+            ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 3; })); // on disk while still open
             EXPECT_EQ(testsupport::readFile(dir / "r.csv"), file);
         }
         EXPECT_EQ(testsupport::readFile(dir / "r.csv"), file);
@@ -67,14 +67,14 @@ TEST(Recording, AFailedWriteStopsWithTheReasonAndKeepsTheRowsWritten)
     {
         record::RecordingWriter w(platform::UniqueFd(fd), "r.csv", board::TiltUnit::Degrees);
         ASSERT_TRUE(w.push(rec) && w.push(rec));
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().rowsWritten == 2; }));
         written = testsupport::readFile(dir / "r.csv");
         // The disk fills: the writer's descriptor now leads to a full device.
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         ASSERT_EQ(::dup2(full, fd), fd);
         ::close(full);
         w.push(rec);
-        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(testsupport::waitFor([&] { return w.status().finished; }));
         EXPECT_EQ(w.status().error, "cannot write r.csv: No space left on device; recording stopped");
         EXPECT_EQ(w.status().rowsWritten, 2u);
         EXPECT_FALSE(w.push(rec));

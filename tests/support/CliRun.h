@@ -1,7 +1,8 @@
 #pragma once
-// Runs the built plovex-cli as a child process, with its output on pipes and
-// a private home, config, state and runtime folder (no remembered port of
-// the user's, no snapshot in the user's home).
+// Runs a built program of ours (plovex-cli unless told otherwise; the window,
+// plovex, too) as a child process, with its output on pipes and a private
+// home, config, state and runtime folder (no remembered port of the user's,
+// no snapshot in the user's home).
 
 #include "tests/support/PtyPeer.h"
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace testsupport {
@@ -20,34 +22,44 @@ struct CliResult {
 };
 
 struct CliOptions {
+    std::string program = PLOVEX_CLI_PATH;
     std::optional<std::string> terminalInput; // standard input is a terminal, this typed into it
     bool stderrTerminal = false;              // standard error is a terminal
     std::map<std::string, std::string> env;   // added to the child's environment
-    // Run as this user and group id, with no supplementary groups (the tests
-    // run as root); standard input and error are then /dev/null and a pipe.
-    std::optional<unsigned> user;
-    std::chrono::milliseconds timeout{20000};
+    std::vector<std::string> unsetEnv;        // taken out of it
+    // Runs the child as this user (and the user's own group, no others),
+    // starting in a home of its own that the user owns.
+    std::optional<uid_t> user;
+    std::chrono::milliseconds timeout{90000}; // from the start; a test's own limit is 120 s
 };
 
 class CliProcess {
 public:
     CliProcess(const std::vector<std::string>& args, const CliOptions& options = {});
-    ~CliProcess(); // kills a child still running
-    // The next whole line of standard output, if one comes within timeout.
-    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    ~CliProcess(); // ends a child still running: SIGTERM, then SIGKILL
+    // The next whole line of standard output (or error), if one comes within timeout.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout) { return nextLine(out_, timeout); }
+    std::optional<std::string> readErrorLine(std::chrono::milliseconds timeout) { return nextLine(err_, timeout); }
     void signal(int sig);
-    int pid() const { return pid_; }
     // Waits for the end (killing the child after the time allowed).
     CliResult finish();
+    // The child's home folder, and its process id (while it runs).
+    const std::filesystem::path& home() const { return home_; }
+    pid_t pid() const { return pid_; }
 
 private:
+    struct Stream {
+        int fd = -1;
+        std::string text;
+        std::size_t lineStart = 0;
+    };
+    std::optional<std::string> nextLine(Stream& s, std::chrono::milliseconds timeout);
     bool pump(int timeoutMs);
-    // Forks and execs the child as user and group id; 0, or the error number.
-    int spawnAs(unsigned id, int out, int err, char* const* argv, char* const* envp);
-    int pid_ = -1, out_ = -1, err_ = -1;
+    int pid_ = -1;
+    Stream out_, err_;
     std::unique_ptr<PtyPeer> stdinTerminal_, stderrTerminal_;
-    std::string outText_, errText_;
-    std::size_t lineStart_ = 0;
+    std::unique_ptr<TempDir> ownHome_; // an unprivileged child's
+    std::filesystem::path home_;
     std::chrono::steady_clock::time_point deadline_;
 };
 

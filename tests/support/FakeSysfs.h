@@ -1,6 +1,8 @@
 #pragma once
 // A made-up machine for port discovery: a sysfs tree, a /dev folder and a
-// folder of simulated boards' links, in a temporary folder.
+// folder of simulated boards' links, in a temporary folder. With
+// XDG_RUNTIME_DIR set to runtime(), the boards a test starts list
+// themselves in simulators().
 
 #include "discovery/SerialRegistry.h"
 #include "tests/support/TestSupport.h"
@@ -16,7 +18,8 @@ public:
     plovex::DiscoveryRoots roots() const { return {sys(), dev(), simulators()}; }
     std::filesystem::path sys() const { return dir_ / "sys"; }
     std::filesystem::path dev() const { return dir_ / "dev"; }
-    std::filesystem::path simulators() const { return dir_ / "simulators"; }
+    std::filesystem::path simulators() const { return dir_ / "plovex"; }
+    const std::filesystem::path& runtime() const { return dir_; }
 
     // A serial port: a tty with a device whose driver is driver. devname:
     // the uevent's DEVNAME (none: no callout path); its node under dev() is a

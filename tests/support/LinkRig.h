@@ -58,7 +58,7 @@ public:
                                                std::shared_ptr<TestClock> clock = std::make_shared<TestClock>(),
                                                int lineTimeoutDeciseconds = 1, bool held = false);
     // Runs the main loop until a record after position from satisfies pred; false after timeout.
-    bool runUntilNext(std::size_t from, bool (Delivered::*pred)() const, std::chrono::milliseconds timeout = 10s);
+    bool runUntilNext(std::size_t from, bool (Delivered::*pred)() const, std::chrono::milliseconds timeout = 30s);
     std::vector<Delivered> named(const std::string& name) const;
 };
 
@@ -72,7 +72,7 @@ public:
     explicit Board(plovex::sim::BoardOptions options = {});
     plovex::sim::SimulatedBoard* operator->() { return &board_; }
     std::string path() const { return board_.linkPath(); }
-    // The frames of kind once count of them arrived (or what arrived within 5 s).
+    // The frames of kind once count of them arrived (or what arrived within 30 s).
     std::vector<plovex::sim::ReceivedFrame> frames(plovex::sim::FrameKind kind, std::size_t count);
 
 private:

@@ -46,7 +46,7 @@ void TestClock::hold()
 bool TestClock::parked()
 {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, 10s, [this] { return parked_ && permits_ == 0; });
+    return changed_.wait_for(lock, 30s, [this] { return parked_ && permits_ == 0; });
 }
 
 bool TestClock::step(int n)
@@ -55,7 +55,7 @@ bool TestClock::step(int n)
     const std::size_t target = pauses_.size() + static_cast<std::size_t>(n);
     permits_ += n;
     changed_.notify_all();
-    return changed_.wait_for(lock, 20s, [&] { return pauses_.size() >= target && parked_ && permits_ == 0; });
+    return changed_.wait_for(lock, 30s, [&] { return pauses_.size() >= target && parked_ && permits_ == 0; });
 }
 
 void TestClock::release()

@@ -33,7 +33,7 @@ public:
 
     // From now on every pause waits for the test's go.
     void hold();
-    // Waits until the loop waits in a pause; false after 10 s.
+    // Waits until the loop waits in a pause; false after 30 s.
     bool parked();
     // Lets the loop finish n pauses and waits until it is parked in the next.
     bool step(int n = 1);

@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/syscall.h>
 #include <thread>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -37,12 +40,45 @@ int openDescriptorCount()
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {})) - 1; // less the iterator's own
 }
 
+int freeLoopbackPort()
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
 bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!cond() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return cond();
+}
+
+bool waitUntilLockAwaited(const std::mutex& m, std::chrono::milliseconds timeout)
+{
+    // A thread blocked on a mutex waits in futex() on the mutex's first word;
+    // the kernel shows each thread's system call and its first argument.
+    const auto word = reinterpret_cast<std::uintptr_t>(&m);
+    return waitFor(
+        [&] {
+            std::error_code ec;
+            for (const auto& task : fs::directory_iterator("/proc/self/task", ec)) {
+                std::ifstream call(task.path() / "syscall");
+                long number = -1;
+                std::string first;
+                if (call >> number >> first && number == SYS_futex && std::strtoull(first.c_str(), nullptr, 16) == word)
+                    return true;
+            }
+            return false;
+        },
+        timeout);
 }
 
 std::string readFile(const fs::path& p)

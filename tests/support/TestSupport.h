@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,10 +43,16 @@ private:
 // A device path in a folder that does not exist.
 inline const std::string kMissingPort = "/nonexistent-plovex-folder/ttyMissing0";
 
+// A TCP port free on 127.0.0.1 now, for a server a test starts.
+int freeLoopbackPort();
+
 // Number of descriptors this process holds open now.
 int openDescriptorCount();
 // Polls cond every few milliseconds until it holds or timeout passes.
-bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// Waits until another thread of this process is blocked taking m, as a
+// thread is that comes to a lock the test holds; false after timeout.
+bool waitUntilLockAwaited(const std::mutex& m, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 // Whole file as a string ("" when it cannot be read).
 std::string readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& content);

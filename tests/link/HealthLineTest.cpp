@@ -1,0 +1,47 @@
+// The one line that tells how the link is doing, as the window's health strip and the monitor's
+// status line show it: the rate over a second or more, the time since the last record, and bytes
+// for people.
+
+#include "link/HealthLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+TEST(HealthLine, RateOverASecondOrMoreAgeOfTheLastRecordAndBytesForPeople)
+{
+    const auto t0 = std::chrono::steady_clock::time_point(100s);
+    struct Step {
+        std::chrono::milliseconds at; // after t0
+        uint64_t records;
+        std::optional<std::chrono::milliseconds> lastAt; // after t0
+        uint64_t sent, received;
+        bool open;
+        std::string port;
+        std::string line;
+    };
+    const Step steps[] = {
+        {0ms, 0, {}, 0, 999, false, "", "0.0 records/s, none yet, 0 timeouts, 0 reconnects, sent 0 B, received 999 B, port none (closed)"},
+        {500ms, 72, 480ms, 1000, 12345, true, "/dev/ttyUSB0",
+         "0.0 records/s, last 0.0 s ago, 0 timeouts, 0 reconnects, sent 1.0 kB, received 12.3 kB, port /dev/ttyUSB0"},
+        {1000ms, 144, 990ms, 999499, 3100000, true, "/dev/ttyUSB0", // a second since the first look
+         "144.0 records/s, last 0.0 s ago, 0 timeouts, 0 reconnects, sent 999.5 kB, received 3.1 MB, port /dev/ttyUSB0"},
+        {1800ms, 144, 990ms, 0, 0, true, "p", "144.0 records/s, last 0.8 s ago, 0 timeouts, 0 reconnects, sent 0 B, received 0 B, port p"},
+        {3000ms, 204, 2500ms, 0, 0, true, "p", "30.0 records/s, last 0.5 s ago, 0 timeouts, 0 reconnects, sent 0 B, received 0 B, port p"},
+    };
+    plovex::HealthLine line;
+    for (const auto& s : steps) {
+        plovex::LinkHealth h;
+        h.measurementRecords = s.records;
+        if (s.lastAt)
+            h.lastMeasurementAt = t0 + *s.lastAt;
+        h.bytesSent = s.sent;
+        h.bytesReceived = s.received;
+        h.open = s.open;
+        EXPECT_EQ(line.update(h, t0 + s.at, s.port), s.line);
+    }
+    plovex::LinkHealth counts;
+    counts.framesAbandoned = 3;
+    counts.reconnects = 2;
+    EXPECT_NE(plovex::HealthLine().update(counts, t0, "p").find(", 3 timeouts, 2 reconnects,"), std::string::npos);
+}

@@ -15,7 +15,7 @@ namespace plovex::chart {
 namespace {
 
 const QColor kLineColours[] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x5f, 0xb4)};
-constexpr int kPlotLeft = 56, kPlotRight = 8, kPlotTop = 8, kPlotBottom = 20;
+constexpr int kPlotLeft = 84, kPlotRight = 8, kPlotTop = 8, kPlotBottom = 20;
 constexpr double kZoomStep = 1.25; // one wheel notch or key press
 constexpr double kPanStep = 0.2;   // of the width, one key press
 // The narrowest span: a few rows across the chart.
@@ -28,6 +28,7 @@ FileChart::FileChart(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     toShown_ = [](int, float degrees) { return static_cast<double>(degrees); };
+    format_ = [] { return std::pair<QString, int>(QStringLiteral("°"), 2); };
 }
 
 void FileChart::setHistory(const RecordingHistory* history)
@@ -47,11 +48,10 @@ void FileChart::setHistory(const RecordingHistory* history)
     update();
 }
 
-void FileChart::setPresentation(Presentation toShown, QString unitSymbol, int decimals)
+void FileChart::setPresentation(Presentation toShown, Format format)
 {
     toShown_ = std::move(toShown);
-    unitSymbol_ = std::move(unitSymbol);
-    decimals_ = decimals;
+    format_ = std::move(format);
     update();
 }
 
@@ -142,6 +142,9 @@ void FileChart::paintEvent(QPaintEvent*)
     if (!span_)
         return;
     const auto columns = shownColumns(area.width());
+    const std::pair<QString, int> format = format_();
+    const QString& unitSymbol = format.first;
+    const int decimals = format.second;
 
     // The vertical range: what is shown, with a little room.
     double lo = std::numeric_limits<double>::infinity(), hi = -lo;
@@ -158,13 +161,13 @@ void FileChart::paintEvent(QPaintEvent*)
         }
     if (!(lo <= hi))
         lo = -1.0, hi = 1.0;
-    const double room = std::max((hi - lo) * 0.08, std::pow(10.0, -decimals_) * 5);
+    const double room = std::max((hi - lo) * 0.08, std::pow(10.0, -decimals) * 5);
     lo -= room;
     hi += room;
     const auto yOf = [&](double v) { return area.top() + std::clamp((hi - v) / (hi - lo), 0.0, 1.0) * (area.height() - 1); };
 
     p.setPen(pal.color(QPalette::Text));
-    const auto number = [&](double v) { return QString::number(v, 'f', decimals_) + unitSymbol_; };
+    const auto number = [&](double v) { return QString::number(v, 'f', decimals) + unitSymbol; };
     p.drawText(QRect(0, area.top() - 6, kPlotLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(hi));
     p.drawText(QRect(0, area.bottom() - 8, kPlotLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(lo));
     const QRect timeRow(area.left(), area.bottom() + 2, area.width(), kPlotBottom - 2);

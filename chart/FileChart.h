@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace plovex::chart {
 
@@ -30,7 +31,10 @@ public:
 
     // Shows history (kept by the caller while shown), all of it; null shows nothing.
     void setHistory(const RecordingHistory* history);
-    void setPresentation(Presentation toShown, QString unitSymbol, int decimals);
+    // The unit's symbol and decimals, asked for at each drawing, so that
+    // a unit chosen while the file is shown labels what toShown gives.
+    using Format = std::function<std::pair<QString, int>()>;
+    void setPresentation(Presentation toShown, Format format);
     // Told the cursor's time (seconds since the file's origin).
     void onCursor(std::function<void(double)> f) { onCursor_ = std::move(f); }
 
@@ -70,8 +74,7 @@ private:
     std::optional<double> dragFrom_; // the pointer's x where a drag began
     bool dragged_ = false;
     Presentation toShown_;
-    QString unitSymbol_ = QStringLiteral("°");
-    int decimals_ = 2;
+    Format format_;
     QString readError_;
     std::function<void(double)> onCursor_;
 };

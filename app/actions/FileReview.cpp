@@ -163,13 +163,16 @@ bool FileReview::open(const QString& path)
     banner_->setText(text + QStringLiteral("."));
     window_.setWindowTitle(QStringLiteral("plovex — ") + QFileInfo(path).fileName());
 
-    // Shown as the live chart shows the board: less the zero, in the unit.
-    const board::TiltUnit unit = controller_.tiltReference().unit();
+    // Shown as the live chart shows the board: less the zero, in the unit
+    // (as they are when it is drawn).
     chart_->setPresentation(
         [this](int axis, float degrees) {
             return static_cast<double>(controller_.tiltReference().shown(axis == 0 ? Axis::X : Axis::Y, degrees));
         },
-        symbolOf(unit), board::tiltUnitDecimals(unit));
+        [this] {
+            const board::TiltUnit unit = controller_.tiltReference().unit();
+            return std::pair<QString, int>(symbolOf(unit), board::tiltUnitDecimals(unit));
+        });
     chart_->setHistory(history_.get());
     measure_.historyChart().hide();
     panel_->show();

@@ -132,10 +132,12 @@ DesktopApp::~DesktopApp()
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
-    // A recording's file is closed (what is queued written) and the parameter
+    // The layout is stored while every pane is still in the window. A
+    // recording's file is closed (what is queued written) and the parameter
     // files' reads and writes through the controller's link are done before
     // the controller goes. The controller owns the commPort: its thread stops
     // here, before the hand-over it posts to is gone.
+    storeLayout();
     review_.reset();
     reading_.reset();
     measure_.reset();
@@ -175,12 +177,45 @@ void DesktopApp::start()
     started_ = true;
     controller_->awakeFromNib();
     measure_->showReference(); // the zero and unit read from the preferences
-    main_->fitToContents();
+    restoreLayout();
     main_->show();
     controller_->applicationDidFinishLaunching();
     showLinkHealth();
     linkTimer_.start(250);
     portsTimer_.start(500);
+}
+
+namespace {
+
+// The window's place and size, and how its splitters divide it, as Qt saves
+// them, in base64.
+constexpr const char* kPrefWindowGeometry = "windowGeometry";
+constexpr const char* kPrefWindowSplitters = "windowSplitters";
+
+QByteArray storedBytes(const platform::Preferences& prefs, const char* key)
+{
+    const auto text = prefs.objectForKey(key);
+    return text ? QByteArray::fromBase64(QByteArray::fromStdString(*text)) : QByteArray();
+}
+
+} // namespace
+
+void DesktopApp::restoreLayout()
+{
+    main_->fitToContents(storedBytes(*prefs_, kPrefWindowGeometry));
+    if (const QByteArray splitters = storedBytes(*prefs_, kPrefWindowSplitters); !splitters.isEmpty())
+        main_->restoreSplitterState(splitters);
+    measure_->recallChart(*prefs_);
+}
+
+void DesktopApp::storeLayout()
+{
+    if (!started_)
+        return;
+    prefs_->setObject(main_->saveGeometry().toBase64().toStdString(), kPrefWindowGeometry);
+    prefs_->setObject(main_->splitterState().toBase64().toStdString(), kPrefWindowSplitters);
+    measure_->rememberChart(*prefs_);
+    prefs_->synchronize(); // says so itself when the file cannot be written
 }
 
 void DesktopApp::showLinkHealth()

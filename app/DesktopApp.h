@@ -8,7 +8,7 @@
 //   DesktopApp app(config);   // everything made and connected
 //   app.start();              // awakeFromNib, main window shown, launch
 //
-// Destroying it stops the controller (and with it the commPort's thread)
+// Destroying it stores the window's layout in the preferences, then stops the controller (and with it the commPort's thread)
 // before the windows and the hand-over go.
 
 #include "app/SessionPreferences.h"
@@ -103,6 +103,10 @@ public:
 
 private:
     void connectActions();
+    // The window's size, place and splitters and the chart's span and scale,
+    // as the last run left them (the preferences beside the port and units).
+    void restoreLayout();
+    void storeLayout();
 
     DesktopConfig config_;
     platform::NotificationQueue* queue_;

@@ -1,10 +1,17 @@
 #include "chart/HistoryChart.h"
 
+#include "chart/AxisTicks.h"
+#include "chart/Clipping.h"
+
+#include <QDateTime>
+#include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -15,9 +22,32 @@ namespace {
 constexpr double kSpans[] = {10.0, 60.0, 600.0};
 const QColor kAxisColours[] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x5f, 0xb4)};
 const char* const kAxisNames[] = {"X", "Y"};
-constexpr int kLeft = 56, kRight = 8, kTop = 22, kBottom = 8;
+constexpr int kRight = 8;      // room right of the plot
+constexpr int kLabelGap = 6;   // between a label and what it names
+constexpr int kItemGap = 24;   // between the statistics of X and Y
+constexpr int kMarkerEvery = 8; // pixels between the markers of a run beyond the range
+
+// The time of day a tick of step stands for: seconds while they matter.
+QString clockLabel(double t, double step)
+{
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(t * 1000.0)));
+    return when.toString(step < 60 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
+}
 
 } // namespace
+
+// Where the parts of one picture go.
+struct HistoryChart::Layout {
+    QRect plot;
+    double lo = -1.0, hi = 1.0; // the value range, bottom to top
+    std::vector<double> valueTicks;
+    int valueDecimals = 0;
+    double now = 0.0, span = 1.0;
+    QStringList header;
+
+    double yOf(double v) const { return plot.top() + (hi - v) / (hi - lo) * (plot.height() - 1); }
+    double xOf(double t) const { return plot.left() + (t - (now - span)) / span * plot.width(); }
+};
 
 HistoryChart::HistoryChart(double gapSeconds, QWidget* parent)
     : QWidget(parent), reductions_{ColumnReduction(kSpans[0], gapSeconds), ColumnReduction(kSpans[1], gapSeconds),
@@ -27,14 +57,26 @@ HistoryChart::HistoryChart(double gapSeconds, QWidget* parent)
     toShown_ = [](int, float degrees) { return static_cast<double>(degrees); };
 }
 
+QSize HistoryChart::sizeHint() const
+{
+    return {640, 9 * fontMetrics().height() + 60};
+}
+
+QSize HistoryChart::minimumSizeHint() const
+{
+    // Two lines of statistics, a plot a few labels high, the time labels.
+    return {240, 5 * fontMetrics().height() + 40};
+}
+
 const ColumnReduction& HistoryChart::current() const
 {
-    return frozen_ ? *frozen_ : reductions_[static_cast<std::size_t>(span_)];
+    const auto index = static_cast<std::size_t>(span_);
+    return frozen_ ? (*frozen_)[index] : reductions_[index];
 }
 
 long long HistoryChart::pixelColumnOf(double t) const
 {
-    const int pixels = std::max(1, width() - kLeft - kRight);
+    const int pixels = std::max(1, width() - plotLeft_ - kRight);
     return static_cast<long long>(std::floor(t * pixels / current().span()));
 }
 
@@ -70,17 +112,14 @@ void HistoryChart::restart()
     for (auto& r : reductions_)
         r.clear();
     if (frozen_)
-        frozen_->clear();
+        for (auto& r : *frozen_)
+            r.clear();
     update();
 }
 
 void HistoryChart::setSpan(Span span)
 {
     span_ = span;
-    if (frozen_) {
-        frozen_ = reductions_[static_cast<std::size_t>(span_)];
-        frozenNow_ = now_;
-    }
     update();
 }
 
@@ -89,8 +128,9 @@ void HistoryChart::setPaused(bool paused)
     if (paused == frozen_.has_value())
         return;
     if (paused) {
-        frozen_ = reductions_[static_cast<std::size_t>(span_)];
-        frozenNow_ = now_;
+        // What is on screen: the picture last painted, at every span.
+        frozen_ = reductions_;
+        frozenNow_ = paintedNow_ > 0.0 ? paintedNow_ : now_;
     } else {
         frozen_.reset();
     }
@@ -113,7 +153,7 @@ void HistoryChart::setPresentation(Presentation toShown, QString unitSymbol, int
 
 std::vector<ColumnPair> HistoryChart::shownColumns(int pixels) const
 {
-    return current().toPixels(frozen_ ? frozenNow_ : now_, pixels);
+    return current().toPixels(shownNow(), pixels);
 }
 
 std::array<HistoryChart::Stats, 2> HistoryChart::stats() const
@@ -135,68 +175,199 @@ std::array<HistoryChart::Stats, 2> HistoryChart::stats() const
     return out;
 }
 
+std::pair<double, double> HistoryChart::valueRange(const std::array<Stats, 2>& st) const
+{
+    if (fixedHalfRange_)
+        return {-*fixedHalfRange_, *fixedHalfRange_};
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+    for (const auto& s : st)
+        if (s.any && std::isfinite(s.min) && std::isfinite(s.max)) {
+            lo = std::min(lo, s.min);
+            hi = std::max(hi, s.max);
+        }
+    if (!(lo <= hi))
+        return {-1.0, 1.0};
+    const double room = std::max((hi - lo) * 0.08, std::pow(10.0, -decimals_) * 5);
+    return {lo - room, hi + room};
+}
+
+QString HistoryChart::number(double v, int decimals) const
+{
+    QString text = QString::number(v, 'f', decimals);
+    if (text.startsWith(u'-') && text.toDouble() == 0.0)
+        text.remove(0, 1); // no "-0.0"
+    return text + unitSymbol_;
+}
+
+QStringList HistoryChart::statsLines(const std::array<Stats, 2>& st, int width) const
+{
+    QStringList items;
+    for (int axis = 0; axis < 2; ++axis) {
+        const Stats& s = st[static_cast<std::size_t>(axis)];
+        items << (s.any ? QStringLiteral("%1 min %2  max %3  mean %4")
+                              .arg(QLatin1String(kAxisNames[axis]), number(s.min, decimals_),
+                                   number(s.max, decimals_), number(s.mean, decimals_))
+                        : QStringLiteral("%1 —").arg(QLatin1String(kAxisNames[axis])));
+    }
+    if (frozen_)
+        items << QStringLiteral("Paused at %1").arg(clockLabel(frozenNow_, 1));
+    // As many on a line as fit; the pause note goes right, where it stands out.
+    const QFontMetrics fm = fontMetrics();
+    int used = 0;
+    for (const QString& item : items)
+        used += fm.horizontalAdvance(item) + kItemGap;
+    if (used - kItemGap <= width)
+        return {items.join(QChar(u'\t'))};
+    if (frozen_ && fm.horizontalAdvance(items[1]) + kItemGap + fm.horizontalAdvance(items[2]) <= width)
+        return {items[0], items[1] + QChar(u'\t') + items[2]};
+    return items;
+}
+
+void HistoryChart::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        updateGeometry();
+    QWidget::changeEvent(event);
+}
+
 void HistoryChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), palette().base());
-    const QRect plot(kLeft, kTop, std::max(1, width() - kLeft - kRight), std::max(1, height() - kTop - kBottom));
-    const auto columns = shownColumns(plot.width());
+    const QFontMetrics fm = fontMetrics();
+    const int line = fm.height();
     const auto st = stats();
 
-    // The vertical range: fixed, or what is shown with a little room.
-    double lo = -1.0, hi = 1.0;
-    if (fixedHalfRange_) {
-        lo = -*fixedHalfRange_;
-        hi = *fixedHalfRange_;
-    } else if (st[0].any || st[1].any) {
-        lo = std::numeric_limits<double>::infinity();
-        hi = -lo;
-        for (const auto& s : st)
-            if (s.any && std::isfinite(s.min) && std::isfinite(s.max)) {
-                lo = std::min(lo, s.min);
-                hi = std::max(hi, s.max);
+    Layout l;
+    l.now = shownNow();
+    l.span = current().span();
+    std::tie(l.lo, l.hi) = valueRange(st);
+    l.header = statsLines(st, width() - 8);
+    // The statistics, half a label's room for the top value label, the plot, the time labels.
+    const int top = static_cast<int>(l.header.size()) * line + 4 + line / 2;
+    const int plotHeight = std::max(1, height() - top - line - kLabelGap - 2);
+    const double step = valueTickStep(l.hi - l.lo, plotHeight, line * 2.0);
+    l.valueDecimals = std::max(0, decimalsForStep(step));
+    l.valueTicks = ticksWithin(l.lo, l.hi, step);
+    // The plot begins where the widest value label ends, whatever the unit.
+    int labels = fm.horizontalAdvance(number(0, l.valueDecimals));
+    for (const double v : l.valueTicks)
+        labels = std::max(labels, fm.horizontalAdvance(number(v, l.valueDecimals)));
+    plotLeft_ = labels + 2 * kLabelGap;
+    l.plot = QRect(plotLeft_, top, std::max(1, width() - plotLeft_ - kRight), plotHeight);
+    paintedNow_ = l.now;
+
+    drawValueAxis(p, l);
+    drawTimeAxis(p, l);
+    drawLines(p, l, shownColumns(l.plot.width()));
+
+    // What is shown, in numbers, above the plot; a tab splits a line into left and right.
+    for (int i = 0; i < l.header.size(); ++i) {
+        const QRect row(4, 2 + i * line, width() - 8, line);
+        const QStringList parts = l.header[i].split(QChar(u'\t'));
+        int x = row.left();
+        for (int k = 0; k < parts.size(); ++k) {
+            const bool pauseNote = frozen_ && parts[k].startsWith(QStringLiteral("Paused"));
+            const int w = fm.horizontalAdvance(parts[k]);
+            if (pauseNote) {
+                const QRect note(row.right() - w - 8, row.top(), w + 8, row.height());
+                p.fillRect(note, palette().highlight());
+                p.setPen(palette().highlightedText().color());
+                p.drawText(note, Qt::AlignCenter, parts[k]);
+                continue;
             }
-        if (!(lo <= hi))
-            lo = -1.0, hi = 1.0;
-        const double room = std::max((hi - lo) * 0.08, std::pow(10.0, -decimals_) * 5);
-        lo -= room;
-        hi += room;
+            p.setPen(kAxisColours[parts[k].startsWith(QLatin1String(kAxisNames[0])) ? 0 : 1]);
+            p.drawText(QRect(x, row.top(), w + 1, row.height()), Qt::AlignLeft | Qt::AlignVCenter, parts[k]);
+            x += w + kItemGap;
+        }
     }
-    const auto yOf = [&](double v) {
-        const double f = (hi - v) / (hi - lo);
-        return plot.top() + std::clamp(f, 0.0, 1.0) * (plot.height() - 1);
-    };
+}
 
+void HistoryChart::drawValueAxis(QPainter& p, const Layout& l) const
+{
     const QPalette& pal = palette();
+    const QFontMetrics fm = fontMetrics();
     p.setPen(pal.color(QPalette::Mid));
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
-    p.setPen(pal.color(QPalette::Text));
-    const auto number = [&](double v) { return QString::number(v, 'f', decimals_) + unitSymbol_; };
-    p.drawText(QRect(0, plot.top() - 6, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(hi));
-    p.drawText(QRect(0, plot.bottom() - 8, kLeft - 4, 14), Qt::AlignRight | Qt::AlignVCenter, number(lo));
-    if (lo < 0 && hi > 0) {
-        p.setPen(QPen(pal.color(QPalette::Mid), 1, Qt::DotLine));
-        p.drawLine(QPointF(plot.left(), yOf(0)), QPointF(plot.right(), yOf(0)));
+    p.drawRect(l.plot.adjusted(0, 0, -1, -1));
+    QColor grid = pal.color(QPalette::Mid);
+    grid.setAlpha(70);
+    for (const double v : l.valueTicks) {
+        const int y = static_cast<int>(std::lround(l.yOf(v)));
+        p.setPen(std::abs(v) < 1e-12 ? QPen(pal.color(QPalette::Mid), 1, Qt::DotLine) : QPen(grid));
+        p.drawLine(l.plot.left() + 1, y, l.plot.right() - 1, y);
+        // Centred on its tick, but never cut by the widget's edge.
+        const int top = std::clamp(y - fm.height() / 2, 0, height() - fm.height());
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QRect(0, top, l.plot.left() - kLabelGap, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   number(v, l.valueDecimals));
     }
+}
 
+void HistoryChart::drawTimeAxis(QPainter& p, const Layout& l) const
+{
+    const QPalette& pal = palette();
+    const QFontMetrics fm = fontMetrics();
+    const int labelWidth = fm.horizontalAdvance(QStringLiteral("88:88:88"));
+    const double step = timeTickStep(l.span, l.plot.width(), labelWidth + 2.0 * kItemGap);
+    // Ticks on the local clock's round times.
+    const double offset =
+        QDateTime::fromSecsSinceEpoch(static_cast<qint64>(l.now)).offsetFromUtc();
+    QColor grid = pal.color(QPalette::Mid);
+    grid.setAlpha(50);
+    const int labelTop = l.plot.bottom() + 4;
+    for (const double t : ticksWithin(l.now - l.span, l.now, step, offset)) {
+        const int x = static_cast<int>(std::lround(l.xOf(t)));
+        p.setPen(grid);
+        p.drawLine(x, l.plot.top() + 1, x, l.plot.bottom() - 1);
+        p.setPen(pal.color(QPalette::Mid));
+        p.drawLine(x, l.plot.bottom(), x, l.plot.bottom() + 3);
+        const QString label = clockLabel(t, step);
+        const int w = fm.horizontalAdvance(label);
+        const int left = std::clamp(x - w / 2, 0, width() - w);
+        p.setPen(pal.color(QPalette::Text));
+        p.drawText(QRect(left, labelTop, w + 1, fm.height()), Qt::AlignCenter, label);
+    }
+}
+
+void HistoryChart::drawLines(QPainter& p, const Layout& l, const std::vector<ColumnPair>& columns) const
+{
     // Per axis: each pixel column's stroke from its minimum to its maximum,
-    // joined to the next column that has values unless the line breaks there.
+    // joined to the next column that has values unless the line breaks
+    // there. What lies beyond a fixed range is not drawn: a mark at the
+    // edge it passed says it is there.
     std::vector<QLineF> lines;
     lines.reserve(columns.size() * 2);
     for (int axis = 0; axis < 2; ++axis) {
         lines.clear();
+        QPainterPath marks;
+        double lastAbove = -kMarkerEvery, lastBelow = -kMarkerEvery;
         std::optional<QPointF> previous;
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const Extent& e = axis == 0 ? columns[i].x : columns[i].y;
             if (e.empty())
                 continue;
-            const double x = plot.left() + static_cast<double>(i) + 0.5;
+            const double x = l.plot.left() + static_cast<double>(i) + 0.5;
             const double a = toShown_(axis, e.min), b = toShown_(axis, e.max);
             if (!std::isfinite(a) || !std::isfinite(b)) {
                 previous.reset();
                 continue;
             }
-            const QPointF top(x, yOf(b)), bottom(x, yOf(a));
+            const ClippedExtent c = clipToRange(std::min(a, b), std::max(a, b), l.lo, l.hi);
+            if (c.above && x - lastAbove >= kMarkerEvery) {
+                lastAbove = x;
+                const double y = l.plot.top() + 1;
+                marks.addPolygon(QPolygonF({QPointF(x - 3.5, y + 6), QPointF(x + 3.5, y + 6), QPointF(x, y)}));
+            }
+            if (c.below && x - lastBelow >= kMarkerEvery) {
+                lastBelow = x;
+                const double y = l.plot.bottom() - 1;
+                marks.addPolygon(QPolygonF({QPointF(x - 3.5, y - 6), QPointF(x + 3.5, y - 6), QPointF(x, y)}));
+            }
+            if (!c.shown) {
+                previous.reset();
+                continue;
+            }
+            const QPointF top(x, l.yOf(c.high)), bottom(x, l.yOf(c.low));
             const QPointF mid(x, (top.y() + bottom.y()) / 2);
             if (previous && !columns[i].gapBefore)
                 lines.emplace_back(*previous, mid);
@@ -206,24 +377,10 @@ void HistoryChart::paintEvent(QPaintEvent*)
         }
         p.setPen(QPen(kAxisColours[axis], 1.5));
         p.drawLines(lines.data(), static_cast<int>(lines.size()));
-    }
-
-    // What is shown, in numbers, above the plot.
-    int x = plot.left();
-    for (int axis = 0; axis < 2; ++axis) {
-        const Stats& s = st[static_cast<std::size_t>(axis)];
-        const QString text = s.any ? QStringLiteral("%1 min %2  max %3  mean %4")
-                                         .arg(QLatin1String(kAxisNames[axis]), number(s.min), number(s.max),
-                                              number(s.mean))
-                                   : QStringLiteral("%1 —").arg(QLatin1String(kAxisNames[axis]));
-        p.setPen(kAxisColours[axis]);
-        p.drawText(QRect(x, 2, plot.width(), kTop - 4), Qt::AlignLeft | Qt::AlignVCenter, text);
-        x += p.fontMetrics().horizontalAdvance(text) + 24;
-    }
-    if (frozen_) {
-        p.setPen(pal.color(QPalette::Text));
-        p.drawText(QRect(plot.left(), 2, plot.width(), kTop - 4), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("Paused"));
+        if (!marks.isEmpty()) {
+            p.setPen(Qt::NoPen);
+            p.fillPath(marks, kAxisColours[axis]);
+        }
     }
 }
 

@@ -19,6 +19,12 @@
 // was down and where no measurement came for the gap time (a silent
 // board), and the history starts afresh when asked (another board) or
 // when the clock was set back.
+//
+// The axes read as an instrument's: ticks at nice steps (AxisTicks.h) with
+// labels in the shown unit, the value labels given the room they need; the
+// time axis in local clock time. In a fixed range what lies beyond it is
+// marked at the edge it passed (Clipping.h). Paused, it keeps what was on
+// screen, at every span, until it is set live again.
 
 #include "chart/ColumnReduction.h"
 
@@ -50,10 +56,12 @@ public:
 
     void setSpan(Span span);
     Span span() const { return span_; }
+    // Paused, the chart keeps showing what was on screen; set live again, it follows the records.
     void setPaused(bool paused);
     bool paused() const { return frozen_.has_value(); }
     // A fixed range, -halfRange to +halfRange in the shown unit; nullopt scales to what is shown.
     void setFixedRange(std::optional<double> halfRange);
+    std::optional<double> fixedRange() const { return fixedHalfRange_; }
     void setPresentation(Presentation toShown, QString unitSymbol, int decimals);
 
     // What is shown now, per axis (0 X, 1 Y), in the shown unit.
@@ -63,22 +71,37 @@ public:
     };
     std::array<Stats, 2> stats() const;
 
-    QSize sizeHint() const override { return {640, 170}; }
-    QSize minimumSizeHint() const override { return {240, 110}; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    using Reductions = std::array<ColumnReduction, 3>;
+    struct Layout;
+
     const ColumnReduction& current() const;
     std::vector<ColumnPair> shownColumns(int pixels) const;
     long long pixelColumnOf(double t) const;
+    double shownNow() const { return frozen_ ? frozenNow_ : now_; }
+    // The vertical range shown: fixed, or what is shown with a little room.
+    std::pair<double, double> valueRange(const std::array<Stats, 2>& stats) const;
+    // The statistics above the plot, one line each axis or both on one.
+    QStringList statsLines(const std::array<Stats, 2>& stats, int width) const;
+    QString number(double v, int decimals) const;
+    void drawValueAxis(QPainter& p, const Layout& l) const;
+    void drawTimeAxis(QPainter& p, const Layout& l) const;
+    void drawLines(QPainter& p, const Layout& l, const std::vector<ColumnPair>& columns) const;
 
-    std::array<ColumnReduction, 3> reductions_;
+    Reductions reductions_;
     Span span_ = Span::OneMinute;
-    double now_ = 0.0;                      // the time of the last record
-    std::optional<ColumnReduction> frozen_; // the view while paused
+    double now_ = 0.0;              // the time of the last record
+    double paintedNow_ = 0.0;       // the time the picture on screen shows
+    std::optional<Reductions> frozen_; // the views at every span while paused
     double frozenNow_ = 0.0;
+    int plotLeft_ = 48;             // where the plot began in the last picture
     std::optional<double> fixedHalfRange_;
     Presentation toShown_;
     QString unitSymbol_ = QStringLiteral("°");

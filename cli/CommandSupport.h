@@ -26,8 +26,9 @@ void notice(const char* command, const std::string& message);
 // on standard error; exit code 2. The whole help would bury the message.
 int usageError(const char* command, const std::string& message);
 
-// Whether standard input / standard error is a terminal.
+// Whether standard input / standard output / standard error is a terminal.
 bool stdinIsTerminal();
+bool stdoutIsTerminal();
 bool stderrIsTerminal();
 
 // Writes question on standard error and reads one line from standard input.

@@ -68,10 +68,17 @@ const Command monitorCommand{
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n"
              "  --format F    every record carries the time it stands for: when the board's\n"
              "                reply was complete (or the cycle found the port closed).\n"
-             "                text (default): the time of day, then a line per measurement\n"
-             "                with X and Y in degrees, the temperature, the link state and the\n"
-             "                packet count, and a line per parameter with its address,\n"
-             "                description and value;\n"
+             "                text (default), into a pipe or a file: the time of day, then a\n"
+             "                line per measurement with X and Y in degrees, the temperature,\n"
+             "                the link state and the packet count, and a line per parameter\n"
+             "                with its address, description and value; on a terminal, one\n"
+             "                status line redrawn in place at most ten times a second (the\n"
+             "                last measurement, whether the tilt is stable: the spread of X\n"
+             "                and Y over the stability span set in the window, below its\n"
+             "                threshold, and the link state), and a line for each event: the\n"
+             "                link down and up, a parameter's first value and each change,\n"
+             "                what is said about the link (below)\n"
+             "                (with --average a line per interval, on a terminal too);\n"
              "                csv: a header line, then one row per record; the columns are\n"
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
              "                cell is empty where the record has no such entry; then time\n"
@@ -89,11 +96,9 @@ const Command monitorCommand{
              "                commState, or paddress: no placeholder as a reading.\n"
              "                With csv, jsonl and influx standard output carries records only;\n"
              "                the link's console lines go to standard error. The text format\n"
-             "                shows a link-down measurement as \"link down\", and every 5 s a\n"
-             "                status line: records a second, time since the last one,\n"
-             "                timeouts, reconnects, bytes sent and received, the port, and\n"
-             "                whether the tilt is stable (the spread of X and Y over the\n"
-             "                stability span set in the window, below its threshold).\n"
+             "                shows a link-down measurement as \"link down\", and into a pipe\n"
+             "                every 5 s a status line: records a second, time since the last\n"
+             "                one, timeouts, reconnects, bytes sent and received, the port.\n"
              "  --units U     csv, jsonl and influx also carry X and Y in this unit: deg\n"
              "                (default), mrad, percent (100 tan) or mm-per-m (1000 tan),\n"
              "                named x_mrad, x_percent, x_mm_per_m and the same for y.\n"
@@ -112,9 +117,10 @@ const Command monitorCommand{
              "                and link up in %.\n" +
              fleetOptionsHelp() + influxOptionsHelp() + portOptionsHelp() +
              "\n"
-             "On standard error it says when the board has sent no data for 2 s with the\n"
-             "port open, and when data comes again; and why the port does not open, once\n"
-             "each time the reason changes, with what to do about it.\n"
+             "On standard error (on a terminal with the text format: as event lines) it\n"
+             "says when the board has sent no data for 2 s with the port open, and when\n"
+             "data comes again; and why the port does not open, once each time the reason\n"
+             "changes, with what to do about it.\n"
              "\n"
              "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
              "board did not start, the MQTT broker refused the login, or the database\n"
@@ -190,12 +196,6 @@ int run(const Words& words)
         platform::setConsoleStream(stderr);
 
     MainLoop main;
-    // The tilt's stability for the text format's status line, with the
-    // window's settings.
-    const auto& prefs = platform::FilePreferences::standardUserDefaults();
-    stats::StabilityWatch stability(stats::StabilitySettings::fromText(prefs.objectForKey(board::kPrefStableSeconds),
-                                                                       prefs.objectForKey(board::kPrefStableSpread)),
-                                    MonitorHealth::kSilenceLimit);
     std::vector<std::unique_ptr<MonitorOutput>> outputs;
     RecordReader reader; // sees both kinds, in delivery order
     long long delivered = 0;
@@ -218,15 +218,9 @@ int run(const Words& words)
         });
     main.observe(records::kInclinoData, [&](const platform::Notification& n) {
         const auto m = n.object ? reader.measurement(*n.object) : std::nullopt;
-        if (!m)
-            return;
-        if (m->linkUp)
-            stability.add(m->time, m->xDegrees(), m->yDegrees());
-        else
-            stability.breakOff();
-        if (averager)
+        if (m && averager)
             averager->add(*m);
-        else
+        else if (m)
             deliver([&](MonitorOutput& output) { output.measurement(*m); });
     });
     main.observe(records::kInclinoParameter, [&](const platform::Notification& n) {
@@ -252,7 +246,13 @@ int run(const Words& words)
     setup.fleet = std::move(settings.fleet);
     setup.influx = std::move(settings.influx);
     setup.portName = std::filesystem::path(stableName).filename().string();
+    setup.terminal = stdoutIsTerminal();
     setup.average = settings.average;
+    // The terminal's status line says whether the tilt is stable, by the
+    // window's settings.
+    const auto& prefs = platform::FilePreferences::standardUserDefaults();
+    setup.stability = stats::StabilitySettings::fromText(prefs.objectForKey(board::kPrefStableSeconds),
+                                                         prefs.objectForKey(board::kPrefStableSpread));
     try {
         outputs = makeMonitorOutputs(setup);
     } catch (const std::exception& e) { // a client that could not be made
@@ -266,16 +266,32 @@ int run(const Words& words)
     // meanwhile. The user is told why, on standard error, by the health
     // check, once per reason.
     session->open(&error);
-    MonitorHealth health(kName, session->port(), stableName, settings.format == OutputFormat::Text, &stability);
+    // The path is set and the line open: the loop need not wait out its
+    // first second, so the first record comes at once.
+    session->port().endFirstPause();
+    // What it tells goes to an output that shows it (the terminal's), else
+    // to standard error. On a terminal the status line is redrawn in place
+    // and takes the place of the status lines every few seconds.
+    const auto tell = [&](const std::string& text) {
+        bool shown = false;
+        for (const auto& output : outputs)
+            shown = output->showNotice(text) || shown;
+        if (!shown)
+            notice(kName, text);
+    };
+    MonitorHealth health(kName, session->port(), stableName,
+                         settings.format == OutputFormat::Text && !setup.terminal, tell);
     health.check(std::chrono::steady_clock::now());
 
     main.run(settings.seconds, [&] {
         health.check(std::chrono::steady_clock::now());
         if (averager)
             averager->closeUntil(record::WallClock::now());
-        for (const auto& output : outputs)
+        for (const auto& output : outputs) {
+            output->tick();
             if (output->failed())
                 main.stop();
+        }
     });
     if (averager)
         averager->finish(record::WallClock::now()); // the interval running at the end, as far as it got

@@ -5,10 +5,13 @@
 namespace plovex::cli {
 
 MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
-                             stats::StabilityWatch* stability)
-    : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines), stability_(stability),
-      lastMeasurementAt_(std::chrono::steady_clock::now()), nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
+                             std::function<void(const std::string&)> tell)
+    : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines),
+      tell_(std::move(tell)), lastMeasurementAt_(std::chrono::steady_clock::now()),
+      nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
 {
+    if (!tell_)
+        tell_ = [command](const std::string& text) { notice(command, text); };
 }
 
 void MonitorHealth::check(std::chrono::steady_clock::time_point now)
@@ -16,9 +19,9 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
     const LinkHealth health = port_.health();
     if (OpenFailure problem = port_.openFailure(); !(problem == shownProblem_)) {
         if (problem.kind != OpenProblem::None)
-            notice(command_, problem.message + " Trying again once a second.");
+            tell_(problem.message + " Trying again once a second.");
         else if (health.open)
-            notice(command_, "the port " + shownProblem_.path + " is open");
+            tell_("the port " + shownProblem_.path + " is open");
         shownProblem_ = std::move(problem);
     }
 
@@ -30,19 +33,16 @@ void MonitorHealth::check(std::chrono::steady_clock::time_point now)
         measurementsSeen_ = health.measurementRecords;
         lastMeasurementAt_ = now;
         if (silent_)
-            notice(command_, "data from the board again");
+            tell_("data from the board again");
         silent_ = false;
     } else if (!silent_ && health.open && now - lastMeasurementAt_ >= kSilenceLimit) {
         silent_ = true;
-        notice(command_, "no data from the board for 2 s");
+        tell_("no data from the board for 2 s");
     }
 
     if (statusLines_ && now >= nextStatusAt_) {
         nextStatusAt_ = now + kStatusInterval;
-        std::string status = "status: " + line_.update(health, now, portName_);
-        if (stability_)
-            status += ", " + stats::describe(stability_->at(std::chrono::system_clock::now()), stability_->settings());
-        writeOut(status + "\n");
+        writeOut("status: " + line_.update(health, now, portName_) + "\n");
     } else {
         line_.update(health, now, portName_); // keeps the rate's sample current
     }

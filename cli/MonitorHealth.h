@@ -3,15 +3,14 @@
 // standard error, one line when the board falls silent for 2 s with the line
 // open and one when data comes back, and the reason the port does not open,
 // once per change of reason, with a line when it opens at last; in the text
-// format, a status line with the link's figures and the tilt's stability
-// every few seconds.
+// format, a status line with the link's figures every few seconds.
 
 #include "link/HealthLine.h"
 #include "link/OpenFailure.h"
 #include "link/commPort.h"
-#include "stats/Stability.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace plovex::cli {
@@ -22,10 +21,10 @@ public:
     static constexpr std::chrono::seconds kStatusInterval{5};
 
     // portName: the port as the status line names it. statusLines: write
-    // them (on standard output). stability, when given, is fed the
-    // measurements by the caller; the status line says what it sees.
+    // them (on standard output). tell: where the lines about silence and
+    // the port go; by default standard error, "plovex-cli COMMAND: ...".
     MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
-                  stats::StabilityWatch* stability = nullptr);
+                  std::function<void(const std::string&)> tell = {});
 
     // Looks at the link now; a few times a second.
     void check(std::chrono::steady_clock::time_point now);
@@ -35,7 +34,7 @@ private:
     const commPort& port_;
     std::string portName_;
     bool statusLines_;
-    stats::StabilityWatch* stability_;
+    std::function<void(const std::string&)> tell_;
     HealthLine line_;
     uint64_t measurementsSeen_ = 0;
     std::chrono::steady_clock::time_point lastMeasurementAt_;

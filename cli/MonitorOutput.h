@@ -17,6 +17,7 @@
 #include "link/TiltUnits.h"
 #include "record/DerivedFields.h"
 #include "stats/IntervalAverager.h"
+#include "stats/Stability.h"
 
 #include <chrono>
 #include <memory>
@@ -40,9 +41,12 @@ struct MonitorSetup {
     FleetSettings fleet;                      // --tag, --mqtt and its options
     std::optional<InfluxOptions> influx;      // --influx and its options
     std::string portName;                     // the port's stable name (its last part)
+    bool terminal = false;                    // standard output is a terminal
     // --average: the measurements are averaged over intervals of this length
     // and the outputs given the intervals in their place (record/AveragedRow.h).
     std::optional<std::chrono::milliseconds> average;
+    // When the tilt counts as stable (the window's settings).
+    stats::StabilitySettings stability;
 };
 
 class MonitorOutput {
@@ -52,6 +56,13 @@ public:
     virtual void begin() {}
     virtual void measurement(const Measurement& m) = 0;
     virtual void parameter(const ParameterReading& p) = 0;
+    // What the monitor tells about the link besides the readings (silence,
+    // why the port does not open). True when the output showed it, so that
+    // it is not written on standard error as well.
+    virtual bool showNotice(const std::string& /*text*/) { return false; }
+    // A turn of the monitor's loop, a few times a second at least: an
+    // output that keeps a display up to date brings it up to now.
+    virtual void tick() {}
     // With --average, an interval of measurements, given in place of them.
     virtual void interval(const stats::IntervalSummary& s) = 0;
     // True once the output has failed for good; the monitor then ends.

@@ -9,6 +9,7 @@ namespace plovex::cli {
 using OutputFactory = std::unique_ptr<MonitorOutput> (*)(const MonitorSetup&);
 
 std::unique_ptr<MonitorOutput> makeTextOutput(const MonitorSetup& setup);   // TextOutput.cpp
+std::unique_ptr<MonitorOutput> makeTerminalOutput(const MonitorSetup& setup); // TerminalOutput.cpp
 std::unique_ptr<MonitorOutput> makeCsvOutput(const MonitorSetup& setup);    // CsvOutput.cpp
 std::unique_ptr<MonitorOutput> makeJsonlOutput(const MonitorSetup& setup);  // JsonlOutput.cpp
 std::unique_ptr<MonitorOutput> makeInfluxOutput(const MonitorSetup& setup); // InfluxOutput.cpp
@@ -20,7 +21,7 @@ namespace {
 // Standard output's format first, so that its line for a reading is
 // written before the reading is sent anywhere.
 constexpr OutputFactory kOutputs[] = {
-    makeTextOutput, makeCsvOutput, makeJsonlOutput, makeInfluxOutput, makeDatabaseOutput, makeMqttOutput,
+    makeTextOutput, makeTerminalOutput, makeCsvOutput, makeJsonlOutput, makeInfluxOutput, makeDatabaseOutput, makeMqttOutput,
 };
 
 } // namespace

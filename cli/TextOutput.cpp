@@ -1,5 +1,6 @@
-// plovex-cli monitor's text format (the default): the local time of day of
-// the reading with milliseconds, then
+// plovex-cli monitor's text format (the default) into a pipe or a file, one
+// line per reading: the local time of day of the reading with milliseconds,
+// then
 //   a measurement as the window shows it: X and Y in degrees (two
 //   decimals), the temperature (one decimal, in °C), "Comms OK" and the
 //   packet count; a link-down measurement as "link down", "NO Comms" and
@@ -11,7 +12,7 @@
 //   it the link was up.
 
 #include "cli/CommandSupport.h"
-#include "cli/MonitorOutput.h"
+#include "cli/TerminalOutput.h"
 #include "link/BoardFacts.h"
 #include "record/LocalTime.h"
 
@@ -47,28 +48,33 @@ public:
         writeOut(record::localTimeOfDay(p.time) + "  " + line);
     }
 
-    // The series: x_deg, y_deg, ..., temp_c (record/AveragedRow.h).
-    void interval(const stats::IntervalSummary& s) override
-    {
-        char line[200];
-        const double length = std::chrono::duration<double>(s.length).count();
-        if (s.count == 0)
-            std::snprintf(line, sizeof line, "%.3f s  no measurement", length);
-        else
-            std::snprintf(line, sizeof line, "%.3f s  %llu measurements  X %8.2f° sd %.4f  Y %8.2f° sd %.4f  %6.2f°C",
-                          length, static_cast<unsigned long long>(s.count), s.series[0].mean(), s.series[0].stddev(),
-                          s.series[1].mean(), s.series[1].stddev(), s.series.back().mean());
-        char link[48];
-        std::snprintf(link, sizeof link, "  link up %.1f %%\n", 100.0 * s.linkUp);
-        writeOut(record::localTimeOfDay(s.start) + "  " + line + link);
-    }
+    void interval(const stats::IntervalSummary& s) override { writeOut(textIntervalLine(s)); }
 };
 
 } // namespace
 
+// The series: x_deg, y_deg, ..., temp_c (record/AveragedRow.h).
+std::string textIntervalLine(const stats::IntervalSummary& s)
+{
+    char line[200];
+    const double length = std::chrono::duration<double>(s.length).count();
+    if (s.count == 0)
+        std::snprintf(line, sizeof line, "%.3f s  no measurement", length);
+    else
+        std::snprintf(line, sizeof line, "%.3f s  %llu measurements  X %8.2f° sd %.4f  Y %8.2f° sd %.4f  %6.2f°C",
+                      length, static_cast<unsigned long long>(s.count), s.series[0].mean(), s.series[0].stddev(),
+                      s.series[1].mean(), s.series[1].stddev(), s.series.back().mean());
+    char link[48];
+    std::snprintf(link, sizeof link, "  link up %.1f %%\n", 100.0 * s.linkUp);
+    return record::localTimeOfDay(s.start) + "  " + line + link;
+}
+
 std::unique_ptr<MonitorOutput> makeTextOutput(const MonitorSetup& setup)
 {
-    return setup.format == OutputFormat::Text ? std::make_unique<TextOutput>() : nullptr;
+    // A terminal gets the status line instead (TerminalOutput.cpp), unless
+    // the readings are averaged: an interval a line reads at human speed.
+    return setup.format == OutputFormat::Text && (!setup.terminal || setup.average) ? std::make_unique<TextOutput>()
+                                                                                     : nullptr;
 }
 
 } // namespace plovex::cli

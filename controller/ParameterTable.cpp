@@ -37,8 +37,10 @@ void plovexController::parameterFromRell(const platform::Notification& notificat
     if (!validParameter(a))
         return; // the loop reads 0..15 only; anything else has no row
     const ParameterState before = rowState_[a];
+    const bool known = everRead_[a];
+    everRead_[a] = true;
     settleWrite(a, static_cast<int16_t>(d));
-    if (d == parameters[a] && rowState_[a] == before)
+    if (known && d == parameters[a] && rowState_[a] == before)
         return; // unchanged: no reload, so an idle board costs the table nothing
     parameters[a] = static_cast<int16_t>(d);
     parameterTable->reloadData();
@@ -100,7 +102,8 @@ std::string plovexController::objectValueForTableColumn(const std::string& ident
     if (identifier == "Description")
         return description(row);
     if (identifier == "Value")
-        return validParameter(row) ? std::to_string(parameters[row]) : std::string();
+        // A parameter not read from this port's board has no value to show, not 0.
+        return !validParameter(row) ? std::string() : everRead_[row] ? std::to_string(parameters[row]) : kNoValue;
     return "???";
 }
 

@@ -210,6 +210,11 @@ void plovexController::applyPrefsAction()
     // Closing is enough: the acquisition loop opens the new path in its next cycle.
     thePort->reset();
     portChangedAt_ = platform::RecordClock::now();
+    // What the table and the status line said was of the port before.
+    everRead_.fill(false);
+    parameterTable->reloadData();
+    if (statusLine_)
+        statusLine_->setStringValue("");
     prefs->synchronize(); // a failure is reported by the store itself
 }
 

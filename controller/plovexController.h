@@ -63,6 +63,8 @@ public:
     static constexpr std::chrono::seconds kSilenceLimit{2};
     // A confirmed write not read back within this much time with the link up is reported.
     static constexpr std::chrono::seconds kWriteAnswerLimit{3};
+    // The value column of a parameter not read from the board yet.
+    static constexpr const char* kNoValue = "—";
 
     using ParameterState = plovex::ParameterState;
 
@@ -195,6 +197,7 @@ private:
     uint64_t boardReads_ = 0;        // parameter records that came from the board
     uint64_t measurementsSeen_ = 0;  // the link's measurement count at the last tick
     std::array<ParameterState, kParameterCount> rowState_{};
+    std::array<bool, kParameterCount> everRead_{};             // read from the current port's board
     std::array<int16_t, kParameterCount> written_{};           // the value a waiting write sent
     std::array<uint64_t, kParameterCount> readsBeforeWrite_{}; // the link's reads when it went
     std::array<std::chrono::steady_clock::duration, kParameterCount> waitedUp_{};

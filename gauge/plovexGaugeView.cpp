@@ -25,6 +25,9 @@ plovexGaugeView::plovexGaugeView(QWidget* parent, const QString& imagePath)
     if (!image.isNull()) {
         // Stored in the format the raster painter blends fastest.
         gaugeImage_ = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // The dial, laid on the window's colour once, covers the whole widget:
+        // nothing under it needs painting first.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -46,11 +49,20 @@ QSize plovexGaugeView::minimumSizeHint() const
 const QPixmap& plovexGaugeView::scaledDial(QSize pixelSize, qreal pixelRatio)
 {
     // Smooth scaling of the large dial is the costly part of a paint, and the
-    // needle moves many times a second while the size rarely changes.
-    if (scaledDial_.size() != pixelSize || scaledDial_.devicePixelRatio() != pixelRatio) {
-        scaledDial_ = QPixmap::fromImage(
-            gaugeImage_.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // needle moves many times a second while the size rarely changes. The
+    // dial's transparent parts are blended with the window's colour here,
+    // once: a repaint then copies opaque pixels and blends nothing.
+    const QColor background = palette().color(QPalette::Window);
+    if (scaledDial_.size() != pixelSize || scaledDial_.devicePixelRatio() != pixelRatio ||
+        dialBackground_ != background) {
+        QImage face(pixelSize, QImage::Format_RGB32);
+        face.fill(background);
+        QPainter p(&face);
+        p.drawImage(0, 0, gaugeImage_.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        p.end();
+        scaledDial_ = QPixmap::fromImage(face);
         scaledDial_.setDevicePixelRatio(pixelRatio);
+        dialBackground_ = background;
     }
     return scaledDial_;
 }

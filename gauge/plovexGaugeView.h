@@ -3,6 +3,7 @@
 // stored angle, and a round hub over the needle's root. Needle and hub take the palette's text
 // colour (QPalette::WindowText).
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -39,11 +40,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // The dial scaled to the size being painted; scaled again only when that size changes.
+    // The dial scaled to the size being painted, on the window's colour; made
+    // again only when that size or colour changes.
     const QPixmap& scaledDial(QSize pixelSize, qreal pixelRatio);
 
     QImage gaugeImage_;
     QPixmap scaledDial_;
+    QColor dialBackground_;
     float angle_ = 0.0f;
 };
 

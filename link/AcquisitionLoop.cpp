@@ -31,7 +31,7 @@ void commPort::idleThread(std::stop_token stop)
     int32_t packetCount = 0; // completed frames and link-down cycles
     int16_t sweepAddress = 0;
 
-    if (!sleep(1.0, stop))
+    if (!firstPause(stop))
         return;
     while (!stop.stop_requested()) {
         if (PortOpenOK.load(std::memory_order_acquire) == 0) {

@@ -326,4 +326,12 @@ bool commPort::sleep(double seconds, std::stop_token stop)
     return options_.sleeper->sleepFor(seconds, stop);
 }
 
+bool commPort::firstPause(std::stop_token stop)
+{
+    // One token for both ends of the pause: a stop request passes it on.
+    std::stop_callback relay(stop, [this] { firstPauseEnd_.request_stop(); });
+    sleep(1.0, firstPauseEnd_.get_token());
+    return !stop.stop_requested();
+}
+
 } // namespace plovex

@@ -132,6 +132,13 @@ public:
                      const std::function<void(std::size_t sent, std::size_t total)>& progress = {},
                      std::string* error = nullptr);
 
+    // Ends the acquisition loop's first pause (1.0 s from the start) now,
+    // for a caller that has set the path and opened the line and wants the
+    // first record at once (plovex-cli monitor). Without it the loop waits
+    // the whole second, as the window's does; its later pauses are the same
+    // either way.
+    void endFirstPause() { firstPauseEnd_.request_stop(); }
+
     // The loop bodies; the constructor runs one of them on the acquisition thread.
     void idleThread(std::stop_token stop);
     void idleThreadTest(std::stop_token stop);
@@ -142,6 +149,9 @@ private:
     // Hands a record to the sink, never waiting for its thread.
     void handOver(const char* name, platform::RecordPtr record);
     bool sleep(double seconds, std::stop_token stop);
+    // The loop's first pause, which endFirstPause() cuts short; false when
+    // stop was requested.
+    bool firstPause(std::stop_token stop);
     // With the port lock held: let the line go (its exclusive use, its lock,
     // what it had delivered) and mark the port closed.
     void closeLocked();
@@ -199,6 +209,7 @@ private:
     commPortOptions options_;
     platform::UniqueFd stopFd_; // readable once the destructor asks the loop to stop
     std::stop_source stop_;
+    std::stop_source firstPauseEnd_; // endFirstPause()
     std::jthread thread_; // last: it stops and joins before the rest goes
 };
 

@@ -50,8 +50,7 @@ QString timeText(record::WallClock::time_point t)
 FileReview::FileReview(MainWindow& window, MeasureTools& measure, plovexController& controller, LiveFields live)
     : window_(window), measure_(measure), controller_(controller), live_(live)
 {
-    window_.insertUnderGauges(makePanel());
-    panel_->hide();
+    measure_.addInChartsPlace(makePanel());
 
     open_ = new QAction(QStringLiteral("Open Recording…"), &window_);
     open_->setShortcut(QKeySequence::Open);

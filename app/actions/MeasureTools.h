@@ -3,7 +3,11 @@
 // its span, scale and pause controls; zero X, Y, both and clear, with the
 // zero in force said plainly ("X zeroed at 12.34°") and the unzeroed angle
 // in the readouts' tooltips; the unit of the readouts and the chart; and
-// the recording. A Measure menu carries the same actions (Record, Ctrl+R).
+// the recording. A Measure menu carries the same actions with access keys and
+// shortcuts: Record… Ctrl+R, Pause Chart Ctrl+P (the button then reads
+// "Live": the way back), Zero X Ctrl+1, Zero Y Ctrl+2, Zero Both Ctrl+0,
+// Clear Zero Ctrl+Shift+0. A readout's tooltip (the angle before any zero)
+// follows the value while it is up.
 //
 // The zero and the unit belong to the controller (TiltReference); these
 // controls ask it to change them and show what it holds. The chart and the
@@ -14,6 +18,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
+#include <QPoint>
 
 #include <chrono>
 #include <memory>
@@ -26,6 +31,11 @@ class QDoubleSpinBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QWidget;
+
+namespace platform {
+class Preferences;
+}
 
 namespace plovex {
 
@@ -47,6 +57,15 @@ public:
     // Shows the unit the controller holds (after it read the preferences).
     void showReference();
 
+    // The chart's span and scale, kept in the preferences between runs; a
+    // value that cannot be read leaves the control as it is.
+    void rememberChart(platform::Preferences& prefs) const;
+    void recallChart(const platform::Preferences& prefs);
+
+    // Places w where the chart is, hidden, for a view shown in the chart's
+    // place while the chart is hidden (a file's chart).
+    void addInChartsPlace(QWidget* w);
+
     RecordingControl& recording() { return *recording_; }
     chart::HistoryChart& historyChart() { return *chart_; }
     QAction* recordAction() const { return record_; }
@@ -61,6 +80,9 @@ private:
     void zero(bool x, bool y);
     void chooseUnit(int index);
     void measurementArrived(const platform::Notification& n);
+    void applyScale();
+    QString measuredText(QWidget* readout) const;
+    void updateTip();
 
     MainWindow& window_;
     plovexController& controller_;
@@ -85,6 +107,9 @@ private:
     QMenu* menu_ = nullptr;
     QAction* record_ = nullptr;
     QAction* zeroActions_[4] = {};
+    QAction* pauseAction_ = nullptr;
+    QWidget* tipFor_ = nullptr; // the readout whose tooltip is up
+    QPoint tipAt_;
     QActionGroup* unitActions_ = nullptr;
     std::unique_ptr<RecordingControl> recording_;
 };

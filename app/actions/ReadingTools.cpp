@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -20,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -48,10 +48,10 @@ ReadingTools::ReadingTools(MainWindow& window, PrefsWindow& prefsWindow, QMenu& 
     : window_(window), controller_(controller), center_(center), prefs_(prefs),
       watch_(stats::StabilitySettings{}, plovexController::kSilenceLimit)
 {
-    auto* beside = new QWidget(&window_);
-    auto* h = new QHBoxLayout(beside);
-    h->setContentsMargins(12, 0, 0, 0);
-    light_ = new QLabel(QStringLiteral("stable"), beside);
+    auto* row = new QWidget(&window_);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    light_ = new QLabel(QStringLiteral("stable"), row);
     light_->setObjectName(QStringLiteral("stableLight"));
     light_->setAutoFillBackground(true);
     light_->setAlignment(Qt::AlignCenter);
@@ -61,24 +61,31 @@ ReadingTools::ReadingTools(MainWindow& window, PrefsWindow& prefsWindow, QMenu& 
     bold.setBold(true);
     light_->setFont(bold);
     showLight(light_, false);
-    captureButton_ = new QPushButton(QStringLiteral("Capture"), beside);
+    captureButton_ = new QPushButton(QStringLiteral("Capture"), row);
     captureButton_->setObjectName(QStringLiteral("captureButton"));
     captureButton_->setToolTip(QStringLiteral("Average the next seconds of measurements into the list (Space)"));
     h->addWidget(light_);
     h->addWidget(captureButton_);
-    window_.addBesideReadouts(beside);
+    h->addStretch(1);
+    window_.addInstrument(row);
 
-    list_ = new CaptureListPanel;
-    dock_ = new QDockWidget(QStringLiteral("Captured readings"), &window_);
-    dock_->setObjectName(QStringLiteral("captureDock"));
-    dock_->setWidget(list_);
-    window_.addDockWidget(Qt::BottomDockWidgetArea, dock_);
-    dock_->hide(); // until the first capture
+    // The list is a pane of the work area, between the chart and the table,
+    // out of the way until the first capture.
+    pane_ = new QGroupBox(QStringLiteral("Captured readings"), &window_);
+    pane_->setObjectName(QStringLiteral("capturePane"));
+    auto* box = new QVBoxLayout(pane_);
+    box->setContentsMargins(4, 4, 4, 4);
+    list_ = new CaptureListPanel(pane_);
+    box->addWidget(list_);
+    window_.addWorkPane(pane_, 1);
+    pane_->hide();
 
     menu.addSeparator();
     captureAction_ = menu.addAction(QStringLiteral("Capture"));
     captureAction_->setShortcut(QKeySequence(Qt::Key_Space));
-    menu.addAction(dock_->toggleViewAction());
+    showList_ = menu.addAction(QStringLiteral("Captured Readings"));
+    showList_->setCheckable(true);
+    connect(showList_, &QAction::toggled, pane_, &QWidget::setVisible);
     connect(captureAction_, &QAction::triggered, this, &ReadingTools::captureOrCancel);
     connect(captureButton_, &QPushButton::clicked, this, &ReadingTools::captureOrCancel);
 
@@ -215,7 +222,7 @@ void ReadingTools::captureOrCancel()
     list_->setStatus(settings.waitStable ? QStringLiteral("Waiting until stable…")
                                          : QStringLiteral("Capturing ") + secondsText(captureSeconds_->value()) +
                                                QStringLiteral("…"));
-    dock_->show();
+    showList_->setChecked(true);
 }
 
 void ReadingTools::finishCapture()

@@ -1,7 +1,9 @@
 #pragma once
-// Taking readings in the window: the "stable" light beside the readouts,
-// Capture (Space, a button beside the light, Measure > Capture), and the
-// list of captured readings in a dock under the window (CaptureListPanel).
+// Taking readings in the window: the "stable" light with the instruments,
+// under the link's health, Capture (Space, a button beside the light,
+// Measure > Capture), and the list of captured readings (CaptureListPanel), a
+// pane of the work area over the parameter table, shown from the first
+// capture on and shown or hidden with Measure > Captured Readings.
 //
 // The light is on while the spread of each angle over the last N seconds
 // is below the threshold (stats::StabilityWatch); its tooltip says the
@@ -22,7 +24,7 @@
 
 class QAction;
 class QCheckBox;
-class QDockWidget;
+class QGroupBox;
 class QDoubleSpinBox;
 class QLabel;
 class QMenu;
@@ -70,7 +72,8 @@ private:
     QLabel* light_ = nullptr;
     QPushButton* captureButton_ = nullptr;
     QAction* captureAction_ = nullptr;
-    QDockWidget* dock_ = nullptr;
+    QGroupBox* pane_ = nullptr;
+    QAction* showList_ = nullptr;
     CaptureListPanel* list_ = nullptr;
     QDoubleSpinBox* stableSeconds_ = nullptr;
     QDoubleSpinBox* stableSpread_ = nullptr;

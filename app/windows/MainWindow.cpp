@@ -1,10 +1,12 @@
 #include "app/windows/MainWindow.h"
 
+#include "app/windows/FoldingSplitter.h"
 #include "app/windows/HealthStrip.h"
 #include "app/windows/ParameterTableModel.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QAction>
+#include <QDataStream>
 #include <QFont>
 #include <QGuiApplication>
 #include <QFrame>
@@ -15,7 +17,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -25,6 +29,11 @@
 namespace plovex {
 
 namespace {
+
+// Where the screen allows, the chart and table open this wide: a minute's
+// history at a readable pixel a tenth of a second, and room for the notes
+// beside the buttons.
+constexpr int kOpeningWorkWidth = 760;
 
 // The needle is 110 units long, drawn for a 240-unit dial: the gauges keep that size.
 constexpr int kGaugeSide = 240;
@@ -76,18 +85,28 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 2);
 
+    // The instruments: the two gauges with their readouts, the temperature
+    // and link state under them, the link's health.
+    instruments_ = new QWidget(central);
+    instruments_->setObjectName(QStringLiteral("instruments"));
+    auto* column = new QVBoxLayout(instruments_);
+    column->setContentsMargins(0, 0, 0, 0);
     auto* gauges = new QHBoxLayout;
     gauges->addStretch(1);
     gauges->addWidget(makeGaugePanel(QStringLiteral("X"), xGauge_, xReadout_));
     gauges->addSpacing(24);
     gauges->addWidget(makeGaugePanel(QStringLiteral("Y"), yGauge_, yReadout_));
     gauges->addStretch(1);
-    layout->addLayout(gauges);
-    layout->addWidget(makeStatusRow());
-    healthStrip_ = new HealthStrip(central);
-    layout->addWidget(healthStrip_);
+    column->addLayout(gauges);
+    column->addWidget(makeStatusRow());
+    healthStrip_ = new HealthStrip(instruments_);
+    column->addWidget(healthStrip_);
+    column->addStretch(1);
 
+    // The work area: the panes added to the window (the chart's), then the
+    // parameter table, one over the other.
     model_ = new ParameterTableModel(this);
     table_ = new WholeTableView(central);
     table_->setModel(model_);
@@ -105,42 +124,163 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     header->setSectionResizeMode(1, QHeaderView::Stretch);
     header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     header->setHighlightSections(false);
-    table_->setMinimumHeight(6 * table_->verticalHeader()->defaultSectionSize());
-    layout->addWidget(table_, 1);
+    table_->setMinimumHeight(4 * table_->verticalHeader()->defaultSectionSize());
+    work_ = new FoldingSplitter(Qt::Vertical, central);
+    work_->setObjectName(QStringLiteral("workSplitter"));
+    work_->addWidget(table_);
+    work_->setStretchFactor(0, 1);
 
+    // Beside each other where the window is wide enough, else stacked.
+    body_ = new FoldingSplitter(Qt::Horizontal, central);
+    body_->setObjectName(QStringLiteral("bodySplitter"));
+    body_->addWidget(instruments_);
+    body_->addWidget(work_);
+    body_->setStretchFactor(0, 0);
+    body_->setStretchFactor(1, 1);
+    layout->addWidget(body_, 1);
+
+    // The write row, and under it the status line, never fold: a write's,
+    // a save's or a restore's result is always in view.
     writeRow_ = new WriteRow(central);
     layout->addWidget(writeRow_);
     setCentralWidget(central);
     makeMenu();
-
-    resize(sizeHint().expandedTo(QSize(560, 0)));
 }
 
-void MainWindow::fitToContents()
+void MainWindow::addBanner(QWidget* w)
+{
+    auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+    layout->insertWidget(layout->indexOf(body_), w);
+}
+
+void MainWindow::addInstrument(QWidget* w)
+{
+    auto* column = static_cast<QVBoxLayout*>(instruments_->layout());
+    column->insertWidget(column->count() - 1, w); // above the stretch
+}
+
+void MainWindow::addWorkPane(QWidget* w, int stretch)
+{
+    work_->insertWidget(work_->indexOf(table_), w);
+    work_->setStretchFactor(work_->indexOf(w), stretch);
+}
+
+int MainWindow::wideWidth() const
+{
+    const auto minimum = [](const QWidget* w) { return w->minimumSizeHint().expandedTo(w->minimumSize()).width(); };
+    const QMargins m = centralWidget()->layout()->contentsMargins();
+    return instruments_->sizeHint().width() + minimum(work_) + body_->handleWidth() + m.left() + m.right();
+}
+
+namespace {
+
+int leastHeight(const QWidget* w)
+{
+    return w->minimumSizeHint().expandedTo(w->minimumSize()).height();
+}
+
+} // namespace
+
+void MainWindow::arrange()
+{
+    const Qt::Orientation wanted = width() >= wideWidth() ? Qt::Horizontal : Qt::Vertical;
+    if (body_->orientation() != wanted) {
+        body_->setOrientation(wanted);
+        // The instruments take the room they ask for; the work area the rest.
+        const QSize hint = instruments_->sizeHint();
+        const int along = wanted == Qt::Horizontal ? hint.width() : hint.height();
+        const int total = wanted == Qt::Horizontal ? body_->width() : body_->height();
+        body_->setSizes({along, std::max(1, total - along)});
+    }
+    if (wanted == Qt::Horizontal)
+        return;
+    // Stacked in too little height, panes fold rather than squeeze, from the
+    // table up: what is shown is shown whole, and a fold drags open again.
+    const int tools = leastHeight(instruments_);
+    const int rest = body_->height() - tools - body_->handleWidth();
+    if (rest >= leastHeight(work_) + leastHeight(table_) + work_->handleWidth())
+        return;
+    const QWidget* first = work_->widget(0);
+    if (work_->count() > 1 && rest >= leastHeight(first)) {
+        QList<int> sizes(work_->count(), 0);
+        sizes[0] = rest;
+        work_->setSizes(sizes);
+        body_->setSizes({tools, rest});
+    } else {
+        body_->setSizes({body_->height(), 0});
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    arrange();
+}
+
+QSize MainWindow::openingSize(const QRect& available) const
+{
+    // The work area's panes at their preferred heights, the instruments
+    // beside them where the screen is wide enough, all within the screen
+    // less a title bar.
+    const QSize room = available.size() - QSize(0, kTitleBarAllowance);
+    const QSize least = minimumSizeHint();
+    const QSize work = work_->sizeHint();
+    const QSize tools = instruments_->sizeHint();
+    const int chrome = menuBar()->sizeHint().height() + statusBar()->sizeHint().height() +
+                       writeRow_->sizeHint().height() + 24;
+    QSize size;
+    if (wideWidth() <= room.width())
+        size = QSize(std::max(wideWidth(), tools.width() + std::max(work.width(), kOpeningWorkWidth) + 24),
+                     std::max(tools.height(), work.height()) + chrome);
+    else
+        size = QSize(std::max(tools.width(), work.width()) + 16, tools.height() + work.height() + chrome);
+    return size.boundedTo(room).expandedTo(least);
+}
+
+void MainWindow::fitToContents(const QByteArray& rememberedGeometry)
 {
     // Worked out from the parts, since the window's own size hint was
     // cached before the table had its rows.
     table_->updateGeometry();
     centralWidget()->layout()->invalidate();
-    const QSize central = centralWidget()->sizeHint();
-    QSize size(std::max(central.width(), 560), central.height() + menuBar()->sizeHint().height());
-    // An offscreen run has no real screen to fit.
-    const QScreen* s = screen();
-    if (s && QGuiApplication::platformName() != QStringLiteral("offscreen"))
-        size = size.boundedTo(s->availableGeometry().size());
-    resize(size);
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect available = s ? s->availableGeometry() : QRect(0, 0, 1366, 768);
+    if (rememberedGeometry.isEmpty() || !restoreGeometry(rememberedGeometry)) {
+        const QSize size = openingSize(available);
+        resize(size);
+        move(available.center() - QPoint(size.width() / 2, (size.height() + kTitleBarAllowance) / 2) +
+             QPoint(0, kTitleBarAllowance));
+    }
+    // Wherever it was, it opens whole on this screen, title bar and all.
+    QRect g = geometry();
+    g.setSize(g.size().boundedTo(available.size() - QSize(0, kTitleBarAllowance)).expandedTo(minimumSizeHint()));
+    g.moveLeft(std::clamp(g.left(), available.left(), std::max(available.left(), available.right() + 1 - g.width())));
+    g.moveTop(std::clamp(g.top(), available.top() + kTitleBarAllowance,
+                         std::max(available.top() + kTitleBarAllowance, available.bottom() + 1 - g.height())));
+    setGeometry(g);
+    arrange();
 }
 
-void MainWindow::insertUnderGauges(QWidget* w)
+QByteArray MainWindow::splitterState() const
 {
-    auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
-    layout->insertWidget(layout->indexOf(table_), w);
+    QByteArray state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    out << body_->saveState() << work_->saveState();
+    return state;
 }
 
-void MainWindow::addBesideReadouts(QWidget* w)
+bool MainWindow::restoreSplitterState(const QByteArray& state)
 {
-    w->setParent(statusRow_->parentWidget());
-    statusRow_->insertWidget(statusRow_->indexOf(temperature_) + 1, w);
+    QDataStream in(state);
+    QByteArray body, work;
+    in >> body >> work;
+    if (in.status() != QDataStream::Ok)
+        return false;
+    // The work area's division holds for either arrangement; the body's only
+    // for the one it was made in: the window's width decides that again.
+    const bool ok = work_->restoreState(work) && body_->restoreState(body);
+    arrange();
+    return ok;
 }
 
 QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout)
@@ -168,7 +308,7 @@ QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge
 QWidget* MainWindow::makeStatusRow()
 {
     auto* row = new QWidget(this);
-    auto* h = statusRow_ = new QHBoxLayout(row);
+    auto* h = new QHBoxLayout(row);
     h->setContentsMargins(0, 4, 0, 4);
 
     auto* tempTitle = new QLabel(QStringLiteral("Temperature:"), row);

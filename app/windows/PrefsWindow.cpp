@@ -1,5 +1,6 @@
 #include "app/windows/PrefsWindow.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,14 +38,24 @@ PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    close_ = new QPushButton(QStringLiteral("&Close"), this);
+    close_->setObjectName(QStringLiteral("prefsClose"));
+    connect(close_, &QPushButton::clicked, this, &QWidget::close);
+    buttons->addWidget(close_);
     apply_ = new QPushButton(QStringLiteral("&Apply"), this);
     apply_->setDefault(true);
     buttons->addWidget(apply_);
     layout->addLayout(buttons);
 
-    // Escape closes the window, as it does a dialog.
-    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+    // Escape closes the window, as it does a dialog; with the port list
+    // open, it closes the list only.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (ports_->view()->isVisible())
+            ports_->hidePopup();
+        else
+            close();
+    });
 
     connect(ports_->model(), &QAbstractItemModel::rowsInserted, this, &PrefsWindow::updateEmptyHint);
     connect(ports_->model(), &QAbstractItemModel::rowsRemoved, this, &PrefsWindow::updateEmptyHint);

@@ -1,7 +1,7 @@
 #pragma once
-// The preferences window: the serial port pop-up and the button that
-// applies the choice. A separate top-level window; it stays open after
-// Apply.
+// The preferences window: the serial port pop-up, the button that applies
+// the choice and the one that closes the window (as Escape does). A separate
+// top-level window; it stays open after Apply.
 
 #include <QWidget>
 
@@ -18,6 +18,7 @@ public:
 
     QComboBox* portMenu() const { return ports_; }
     QPushButton* applyButton() const { return apply_; }
+    QPushButton* closeButton() const { return close_; }
     // Places a further section of settings under the port's.
     void addSection(QWidget* w);
 
@@ -27,6 +28,7 @@ private:
 
     QComboBox* ports_ = nullptr;
     QPushButton* apply_ = nullptr;
+    QPushButton* close_ = nullptr;
     QLabel* hint_ = nullptr;
     QVBoxLayout* layout_ = nullptr;
 };

@@ -39,11 +39,11 @@ struct ControllerRig {
                 return std::make_unique<commPort>(main.options(LoopKind::Acquisition, std::make_shared<TestClock>()));
             return std::make_unique<commPort>(main.options(LoopKind::None));
         };
-        controller = std::make_unique<plovexController>(
-            ControllerOutlets{&Temperature, &Xgauge, &XvalueItem, &Ygauge, &YvalueItem, &parameterTable,
-                              &selectedParameterDescription, &selectedParameterNumber, &valueToWrite, &commStateItem,
-                              &serialPortMenu, &prefsWindow, &alert},
-            std::move(env));
+        ControllerOutlets outlets{&Temperature, &Xgauge, &XvalueItem, &Ygauge, &YvalueItem, &parameterTable,
+                                  &selectedParameterDescription, &selectedParameterNumber, &valueToWrite, &commStateItem,
+                                  &serialPortMenu, &prefsWindow, &alert};
+        outlets.statusLine = &statusLine;
+        controller = std::make_unique<plovexController>(outlets, std::move(env));
         controller->awakeFromNib();
         controller->applicationDidFinishLaunching();
         return *controller;
@@ -61,7 +61,7 @@ struct ControllerRig {
     Readout Temperature, XvalueItem, YvalueItem;
     Gauge Xgauge{{0, 0, 240, 240}}, Ygauge{{0, 0, 200, 160}};
     Table parameterTable;
-    Field selectedParameterDescription, selectedParameterNumber, valueToWrite, commStateItem;
+    Field selectedParameterDescription, selectedParameterNumber, valueToWrite, commStateItem, statusLine;
     Menu serialPortMenu;
     Window prefsWindow;
     Alert alert;

@@ -126,7 +126,7 @@ TEST_F(ParameterTable, ShowsSixteenRowsAndReloadsOnlyWhenAValueChanges)
     EXPECT_EQ(column("Description"),
               (Strings{"Status Bits", "Sx Primary Gain", "Qx process variance", "Rx measurement variance", "Sy Primary Gain",
                        "Qy process variance", "Ry measurement variance", "data selector", "", "", "", "", "", "", "", ""}));
-    EXPECT_EQ(column("Value"), Strings(16, "0"));
+    EXPECT_EQ(column("Value"), Strings(16, "—")) << "nothing read yet is no 0";
     for (const char* other : {"parameter", "VALUE", "description", "Value ", ""})
         EXPECT_EQ(column(other), Strings(16, "???")) << '"' << other << '"';
 
@@ -134,7 +134,7 @@ TEST_F(ParameterTable, ShowsSixteenRowsAndReloadsOnlyWhenAValueChanges)
     for (const auto& [address, value] : records)
         rig.post("inclinoParameter", parameter(address, value));
     EXPECT_EQ(rig.parameterTable.reloads, 3) << "an unchanged value or an address without a row reloads nothing";
-    EXPECT_EQ(column("Value"), (Strings{"0", "0", "0", "120", "0", "-1", "0", "0", "0", "0", "0", "0", "0", "0", "0", "32767"}));
+    EXPECT_EQ(column("Value"), (Strings{"—", "—", "—", "120", "—", "-1", "—", "—", "—", "—", "—", "—", "—", "—", "—", "32767"}));
 }
 
 TEST_F(ParameterTable, TheSelectedRowFillsTheFieldsOfTheWrite)
@@ -181,7 +181,7 @@ TEST_F(ParameterTable, AWriteGoesOutOnlyWhenConfirmedWithTheValueCutTo16Bits)
         EXPECT_EQ(line.drain(30ms), c.sent) << c.parameter << " " << c.value;
     }
     // The table shows what the board reads back, not what was sent; the rows written wait for it.
-    EXPECT_EQ(column("Value"), Strings(16, "0"));
+    EXPECT_EQ(column("Value"), Strings(16, "—"));
     for (int p : {1, 9, 15})
         EXPECT_EQ(rig.ctl().parameterState(p), plovex::ParameterState::Waiting) << p;
 }

@@ -29,10 +29,16 @@ TEST(ControllerStartup, PortsAreListedAndApplyingOneStoresWhatThePortReportsOnce
     EXPECT_EQ(rig.port().portOpenOK(), 1) << "opened at launch on the remembered path";
     EXPECT_EQ(rig.port().baudRate(), 38400);
 
+    rig.post("inclinoParameter", parameter(3, 120));
+    ASSERT_EQ(ctl.objectValueForTableColumn("Value", 3), "120");
+    rig.statusLine.setStringValue("Parameter 3 did not take the write");
+
     int openWhenWritten = -1;
     rig.prefs.onSynchronize = [&] { openWhenWritten = rig.port().portOpenOK(); };
     rig.serialPortMenu.selected = 2;
     ctl.applyPrefsAction();
+    EXPECT_EQ(ctl.objectValueForTableColumn("Value", 3), "—") << "the port before's board said 120";
+    EXPECT_EQ(rig.statusLine.text, "") << "and its status line goes with it";
     EXPECT_EQ(rig.prefs.values, (std::map<std::string, std::string>{{"serialPortName", "ttyS10"},
                                                                      {"serialPortPath", rig.node("ttyS10")}}));
     EXPECT_EQ(rig.prefs.synchronizations, 1);

@@ -80,6 +80,22 @@ TEST(AcquisitionLoop, AClosedPortGivesALinkDownAndAParameterRecordEachSecondUnti
         << "the first frame counts on from the link-down cycles";
 }
 
+TEST(AcquisitionLoop, EndingTheFirstPauseStartsTheCyclesAtOnceAndLeavesTheirPausesAlone)
+{
+    MainSide main;
+    auto clock = std::make_shared<TestClock>();
+    clock->hold();
+    auto port = main.port(LoopKind::Acquisition, kMissingPort, clock);
+    ASSERT_TRUE(clock->parked());
+    port->endFirstPause(); // as plovex-cli monitor does once the line is set up
+    ASSERT_TRUE(waitFor([&] { return clock->pauses().size() == 2; })) << "the first cycle ran without a step";
+    ASSERT_TRUE(clock->step(1));
+    port.reset();
+    EXPECT_EQ(clock->pauses(), (std::vector<double>{1.0, 1.0, 1.0})) << "a link-down cycle still pauses 1 s";
+    main.loop.runPending();
+    EXPECT_EQ(main.named("inclinoData").size(), 2u);
+}
+
 TEST(AcquisitionLoop, AnOpenPortReadsAParameterFirstThenPollsEveryFrameExactly)
 {
     Loop l;

@@ -6,6 +6,11 @@
 // time, as root, and TIOCEXCL does not keep root out: without this, a loop
 // that reopens a path after its board went could reach the recycled
 // /dev/pts/N of another test's board and take its bytes.
+//
+// It also moves into a network namespace of its own with only the loopback
+// interface up: the brokers and databases a test starts on 127.0.0.1 (and the
+// ports it picks for them) are its own, so that a port picked by two tests at
+// once, or a server of another test, is never reached.
 
 #include <gtest/gtest.h>
 
@@ -13,9 +18,13 @@
 #include <cstdio>
 #include <cstring>
 #include <grp.h>
+#include <net/if.h>
 #include <sched.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +48,26 @@ std::string isolatePseudoTerminals()
     return {};
 }
 
+// Empty when the private network with its loopback up is in place, else why not.
+std::string isolateNetwork()
+{
+    auto failed = [](const char* step) { return std::string(step) + ": " + std::strerror(errno); };
+    if (::unshare(CLONE_NEWNET) != 0)
+        return failed("unshare(CLONE_NEWNET)");
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return failed("socket");
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    std::string why;
+    if (::ioctl(s, SIOCGIFFLAGS, &ifr) != 0)
+        why = failed("reading the loopback's flags");
+    else if (ifr.ifr_flags |= IFF_UP | IFF_RUNNING; ::ioctl(s, SIOCSIFFLAGS, &ifr) != 0)
+        why = failed("bringing the loopback up");
+    ::close(s);
+    return why;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -49,6 +78,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr,
                          "plovex tests: no private pseudo-terminals (%s); this test shares /dev/pts with every other "
                          "program, so another test's reopening loop may reach its boards\n",
+                         why.c_str());
+        if (const std::string why = isolateNetwork(); !why.empty())
+            std::fprintf(stderr,
+                         "plovex tests: no private network (%s); the servers this test starts share 127.0.0.1 with "
+                         "every other program\n",
                          why.c_str());
     }
     return RUN_ALL_TESTS();

@@ -35,8 +35,8 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
         platform::parseArgs(args, {"port", "record", "units", "screenshot", "after"}, {"version", "simulate", "force"});
     if (!parsed.error.empty())
         return refuse(parsed.error);
-    if (!parsed.positional.empty())
-        return refuse("unknown argument '" + parsed.positional.front() + "'");
+    if (parsed.positional.size() > 1)
+        return refuse("one file to open at a time, not '" + parsed.positional[1] + "' as well");
     for (const auto& [name, value] : parsed.options)
         if (value.empty())
             return refuse("option --" + name + " needs a value");
@@ -50,6 +50,8 @@ std::optional<AppOptions> parseCommandLine(const std::vector<std::string>& args,
     o.units = parsed.option("units");
     o.screenshot = parsed.option("screenshot");
     o.force = parsed.has("force");
+    if (!parsed.positional.empty())
+        o.open = parsed.positional.front();
     if (o.units && !board::parseTiltUnit(*o.units))
         return refuse("--units must be deg, mrad, percent or mm-per-m, not '" + *o.units + "'");
     if (const auto after = parsed.option("after")) {
@@ -80,10 +82,12 @@ bool recordFileAllowed(const AppOptions& options, std::string* error)
 std::string usageText()
 {
     return "usage: plovex [--simulate | --port PATH] [--record FILE [--force]] [--units deg|mrad|percent|mm-per-m]\n"
-           "              [--screenshot FILE [--after SECONDS]]\n"
+           "              [--screenshot FILE [--after SECONDS]] [RECORDING.csv]\n"
            "\n"
            "Shows the tilt, temperature and EEPROM parameters of the inclinometer board\n"
            "on a serial port. Without options it uses the port chosen in Preferences.\n"
+           "RECORDING.csv, a file the window's Record… or plovex-cli log wrote, is shown\n"
+           "in the chart to look back at (File > Open Recording… does the same).\n"
            "\n"
            "Options:\n"
            "  --simulate          start a simulated board and use it for this run\n"

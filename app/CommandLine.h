@@ -3,7 +3,7 @@
 // (platform/Args.h).
 //
 //   plovex [--simulate | --port PATH] [--record FILE [--force]] [--units UNIT]
-//          [--screenshot FILE [--after SECONDS]]
+//          [--screenshot FILE [--after SECONDS]] [RECORDING.csv]
 //   plovex --help | --version
 
 #include <functional>
@@ -23,6 +23,7 @@ struct AppOptions {
     std::optional<std::string> units;  // deg, mrad, percent or mm-per-m, for this run
     std::optional<std::string> screenshot;
     double after = 2.0; // seconds before the screenshot is taken
+    std::optional<std::string> open; // a recording or averaged log to show at the start
 };
 
 // Parses the arguments after the program name. Returns nullopt, and the

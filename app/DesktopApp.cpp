@@ -102,6 +102,13 @@ DesktopApp::DesktopApp(DesktopConfig config)
                                               config_.center ? *config_.center
                                                              : platform::NotificationCenter::defaultCenter(),
                                               displayPass_, *xValue_, *yValue_);
+    reading_ = std::make_unique<ReadingTools>(*main_, *prefsWindow_, *measure_->measureMenu(), *controller_,
+                                              config_.center ? *config_.center
+                                                             : platform::NotificationCenter::defaultCenter(),
+                                              *prefs_);
+    review_ = std::make_unique<FileReview>(*main_, *measure_, *controller_,
+                                           LiveFields{xValue_.get(), yValue_.get(), temperature_.get(), xGauge_.get(),
+                                                      yGauge_.get()});
 
     alarms_ = std::make_unique<AlarmActions>(
         *main_, *measure_, *controller_, *prefs_,
@@ -132,12 +139,15 @@ DesktopApp::~DesktopApp()
     QObject::disconnect(main_->writeButton(), nullptr, main_.get(), nullptr);
     QObject::disconnect(prefsWindow_->applyButton(), nullptr, prefsWindow_.get(), nullptr);
     QObject::disconnect(main_->parameterTable()->selectionModel(), nullptr, main_.get(), nullptr);
-    // A recording's file is closed (what is queued written) and the parameter
+    // The layout is stored while every pane is still in the window. A
+    // recording's file is closed (what is queued written) and the parameter
     // files' reads and writes through the controller's link are done before
     // the controller goes. The controller owns the commPort: its thread stops
     // here, before the hand-over it posts to is gone.
     storeLayout();
     alarms_.reset();
+    review_.reset();
+    reading_.reset();
     measure_.reset();
     parameterFiles_.reset();
     controller_.reset();

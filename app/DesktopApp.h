@@ -14,7 +14,9 @@
 #include "app/SessionPreferences.h"
 #include "app/actions/AlarmActions.h"
 #include "app/actions/MeasureTools.h"
+#include "app/actions/FileReview.h"
 #include "app/actions/ParameterFileActions.h"
+#include "app/actions/ReadingTools.h"
 #include "app/outlets/QtAlert.h"
 #include "app/outlets/QtOutlets.h"
 #include "app/runtime/DesktopNotifier.h"
@@ -98,6 +100,8 @@ public:
     FloatReadout& temperatureReadout() { return *temperature_; }
     MeasureTools& measureTools() { return *measure_; }
     AlarmActions& alarmActions() { return *alarms_; }
+    ReadingTools& readingTools() { return *reading_; }
+    FileReview& fileReview() { return *review_; }
 
     // The link's health a few times a second: the controller's tick, the
     // strip's figures and the window title naming the port.
@@ -142,6 +146,8 @@ private:
     std::unique_ptr<MeasureTools> measure_;
     DesktopNotifier notifier_;
     std::unique_ptr<AlarmActions> alarms_;
+    std::unique_ptr<ReadingTools> reading_;
+    std::unique_ptr<FileReview> review_;
     std::unique_ptr<ParameterFileActions> parameterFiles_; // reset before the controller: it uses its link
     bool started_ = false;
 };

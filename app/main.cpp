@@ -92,6 +92,8 @@ int main(int argc, char** argv)
         desktop.start();
         if (options->record)
             desktop.measureTools().recording().start(QString::fromStdString(*options->record));
+        if (options->open)
+            desktop.fileReview().open(QString::fromStdString(*options->open));
         if (options->screenshot) {
             const QString file = QString::fromStdString(*options->screenshot);
             QTimer::singleShot(static_cast<int>(options->after * 1000.0), &app, [&desktop, file] {

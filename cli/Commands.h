@@ -31,6 +31,7 @@ std::string synopsisLine(const Command& command);
 std::string helpText(const Command& command);
 
 extern const Command monitorCommand;
+extern const Command captureCommand;
 extern const Command logCommand;
 extern const Command portsCommand;
 extern const Command readParamCommand;

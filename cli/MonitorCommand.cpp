@@ -16,11 +16,14 @@
 #include "cli/MonitorOutput.h"
 #include "cli/PortSession.h"
 #include "discovery/SerialRegistry.h"
+#include "link/BoardFacts.h"
 #include "link/Measurement.h"
 #include "link/Records.h"
 #include "link/TiltUnits.h"
 #include "platform/Args.h"
 #include "platform/Console.h"
+#include "platform/Preferences.h"
+#include "stats/Stability.h"
 #include "record/LocalTime.h"
 #include "record/MeasurementAverager.h"
 
@@ -75,9 +78,12 @@ const Command monitorCommand{
              "                line per measurement with X and Y in degrees, the temperature,\n"
              "                the link state and the packet count, and a line per parameter\n"
              "                with its address, description and value; on a terminal, one\n"
-             "                status line redrawn in place at most ten times a second, and a\n"
-             "                line for each event: the link down and up, a parameter's first\n"
-             "                value and each change, what is said about the link (below)\n"
+             "                status line redrawn in place at most ten times a second (the\n"
+             "                last measurement, whether the tilt is stable: the spread of X\n"
+             "                and Y over the stability span set in the window, below its\n"
+             "                threshold, and the link state), and a line for each event: the\n"
+             "                link down and up, a parameter's first value and each change,\n"
+             "                what is said about the link (below)\n"
              "                (with --average a line per interval, on a terminal too);\n"
              "                csv: a header line, then one row per record; the columns are\n"
              "                type, the eleven measurement keys, paddress and pdata, and a\n"
@@ -266,6 +272,11 @@ int run(const Words& words)
     setup.portName = std::filesystem::path(stableName).filename().string();
     setup.terminal = stdoutIsTerminal();
     setup.average = settings.average;
+    // The terminal's status line says whether the tilt is stable, by the
+    // window's settings.
+    const auto& prefs = platform::FilePreferences::standardUserDefaults();
+    setup.stability = stats::StabilitySettings::fromText(prefs.objectForKey(board::kPrefStableSeconds),
+                                                         prefs.objectForKey(board::kPrefStableSpread));
     try {
         outputs = makeMonitorOutputs(setup);
     } catch (const std::exception& e) { // a client that could not be made

@@ -21,6 +21,7 @@
 #include "link/TiltUnits.h"
 #include "record/DerivedFields.h"
 #include "stats/IntervalAverager.h"
+#include "stats/Stability.h"
 
 #include <chrono>
 #include <memory>
@@ -48,6 +49,8 @@ struct MonitorSetup {
     // --average: the measurements are averaged over intervals of this length
     // and the outputs given the intervals in their place (record/AveragedRow.h).
     std::optional<std::chrono::milliseconds> average;
+    // When the tilt counts as stable (the window's settings).
+    stats::StabilitySettings stability;
 };
 
 class MonitorOutput {

@@ -1,5 +1,6 @@
 // The parts of the monitor's status line on a terminal (StatusLine.h), in
-// one list: what the last measurement says, and how the link is doing.
+// one list: what the last measurement says, whether the tilt is stable, and
+// how the link is doing.
 
 #include "cli/MonitorOutput.h"
 #include "cli/StatusLine.h"
@@ -86,11 +87,45 @@ private:
     std::optional<double> rate_;
 };
 
+// "stable" while the spread of X and of Y over the stability span is below
+// the threshold (stats::StabilityWatch, as the window's light), else "not
+// stable"; nothing before the first measurement. Between measurements the
+// watch is asked as of now on the measurements' clock, so that a board that
+// falls silent is not stable.
+class StabilityPart final : public StatusPart {
+public:
+    explicit StabilityPart(const stats::StabilitySettings& settings) : watch_(settings, LinkPart::kSilenceLimit) {}
+
+    void measurement(const Measurement& m, SteadyTime now) override
+    {
+        if (m.linkUp)
+            watch_.add(m.time, m.xDegrees(), m.yDegrees());
+        else
+            watch_.breakOff();
+        lastTime_ = m.time;
+        lastAt_ = now;
+    }
+
+    std::string text(SteadyTime now) const override
+    {
+        if (!lastTime_)
+            return {};
+        const auto at = *lastTime_ + std::chrono::duration_cast<stats::StabilityWatch::Clock::duration>(now - lastAt_);
+        return watch_.at(at).stable ? "stable" : "not stable";
+    }
+
+private:
+    mutable stats::StabilityWatch watch_; // at() moves its window on
+    std::optional<stats::StabilityWatch::Clock::time_point> lastTime_;
+    SteadyTime lastAt_{};
+};
+
 using PartFactory = std::unique_ptr<StatusPart> (*)(const MonitorSetup&);
 
 // In the order they stand on the line.
 constexpr PartFactory kParts[] = {
     [](const MonitorSetup&) -> std::unique_ptr<StatusPart> { return std::make_unique<ReadingPart>(); },
+    [](const MonitorSetup& s) -> std::unique_ptr<StatusPart> { return std::make_unique<StabilityPart>(s.stability); },
     [](const MonitorSetup&) -> std::unique_ptr<StatusPart> { return std::make_unique<LinkPart>(); },
 };
 

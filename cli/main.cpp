@@ -20,6 +20,7 @@ namespace {
 // Every command, in the order the usage lists them.
 const Command* const kCommands[] = {
     &monitorCommand,
+    &captureCommand,
     &logCommand,
     &portsCommand,
     &readParamCommand,

@@ -29,6 +29,14 @@ inline constexpr const char* kPrefSerialPortPath = "serialPortPath";
 inline constexpr const char* kPrefTiltUnit = "tiltUnit";
 inline constexpr const char* kPrefZeroX = "zeroX";
 inline constexpr const char* kPrefZeroY = "zeroY";
+// The stability light's span in seconds and its threshold in degrees of
+// spread (stats/Stability.h); absent or unreadable: the defaults.
+inline constexpr const char* kPrefStableSeconds = "stableSeconds";
+inline constexpr const char* kPrefStableSpread = "stableSpread";
+// The window's capture: how many seconds it averages, and whether it waits
+// for the tilt to be stable first ("1") or not ("0").
+inline constexpr const char* kPrefCaptureSeconds = "captureSeconds";
+inline constexpr const char* kPrefCaptureWaitStable = "captureWaitStable";
 
 // The EEPROM parameters the monitor shows, 0 to 15.
 inline constexpr int kParameterCount = 16;

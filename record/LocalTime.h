@@ -3,7 +3,9 @@
 // them, in the local time zone (TZ).
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace plovex::record {
 
@@ -20,5 +22,10 @@ std::string localTimeOfDay(WallClock::time_point t);
 
 // The name a new recording is offered under: "plovex-20261207-140322.csv".
 std::string proposedRecordingName(WallClock::time_point t);
+
+// Reads back a time as isoLocalTime writes it: the date, "T", the time of
+// day to the second with any fraction, then the offset ("+01:00", "-0330" or
+// "Z"). nullopt for anything else, or a field out of its range.
+std::optional<WallClock::time_point> parseIsoTime(std::string_view text);
 
 } // namespace plovex::record

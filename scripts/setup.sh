@@ -11,7 +11,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  qt6-base-dev libgl1-mesa-dev fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libgl1-mesa-dev fonts-dejavu-core
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev file groff-base systemd
   libmosquitto-dev mosquitto

@@ -157,6 +157,14 @@ QWidget* MeasureTools::makePanel()
     return panel;
 }
 
+void MeasureTools::addInChartsPlace(QWidget* w)
+{
+    auto* column = static_cast<QBoxLayout*>(chart_->parentWidget()->layout());
+    w->setParent(chart_->parentWidget());
+    w->hide();
+    column->insertWidget(column->indexOf(chart_) + 1, w, 1);
+}
+
 void MeasureTools::applyScale()
 {
     range_->setEnabled(!autoScale_->isChecked());

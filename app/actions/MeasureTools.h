@@ -34,6 +34,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QWidget;
 
 namespace platform {
 class Preferences;
@@ -63,6 +64,10 @@ public:
     // value that cannot be read leaves the control as it is.
     void rememberChart(platform::Preferences& prefs) const;
     void recallChart(const platform::Preferences& prefs);
+
+    // Places w where the chart is, hidden, for a view shown in the chart's
+    // place while the chart is hidden (a file's chart).
+    void addInChartsPlace(QWidget* w);
 
     RecordingControl& recording() { return *recording_; }
     chart::HistoryChart& historyChart() { return *chart_; }

@@ -166,9 +166,17 @@ void FloatReadout::setFormat(int decimals, QString unit)
     setFloatValue(value_);
 }
 
+void FloatReadout::setHeld(std::optional<float> value)
+{
+    held_ = value;
+    shown_ = false;
+    show();
+}
+
 void FloatReadout::show()
 {
-    if (noValue_) {
+    const float value = held_.value_or(value_);
+    if (noValue_ && !held_) {
         if (!shownNoValue_) {
             setTextIfChanged(label_, QStringLiteral("—"));
             label_->setEnabled(false); // greyed by the style
@@ -181,15 +189,15 @@ void FloatReadout::show()
         label_->setEnabled(true);
         shownNoValue_ = false;
     }
-    if (shown_ && value_ == shownValue_)
+    if (shown_ && value == shownValue_)
         return; // the same number shows the same text
-    setTextIfChanged(label_, format(value_, decimals_, unit_));
-    shownValue_ = value_;
+    setTextIfChanged(label_, format(value, decimals_, unit_));
+    shownValue_ = value;
     shown_ = true;
 }
 
 GaugeField::GaugeField(plovexGaugeView* view, DisplayPass* pass)
-    : view_(view), pass_(pass), paintedAngle_(view->angle())
+    : view_(view), pass_(pass), paintedAngle_(view->angle()), liveAngle_(view->angle())
 {
 }
 
@@ -221,11 +229,24 @@ QRect GaugeField::needleArea(const QWidget* view, float angle)
 
 void GaugeField::setAngle(float degrees)
 {
-    view_->setAngle(degrees);
+    liveAngle_ = degrees;
+    if (!held_)
+        view_->setAngle(degrees);
+}
+
+void GaugeField::setHeld(std::optional<float> degrees)
+{
+    held_ = degrees;
+    view_->setAngle(held_.value_or(liveAngle_));
+    view_->setEnabled(held_ || !liveStale_);
+    view_->update();
 }
 
 void GaugeField::setStale(bool stale)
 {
+    liveStale_ = stale;
+    if (held_)
+        return;
     // The needle takes the palette's text colour of the widget's state.
     if (view_->isEnabled() == stale)
         view_->setEnabled(!stale);

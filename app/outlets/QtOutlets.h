@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QString>
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -68,6 +70,9 @@ public:
     bool showsNoValue() const { return noValue_; }
     // Shows the value, and those to come, with these decimals and unit.
     void setFormat(int decimals, QString unit);
+    // Shows value in place of what the controller sets (the row of a file
+    // under the chart's cursor); nullopt shows the controller's again.
+    void setHeld(std::optional<float> value);
 
     // The text shown for value ("-0.00" is shown as "0.00"; no number as "—").
     static QString format(float value, int decimals, const QString& unit);
@@ -84,6 +89,7 @@ private:
     bool shown_ = false;
     bool noValue_ = false;      // asked for the dash
     bool shownNoValue_ = false; // the label shows it
+    std::optional<float> held_;
 };
 
 // bounds() and setNeedsDisplayInRect() speak y-up coordinates with the
@@ -101,6 +107,9 @@ public:
     void setNeedsDisplayInRect(Rect rect) override;
     // A stale needle is drawn in the disabled (grey) colour.
     void setStale(bool stale) override;
+    // The needle at degrees, not greyed, in place of what the controller
+    // sets; nullopt shows the controller's again.
+    void setHeld(std::optional<float> degrees);
 
     // Where the needle and hub are drawn at angle, in the view's own coordinates.
     static QRect needleArea(const QWidget* view, float angle);
@@ -110,6 +119,9 @@ private:
     DisplayPass* pass_;
     QRect marked_;        // marked since the last pass, in the view's coordinates
     float paintedAngle_;  // the angle the needle was last repainted at
+    float liveAngle_;     // as the controller set it
+    bool liveStale_ = false;
+    std::optional<float> held_;
 };
 
 // The parameter table: the view that shows it and the model that asks the

@@ -19,7 +19,7 @@ PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setAttribute(Qt::WA_QuitOnClose, false);
     setMinimumWidth(360);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = layout_ = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(QStringLiteral("Serial &port:"), this);
     ports_ = new QComboBox(this);
@@ -61,6 +61,12 @@ PrefsWindow::PrefsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(ports_->model(), &QAbstractItemModel::rowsRemoved, this, &PrefsWindow::updateEmptyHint);
     connect(ports_->model(), &QAbstractItemModel::modelReset, this, &PrefsWindow::updateEmptyHint);
     updateEmptyHint();
+}
+
+void PrefsWindow::addSection(QWidget* w)
+{
+    w->setParent(this);
+    layout_->insertWidget(layout_->indexOf(hint_) + 1, w);
 }
 
 void PrefsWindow::updateEmptyHint()

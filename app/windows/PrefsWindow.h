@@ -8,6 +8,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QVBoxLayout;
 
 namespace plovex {
 
@@ -18,6 +19,8 @@ public:
     QComboBox* portMenu() const { return ports_; }
     QPushButton* applyButton() const { return apply_; }
     QPushButton* closeButton() const { return close_; }
+    // Places a further section of settings under the port's.
+    void addSection(QWidget* w);
 
 private:
     // Says so when the pop-up is empty and keeps Apply disabled then.
@@ -27,6 +30,7 @@ private:
     QPushButton* apply_ = nullptr;
     QPushButton* close_ = nullptr;
     QLabel* hint_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
 };
 
 } // namespace plovex

@@ -4,6 +4,9 @@
 
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
+#include "app/windows/CaptureListPanel.h"
+#include "chart/FileChart.h"
+#include "chart/HistoryChart.h"
 #include "app/runtime/DisplayPass.h"
 #include "app/runtime/IdleDelivery.h"
 #include "app/runtime/QtMainThread.h"
@@ -206,6 +209,100 @@ bool needleShows(QWidget& window, double degrees, QColor ink)
     return true;
 }
 
+TEST_F(Window, CaptureAveragesTheTiltAsTheReadoutsShowItIntoTheList)
+{
+    stored.setObject("0.5", plovex::board::kPrefCaptureSeconds);
+    auto& b = pacedBoard(11);
+    auto& w = start(&b);
+    ASSERT_TRUE(spinUntil([&] { return linkShows("Comms OK", QColor(0, 255, 0)); }, 30s));
+    for (auto* button : w.findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Zero both"))
+            button->click();
+    const auto zeroX = app->controller().tiltReference().zero(plovex::Axis::X);
+    ASSERT_TRUE(zeroX.has_value());
+
+    plovex::ReadingTools& tools = app->readingTools();
+    plovex::CaptureListModel& list = tools.captureList()->model();
+    // Pressed again while it runs, it is cancelled.
+    tools.captureButton()->click();
+    tools.captureButton()->click();
+    EXPECT_EQ(tools.captureButton()->text(), QStringLiteral("Capture"));
+    tools.captureButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return list.rowCount() == 1; }, 30s));
+    EXPECT_TRUE(tools.captureList()->isVisible()) << "the list comes into the window with the first capture";
+    const plovex::record::CapturedReading& r = list.readings()[0];
+    EXPECT_GT(r.count, 0u);
+    EXPECT_TRUE(r.zeroed);
+    EXPECT_EQ(r.zeroX, *zeroX);
+    EXPECT_EQ(tools.captureButton()->text(), QStringLiteral("Capture"));
+}
+
+TEST_F(Window, AFileIsShownInPlaceOfTheBoardUntilBackToLive)
+{
+    // A recording: three rows 10 ms apart, then the link down.
+    TempDir dir;
+    const std::string header = "time,elapsed_s,x_deg,y_deg,temp_c,xGravityRaw,xGravityKal,xRaw,xKal,yGravityRaw,"
+                               "yGravityKal,yRaw,yKal,temp,packetCount,link\n";
+    const auto row = [](int ms, const char* x, const char* y) {
+        return "2026-12-07T08:30:00." + std::string(ms < 100 ? "0" : "") + std::to_string(ms) + "+00:00,0," + x + "," +
+               y + ",23.5,0,0,0,0,0,0,0,0,235,7,up\n";
+    };
+    writeFile(dir / "good.csv", header + row(10, "1.5000", "-2.2500") + row(20, "1.6000", "-2.2000") +
+                                    row(30, "1.7000", "-2.1000") +
+                                    "2026-12-07T08:30:00.040+00:00,0,,,,,,,,,,,,,8,down\n");
+    writeFile(dir / "bad.csv", header + row(10, "1.5000", "-2.2500") + row(20, "one", "-2.2000"));
+    auto& w = start(nullptr);
+    plovex::FileReview& review = app->fileReview();
+    const QString before = w.xReadout()->text();
+
+    // A file that does not read is named with its line, and nothing changes.
+    QString said;
+    answerNextMessageBox("OK", [&](QMessageBox* box) { said = box->text(); });
+    EXPECT_FALSE(review.open(QString::fromStdString((dir / "bad.csv").string())));
+    EXPECT_TRUE(said.contains(QStringLiteral("line 3"))) << said.toStdString();
+    EXPECT_FALSE(review.showsFile());
+    EXPECT_FALSE(review.banner()->isVisible());
+
+    ASSERT_TRUE(review.open(QString::fromStdString((dir / "good.csv").string())));
+    EXPECT_TRUE(review.banner()->isVisible());
+    EXPECT_TRUE(review.banner()->text().startsWith(QStringLiteral("Showing the file good.csv, not the board")));
+    EXPECT_FALSE(app->measureTools().historyChart().isVisible());
+    plovex::chart::FileChart& chart = *review.chart();
+    // In the window, laid out in view when the event loop has had its turn.
+    ASSERT_TRUE(spinUntil([&] { return chart.height() > 0; }, 30s));
+    ASSERT_TRUE(chart.span());
+    EXPECT_EQ(chart.span()->from(), 0.0);
+    EXPECT_GE(chart.span()->to(), 0.03); // the whole file
+
+    // The cursor's row moves the readouts and needles there; in a gap there is no value.
+    chart.setCursor(0.011);
+    EXPECT_EQ(w.xReadout()->text(), QStringLiteral("1.60°"));
+    EXPECT_EQ(w.yReadout()->text(), QStringLiteral("-2.20°"));
+    EXPECT_FLOAT_EQ(w.xGauge()->angle(), 1.6f);
+    EXPECT_TRUE(review.cursorLine()->text().contains(QStringLiteral("line 3")));
+    chart.setCursor(0.03);
+    EXPECT_TRUE(review.cursorLine()->text().contains(QStringLiteral("the link was down")));
+    EXPECT_EQ(w.xReadout()->text(), QStringLiteral("—°"));
+
+    // Zoomed in to the narrowest, the rows are read again from the file.
+    chart.zoom(1e-6, 0.01);
+    EXPECT_GE(chart.span()->width(), 0.04 - 1e-9); // four rows across
+    chart.grab();
+    EXPECT_EQ(chart.readError(), QString());
+
+    for (const char* name : {"view.png", "view.svg"}) {
+        const QString path = QString::fromStdString((dir / name).string());
+        EXPECT_TRUE(review.exportChart(path, nullptr)) << name;
+        EXPECT_GT(std::filesystem::file_size(path.toStdString()), 100u) << name;
+    }
+
+    review.backToLive();
+    EXPECT_FALSE(review.showsFile());
+    EXPECT_FALSE(review.banner()->isVisible());
+    EXPECT_TRUE(app->measureTools().historyChart().isVisible());
+    EXPECT_EQ(w.xReadout()->text(), before) << "the board's own value again";
+}
+
 TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState)
 {
     ensureApplication();
@@ -273,7 +370,7 @@ CliOptions windowProgram(bool offscreen = false)
 TEST(CommandLine, RefusesWhatItCannotUseAndSaysHowToRunWithoutADisplay)
 {
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port"}, {"--port="}, {"--simulate", "--port", "x"},
-                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"extra"},
+                                                {"--after", "3"}, {"--screenshot", "a.png", "--after", "nan"}, {"a.csv", "b.csv"},
                                                 {"--force"}}) {
         std::string err;
         EXPECT_FALSE(plovex::parseCommandLine(bad, &err)) << bad.front();

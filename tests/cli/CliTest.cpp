@@ -55,6 +55,9 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         {"reboot", "now", "--port", p},              {"diag", "--seconds", "0", "--port", p},
         {"simulate", "--cut", "-1"},                 {"simulate", "--stray", "x"},
         {"simulate", "--tilt", "3"},                 {"simulate", "--sweep", "1,2,0"},
+        {"capture", "--port", p},                    {"capture", "--seconds", "0", "--port", p},
+        {"capture", "--seconds", "1", "--wait-limit", "5", "--port", p},
+        {"capture", "--seconds", "1", "--format", "jsonl", "--port", p},
         {"monitor", "--port", p, "--mqtt", "mqtt://127.0.0.1/t", "--username", "u", "--password-file", fifo},
         {"log", "--port", p},                        {"log", "--port", p, "--dir", ""},
         {"log", "--port", p, "--dir", "d", "--average", "0.05"}, {"log", "--port", p, "--dir", "d", "--rotate", "weekly"},
@@ -70,7 +73,7 @@ TEST(Cli, BadUsageIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(err[1], "Try 'plovex-cli " + args[0] + " --help'.");
         EXPECT_EQ(r.out, "");
     }
-    for (const std::string command : {"monitor", "log", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
+    for (const std::string command : {"monitor", "capture", "log", "read-param", "write-param", "upload", "reboot", "diag", "simulate"}) {
         const auto r = runCli({command, "--help"});
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out.rfind("usage: plovex-cli " + command, 0), 0u) << r.out;

@@ -167,3 +167,47 @@ TEST(TerminalOutput, TheStatusLineFitsTheTerminal)
     EXPECT_EQ(cli::fitColumns("X 1.0°C", 6), "X 1.0°");
     EXPECT_EQ(cli::fitColumns("X 1.0°C", 5), "X 1.0");
 }
+
+TEST(TerminalOutput, TheStatusLineSaysWhetherTheTiltIsStable)
+{
+    // Over 1 s, stable below a spread of 0.05°: X swinging by 8 counts
+    // either way spreads 0.044°, by 10 counts 0.055°.
+    cli::MonitorSetup setup;
+    setup.stability = {1.0, 0.05};
+    const auto stability = [](const std::string& line) {
+        if (line.find("  not stable  ") != std::string::npos)
+            return std::string("not stable");
+        return line.find("  stable  ") != std::string::npos ? std::string("stable") : std::string("none");
+    };
+    const auto now = [](std::chrono::steady_clock::duration d) { return std::chrono::steady_clock::time_point(d); };
+    const auto swing = [&](cli::StatusLine& line, int counts, std::chrono::milliseconds from,
+                           std::chrono::milliseconds to) {
+        for (auto t = from; t < to; t += 10ms)
+            line.measurement(measured(static_cast<int16_t>((t.count() / 10) % 2 ? counts : -counts), t), now(t));
+    };
+
+    const struct {
+        int counts;
+        std::string want;
+    } cases[] = {{8, "stable"}, {10, "not stable"}, {0, "stable"}};
+    for (const auto& c : cases) {
+        cli::StatusLine line = cli::makeStatusLine(setup);
+        EXPECT_EQ(stability(line.text(now(0ms), 200)), "none") << "nothing said before the first measurement";
+        swing(line, c.counts, 0ms, 500ms);
+        EXPECT_EQ(stability(line.text(now(500ms), 200)), "not stable") << "half the span since the start";
+        swing(line, c.counts, 500ms, 1500ms);
+        EXPECT_EQ(stability(line.text(now(1500ms), 200)), c.want) << c.counts << " counts";
+    }
+
+    // A still board that falls silent, or whose link goes down, is not
+    // stable until a whole span has come again.
+    cli::StatusLine line = cli::makeStatusLine(setup);
+    swing(line, 0, 0ms, 1500ms);
+    EXPECT_EQ(stability(line.text(now(1500ms), 200)), "stable");
+    EXPECT_EQ(stability(line.text(now(4000ms), 200)), "not stable") << "silent for 2.5 s";
+    line.measurement(measured(0, 4000ms, false), now(4000ms));
+    swing(line, 0, 4010ms, 4800ms);
+    EXPECT_EQ(stability(line.text(now(4800ms), 200)), "not stable") << "0.8 s since the link came up";
+    swing(line, 0, 4800ms, 5200ms);
+    EXPECT_EQ(stability(line.text(now(5200ms), 200)), "stable");
+}

@@ -156,10 +156,12 @@ bool FileReview::open(const QString& path)
                        .arg(averaged ? QStringLiteral("averaged rows") : QStringLiteral("rows"))
                        .arg(timeText(history_->timeOf(0.0)), timeText(history_->timeOf(s.last)));
     if (s.breaks > 0)
-        text += QStringLiteral(", %1 gaps").arg(s.breaks);
+        text += s.breaks == 1 ? QStringLiteral(", 1 gap") : QStringLiteral(", %1 gaps").arg(s.breaks);
     if (s.truncatedTail)
         text += QStringLiteral("; its last row was cut short and is left out");
     banner_->setText(text + QStringLiteral("."));
+    if (liveTitle_.isEmpty()) // not already showing a file
+        liveTitle_ = window_.windowTitle();
     window_.setWindowTitle(QStringLiteral("plovex — ") + QFileInfo(path).fileName());
 
     // Shown as the live chart shows the board: less the zero, in the unit
@@ -228,7 +230,9 @@ void FileReview::backToLive()
     measure_.historyChart().show();
     chart_->setHistory(nullptr);
     history_.reset();
-    window_.setWindowTitle(QStringLiteral("plovex"));
+    // The port's title as it was (the link's health check names a new port).
+    window_.setWindowTitle(liveTitle_.isEmpty() ? QStringLiteral("plovex") : liveTitle_);
+    liveTitle_.clear();
 }
 
 bool FileReview::exportChart(const QString& path, QString* error) const

@@ -79,6 +79,7 @@ private:
     QPushButton* export_ = nullptr;
     chart::FileChart* chart_ = nullptr;
     QAction* open_ = nullptr;
+    QString liveTitle_; // the window's title while live, kept while a file is shown
 };
 
 } // namespace plovex

@@ -263,8 +263,10 @@ TEST_F(Window, AFileIsShownInPlaceOfTheBoardUntilBackToLive)
     EXPECT_FALSE(review.showsFile());
     EXPECT_FALSE(review.banner()->isVisible());
 
+    const QString liveTitle = w.windowTitle();
     ASSERT_TRUE(review.open(QString::fromStdString((dir / "good.csv").string())));
     EXPECT_TRUE(review.banner()->isVisible());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("plovex — good.csv"));
     EXPECT_TRUE(review.banner()->text().startsWith(QStringLiteral("Showing the file good.csv, not the board")));
     EXPECT_FALSE(app->measureTools().historyChart().isVisible());
     plovex::chart::FileChart& chart = *review.chart();
@@ -297,6 +299,7 @@ TEST_F(Window, AFileIsShownInPlaceOfTheBoardUntilBackToLive)
     }
 
     review.backToLive();
+    EXPECT_EQ(w.windowTitle(), liveTitle) << "the port's title comes back";
     EXPECT_FALSE(review.showsFile());
     EXPECT_FALSE(review.banner()->isVisible());
     EXPECT_TRUE(app->measureTools().historyChart().isVisible());

@@ -4,6 +4,7 @@
 #include "alarm/Evaluator.h"
 #include "alarm/RuleText.h"
 #include "link/Records.h"
+#include "tests/support/AlarmMeasurements.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +12,9 @@
 
 using namespace plovex;
 using namespace plovex::alarm;
+using namespace testsupport;
 
 namespace {
-
-const platform::RecordTime kT0{std::chrono::hours(24 * 365 * 56)};
-
-platform::RecordTime at(double seconds)
-{
-    return kT0 + std::chrono::duration_cast<platform::RecordTime::duration>(std::chrono::duration<double>(seconds));
-}
-
-int32_t counts(double degrees)
-{
-    return static_cast<int32_t>(std::lround(degrees * 16383.0 / 90.0));
-}
 
 // One step of a run: a measurement with the link up, a link-down record
 // (its placeholders as the link makes them), or a tick.
@@ -41,13 +31,7 @@ Measurement measurementAt(const Step& s)
 {
     if (s.kind == Step::Down)
         return *measurementOf(*records::linkDownRecord(7, at(s.t)));
-    Measurement m;
-    m.time = at(s.t);
-    m.linkUp = true;
-    m.raw[Measurement::kXKal] = counts(s.x);
-    m.raw[Measurement::kYKal] = counts(s.y);
-    m.raw[Measurement::kTemp] = static_cast<int32_t>(std::lround(s.temp * 10));
-    return m;
+    return measurement(s.t, s.x, s.y, s.temp);
 }
 
 // The events of a run as "T:R" (raised), "T:C" (cleared) and "T:c" (first

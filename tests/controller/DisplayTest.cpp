@@ -39,13 +39,9 @@ TEST(LiveDisplay, EachRecordMovesBothAxesAndShowsTemperatureAndLinkState)
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
         rig.post("inclinoData", c.record);
-        EXPECT_EQ(rig.Xgauge.angle(), c.x) << i;
-        EXPECT_EQ(rig.XvalueItem.value, c.x) << i;
-        EXPECT_EQ(rig.Ygauge.angle(), c.y) << i;
-        EXPECT_EQ(rig.YvalueItem.value, c.y) << i;
-        EXPECT_EQ(rig.Temperature.value, c.temperature) << i;
-        EXPECT_EQ(rig.commStateItem.text, c.label) << i;
-        EXPECT_EQ(rig.commStateItem.color, c.colour) << i;
+        EXPECT_EQ(std::tuple(rig.Xgauge.angle(), rig.XvalueItem.value, rig.Ygauge.angle(), rig.YvalueItem.value, rig.Temperature.value),
+                  std::tuple(c.x, c.x, c.y, c.y, c.temperature)) << i;
+        EXPECT_EQ(std::pair(rig.commStateItem.text, rig.commStateItem.color), std::pair(std::string(c.label), std::optional(c.colour))) << i;
         // Marked whole for redrawing for every measurement, moved or not.
         EXPECT_EQ(rig.Xgauge.marked, std::vector<Rect>(c.marked, Rect{0, 0, 240, 240})) << i;
         EXPECT_EQ(rig.Ygauge.marked, std::vector<Rect>(c.marked, Rect{0, 0, 200, 160})) << i;
@@ -140,15 +136,12 @@ TEST_F(ParameterTable, ShowsSixteenRowsAndReloadsOnlyWhenAValueChanges)
 TEST_F(ParameterTable, TheSelectedRowFillsTheFieldsOfTheWrite)
 {
     rig.post("inclinoParameter", parameter(3, -120));
-    select(3);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"3", "Rx measurement variance", "-120"}));
-    select(9);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"9", "", ""})) << "a value the board has not given is not offered for writing";
-    select(-1);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"", "", ""}));
+    // Row 9: a value the board has not given is not offered for writing.
+    for (const auto& [row, fields] : {std::pair(3, Strings{"3", "Rx measurement variance", "-120"}), std::pair(9, Strings{"9", "", ""}),
+                                      std::pair(-1, Strings{"", "", ""})}) {
+        select(row);
+        EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}), fields) << row;
+    }
 }
 
 TEST_F(ParameterTable, AWriteGoesOutOnlyWhenConfirmedWithTheValueCutTo16Bits)

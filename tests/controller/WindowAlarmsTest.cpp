@@ -4,35 +4,18 @@
 
 #include "controller/AlarmPreferences.h"
 #include "controller/WindowAlarms.h"
+#include "tests/support/AlarmMeasurements.h"
 #include "tests/support/MemoryPrefs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ctime>
 
 using namespace plovex;
+using namespace testsupport;
 
 namespace {
-
-const platform::RecordTime kT0{std::chrono::hours(24 * 365 * 56)}; // 2025-12-18 UTC
-
-platform::RecordTime at(double seconds)
-{
-    return kT0 + std::chrono::duration_cast<platform::RecordTime::duration>(std::chrono::duration<double>(seconds));
-}
-
-Measurement measurement(double t, double x, double y, double tempC)
-{
-    Measurement m;
-    m.time = at(t);
-    m.linkUp = true;
-    m.raw[Measurement::kXKal] = static_cast<int32_t>(std::lround(x * 16383.0 / 90.0));
-    m.raw[Measurement::kYKal] = static_cast<int32_t>(std::lround(y * 16383.0 / 90.0));
-    m.raw[Measurement::kTemp] = static_cast<int32_t>(std::lround(tempC * 10));
-    return m;
-}
 
 std::vector<alarm::Rule> rules(const std::string& text)
 {

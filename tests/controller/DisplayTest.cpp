@@ -16,16 +16,16 @@ TEST(LiveDisplay, EachRecordMovesBothAxesAndShowsTemperatureAndLinkState)
 {
     ControllerRig rig;
     rig.start();
-    struct Case {
+    // A link-down record (commState 0) carries placeholders: it sets the label
+    // and greys the needles once, and moves nothing. marked: times each gauge
+    // was marked for redrawing, so far.
+    const struct {
         platform::RecordPtr record;
         float x, y, temperature;
         const char* label;
         Color colour;
-        std::size_t marked; // times each gauge was marked for redrawing, so far
-    };
-    // A link-down record (commState 0) carries placeholders: it sets the label
-    // and greys the needles once, and moves nothing.
-    const Case cases[] = {
+        std::size_t marked;
+    } cases[] = {
         {measurement(8192, -16383, 235), 45.00274658203125f, -90.0f, 23.5f, "Comms OK", Color::greenColor(), 1},
         {measurement(16383, 1, -5, -1), 90.0f, 0.005493499338626862f, -0.5f, "Comms OK", Color::greenColor(), 2},
         {measurement(0, 32767, 1, 2), 0.0f, 180.0054931640625f, 0.1f, "Comms OK", Color::greenColor(), 3},
@@ -88,13 +88,15 @@ struct SilentBoard : ParameterTable {};
 
 TEST_F(SilentBoard, IsGreyedLikeALinkDownUntilItAnswersAgain)
 {
-    struct Step {
-        std::chrono::milliseconds later; // on the controller's clock, then a tick
-        platform::RecordPtr record;      // delivered after the tick
+    // Each step: so much later on the controller's clock, then a tick, then the
+    // record if any; then the label, and whether the needles are stale and the
+    // readouts without a value.
+    const struct {
+        std::chrono::milliseconds later;
+        platform::RecordPtr record;
         const char* label;
-        bool greyed; // needles stale, readouts without a value
-    };
-    const Step steps[] = {
+        bool greyed;
+    } steps[] = {
         {0ms, measurement(8192, -16383, 235), "Comms OK", false},
         {1999ms, nullptr, "Comms OK", false},
         {1ms, nullptr, "NO Comms", true}, // 2 s without a measurement
@@ -102,7 +104,7 @@ TEST_F(SilentBoard, IsGreyedLikeALinkDownUntilItAnswersAgain)
         {0ms, measurement(8192, -16383, 235), "Comms OK", false},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
-        const Step& s = steps[i];
+        const auto& s = steps[i];
         rig.now += s.later;
         rig.ctl().linkTick();
         if (s.record)
@@ -146,13 +148,12 @@ TEST_F(ParameterTable, TheSelectedRowFillsTheFieldsOfTheWrite)
 
 TEST_F(ParameterTable, AWriteGoesOutOnlyWhenConfirmedWithTheValueCutTo16Bits)
 {
-    struct Case {
+    const struct {
         std::string parameter, value;
         int button;
         std::string question; // "" when no question may be asked
         Bytes sent;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"1", "70000", 1, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?", {0x09, 0x71, 0x01, 0x11, 0x70, 0xAA}},
         {"9", "40000", 1, "Do you really want to write -25536 to parameter 9 - ?", {0x09, 0x71, 0x09, 0x9C, 0x40, 0xAA}},
         {"15", "-1", 1, "Do you really want to write -1 to parameter 15 - ?", {0x09, 0x71, 0x0F, 0xFF, 0xFF, 0xAA}},

@@ -11,15 +11,14 @@ using namespace std::chrono_literals;
 TEST(HealthLine, RateOverASecondOrMoreAgeOfTheLastRecordAndBytesForPeople)
 {
     const auto t0 = std::chrono::steady_clock::time_point(100s);
-    struct Step { // at and lastAt after t0
+    const struct { // at and lastAt after t0
         std::chrono::milliseconds at;
         uint64_t records;
         std::optional<std::chrono::milliseconds> lastAt;
         uint64_t sent, received;
         bool open;
         std::string port, line;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {0ms, 0, {}, 0, 999, false, "", "0.0 records/s, none yet, 0 timeouts, 0 reconnects, sent 0 B, received 999 B, port none (closed)"},
         {500ms, 72, 480ms, 1000, 12345, true, "/dev/ttyUSB0",
          "0.0 records/s, last 0.0 s ago, 0 timeouts, 0 reconnects, sent 1.0 kB, received 12.3 kB, port /dev/ttyUSB0"},

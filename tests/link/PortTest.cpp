@@ -41,12 +41,11 @@ TEST(SerialPort, DevicesThatCannotBeUsedFailWithTheirLineAndLeakNothing)
     writeFile(dir / "plain", "not a tty");
     PtyPeer pty;
     const std::string noTty = " - Inappropriate ioctl for device(25).\n";
-    struct Case {
+    const struct {
         std::string path;
         int32_t baud;
         std::string printed;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", 38400, ""},
         {(dir / "missing").string(), 38400, ""},
         {dir.path().string(), 38400, ""},

@@ -31,7 +31,7 @@ Measurement measurementAt(const Step& s)
 {
     if (s.kind == Step::Down)
         return *measurementOf(*records::linkDownRecord(7, at(s.t)));
-    return measurement(s.t, s.x, s.y, s.temp);
+    return tiltAt(s.t, s.x, s.y, s.temp);
 }
 
 // The events of a run as "T:R" (raised), "T:C" (cleared) and "T:c" (first

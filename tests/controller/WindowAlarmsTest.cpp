@@ -55,7 +55,7 @@ TEST(WindowAlarms, TheBannerAndTheRedReadoutsFollowWhatIsRaised)
         if (std::isnan(s.x))
             alarms.tick(at(s.t));
         else
-            alarms.add(measurement(s.t, s.x, s.y, s.temp), level);
+            alarms.add(tiltAt(s.t, s.x, s.y, s.temp), level);
         EXPECT_EQ(alarms.bannerText(), s.banner) << "at " << s.t;
         EXPECT_EQ(alarms.redReadouts(), s.red) << "at " << s.t;
     }
@@ -70,11 +70,11 @@ TEST(WindowAlarms, TheHistoryKeepsEachChangeWithItsTimeAndSavesAsCsv)
     TiltReference reference;
     std::vector<alarm::AlarmEvent> told;
     for (const auto& [t, x] : std::vector<std::pair<double, double>>{{0, 1}, {1, 2.6}, {2, 2.2}, {3, 1.9}})
-        for (const auto& e : alarms.add(measurement(t, x, 0, 20), reference))
+        for (const auto& e : alarms.add(tiltAt(t, x, 0, 20), reference))
             told.push_back(e);
     // The zero is taken off first: 3.5° less a zero of 1.5° is 2°, no alarm.
     reference.setZero(Axis::X, 1.5f);
-    for (const auto& e : alarms.add(measurement(4, 3.5, 0, 20), reference))
+    for (const auto& e : alarms.add(tiltAt(4, 3.5, 0, 20), reference))
         told.push_back(e);
     EXPECT_EQ(alarmHistoryCsv(alarms.history()),
               "time,state,rule,value\n"

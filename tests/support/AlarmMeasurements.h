@@ -17,7 +17,7 @@ inline platform::RecordTime at(double seconds)
 inline int32_t counts(double degrees) { return static_cast<int32_t>(std::lround(degrees * 16383.0 / 90.0)); }
 
 // A measurement with the link up at t, of x and y degrees and tempC.
-inline plovex::Measurement measurement(double t, double x, double y, double tempC)
+inline plovex::Measurement tiltAt(double t, double x, double y, double tempC)
 {
     plovex::Measurement m;
     m.time = at(t);

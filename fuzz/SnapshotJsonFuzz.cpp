@@ -16,7 +16,9 @@
 #include "params/Json.h"
 #include "params/Snapshot.h"
 
+#include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace plovex::fuzz {
 
@@ -98,29 +100,17 @@ std::string written(const JsonValue& v)
 
 bool same(const JsonValue& a, const JsonValue& b)
 {
-    if (a.kind != b.kind || a.boolean != b.boolean || a.numberText != b.numberText || a.integer != b.integer ||
-        a.string != b.string || a.array.size() != b.array.size() || a.object.size() != b.object.size())
-        return false;
-    for (std::size_t i = 0; i < a.array.size(); ++i)
-        if (!same(a.array[i], b.array[i]))
-            return false;
-    for (auto i = a.object.begin(), j = b.object.begin(); i != a.object.end(); ++i, ++j)
-        if (i->first != j->first || !same(i->second, j->second))
-            return false;
-    return true;
+    const auto sameMember = [](const auto& i, const auto& j) { return i.first == j.first && same(i.second, j.second); };
+    return std::tie(a.kind, a.boolean, a.numberText, a.integer, a.string) == std::tie(b.kind, b.boolean, b.numberText, b.integer, b.string) &&
+           std::equal(a.array.begin(), a.array.end(), b.array.begin(), b.array.end(), [](const auto& i, const auto& j) { return same(i, j); }) &&
+           std::equal(a.object.begin(), a.object.end(), b.object.begin(), b.object.end(), sameMember);
 }
 
 bool same(const params::Snapshot& a, const params::Snapshot& b)
 {
-    if (a.saved != b.saved || a.portPath != b.portPath || a.stableName != b.stableName ||
-        a.parameters.size() != b.parameters.size())
-        return false;
-    for (std::size_t i = 0; i < a.parameters.size(); ++i) {
-        const auto &p = a.parameters[i], &q = b.parameters[i];
-        if (p.address != q.address || p.value != q.value || p.description != q.description)
-            return false;
-    }
-    return true;
+    const auto sameEntry = [](const auto& p, const auto& q) { return std::tie(p.address, p.value, p.description) == std::tie(q.address, q.value, q.description); };
+    return std::tie(a.saved, a.portPath, a.stableName) == std::tie(b.saved, b.portPath, b.stableName) &&
+           std::equal(a.parameters.begin(), a.parameters.end(), b.parameters.begin(), b.parameters.end(), sameEntry);
 }
 
 void checkJson(const std::string& text)

@@ -4,6 +4,7 @@
 #include "alarm/Evaluator.h"
 #include "alarm/RuleText.h"
 #include "link/Records.h"
+#include "tests/support/AlarmMeasurements.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +12,9 @@
 
 using namespace plovex;
 using namespace plovex::alarm;
+using namespace testsupport;
 
 namespace {
-
-const platform::RecordTime kT0{std::chrono::hours(24 * 365 * 56)};
-
-platform::RecordTime at(double seconds)
-{
-    return kT0 + std::chrono::duration_cast<platform::RecordTime::duration>(std::chrono::duration<double>(seconds));
-}
-
-int32_t counts(double degrees)
-{
-    return static_cast<int32_t>(std::lround(degrees * 16383.0 / 90.0));
-}
 
 // One step of a run: a measurement with the link up, a link-down record
 // (its placeholders as the link makes them), or a tick.
@@ -41,13 +31,7 @@ Measurement measurementAt(const Step& s)
 {
     if (s.kind == Step::Down)
         return *measurementOf(*records::linkDownRecord(7, at(s.t)));
-    Measurement m;
-    m.time = at(s.t);
-    m.linkUp = true;
-    m.raw[Measurement::kXKal] = counts(s.x);
-    m.raw[Measurement::kYKal] = counts(s.y);
-    m.raw[Measurement::kTemp] = static_cast<int32_t>(std::lround(s.temp * 10));
-    return m;
+    return tiltAt(s.t, s.x, s.y, s.temp);
 }
 
 // The events of a run as "T:R" (raised), "T:C" (cleared) and "T:c" (first
@@ -140,18 +124,9 @@ TEST(Evaluator, TellsTheValuesAndWhatIsActive)
     EXPECT_TRUE(e.active().empty()) << "new rules start unknown";
 }
 
-TEST(Evaluator, TotalTiltIsThePlanesAngleFromLevelInEveryUnit)
+TEST(Evaluator, BeyondNinetyDegreesAGradeIsInfiniteAndTheTotalTiltNinety)
 {
-    const std::pair<double, double> tilts[] = {{0, 0}, {5, 0}, {0, -5}, {3, 4}, {-30, 30}, {45, 45}, {60, -80}, {89.9, 10}};
-    for (const auto& [x, y] : tilts) {
-        const Measurement m = measurementAt(up(0, x, y));
-        const double a = m.xDegrees() * M_PI / 180, b = m.yDegrees() * M_PI / 180;
-        const double want = std::acos(1 / std::sqrt(1 + std::tan(a) * std::tan(a) + std::tan(b) * std::tan(b)));
-        EXPECT_NEAR(valueOf({Measure::TotalTilt}, m, {}), want * 180 / M_PI, 1e-9) << x << "," << y;
-        EXPECT_NEAR(valueOf({Measure::TotalTilt, board::TiltUnit::Percent}, m, {}), std::tan(want) * 100,
-                    1e-9 * std::max(1.0, std::tan(want) * 100)) << x << "," << y;
-    }
-    // Beyond 90°, where a grade has no value, a grade is infinite on the angle's side.
+    // A grade has no value there; it is infinite on the angle's side.
     const Measurement steep = measurementAt(up(0, -95, 0));
     EXPECT_EQ(valueOf({Measure::XAngle, board::TiltUnit::MmPerM}, steep, {}), -INFINITY);
     EXPECT_EQ(valueOf({Measure::TotalTilt}, steep, {}), 90.0);

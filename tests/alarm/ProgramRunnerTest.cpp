@@ -144,9 +144,6 @@ TEST(ProgramRunner, FindsTheProgramOrSaysWhyNot)
         const auto found = findProgram(row.program, &error);
         EXPECT_EQ(found.has_value(), !*row.says) << row.program << ": " << error;
         EXPECT_NE(error.find(row.says), std::string::npos) << error;
+        EXPECT_TRUE(!found || found->ends_with("/sh")) << *found;
     }
-    std::string error;
-    const auto path = findProgram("sh", &error);
-    ASSERT_TRUE(path);
-    EXPECT_EQ(path->substr(path->size() - 3), "/sh");
 }

@@ -16,16 +16,16 @@ TEST(LiveDisplay, EachRecordMovesBothAxesAndShowsTemperatureAndLinkState)
 {
     ControllerRig rig;
     rig.start();
-    struct Case {
+    // A link-down record (commState 0) carries placeholders: it sets the label
+    // and greys the needles once, and moves nothing. marked: times each gauge
+    // was marked for redrawing, so far.
+    const struct {
         platform::RecordPtr record;
         float x, y, temperature;
         const char* label;
         Color colour;
-        std::size_t marked; // times each gauge was marked for redrawing, so far
-    };
-    // A link-down record (commState 0) carries placeholders: it sets the label
-    // and greys the needles once, and moves nothing.
-    const Case cases[] = {
+        std::size_t marked;
+    } cases[] = {
         {measurement(8192, -16383, 235), 45.00274658203125f, -90.0f, 23.5f, "Comms OK", Color::greenColor(), 1},
         {measurement(16383, 1, -5, -1), 90.0f, 0.005493499338626862f, -0.5f, "Comms OK", Color::greenColor(), 2},
         {measurement(0, 32767, 1, 2), 0.0f, 180.0054931640625f, 0.1f, "Comms OK", Color::greenColor(), 3},
@@ -39,13 +39,9 @@ TEST(LiveDisplay, EachRecordMovesBothAxesAndShowsTemperatureAndLinkState)
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
         rig.post("inclinoData", c.record);
-        EXPECT_EQ(rig.Xgauge.angle(), c.x) << i;
-        EXPECT_EQ(rig.XvalueItem.value, c.x) << i;
-        EXPECT_EQ(rig.Ygauge.angle(), c.y) << i;
-        EXPECT_EQ(rig.YvalueItem.value, c.y) << i;
-        EXPECT_EQ(rig.Temperature.value, c.temperature) << i;
-        EXPECT_EQ(rig.commStateItem.text, c.label) << i;
-        EXPECT_EQ(rig.commStateItem.color, c.colour) << i;
+        EXPECT_EQ(std::tuple(rig.Xgauge.angle(), rig.XvalueItem.value, rig.Ygauge.angle(), rig.YvalueItem.value, rig.Temperature.value),
+                  std::tuple(c.x, c.x, c.y, c.y, c.temperature)) << i;
+        EXPECT_EQ(std::pair(rig.commStateItem.text, rig.commStateItem.color), std::pair(std::string(c.label), std::optional(c.colour))) << i;
         // Marked whole for redrawing for every measurement, moved or not.
         EXPECT_EQ(rig.Xgauge.marked, std::vector<Rect>(c.marked, Rect{0, 0, 240, 240})) << i;
         EXPECT_EQ(rig.Ygauge.marked, std::vector<Rect>(c.marked, Rect{0, 0, 200, 160})) << i;
@@ -92,13 +88,15 @@ struct SilentBoard : ParameterTable {};
 
 TEST_F(SilentBoard, IsGreyedLikeALinkDownUntilItAnswersAgain)
 {
-    struct Step {
-        std::chrono::milliseconds later; // on the controller's clock, then a tick
-        platform::RecordPtr record;      // delivered after the tick
+    // Each step: so much later on the controller's clock, then a tick, then the
+    // record if any; then the label, and whether the needles are stale and the
+    // readouts without a value.
+    const struct {
+        std::chrono::milliseconds later;
+        platform::RecordPtr record;
         const char* label;
-        bool greyed; // needles stale, readouts without a value
-    };
-    const Step steps[] = {
+        bool greyed;
+    } steps[] = {
         {0ms, measurement(8192, -16383, 235), "Comms OK", false},
         {1999ms, nullptr, "Comms OK", false},
         {1ms, nullptr, "NO Comms", true}, // 2 s without a measurement
@@ -106,7 +104,7 @@ TEST_F(SilentBoard, IsGreyedLikeALinkDownUntilItAnswersAgain)
         {0ms, measurement(8192, -16383, 235), "Comms OK", false},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
-        const Step& s = steps[i];
+        const auto& s = steps[i];
         rig.now += s.later;
         rig.ctl().linkTick();
         if (s.record)
@@ -140,26 +138,22 @@ TEST_F(ParameterTable, ShowsSixteenRowsAndReloadsOnlyWhenAValueChanges)
 TEST_F(ParameterTable, TheSelectedRowFillsTheFieldsOfTheWrite)
 {
     rig.post("inclinoParameter", parameter(3, -120));
-    select(3);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"3", "Rx measurement variance", "-120"}));
-    select(9);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"9", "", ""})) << "a value the board has not given is not offered for writing";
-    select(-1);
-    EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}),
-              (Strings{"", "", ""}));
+    // Row 9: a value the board has not given is not offered for writing.
+    for (const auto& [row, fields] : {std::pair(3, Strings{"3", "Rx measurement variance", "-120"}), std::pair(9, Strings{"9", "", ""}),
+                                      std::pair(-1, Strings{"", "", ""})}) {
+        select(row);
+        EXPECT_EQ((Strings{rig.selectedParameterNumber.text, rig.selectedParameterDescription.text, rig.valueToWrite.text}), fields) << row;
+    }
 }
 
 TEST_F(ParameterTable, AWriteGoesOutOnlyWhenConfirmedWithTheValueCutTo16Bits)
 {
-    struct Case {
+    const struct {
         std::string parameter, value;
         int button;
         std::string question; // "" when no question may be asked
         Bytes sent;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"1", "70000", 1, "Do you really want to write 4464 to parameter 1 - Sx Primary Gain?", {0x09, 0x71, 0x01, 0x11, 0x70, 0xAA}},
         {"9", "40000", 1, "Do you really want to write -25536 to parameter 9 - ?", {0x09, 0x71, 0x09, 0x9C, 0x40, 0xAA}},
         {"15", "-1", 1, "Do you really want to write -1 to parameter 15 - ?", {0x09, 0x71, 0x0F, 0xFF, 0xFF, 0xAA}},

@@ -4,35 +4,18 @@
 
 #include "controller/AlarmPreferences.h"
 #include "controller/WindowAlarms.h"
+#include "tests/support/AlarmMeasurements.h"
 #include "tests/support/MemoryPrefs.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ctime>
 
 using namespace plovex;
+using namespace testsupport;
 
 namespace {
-
-const platform::RecordTime kT0{std::chrono::hours(24 * 365 * 56)}; // 2025-12-18 UTC
-
-platform::RecordTime at(double seconds)
-{
-    return kT0 + std::chrono::duration_cast<platform::RecordTime::duration>(std::chrono::duration<double>(seconds));
-}
-
-Measurement measurement(double t, double x, double y, double tempC)
-{
-    Measurement m;
-    m.time = at(t);
-    m.linkUp = true;
-    m.raw[Measurement::kXKal] = static_cast<int32_t>(std::lround(x * 16383.0 / 90.0));
-    m.raw[Measurement::kYKal] = static_cast<int32_t>(std::lround(y * 16383.0 / 90.0));
-    m.raw[Measurement::kTemp] = static_cast<int32_t>(std::lround(tempC * 10));
-    return m;
-}
 
 std::vector<alarm::Rule> rules(const std::string& text)
 {
@@ -72,7 +55,7 @@ TEST(WindowAlarms, TheBannerAndTheRedReadoutsFollowWhatIsRaised)
         if (std::isnan(s.x))
             alarms.tick(at(s.t));
         else
-            alarms.add(measurement(s.t, s.x, s.y, s.temp), level);
+            alarms.add(tiltAt(s.t, s.x, s.y, s.temp), level);
         EXPECT_EQ(alarms.bannerText(), s.banner) << "at " << s.t;
         EXPECT_EQ(alarms.redReadouts(), s.red) << "at " << s.t;
     }
@@ -87,11 +70,11 @@ TEST(WindowAlarms, TheHistoryKeepsEachChangeWithItsTimeAndSavesAsCsv)
     TiltReference reference;
     std::vector<alarm::AlarmEvent> told;
     for (const auto& [t, x] : std::vector<std::pair<double, double>>{{0, 1}, {1, 2.6}, {2, 2.2}, {3, 1.9}})
-        for (const auto& e : alarms.add(measurement(t, x, 0, 20), reference))
+        for (const auto& e : alarms.add(tiltAt(t, x, 0, 20), reference))
             told.push_back(e);
     // The zero is taken off first: 3.5° less a zero of 1.5° is 2°, no alarm.
     reference.setZero(Axis::X, 1.5f);
-    for (const auto& e : alarms.add(measurement(4, 3.5, 0, 20), reference))
+    for (const auto& e : alarms.add(tiltAt(4, 3.5, 0, 20), reference))
         told.push_back(e);
     EXPECT_EQ(alarmHistoryCsv(alarms.history()),
               "time,state,rule,value\n"

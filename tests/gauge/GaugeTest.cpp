@@ -18,22 +18,20 @@ using namespace plovex;
 
 TEST(NeedleGeometry, AnglesAndOriginsGiveTheTruncatedNeedle)
 {
-    struct Case {
+    const struct {
         float angle;
         int dx, dy;
-    };
-    const Case angles[] = {{0.0f, 0, 110},    {0.5f, 0, 109},    {-0.5f, 0, 109}, {1.0f, 1, 109},   {45.0f, 77, 77},
+    } angles[] = {{0.0f, 0, 110},    {0.5f, 0, 109},    {-0.5f, 0, 109}, {1.0f, 1, 109},   {45.0f, 77, 77},
                            {-45.0f, -77, 77}, {89.0f, 109, 1},   {90.0f, 109, 0}, {-90.0f, -109, 0}, {135.0f, 77, -77},
                            {180.0f, 0, -109}, {270.0f, -109, 0}, {360.0f, 0, 109}, {NAN, 0, 0}};
     for (const auto& c : angles) {
         const NeedleGeometry g = needleGeometry({0, 0, 240, 240}, c.angle);
         EXPECT_EQ(std::pair(g.dx, g.dy), std::pair(c.dx, c.dy)) << c.angle;
     }
-    struct Origin {
+    const struct {
         GaugeRect bounds;
         float cx, cy;
-    };
-    const Origin origins[] = {{{0, 0, 240, 240}, 120, 120}, {{10.6f, 5.2f, 200, 100}, 110, 55}, {{-0.7f, -3.9f, 240, 240}, 120, 117},
+    } origins[] = {{{0, 0, 240, 240}, 120, 120}, {{10.6f, 5.2f, 200, 100}, 110, 55}, {{-0.7f, -3.9f, 240, 240}, 120, 117},
                               {{0, 0, 201, 99}, 100.5f, 49.5f}};
     for (const auto& o : origins) {
         const NeedleGeometry g = needleGeometry(o.bounds, 0.0f);
@@ -84,12 +82,11 @@ public:
 TEST(GaugeView, PaintsDialThenNeedleThenHubWithYGoingDown)
 {
     testsupport::ensureApplication();
-    struct Case {
+    const struct {
         float angle;
         bool dial;
         std::string painted;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {0.0f, true, "dial 0,0 240x240\nneedle 120,120 to 120,10 width 3\nhub 110,110 20x20\n"},
         {90.0f, false, "needle 120,120 to 229,120 width 3\nhub 110,110 20x20\n"},
         {-45.0f, false, "needle 120,120 to 43,43 width 3\nhub 110,110 20x20\n"},

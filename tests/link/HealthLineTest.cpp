@@ -11,16 +11,14 @@ using namespace std::chrono_literals;
 TEST(HealthLine, RateOverASecondOrMoreAgeOfTheLastRecordAndBytesForPeople)
 {
     const auto t0 = std::chrono::steady_clock::time_point(100s);
-    struct Step {
-        std::chrono::milliseconds at; // after t0
+    const struct { // at and lastAt after t0
+        std::chrono::milliseconds at;
         uint64_t records;
-        std::optional<std::chrono::milliseconds> lastAt; // after t0
+        std::optional<std::chrono::milliseconds> lastAt;
         uint64_t sent, received;
         bool open;
-        std::string port;
-        std::string line;
-    };
-    const Step steps[] = {
+        std::string port, line;
+    } steps[] = {
         {0ms, 0, {}, 0, 999, false, "", "0.0 records/s, none yet, 0 timeouts, 0 reconnects, sent 0 B, received 999 B, port none (closed)"},
         {500ms, 72, 480ms, 1000, 12345, true, "/dev/ttyUSB0",
          "0.0 records/s, last 0.0 s ago, 0 timeouts, 0 reconnects, sent 1.0 kB, received 12.3 kB, port /dev/ttyUSB0"},
@@ -31,17 +29,10 @@ TEST(HealthLine, RateOverASecondOrMoreAgeOfTheLastRecordAndBytesForPeople)
     };
     plovex::HealthLine line;
     for (const auto& s : steps) {
-        plovex::LinkHealth h;
-        h.measurementRecords = s.records;
-        if (s.lastAt)
-            h.lastMeasurementAt = t0 + *s.lastAt;
-        h.bytesSent = s.sent;
-        h.bytesReceived = s.received;
-        h.open = s.open;
+        const plovex::LinkHealth h{.measurementRecords = s.records, .lastMeasurementAt = s.lastAt ? std::optional(t0 + *s.lastAt) : std::nullopt,
+                                   .framesAbandoned = 0, .reconnects = 0, .bytesSent = s.sent, .bytesReceived = s.received, .eepromReads = 0, .open = s.open};
         EXPECT_EQ(line.update(h, t0 + s.at, s.port), s.line);
     }
-    plovex::LinkHealth counts;
-    counts.framesAbandoned = 3;
-    counts.reconnects = 2;
+    const plovex::LinkHealth counts{.measurementRecords = 0, .lastMeasurementAt = std::nullopt, .framesAbandoned = 3, .reconnects = 2};
     EXPECT_NE(plovex::HealthLine().update(counts, t0, "p").find(", 3 timeouts, 2 reconnects,"), std::string::npos);
 }

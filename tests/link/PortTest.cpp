@@ -26,7 +26,7 @@ struct OpenLine {
     PtyPeer peer;
     MainSide main;
     std::unique_ptr<commPort> port;
-    explicit OpenLine(int lineTimeoutDeciseconds = 10) : port(main.port(LoopKind::None, peer.slavePath(), {}, lineTimeoutDeciseconds))
+    OpenLine() : port(main.port(LoopKind::None, peer.slavePath(), {}, 10))
     {
         if (port->OpenPort() < 0)
             throw std::runtime_error("cannot open " + peer.slavePath());
@@ -41,12 +41,11 @@ TEST(SerialPort, DevicesThatCannotBeUsedFailWithTheirLineAndLeakNothing)
     writeFile(dir / "plain", "not a tty");
     PtyPeer pty;
     const std::string noTty = " - Inappropriate ioctl for device(25).\n";
-    struct Case {
+    const struct {
         std::string path;
         int32_t baud;
         std::string printed;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", 38400, ""},
         {(dir / "missing").string(), 38400, ""},
         {dir.path().string(), 38400, ""},
@@ -217,38 +216,24 @@ TEST(Exchanges, AnExchangeThatWaitedAcrossAResetTouchesNothing)
     }
 }
 
-TEST(Exchanges, TheLineTimeoutCountsFromTheLastByte)
+TEST(Exchanges, AReplyCutShortByTheLineTimeoutIsNoValue)
 {
-    // On a 2.0 s timeout, a reply whose two bytes come 1.1 s apart arrives
-    // whole, though it takes longer than the timeout (the gaps leave 0.9 s for
-    // a loaded machine). On 1.0 s, one whose second byte comes only once the
-    // read has given up does not.
-    OpenLine slow(20), gap;
-    auto slowBoard = std::async(std::launch::async, [&] {
-        slow.peer.read(2, 30s);
-        std::this_thread::sleep_for(1100ms);
-        slow.peer.write({0x11});
-        std::this_thread::sleep_for(1100ms);
-        slow.peer.write({0x22});
-    });
+    // The second byte comes only once the read has given up. (That the
+    // timeout counts from the last byte, the slow board of the acquisition
+    // loop's faulty replies shows.)
+    OpenLine gap;
     std::promise<void> gaveUp;
-    auto gapBoard = std::async(std::launch::async, [&] {
+    auto board = std::async(std::launch::async, [&] {
         gap.peer.read(2, 30s);
         gap.peer.write({0x11});
         gaveUp.get_future().wait();
         gap.peer.write({0x22});
     });
-    auto slowRead = std::async(std::launch::async, [&] {
-        int16_t v = 7;
-        return std::pair(slow.port->readEEPROM(0, &v), v);
-    });
     int16_t v = 7;
     EXPECT_EQ(gap.port->readEEPROM(0, &v), 0);
     EXPECT_EQ(v, 7);
     gaveUp.set_value();
-    EXPECT_EQ(slowRead.get(), std::pair(1, int16_t{0x1122}));
-    slowBoard.get();
-    gapBoard.get();
+    board.get();
 }
 
 TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)

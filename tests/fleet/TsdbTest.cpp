@@ -1,9 +1,8 @@
 // plovex-cli monitor --influx against the real engines: Debian's InfluxDB
 // 1.x (with authentication on) and VictoriaMetrics, each started by the test
 // on 127.0.0.1 on a free port with a data folder of its own, and stopped by
-// it. The points are queried back over HTTP and compared with the lines the
-// monitor printed for the same records, or with the readings its outputs
-// were handed.
+// it. The points are queried back over HTTP and compared with the readings
+// the outputs were handed, or with the rows the logger wrote.
 
 #include "cli/MonitorOutput.h"
 #include "link/Records.h"
@@ -18,7 +17,6 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,16 +92,6 @@ public:
             argv_ = {program, "-httpListenAddr", "127.0.0.1:" + port, "-storageDataPath", d + "/data",
                      "-loggerLevel", "ERROR"};
         }
-        start();
-        if (kind == Influx) { // the first user may be made without logging in
-            query("CREATE USER " + kAdmin + " WITH PASSWORD '" + kPassword + "' WITH ALL PRIVILEGES", "");
-            query("CREATE DATABASE plv");
-        }
-    }
-    ~Server() { stop(); }
-
-    void start()
-    {
         if ((pid_ = ::fork()) == 0) {
             std::vector<char*> argv;
             for (auto& a : argv_)
@@ -115,16 +103,19 @@ public:
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        ASSERT_TRUE(waitFor([&] { return http(base() + (kind_ == Influx ? "/ping" : "/health")).status / 100 == 2; },
-                            10s))
+        EXPECT_TRUE(waitFor([&] { return http(base() + (kind == Influx ? "/ping" : "/health")).status / 100 == 2; }, 10s))
             << "the server did not start:\n" << readFile(dir_ / "log");
+        if (kind == Influx) { // the first user may be made without logging in
+            query("CREATE USER " + kAdmin + " WITH PASSWORD '" + kPassword + "' WITH ALL PRIVILEGES", "");
+            query("CREATE DATABASE plv");
+        }
     }
-    void stop()
+    ~Server()
     {
         if (pid_ > 0 && ::kill(pid_, SIGTERM) == 0)
             ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
     }
+
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::string writeUrl(const std::string& db = "plv") const
     {

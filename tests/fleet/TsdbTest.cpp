@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -320,22 +321,17 @@ TEST(Tsdb, ARefusedWriteEndsTheMonitorWithStatus1)
     Server db(Server::Influx);
     TempDir dir;
     writeFile(dir / "wrong", kAdmin + ":s3cret-wrong\n");
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string said;
-    } rows[] = {
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = { // more options, the status, what is said
         {{"--influx-token-file", (dir / "wrong").string()}, 1,
          "database 127.0.0.1:" + db.base().substr(17) + " refused the write: 401 Unauthorized: authorization failed"},
         {{"--influx", db.writeUrl("nodb")}, 1, "refused the write: 404 Not Found: database not found: \"nodb\""},
         {{"--tag", "k=back\\"}, 2, "--tag 'k=back\\' has a backslash at the end"},
     };
-    for (const auto& row : rows) {
-        std::vector<std::string> args = row.args;
+    for (auto [args, exitCode, said] : rows) {
         args.insert(args.end(), {"--seconds", "15"});
         const auto r = runCli(monitorArgs(db, args));
-        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
-        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
         EXPECT_EQ((r.out + r.err).find("s3cret"), std::string::npos) << "the password shows";
     }
 }
@@ -351,12 +347,10 @@ TEST(Tsdb, TheLoggerSendsTheIntervalsItWrites)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::multiset<std::string> written; // the count column of each row
     for (const auto& entry : std::filesystem::directory_iterator(dir / "log")) {
-        std::istringstream rows(readFile(entry.path()));
-        std::string row;
-        std::getline(rows, row); // the header
-        while (std::getline(rows, row)) {
-            const auto a = row.find(','), b = row.find(',', a + 1), c = row.find(',', b + 1);
-            written.insert(row.substr(b + 1, c - b - 1));
+        const auto rows = lines(readFile(entry.path()));
+        for (std::size_t i = 1; i < rows.size(); ++i) { // after the header
+            const auto b = rows[i].find(',', rows[i].find(',') + 1);
+            written.insert(rows[i].substr(b + 1, rows[i].find(',', b + 1) - b - 1));
         }
     }
     ASSERT_GE(written.size(), 5u);

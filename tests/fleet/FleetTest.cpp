@@ -99,11 +99,7 @@ bool brokerQuiet(int port, pid_t heldStill)
 struct Told {
     plovex::fleet::MqttPublisher::Notify sink()
     {
-        return [this](const std::string& line) {
-            std::lock_guard lock(mutex);
-            lines.push_back(line);
-            added.notify_all();
-        };
+        return [this](const std::string& line) { std::lock_guard lock(mutex); lines.push_back(line); added.notify_all(); };
     }
     // The next line, once there; "" when none comes.
     std::string next()

@@ -72,21 +72,21 @@ HttpAnswer answer(long status, std::string body = "", std::optional<std::chrono:
     return {status, std::move(body), status ? "" : "Connection refused", retryAfter, 0};
 }
 
-// A writer on the test clock with FakePost, the lines it said, and its end.
+// A writer with FakePost on the test clock, held until released, batching
+// every 0.5 s; the lines it said, and its end.
 struct Rig {
-    Rig(std::vector<HttpAnswer> script, InfluxWriterSettings settings, bool hold = false)
+    Rig(std::vector<HttpAnswer> script, std::size_t batchLines = 5000, std::size_t bufferBytes = 1 << 20)
     {
         auto post = std::make_unique<FakePost>(std::move(script));
         server = post.get();
-        if (hold)
-            clock->hold();
+        clock->hold();
+        InfluxWriterSettings settings;
+        settings.batchLines = batchLines;
+        settings.batchInterval = 500ms;
+        settings.buffer.bytes = bufferBytes;
         writer = std::make_unique<InfluxWriter>(
             "database db:8086", settings, std::move(post), clock,
-            [this](const std::string& line) {
-                std::lock_guard lock(mutex);
-                said += line + "\n";
-            },
-            [this] { fatal = true; });
+            [this](const std::string& line) { std::lock_guard lock(mutex); said += line + "\n"; }, [this] { fatal = true; });
     }
     void write(int from, int to)
     {
@@ -120,18 +120,9 @@ Lines numbered(int from, int to)
     return out;
 }
 
-InfluxWriterSettings settings(std::size_t batchLines = 5000, std::size_t bufferBytes = 1 << 20)
-{
-    InfluxWriterSettings s;
-    s.batchLines = batchLines;
-    s.batchInterval = 500ms;
-    s.buffer.bytes = bufferBytes;
-    return s;
-}
-
 TEST(InfluxWriter, SendsAFullBatchAtOnceAndTheRestAfterTheInterval)
 {
-    Rig rig({}, settings(5), true);
+    Rig rig({}, 5);
     rig.write(1, 12);
     ASSERT_TRUE(waitFor([&] { return rig.server->bodies().size() == 2; }));
     ASSERT_TRUE(rig.clock->parked()); // in the interval, with lines 11 and 12
@@ -175,7 +166,7 @@ TEST(InfluxWriter, AnswersDecideBetweenDoneTryAgainAndStop)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Rig rig(row.script, settings(), true);
+        Rig rig(row.script);
         rig.write(1, 3); // while the writer waits in the interval: one batch
         rig.clock->release();
         if (row.lineFourAfter > 0) {
@@ -201,7 +192,7 @@ TEST(InfluxWriter, AFullBufferDropsTheOldestSaysSoAndSendsTheRest)
 {
     // Room for four lines of this length.
     const std::size_t four = 4 * SendBuffer::footprint({"line 10\n", 0, {}, {}});
-    Rig rig({answer(503)}, settings(5000, four), true);
+    Rig rig({answer(503)}, 5000, four);
     rig.write(1, 1);
     ASSERT_TRUE(rig.clock->step(1)); // past the interval: line 1 refused, waiting to try again
     rig.write(2, 9);

@@ -43,10 +43,8 @@ Answer http(const std::string& url, const std::string& post = "")
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, 5000L);
     if (!post.empty())
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, post.c_str());
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char* d, size_t s, size_t n, void* out) {
-        static_cast<std::string*>(out)->append(d, s * n);
-        return s * n;
-    });
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION,
+                     +[](char* d, size_t s, size_t n, void* out) { return (static_cast<std::string*>(out)->append(d, s * n), s * n); });
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &a.body);
     if (curl_easy_perform(c) == CURLE_OK)
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &a.status);

@@ -28,10 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testsupport;
 
-struct Message {
-    std::string topic, payload;
-    bool retained;
-};
+struct Message { std::string topic, payload; bool retained; };
 
 // A subscriber to everything under plv/, logged in as the monitor is. With
 // an id it keeps its session (and so its subscription) across a restart of

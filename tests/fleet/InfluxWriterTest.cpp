@@ -29,12 +29,12 @@ std::string gunzip(std::string_view data)
     std::string out;
     char chunk[4096];
     int rc = Z_OK;
-    while (rc == Z_OK) {
+    do {
         z.next_out = reinterpret_cast<Bytef*>(chunk);
         z.avail_out = sizeof chunk;
         rc = inflate(&z, Z_NO_FLUSH);
         out.append(chunk, sizeof chunk - z.avail_out);
-    }
+    } while (rc == Z_OK);
     inflateEnd(&z);
     return rc == Z_STREAM_END ? out : "(not gzip)";
 }
@@ -97,10 +97,8 @@ struct Rig {
     // The back-off pauses: every pause but the batch interval's (0.5 s).
     std::vector<double> backOffs() const
     {
-        std::vector<double> out;
-        for (const double p : clock->pauses())
-            if (p != 0.5)
-                out.push_back(p);
+        auto out = clock->pauses();
+        std::erase(out, 0.5);
         return out;
     }
 

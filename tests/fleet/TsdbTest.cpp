@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <curl/curl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -30,10 +31,7 @@ using plovex::params::JsonValue;
 
 const std::string kAdmin = "admin", kPassword = "pl0vex-pw";
 
-struct Answer {
-    long status = 0;
-    std::string body;
-};
+struct Answer { long status = 0; std::string body; };
 
 Answer http(const std::string& url, const std::string& post = "")
 {
@@ -54,10 +52,9 @@ Answer http(const std::string& url, const std::string& post = "")
 
 std::string escape(const std::string& text)
 {
-    char* e = curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size()));
-    std::string out = e;
-    curl_free(e);
-    return out;
+    const std::unique_ptr<char, decltype(&curl_free)> e(curl_easy_escape(nullptr, text.c_str(), static_cast<int>(text.size())),
+                                                        &curl_free);
+    return e.get();
 }
 
 JsonValue json(const std::string& text)
@@ -116,10 +113,7 @@ public:
     }
 
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    std::string writeUrl(const std::string& db = "plv") const
-    {
-        return base() + (kind_ == Influx ? "/write?db=" + db : "/write");
-    }
+    std::string writeUrl(const std::string& db = "plv") const { return base() + (kind_ == Influx ? "/write?db=" + db : "/write"); }
     std::string credentialsFile() const
     {
         writeFile(dir_ / "login", kAdmin + ":" + kPassword + "\n");
@@ -241,9 +235,7 @@ TEST(Tsdb, EachPointHasTheTimeOfItsRecordNotOfItsDelivery)
     using platform::RecordClock;
     const auto hourAgo = std::chrono::floor<std::chrono::seconds>(RecordClock::now()) - 1h;
     auto at = [&](long long ns) { return hourAgo + std::chrono::nanoseconds(ns); };
-    auto ns = [](RecordClock::time_point t) {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-    };
+    auto ns = [](RecordClock::time_point t) { return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count(); };
     const std::vector<platform::RecordPtr> given = {
         records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5'123'456)),
         records::linkDownRecord(8, at(1'250'000'001)), records::parameterRecord(3, 4, at(1'250'000'001)),
@@ -357,10 +349,7 @@ TEST(Tsdb, TheLoggerSendsTheIntervalsItWrites)
     waitFor([&] {
         stored.clear();
         for (const auto& [key, fields] : db.points(repeats))
-            if (key.first.at("type") == "interval")
-                stored.insert(fields.at("count"));
-            else
-                stored.insert("a point of type " + key.first.at("type"));
+            stored.insert(key.first.at("type") == "interval" ? fields.at("count") : "a point of type " + key.first.at("type"));
         return stored.size() >= written.size();
     }, 10s);
     EXPECT_EQ(stored, written);

@@ -80,10 +80,7 @@ TEST(IntervalAverager, EachAlignedIntervalHoldsTheStatisticsOfItsOwnSamples)
 
 TEST(IntervalAverager, LinkUpIsTheShareOfTheIntervalTheLinkWasUp)
 {
-    struct Sample {
-        Clock::duration at;
-        bool up;
-    };
+    struct Sample { Clock::duration at; bool up; };
     struct Case {
         const char* what;
         std::vector<Sample> samples;

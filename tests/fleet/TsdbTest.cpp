@@ -114,11 +114,7 @@ public:
 
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     std::string writeUrl(const std::string& db = "plv") const { return base() + (kind_ == Influx ? "/write?db=" + db : "/write"); }
-    std::string credentialsFile() const
-    {
-        writeFile(dir_ / "login", kAdmin + ":" + kPassword + "\n");
-        return (dir_ / "login").string();
-    }
+    std::string credentialsFile() const { writeFile(dir_ / "login", kAdmin + ":" + kPassword + "\n"); return (dir_ / "login").string(); }
     Answer query(const std::string& q, const std::string& db = "plv") const
     {
         return http(base() + "/query?epoch=ns&u=" + kAdmin + "&p=" + kPassword + (db.empty() ? "" : "&db=" + db),

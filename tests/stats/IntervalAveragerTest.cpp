@@ -32,10 +32,7 @@ struct OneSecond {
     }
 };
 
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 } // namespace
 

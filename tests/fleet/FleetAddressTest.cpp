@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -17,47 +18,40 @@ using namespace plovex;
 
 TEST(FleetAddresses, WriteUrlsAreTakenAsTheDatabasesDocumentThem)
 {
-    const struct {
-        std::string url;
-        const char* refusal; // nullptr: taken
-        fleet::InfluxApi api;
-        const char* hostPort;
-    } rows[] = {
+    // The URL; why it is refused (nullptr: taken); the API and the host taken.
+    const std::tuple<std::string, const char*, fleet::InfluxApi, std::string> rows[] = {
         {"http://127.0.0.1:8086/write?db=plv&rp=autogen", nullptr, fleet::InfluxApi::V1, "127.0.0.1:8086"},
         {"https://tsdb.example/api/v2/write?org=site&bucket=plv&precision=ns", nullptr, fleet::InfluxApi::V2,
          "tsdb.example:443"},
         {"http://[::1]:8428/write", nullptr, fleet::InfluxApi::V1, "[::1]:8428"},
         {"http://vminsert:8480/insert/0/influx/write", nullptr, fleet::InfluxApi::V1, "vminsert:8480"},
-        {"http://h:8086/api/v2/write?org=site", "needs org= (or orgID=) and bucket=", {}, ""},
-        {"http://h:8086/query?db=plv", "its path does not end in /write", {}, ""},
-        {"ftp://h/write", "it is not http:// or https://", {}, ""},
-        {"http://h:8086/write?db=plv&precision=s", "leave precision out or make it ns", {}, ""},
-        {"http://admin:s3cret@h:8086/write?db=plv", "may not hold a user or a password", {}, ""},
-        {"http://h:8086/write?db=plv&u=admin&p=s3cret", "may not hold credentials (u=)", {}, ""},
-        {"not a url s3cret", "the --influx URL is not a database's write URL", {}, ""},
+        {"http://h:8086/api/v2/write?org=site", "needs org= (or orgID=) and bucket=", {}, {}},
+        {"http://h:8086/query?db=plv", "its path does not end in /write", {}, {}},
+        {"ftp://h/write", "it is not http:// or https://", {}, {}},
+        {"http://h:8086/write?db=plv&precision=s", "leave precision out or make it ns", {}, {}},
+        {"http://admin:s3cret@h:8086/write?db=plv", "may not hold a user or a password", {}, {}},
+        {"http://h:8086/write?db=plv&u=admin&p=s3cret", "may not hold credentials (u=)", {}, {}},
+        {"not a url s3cret", "the --influx URL is not a database's write URL", {}, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.url);
+    for (const auto& [text, refusal, api, hostPort] : rows) {
+        SCOPED_TRACE(text);
         std::string error;
-        const auto url = fleet::parseInfluxUrl(row.url, &error);
-        if (!row.refusal) {
+        const auto url = fleet::parseInfluxUrl(text, &error);
+        if (!refusal) {
             ASSERT_TRUE(url) << error;
-            EXPECT_EQ(url->api, row.api);
-            EXPECT_EQ(url->hostPort, row.hostPort);
+            EXPECT_EQ(url->api, api);
+            EXPECT_EQ(url->hostPort, hostPort);
             continue;
         }
         EXPECT_FALSE(url);
-        EXPECT_NE(error.find(row.refusal), std::string::npos) << error;
+        EXPECT_NE(error.find(refusal), std::string::npos) << error;
         EXPECT_EQ(error.find("s3cret"), std::string::npos) << "a secret repeated: " << error;
     }
 }
 
 TEST(FleetAddresses, TopicPrefixesNoBrokerTakesAreRefused)
 {
-    const struct {
-        std::string url;
-        const char* refusal; // nullptr: taken
-    } rows[] = {
+    const std::pair<std::string, const char*> rows[] = { // the URL, and why it is refused (nullptr: taken)
         {"mqtt://h/site/bridge/ttyUSB0", nullptr},
         {"mqtt://h/br\xC3\xBC" "cke", nullptr},
         {"mqtt://h/site/+/x", "+ or #"},
@@ -70,13 +64,13 @@ TEST(FleetAddresses, TopicPrefixesNoBrokerTakesAreRefused)
         {"mqtt://h/" + std::string(65535 - 12, 'a'), nullptr},
         {"mqtt://h/" + std::string(65535 - 11, 'a'), "longer than MQTT's topics allow"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.url.substr(0, 40));
+    for (const auto& [text, refusal] : rows) {
+        SCOPED_TRACE(text.substr(0, 40));
         std::string error;
-        const auto url = fleet::parseMqttUrl(row.url, &error);
-        EXPECT_EQ(!url, row.refusal != nullptr) << error;
-        if (row.refusal) {
-            EXPECT_NE(error.find(row.refusal), std::string::npos) << error;
+        const auto url = fleet::parseMqttUrl(text, &error);
+        EXPECT_EQ(!url, refusal != nullptr) << error;
+        if (refusal) {
+            EXPECT_NE(error.find(refusal), std::string::npos) << error;
         }
         EXPECT_LT(error.size(), 300u) << "the URL is not repeated when it cannot be shown";
     }

@@ -18,16 +18,21 @@ const Clock::time_point kT0 = Clock::time_point(1796632200s); // a whole hour in
 
 struct Collector {
     std::vector<IntervalSummary> rows;
-    IntervalAverager::Sink sink()
+    IntervalAverager::Sink sink() { return [this](const IntervalSummary& s) { rows.push_back(s); }; }
+};
+
+// 1 s intervals from kT0, one series, its rows in c.rows.
+struct OneSecond {
+    Collector c;
+    IntervalAverager a{1s, 1, kT0, c.sink()};
+    void add(Clock::duration at, bool up = true)
     {
-        return [this](const IntervalSummary& s) { rows.push_back(s); };
+        const double v = 1.0;
+        a.add(kT0 + at, up, {&v, 1});
     }
 };
 
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 } // namespace
 
@@ -72,10 +77,7 @@ TEST(IntervalAverager, EachAlignedIntervalHoldsTheStatisticsOfItsOwnSamples)
 
 TEST(IntervalAverager, LinkUpIsTheShareOfTheIntervalTheLinkWasUp)
 {
-    struct Sample {
-        Clock::duration at;
-        bool up;
-    };
+    struct Sample { Clock::duration at; bool up; };
     struct Case {
         const char* what;
         std::vector<Sample> samples;
@@ -96,13 +98,11 @@ TEST(IntervalAverager, LinkUpIsTheShareOfTheIntervalTheLinkWasUp)
         {"link-down records only", {{0ms, false}, {1000ms, false}}, 2500ms, {0, 0}, {0, 0}},
     };
     for (const auto& k : cases) {
-        Collector c;
-        IntervalAverager a(1s, 1, kT0, c.sink());
-        for (const auto& s : k.samples) {
-            const double v = 1.0;
-            a.add(kT0 + s.at, s.up, {&v, 1});
-        }
-        a.closeUntil(kT0 + k.end);
+        OneSecond r;
+        auto& c = r.c;
+        for (const auto& s : k.samples)
+            r.add(s.at, s.up);
+        r.a.closeUntil(kT0 + k.end);
         ASSERT_EQ(c.rows.size(), k.linkUp.size()) << k.what;
         for (std::size_t i = 0; i < c.rows.size(); ++i) {
             EXPECT_NEAR(c.rows[i].linkUp, k.linkUp[i], 1e-9) << k.what << " " << i;
@@ -114,54 +114,47 @@ TEST(IntervalAverager, LinkUpIsTheShareOfTheIntervalTheLinkWasUp)
 
 TEST(IntervalAverager, AnIntervalClosesOnItsNextSampleOrHalfASecondAfterItsEnd)
 {
-    Collector c;
-    IntervalAverager a(1s, 1, kT0, c.sink());
-    const double v = 1.0;
-    a.add(kT0 + 100ms, true, {&v, 1});
-    a.closeUntil(kT0 + 1499ms);
-    EXPECT_TRUE(c.rows.empty()); // a sample of it may still be on its way
-    a.closeUntil(kT0 + 1500ms);
-    EXPECT_EQ(c.rows.size(), 1u);
-    a.add(kT0 + 1400ms, true, {&v, 1}); // late: counted in the open interval
-    a.add(kT0 + 2000ms, true, {&v, 1});
-    ASSERT_EQ(c.rows.size(), 2u);
-    EXPECT_EQ(c.rows[1].count, 1u);
-    a.finish(kT0 + 2250ms);
-    ASSERT_EQ(c.rows.size(), 3u);
-    EXPECT_DOUBLE_EQ(seconds(c.rows[2].length), 0.25);
-    EXPECT_EQ(c.rows[2].count, 1u);
+    OneSecond r;
+    auto& rows = r.c.rows;
+    r.add(100ms);
+    r.a.closeUntil(kT0 + 1499ms);
+    EXPECT_TRUE(rows.empty()); // a sample of it may still be on its way
+    r.a.closeUntil(kT0 + 1500ms);
+    EXPECT_EQ(rows.size(), 1u);
+    r.add(1400ms); // late: counted in the open interval
+    r.add(2000ms);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].count, 1u);
+    r.a.finish(kT0 + 2250ms);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_DOUBLE_EQ(seconds(rows[2].length), 0.25);
+    EXPECT_EQ(rows[2].count, 1u);
 }
 
 TEST(IntervalAverager, AClockStepGivesOneRowForTheGapOrStartsAfresh)
 {
-    const double v = 1.0;
-    {
-        // Ten hours ahead (a clock set at boot): the open interval, one empty
-        // row over the gap up to the new interval, then on as before.
-        Collector c;
-        IntervalAverager a(1s, 1, kT0, c.sink());
-        a.add(kT0 + 100ms, true, {&v, 1});
-        a.add(kT0 + 10h + 300ms, true, {&v, 1});
-        a.add(kT0 + 10h + 1s, true, {&v, 1});
-        ASSERT_EQ(c.rows.size(), 3u);
-        EXPECT_EQ(c.rows[0].count, 1u);
-        EXPECT_EQ(c.rows[1].start, kT0 + 1s);
-        EXPECT_EQ(c.rows[1].length, 10h - 1s);
-        EXPECT_EQ(c.rows[1].count, 0u);
-        EXPECT_EQ(c.rows[2].start, kT0 + 10h);
-        EXPECT_EQ(c.rows[2].count, 1u);
-    }
-    {
-        // A minute back: the open interval ends where it got to, and the
-        // next begins at the new time.
-        Collector c;
-        IntervalAverager a(1s, 1, kT0, c.sink());
-        a.add(kT0 + 400ms, true, {&v, 1});
-        a.add(kT0 - 60s + 700ms, true, {&v, 1});
-        a.finish(kT0 - 59s);
-        ASSERT_EQ(c.rows.size(), 2u);
-        EXPECT_EQ(c.rows[0].length, 400ms);
-        EXPECT_EQ(c.rows[1].start, kT0 - 60s + 700ms);
-        EXPECT_EQ(c.rows[1].length, 300ms);
-    }
+    // Ten hours ahead (a clock set at boot): the open interval, one empty row
+    // over the gap up to the new interval, then on as before.
+    OneSecond ahead;
+    ahead.add(100ms);
+    ahead.add(10h + 300ms);
+    ahead.add(10h + 1s);
+    const auto& rows = ahead.c.rows;
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].count, 1u);
+    EXPECT_EQ(rows[2].count, 1u);
+    EXPECT_EQ(rows[1].start, kT0 + 1s);
+    EXPECT_EQ(rows[1].length, 10h - 1s);
+    EXPECT_EQ(rows[1].count, 0u);
+    EXPECT_EQ(rows[2].start, kT0 + 10h);
+    // A minute back: the open interval ends where it got to, and the next
+    // begins at the new time.
+    OneSecond back;
+    back.add(400ms);
+    back.add(-60s + 700ms);
+    back.a.finish(kT0 - 59s);
+    ASSERT_EQ(back.c.rows.size(), 2u);
+    EXPECT_EQ(back.c.rows[0].length, 400ms);
+    EXPECT_EQ(back.c.rows[1].start, kT0 - 60s + 700ms);
+    EXPECT_EQ(back.c.rows[1].length, 300ms);
 }

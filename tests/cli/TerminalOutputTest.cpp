@@ -144,8 +144,7 @@ TEST(TerminalOutput, TellsEachEventOnALineOfItsOwnOnce)
                                  "parameter  1  Sx Primary Gain            1200  (was 1000)\n",
                                  "no data from the board for 2 s\n",
                              }));
-    const auto told = std::find_if(term.written.begin(), term.written.end(),
-                                   [](const std::string& w) { return w.find("no data") != std::string::npos; });
+    const auto told = std::find_if(term.written.begin(), term.written.end(), [](const auto& w) { return testsupport::contains(w, "no data"); });
     ASSERT_NE(told, term.written.end());
     EXPECT_EQ(told->rfind(kRedraw, 0), 0u) << "an event takes the place of the status line drawn before it";
 }

@@ -72,4 +72,7 @@ private:
 // The lines of a text, without their newlines.
 std::vector<std::string> lines(const std::string& text);
 
+// Whether text holds part.
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 } // namespace testsupport

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sstream>
 #include <sys/stat.h>
 
 using namespace testsupport;
@@ -39,18 +38,6 @@ bool readUntil(CliProcess& monitor, const std::string& part)
 }
 
 const CliOptions kPatient = [] { CliOptions o; o.timeout = 60s; return o; }();
-
-// A CSV line's cells (the log's cells hold no comma).
-std::vector<std::string> cells(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::istringstream in(line);
-    for (std::string cell; std::getline(in, cell, ',');)
-        out.push_back(cell);
-    if (!line.empty() && line.back() == ',')
-        out.emplace_back();
-    return out;
-}
 
 const MotionPlan kTilted{.kind = MotionPlan::Kind::Hold, .x = 5, .y = 0};
 const MotionPlan kLevel{.kind = MotionPlan::Kind::Hold, .x = 0, .y = 0};
@@ -158,8 +145,7 @@ TEST(CliAlarms, EachLogRowNamesTheAlarmsItsMeasurementLeftRaised)
         waitFor([&] {
             rows.clear();
             for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-                std::istringstream in(readFile(e.path()));
-                for (std::string line; std::getline(in, line);)
+                for (const auto& line : lines(readFile(e.path())))
                     rows.push_back(cells(line));
             }
             return std::any_of(rows.begin(), rows.end(), done);

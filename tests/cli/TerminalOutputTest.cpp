@@ -67,11 +67,7 @@ Measurement measured(int16_t xKal, std::chrono::steady_clock::duration t, bool u
 
 ParameterReading param(int address, int value, bool up = true)
 {
-    ParameterReading p;
-    p.address = address;
-    p.value = value;
-    p.linkUp = up;
-    return p;
+    return {{}, address, value, up};
 }
 
 } // namespace

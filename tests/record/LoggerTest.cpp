@@ -15,7 +15,6 @@
 #include <cmath>
 #include <fcntl.h>
 #include <map>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -32,16 +31,8 @@ const WallClock::time_point kT0 = WallClock::from_time_t(1796632200); // 2026-12
 std::vector<std::vector<std::string>> csvRows(const std::string& text)
 {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        std::istringstream cellsIn(line);
-        for (std::string cell; std::getline(cellsIn, cell, ',');)
-            cells.push_back(cell);
-        if (!line.empty() && line.back() == ',')
-            cells.emplace_back();
-        rows.push_back(cells);
-    }
+    for (const auto& line : testsupport::lines(text))
+        rows.push_back(testsupport::cells(line));
     return rows;
 }
 

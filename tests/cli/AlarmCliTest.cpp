@@ -9,18 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sstream>
 #include <sys/stat.h>
 
 using namespace testsupport;
 using plovex::sim::MotionPlan;
 
 namespace {
-
-bool alarmSays(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 std::string program(const TempDir& dir, const std::string& body)
 {
@@ -37,30 +31,13 @@ bool readUntil(CliProcess& monitor, const std::string& part)
     const auto until = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < until) {
         const auto line = monitor.readLine(1s);
-        if (line && alarmSays(*line, part))
+        if (line && contains(*line, part))
             return true;
     }
     return false;
 }
 
-CliOptions patient()
-{
-    CliOptions o;
-    o.timeout = 60s;
-    return o;
-}
-
-// A CSV line's cells (the log's cells hold no comma).
-std::vector<std::string> cells(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::istringstream in(line);
-    for (std::string cell; std::getline(in, cell, ',');)
-        out.push_back(cell);
-    if (!line.empty() && line.back() == ',')
-        out.emplace_back();
-    return out;
-}
+const CliOptions kPatient = [] { CliOptions o; o.timeout = 60s; return o; }();
 
 const MotionPlan kTilted{.kind = MotionPlan::Kind::Hold, .x = 5, .y = 0};
 const MotionPlan kLevel{.kind = MotionPlan::Kind::Hold, .x = 0, .y = 0};
@@ -88,7 +65,7 @@ TEST(CliAlarms, AProgramThatHangsOrFailsNeverHoldsUpTheRecords)
         Board board(options);
         CliProcess monitor({"monitor", "--port", board.path(), "--format", "jsonl", "--alarm", "x_deg>2.5",
                             "--alarm", "temp_c>60", "--on-alarm", program(dir, row.body), "--on-alarm-timeout", "60"},
-                           patient());
+                           kPatient);
         ASSERT_TRUE(readUntil(monitor, R"({"type":"alarm","state":"raised","rule":"x_deg>2.5","value":4.9991,)"));
         ASSERT_TRUE(waitFor([&] { return readFile(dir / "log") == "start\n"; }, 10s));
         // The program has the change: the records go on meanwhile, while a
@@ -106,17 +83,17 @@ TEST(CliAlarms, AProgramThatHangsOrFailsNeverHoldsUpTheRecords)
         monitor.signal(SIGINT);
         const auto r = monitor.finish();
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_TRUE(alarmSays(r.err, "plovex-cli monitor: alarm raised: x_deg>2.5 at ")) << r.err;
-        EXPECT_TRUE(alarmSays(r.err, "plovex-cli monitor: alarm cleared: x_deg>2.5 at ")) << r.err;
-        EXPECT_FALSE(alarmSays(r.err + r.out, "temp_c>60")) << "a rule that never held says nothing";
-        EXPECT_TRUE(alarmSays(r.err, row.says)) << r.err;
+        EXPECT_TRUE(contains(r.err, "plovex-cli monitor: alarm raised: x_deg>2.5 at ")) << r.err;
+        EXPECT_TRUE(contains(r.err, "plovex-cli monitor: alarm cleared: x_deg>2.5 at ")) << r.err;
+        EXPECT_FALSE(contains(r.err + r.out, "temp_c>60")) << "a rule that never held says nothing";
+        EXPECT_TRUE(contains(r.err, row.says)) << r.err;
         std::filesystem::remove(dir / "go");
     }
     const std::string env = readFile(dir / "env");
-    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_STATE=raised\n") && alarmSays(env, "PLOVEX_ALARM_STATE=cleared\n")) << env;
-    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_RULE=x_deg>2.5\nPLOVEX_ALARM_STATE=raised\nPLOVEX_ALARM_TIME=")) << env;
-    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_VALUE=4.9991\n")) << env;
-    EXPECT_TRUE(alarmSays(env, "PLOVEX_ALARM_PORT=")) << env;
+    EXPECT_TRUE(contains(env, "PLOVEX_ALARM_STATE=raised\n") && contains(env, "PLOVEX_ALARM_STATE=cleared\n")) << env;
+    EXPECT_TRUE(contains(env, "PLOVEX_ALARM_RULE=x_deg>2.5\nPLOVEX_ALARM_STATE=raised\nPLOVEX_ALARM_TIME=")) << env;
+    EXPECT_TRUE(contains(env, "PLOVEX_ALARM_VALUE=4.9991\n")) << env;
+    EXPECT_TRUE(contains(env, "PLOVEX_ALARM_PORT=")) << env;
 }
 
 TEST(CliAlarms, TheTotalTiltAndSilenceOfASimulatedBoardAreRaisedAndCleared)
@@ -129,13 +106,13 @@ TEST(CliAlarms, TheTotalTiltAndSilenceOfASimulatedBoardAreRaisedAndCleared)
     ASSERT_TRUE(path);
     CliProcess monitor({"monitor", "--port", *path, "--format", "jsonl", "--alarm", "tilt_deg>4.98",
                         "--alarm", "tilt_deg>5", "--alarm", "silent>1.5", "--hold", "0.2"},
-                       patient());
+                       kPatient);
     EXPECT_TRUE(readUntil(monitor, R"({"type":"alarm","state":"raised","rule":"tilt_deg>4.98","value":4.993)"));
     EXPECT_TRUE(readUntil(monitor, R"({"type":"alarm","state":"raised","rule":"silent>1.5")"));
     EXPECT_TRUE(readUntil(monitor, R"({"type":"alarm","state":"cleared","rule":"silent>1.5","value":0.000,)"));
     monitor.signal(SIGINT);
     const auto r = monitor.finish();
-    EXPECT_FALSE(alarmSays(r.out + r.err, "tilt_deg>5")) << "4.993° is not above 5°";
+    EXPECT_FALSE(contains(r.out + r.err, "tilt_deg>5")) << "4.993° is not above 5°";
     simulator.signal(SIGINT);
     EXPECT_EQ(simulator.finish().exitCode, 0);
 }
@@ -161,15 +138,14 @@ TEST(CliAlarms, EachLogRowNamesTheAlarmsItsMeasurementLeftRaised)
     TempDir dir;
     CliProcess log({"log", "--port", board.path(), "--dir", dir.path().string(), "--sync", "0.1", "--alarm", "x_deg>2.5",
                     "--alarm", "x_deg>3", "--alarm", "temp_c>60"},
-                   patient());
+                   kPatient);
     // Each row's cells, once the file has a row for which done is true.
     auto rowsUntil = [&](const std::function<bool(const std::vector<std::string>&)>& done) {
         std::vector<std::vector<std::string>> rows;
         waitFor([&] {
             rows.clear();
             for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-                std::istringstream in(readFile(e.path()));
-                for (std::string line; std::getline(in, line);)
+                for (const auto& line : lines(readFile(e.path())))
                     rows.push_back(cells(line));
             }
             return std::any_of(rows.begin(), rows.end(), done);
@@ -197,7 +173,7 @@ TEST(CliAlarms, EachLogRowNamesTheAlarmsItsMeasurementLeftRaised)
         const std::string expected = x > 3 ? "x_deg>2.5;x_deg>3" : x > 2.5 ? "x_deg>2.5" : "";
         EXPECT_EQ(rows[i][17], expected) << "x_deg " << rows[i][2];
     }
-    EXPECT_TRUE(alarmSays(r.err, "plovex-cli log: alarm raised: x_deg>2.5 at ")) << r.err;
-    EXPECT_TRUE(alarmSays(r.err, "plovex-cli log: alarm cleared: x_deg>3 at ")) << r.err;
-    EXPECT_FALSE(alarmSays(r.err, "temp_c>60")) << r.err;
+    EXPECT_TRUE(contains(r.err, "plovex-cli log: alarm raised: x_deg>2.5 at ")) << r.err;
+    EXPECT_TRUE(contains(r.err, "plovex-cli log: alarm cleared: x_deg>3 at ")) << r.err;
+    EXPECT_FALSE(contains(r.err, "temp_c>60")) << r.err;
 }

@@ -25,7 +25,6 @@ std::vector<std::filesystem::path> csvFiles(const std::filesystem::path& dir)
     return files;
 }
 
-
 } // namespace
 
 TEST(LogCli, AfterAKillTheNextStartCutsThePartRowOffAndWritesANewFile)
@@ -61,10 +60,8 @@ TEST(LogCli, AfterAKillTheNextStartCutsThePartRowOffAndWritesANewFile)
     restart.insert(restart.end(), {"--seconds", "3.5", "--average", "1"});
     const auto r = runCli(restart);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find(file.filename().string() + " ended in a partly written row: cut off " + std::to_string(cut) +
-                         " bytes after its last whole row\n"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(contains(r.err, file.filename().string() + " ended in a partly written row: cut off " + std::to_string(cut) +
+                                    " bytes after its last whole row\n")) << r.err;
     EXPECT_EQ(readFile(file), kept);
     for (const auto& line : lines(kept))
         EXPECT_EQ(std::count(line.begin(), line.end(), ','), 16) << line;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace plovex;
 
 namespace {
@@ -20,33 +22,25 @@ platform::RecordTime at(int ms)
     return platform::RecordClock::from_time_t(1796632200) + std::chrono::milliseconds(ms);
 }
 
-// What each format prints for: a measurement; a link-down cycle (its
-// measurement and parameter record); a parameter read from the board.
-std::string printed(cli::OutputFormat format)
+// What a format prints, 3:30 west of UTC, for what feed gives it.
+std::string printed(cli::OutputFormat format, const std::function<void(cli::MonitorOutput&)>& feed,
+                    std::optional<std::chrono::milliseconds> average = std::nullopt)
 {
+    testsupport::ScopedEnv tz("TZ", "XST+03:30");
+    ::tzset();
     cli::MonitorSetup setup;
     setup.format = format;
-    setup.fields = record::monitorOrder(record::derivedFields(board::TiltUnit::Percent));
+    setup.unit = board::TiltUnit::Percent;
+    setup.fields = record::monitorOrder(record::derivedFields(setup.unit));
     setup.fleet.tags = {{"site", "north"}};
     setup.portName = "ttyUSB0";
+    setup.average = average;
     testsupport::CaptureStdout out;
     auto outputs = cli::makeMonitorOutputs(setup);
     EXPECT_EQ(outputs.size(), 1u);
-    for (const auto& o : outputs)
-        o->begin();
-    RecordReader reader;
-    for (const auto& r : {records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5)),
-                          records::linkDownRecord(8, at(1250)), records::parameterRecord(3, 4, at(1250)),
-                          records::parameterRecord(1, 1000, at(2999))}) {
-        for (const auto& o : outputs) {
-            if (const auto m = reader.measurement(*r))
-                o->measurement(*m);
-            else if (const auto p = reader.parameter(*r))
-                o->parameter(*p);
-        }
-    }
-    for (const auto& o : outputs)
-        EXPECT_EQ(o->finish(), 0);
+    outputs.front()->begin();
+    feed(*outputs.front());
+    EXPECT_EQ(outputs.front()->finish(), 0);
     return out.finish();
 }
 
@@ -54,8 +48,6 @@ std::string printed(cli::OutputFormat format)
 
 TEST(MonitorOutputs, EachLineCarriesTheTimeOfTheReadingAndItsLinkState)
 {
-    testsupport::ScopedEnv tz("TZ", "XST+03:30"); // 3:30 west of UTC
-    ::tzset();
     const std::pair<cli::OutputFormat, std::string> cases[] = {
         {cli::OutputFormat::Text, "05:00:00.005  X   -45.00°  Y    90.00°     -0.5°C  Comms OK  packet 7\n"
                                   "05:00:01.250  link down  NO Comms  packet 8\n"
@@ -80,14 +72,24 @@ TEST(MonitorOutputs, EachLineCarriesTheTimeOfTheReadingAndItsLinkState)
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=3i 1796632201250000000\n"
          "plovex,type=parameter,port=ttyUSB0,site=north paddress=1i,pdata=1000i 1796632202999000000\n"},
     };
+    // A measurement; a link-down cycle (its measurement and parameter record); a parameter read from the board.
+    const auto feed = [](cli::MonitorOutput& o) {
+        RecordReader reader;
+        for (const auto& r : {records::measurementRecord({-1, -2, -3, -8192, 4, 5, 6, 16383, -5}, 7, at(5)),
+                              records::linkDownRecord(8, at(1250)), records::parameterRecord(3, 4, at(1250)),
+                              records::parameterRecord(1, 1000, at(2999))}) {
+            if (const auto m = reader.measurement(*r))
+                o.measurement(*m);
+            else if (const auto p = reader.parameter(*r))
+                o.parameter(*p);
+        }
+    };
     for (const auto& [format, lines] : cases)
-        EXPECT_EQ(printed(format), lines);
+        EXPECT_EQ(printed(format, feed), lines);
 }
 
 TEST(MonitorOutputs, WithAverageEachFormatGivesAnIntervalInPlaceOfItsMeasurements)
 {
-    testsupport::ScopedEnv tz("TZ", "XST+03:30");
-    ::tzset();
     // Two measurements in the first second (the link up from the first, at
     // 0.1 s); the link down from 1.3 s; the run ends at 2.5 s: a second with
     // figures, one with the link up for a while but no measurement, and the
@@ -106,11 +108,8 @@ TEST(MonitorOutputs, WithAverageEachFormatGivesAnIntervalInPlaceOfItsMeasurement
                                   "05:00:01.250  parameter 3  link down\n"
                                   "05:00:02.000  0.500 s  no measurement  link up 0.0 %\n"},
         {cli::OutputFormat::Csv,
-         "type,time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,"
-         "x_percent_mean,x_percent_sd,x_percent_min,x_percent_max,y_percent_mean,y_percent_sd,y_percent_min,y_percent_max,"
-         "temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,tilt_deg_min,tilt_deg_max,tilt_percent_mean,tilt_percent_sd,tilt_percent_min,tilt_percent_max,link_up,paddress,pdata,link\n"
-         "interval,2026-12-07T05:00:00.000-03:30,1.000,2,5.76817,0.38845,5.49350,6.04285,-10.98700,0.00000,-10.98700,-10.98700,"
-         "10.10175,0.68489,9.61745,10.58604,-19.41448,0.00000,-19.41448,-19.41448,23.55,0.07,23.50,23.60,12.34698,0.17281,12.22478,12.46918,21.88954,0.31607,21.66605,22.11304,0.900,,,\n"
+         "type,time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,x_percent_mean,x_percent_sd,x_percent_min,x_percent_max,y_percent_mean,y_percent_sd,y_percent_min,y_percent_max,temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,tilt_deg_min,tilt_deg_max,tilt_percent_mean,tilt_percent_sd,tilt_percent_min,tilt_percent_max,link_up,paddress,pdata,link\n"
+         "interval,2026-12-07T05:00:00.000-03:30,1.000,2,5.76817,0.38845,5.49350,6.04285,-10.98700,0.00000,-10.98700,-10.98700,10.10175,0.68489,9.61745,10.58604,-19.41448,0.00000,-19.41448,-19.41448,23.55,0.07,23.50,23.60,12.34698,0.17281,12.22478,12.46918,21.88954,0.31607,21.66605,22.11304,0.900,,,\n"
          "interval,2026-12-07T05:00:01.000-03:30,1.000,0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,0.300,,,\n"
          "parameter,2026-12-07T05:00:01.250-03:30,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,,3,4,down\n"
          "interval,2026-12-07T05:00:02.000-03:30,0.500,0,,,,,,,,,,,,,,,,,,,,,,,,,,,,,0.000,,,\n"},
@@ -120,31 +119,17 @@ TEST(MonitorOutputs, WithAverageEachFormatGivesAnIntervalInPlaceOfItsMeasurement
          R"({"type":"parameter","paddress":3,"pdata":4,"time":"2026-12-07T05:00:01.250-03:30","link":"down"})" "\n"
          R"({"type":"interval","time":"2026-12-07T05:00:02.000-03:30","interval_s":0.500,"count":0,"x_deg_mean":null,"x_deg_sd":null,"x_deg_min":null,"x_deg_max":null,"y_deg_mean":null,"y_deg_sd":null,"y_deg_min":null,"y_deg_max":null,"x_percent_mean":null,"x_percent_sd":null,"x_percent_min":null,"x_percent_max":null,"y_percent_mean":null,"y_percent_sd":null,"y_percent_min":null,"y_percent_max":null,"temp_c_mean":null,"temp_c_sd":null,"temp_c_min":null,"temp_c_max":null,"tilt_deg_mean":null,"tilt_deg_sd":null,"tilt_deg_min":null,"tilt_deg_max":null,"tilt_percent_mean":null,"tilt_percent_sd":null,"tilt_percent_min":null,"tilt_percent_max":null,"link_up":0.000})" "\n"},
         {cli::OutputFormat::Influx,
-         "plovex,type=interval,port=ttyUSB0 count=2i,interval_s=1.000,x_deg_mean=5.76817,x_deg_sd=0.38845,x_deg_min=5.49350,x_deg_max=6.04285,"
-         "y_deg_mean=-10.98700,y_deg_sd=0.00000,y_deg_min=-10.98700,y_deg_max=-10.98700,x_percent_mean=10.10175,x_percent_sd=0.68489,"
-         "x_percent_min=9.61745,x_percent_max=10.58604,y_percent_mean=-19.41448,y_percent_sd=0.00000,y_percent_min=-19.41448,"
-         "y_percent_max=-19.41448,temp_c_mean=23.55,temp_c_sd=0.07,temp_c_min=23.50,temp_c_max=23.60,tilt_deg_mean=12.34698,tilt_deg_sd=0.17281,tilt_deg_min=12.22478,tilt_deg_max=12.46918,tilt_percent_mean=21.88954,tilt_percent_sd=0.31607,tilt_percent_min=21.66605,tilt_percent_max=22.11304,link_up=0.900 1796632200000000000\n"
-         "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=1.000,link_up=0.300 1796632201000000000\n"
-         "plovex,type=parameter,port=ttyUSB0 paddress=3i 1796632201250000000\n"
-         "plovex,type=interval,port=ttyUSB0 count=0i,interval_s=0.500,link_up=0.000 1796632202000000000\n"},
+         "plovex,type=interval,port=ttyUSB0,site=north count=2i,interval_s=1.000,x_deg_mean=5.76817,x_deg_sd=0.38845,x_deg_min=5.49350,x_deg_max=6.04285,y_deg_mean=-10.98700,y_deg_sd=0.00000,y_deg_min=-10.98700,y_deg_max=-10.98700,x_percent_mean=10.10175,x_percent_sd=0.68489,x_percent_min=9.61745,x_percent_max=10.58604,y_percent_mean=-19.41448,y_percent_sd=0.00000,y_percent_min=-19.41448,y_percent_max=-19.41448,temp_c_mean=23.55,temp_c_sd=0.07,temp_c_min=23.50,temp_c_max=23.60,tilt_deg_mean=12.34698,tilt_deg_sd=0.17281,tilt_deg_min=12.22478,tilt_deg_max=12.46918,tilt_percent_mean=21.88954,tilt_percent_sd=0.31607,tilt_percent_min=21.66605,tilt_percent_max=22.11304,link_up=0.900 1796632200000000000\n"
+         "plovex,type=interval,port=ttyUSB0,site=north count=0i,interval_s=1.000,link_up=0.300 1796632201000000000\n"
+         "plovex,type=parameter,port=ttyUSB0,site=north paddress=3i 1796632201250000000\n"
+         "plovex,type=interval,port=ttyUSB0,site=north count=0i,interval_s=0.500,link_up=0.000 1796632202000000000\n"},
     };
-    for (const auto& [format, lines] : cases) {
-        cli::MonitorSetup setup;
-        setup.format = format;
-        setup.unit = board::TiltUnit::Percent;
-        setup.fields = record::monitorOrder(record::derivedFields(setup.unit));
-        setup.portName = "ttyUSB0";
-        setup.average = std::chrono::seconds(1);
-        testsupport::CaptureStdout out;
-        auto outputs = cli::makeMonitorOutputs(setup);
-        ASSERT_EQ(outputs.size(), 1u);
-        auto& o = *outputs.front();
-        o.begin();
+    const auto feed = [&](cli::MonitorOutput& o) {
         o.interval(intervals[0]);
         o.interval(intervals[1]);
         o.parameter({at(1250), 3, 4, false});
         o.interval(intervals[2]);
-        EXPECT_EQ(o.finish(), 0);
-        EXPECT_EQ(out.finish(), lines);
-    }
+    };
+    for (const auto& [format, lines] : cases)
+        EXPECT_EQ(printed(format, feed, std::chrono::seconds(1)), lines);
 }

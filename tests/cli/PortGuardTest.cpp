@@ -14,15 +14,6 @@
 using namespace testsupport;
 using plovex::sim::FrameKind;
 
-namespace {
-
-bool mentions(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-} // namespace
-
 TEST(PortGuard, ASecondProgramOnABoardInUseIsRefusedAndSendsNothing)
 {
     Board board;
@@ -66,7 +57,7 @@ TEST(PortGuard, AUserWhoMayNotOpenThePortIsToldWhoMay)
                                  "example rule the README points to (packaging/udev/60-plovex.rules).";
     const auto monitor = runCli({"monitor", "--port", line.slavePath(), "--count", "2"}, nobody);
     EXPECT_EQ(monitor.exitCode, 0) << monitor.err;
-    EXPECT_TRUE(mentions(monitor.err, "plovex-cli monitor: " + sentence + " Trying again once a second.\n")) << monitor.err;
+    EXPECT_TRUE(contains(monitor.err, "plovex-cli monitor: " + sentence + " Trying again once a second.\n")) << monitor.err;
     for (const std::string command : {"read-param", "reboot"}) {
         std::vector<std::string> args = {command, "--port", line.slavePath()};
         if (command == "read-param")

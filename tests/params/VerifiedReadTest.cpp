@@ -2,19 +2,12 @@
 // delivered is the board's, and what cannot be trusted is named as unreadable.
 
 #include "params/BoardParameters.h"
-#include "platform/UniqueFd.h"
 #include "tests/support/LinkRig.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <fcntl.h>
 #include <functional>
 #include <optional>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace testsupport;
 using plovex::VerifiedRead;
@@ -68,69 +61,4 @@ TEST(ReadParameters, DeliverOnlyTheBoardsValuesAndNameWhatTheyCannotTrust)
             EXPECT_EQ(read.unread().size(), 16u) << "reading stops at the first that cannot be read";
         }
     }
-}
-
-namespace {
-
-// A second program on the line: it opens the board's device again (the tests
-// run as root, whom the exclusive flag does not keep out) and takes the first
-// byte of a burst that arrives, then leaves the rest of it, until it has taken
-// `count` bytes.
-class SecondReader {
-public:
-    SecondReader(const std::string& path, int count)
-        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)),
-          thread_([this, count](std::stop_token stop) { run(stop, count); })
-    {
-    }
-    bool opened() const { return static_cast<bool>(fd_); }
-    int stolen() const { return stolen_.load(); }
-
-private:
-    int pending() const
-    {
-        int n = 0;
-        return ::ioctl(fd_.get(), FIONREAD, &n) == 0 ? n : 0;
-    }
-    void run(std::stop_token stop, int count)
-    {
-        while (fd_ && !stop.stop_requested() && stolen_ < count) {
-            pollfd p{fd_.get(), POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            uint8_t byte = 0;
-            if (::read(fd_.get(), &byte, 1) == 1)
-                ++stolen_;
-            while (!stop.stop_requested() && pending() > 0) // the host takes the rest
-                std::this_thread::yield();
-        }
-    }
-
-    platform::UniqueFd fd_;
-    std::atomic<int> stolen_{0};
-    std::jthread thread_; // last: stops before the descriptor closes
-};
-
-} // namespace
-
-TEST(ReadParameters, ASecondReaderOnTheLineNeverMakesThemDeliverAWrongValue)
-{
-    Board board;
-    for (int a = 0; a < 16; ++a)
-        board->setEeprom(a, static_cast<int16_t>(0x0101 * a));
-    MainSide main;
-    auto port = main.port(plovex::LoopKind::None, board.path());
-    ASSERT_GE(port->OpenPort(), 0);
-    constexpr int kStolen = 6;
-    SecondReader thief(board.path(), kStolen);
-    ASSERT_TRUE(thief.opened());
-    for (int round = 0; round < 20 && thief.stolen() < kStolen; ++round) {
-        const auto read = plovex::params::readParameters(*port);
-        for (int a = 0; a < 16; ++a) {
-            const auto& v = read.values[static_cast<std::size_t>(a)];
-            EXPECT_EQ(v.value_or(board->eeprom(a)), board->eeprom(a)) << "round " << round << ", parameter " << a;
-        }
-        EXPECT_TRUE(read.complete() || read.failure) << "what was not read is named";
-    }
-    EXPECT_EQ(thief.stolen(), kStolen) << "the second reader took bytes of the replies";
 }

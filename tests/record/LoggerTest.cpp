@@ -13,10 +13,8 @@
 
 #include <atomic>
 #include <cmath>
-#include <csignal>
 #include <fcntl.h>
 #include <map>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -33,16 +31,8 @@ const WallClock::time_point kT0 = WallClock::from_time_t(1796632200); // 2026-12
 std::vector<std::vector<std::string>> csvRows(const std::string& text)
 {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> cells;
-        std::istringstream cellsIn(line);
-        for (std::string cell; std::getline(cellsIn, cell, ',');)
-            cells.push_back(cell);
-        if (!line.empty() && line.back() == ',')
-            cells.emplace_back();
-        rows.push_back(cells);
-    }
+    for (const auto& line : testsupport::lines(text))
+        rows.push_back(testsupport::cells(line));
     return rows;
 }
 
@@ -148,11 +138,7 @@ TEST(Logger, AveragedRowsEqualTheFiguresOfTheRawRowsOfTheSameRun)
     const auto rawRows = csvRows(testsupport::readFile(rawFolder->pathOf(rawFolder->files(record::LogFileKind::Csv).at(0))));
     const auto avgText = testsupport::readFile(avgFolder->pathOf(avgFolder->files(record::LogFileKind::Csv).at(0)));
     const auto avgRows = csvRows(avgText);
-    EXPECT_EQ(avgText.substr(0, avgText.find('\n')),
-              "time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,"
-              "x_mm_per_m_mean,x_mm_per_m_sd,x_mm_per_m_min,x_mm_per_m_max,y_mm_per_m_mean,y_mm_per_m_sd,"
-              "y_mm_per_m_min,y_mm_per_m_max,temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,"
-              "tilt_deg_min,tilt_deg_max,tilt_mm_per_m_mean,tilt_mm_per_m_sd,tilt_mm_per_m_min,tilt_mm_per_m_max,link_up");
+    EXPECT_EQ(avgText.substr(0, avgText.find('\n')), "time,interval_s,count,x_deg_mean,x_deg_sd,x_deg_min,x_deg_max,y_deg_mean,y_deg_sd,y_deg_min,y_deg_max,x_mm_per_m_mean,x_mm_per_m_sd,x_mm_per_m_min,x_mm_per_m_max,y_mm_per_m_mean,y_mm_per_m_sd,y_mm_per_m_min,y_mm_per_m_max,temp_c_mean,temp_c_sd,temp_c_min,temp_c_max,tilt_deg_mean,tilt_deg_sd,tilt_deg_min,tilt_deg_max,tilt_mm_per_m_mean,tilt_mm_per_m_sd,tilt_mm_per_m_min,tilt_mm_per_m_max,link_up");
 
     // The raw columns x_deg, y_deg, x_mm_per_m, y_mm_per_m, temp_c, tilt_deg,
     // tilt_mm_per_m, and the

@@ -122,4 +122,15 @@ std::vector<std::string> lines(const std::string& text)
     return out;
 }
 
+std::vector<std::string> cells(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string cell; std::getline(in, cell, ',');)
+        out.push_back(cell);
+    if (!line.empty() && line.back() == ',')
+        out.emplace_back();
+    return out;
+}
+
 } // namespace testsupport

@@ -71,5 +71,10 @@ private:
 
 // The lines of a text, without their newlines.
 std::vector<std::string> lines(const std::string& text);
+// The cells of a CSV line whose cells hold no comma.
+std::vector<std::string> cells(const std::string& line);
+
+// Whether text holds part.
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 } // namespace testsupport

@@ -124,6 +124,9 @@ void RecordingControl::showState()
     } else if (!st.error.empty()) {
         text = QStringLiteral("Recording stopped: %1").arg(QString::fromStdString(st.error));
         failed = true;
+    } else if (!st.file.empty() && !st.finished) {
+        // The rows taken before the stop are still going out: no count yet.
+        text = QStringLiteral("Finishing %1…").arg(name);
     } else if (!st.file.empty()) {
         text = QStringLiteral("Recorded %1 rows to %2").arg(st.rowsWritten).arg(name);
     }

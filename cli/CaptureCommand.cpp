@@ -18,7 +18,7 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace capturecommand {
 
 constexpr const char* kName = "capture";
 // The acquisition loop waits 1 s before its first cycle; a record comes
@@ -27,10 +27,10 @@ constexpr double kFirstRecordLimit = 5.0;
 
 int run(const Words& words);
 
-} // namespace
+} // namespace capturecommand
 
 const Command captureCommand{
-    .name = kName,
+    .name = capturecommand::kName,
     .synopsis = "--seconds T [--wait-stable [--wait-limit S]] [--label TEXT]",
     .summary = "average the next T seconds into one reading",
     .usage = " [--format text|csv|json]\n"
@@ -61,10 +61,10 @@ const Command captureCommand{
              "Exit status: 0 the reading was printed, 1 no reading (the link was down or\n"
              "the board silent during the capture, it was not stable within the limit,\n"
              "the simulated board did not start, or a signal ended it), 2 bad usage.\n",
-    .run = run,
+    .run = capturecommand::run,
 };
 
-namespace {
+namespace capturecommand {
 
 enum class Format { Text, Csv, Json };
 
@@ -198,6 +198,6 @@ int run(const Words& words)
     return report(kName, why, kExitFailed);
 }
 
-} // namespace
+} // namespace capturecommand
 
 } // namespace plovex::cli

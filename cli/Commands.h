@@ -3,6 +3,8 @@
 // defines its entry below: the words that call it, its synopsis and summary
 // for the command list, its usage for --help, and the function that runs it.
 // main.cpp's command table lists the entries.
+// A file keeps its own names (kName, run, its helpers) in a namespace named
+// after it (rebootcommand), so that a unity build can join the files.
 
 #include <string>
 #include <vector>

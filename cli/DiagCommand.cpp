@@ -13,16 +13,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace diagcommand {
 
 constexpr const char* kName = "diag";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace diagcommand
 
 const Command diagCommand{
-    .name = kName,
+    .name = diagcommand::kName,
     .synopsis = "[--seconds S]",
     .summary = "answer the diagnostic requests on the line",
     .usage = " [--port PATH | --simulate]\n"
@@ -37,10 +37,10 @@ const Command diagCommand{
              "\n"
              "  --seconds S   stop after S seconds (S > 0, fractions allowed)\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = diagcommand::run,
 };
 
-namespace {
+namespace diagcommand {
 
 int run(const Words& words)
 {
@@ -92,6 +92,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace diagcommand
 
 } // namespace plovex::cli

@@ -30,16 +30,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace logcommand {
 
 constexpr const char* kName = "log";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace logcommand
 
 const Command logCommand{
-    .name = kName,
+    .name = logcommand::kName,
     .synopsis = "--dir DIR [--average SECONDS]",
     .summary = "write the board's measurements to CSV files, unattended",
     .usage = " [--port PATH | --simulate] [--seconds S]\n"
@@ -99,10 +99,10 @@ const Command logCommand{
              "start, rows could not be written, or the database refused the writes), 2 bad\n"
              "usage. With --influx the rows (or with --average the intervals) also go to\n"
              "the database as monitor --influx writes them.\n",
-    .run = run,
+    .run = logcommand::run,
 };
 
-namespace {
+namespace logcommand {
 
 constexpr uint64_t kMinimumRotationSize = 1024;
 
@@ -296,6 +296,6 @@ int run(const Words& words)
     return sent;
 }
 
-} // namespace
+} // namespace logcommand
 
 } // namespace plovex::cli

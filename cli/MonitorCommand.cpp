@@ -38,16 +38,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace monitorcommand {
 
 constexpr const char* kName = "monitor";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace monitorcommand
 
 const Command monitorCommand{
-    .name = kName,
+    .name = monitorcommand::kName,
     .synopsis = "[--format text|csv|jsonl|influx]",
     .summary = "print the board's records as they are delivered",
     .usage = " [--units deg|mrad|percent|mm-per-m]\n"
@@ -140,10 +140,10 @@ const Command monitorCommand{
              "Exit status: 0 done (also when ended by a signal), 1 failed (the simulated\n"
              "board did not start, the MQTT broker refused the login, or the database\n"
              "refused the writes), 2 bad usage.\n",
-    .run = run,
+    .run = monitorcommand::run,
 };
 
-namespace {
+namespace monitorcommand {
 
 struct MonitorSettings {
     PortChoice port;
@@ -335,6 +335,6 @@ int run(const Words& words)
     return status;
 }
 
-} // namespace
+} // namespace monitorcommand
 
 } // namespace plovex::cli

@@ -14,16 +14,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace paramscommand {
 
 constexpr const char* kName = "params";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace paramscommand
 
 const Command paramsCommand{
-    .name = kName,
+    .name = paramscommand::kName,
     .synopsis = "[--format text|csv|json]",
     .summary = "print the board's 16 EEPROM parameters",
     .usage = " [--port PATH | --simulate]\n"
@@ -42,10 +42,10 @@ const Command paramsCommand{
              "                csv: a header line, then address,description,value rows;\n"
              "                json: a parameter snapshot, as 'params save' writes it\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = paramscommand::run,
 };
 
-namespace {
+namespace paramscommand {
 
 std::string formatBoard(const std::string& format, const params::BoardParameters& board, const PortSession& session)
 {
@@ -90,6 +90,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace paramscommand
 
 } // namespace plovex::cli

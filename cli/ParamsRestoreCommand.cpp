@@ -10,16 +10,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace paramsrestorecommand {
 
 constexpr const char* kName = "params restore";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace paramsrestorecommand
 
 const Command paramsRestoreCommand{
-    .name = kName,
+    .name = paramsrestorecommand::kName,
     .synopsis = "FILE [--yes] [--dry-run]",
     .summary = "write back the parameters of a snapshot that differ, and check them",
     .usage = " [--port PATH | --simulate]\n"
@@ -38,10 +38,10 @@ const Command paramsRestoreCommand{
              "  --yes         write without asking (needed when standard input is not a terminal)\n"
              "  --dry-run     list the differences and write nothing\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = paramsrestorecommand::run,
 };
 
-namespace {
+namespace paramsrestorecommand {
 
 int run(const Words& words)
 {
@@ -95,6 +95,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace paramsrestorecommand
 
 } // namespace plovex::cli

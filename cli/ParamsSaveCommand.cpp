@@ -11,16 +11,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace paramssavecommand {
 
 constexpr const char* kName = "params save";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace paramssavecommand
 
 const Command paramsSaveCommand{
-    .name = kName,
+    .name = paramssavecommand::kName,
     .synopsis = "FILE [--force]",
     .summary = "save the board's parameters to a snapshot file",
     .usage = " [--port PATH | --simulate]\n"
@@ -35,10 +35,10 @@ const Command paramsSaveCommand{
              "\n"
              "  --force       replace FILE if it exists\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = paramssavecommand::run,
 };
 
-namespace {
+namespace paramssavecommand {
 
 int run(const Words& words)
 {
@@ -70,6 +70,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace paramssavecommand
 
 } // namespace plovex::cli

@@ -12,16 +12,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace portscommand {
 
 constexpr const char* kName = "ports";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace portscommand
 
 const Command portsCommand{
-    .name = kName,
+    .name = portscommand::kName,
     .synopsis = "[--sysfs-root DIR]",
     .summary = "list the serial ports the monitor offers",
     .usage = "\n"
@@ -31,10 +31,10 @@ const Command portsCommand{
              "The discovery's own console lines go to standard error.\n"
              "\n"
              "  --sysfs-root DIR   read the kernel's device tree from DIR (default /sys)\n",
-    .run = run,
+    .run = portscommand::run,
 };
 
-namespace {
+namespace portscommand {
 
 int run(const Words& words)
 {
@@ -73,6 +73,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace portscommand
 
 } // namespace plovex::cli

@@ -12,16 +12,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace readparamcommand {
 
 constexpr const char* kName = "read-param";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace readparamcommand
 
 const Command readParamCommand{
-    .name = kName,
+    .name = readparamcommand::kName,
     .synopsis = "ADDR",
     .summary = "read one EEPROM parameter of the board",
     .usage = " [--port PATH | --simulate]\n"
@@ -35,10 +35,10 @@ const Command readParamCommand{
              "be read, 2 bad usage.\n"
              "\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = readparamcommand::run,
 };
 
-namespace {
+namespace readparamcommand {
 
 int run(const Words& words)
 {
@@ -65,6 +65,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace readparamcommand
 
 } // namespace plovex::cli

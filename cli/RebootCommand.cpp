@@ -9,16 +9,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace rebootcommand {
 
 constexpr const char* kName = "reboot";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace rebootcommand
 
 const Command rebootCommand{
-    .name = kName,
+    .name = rebootcommand::kName,
     .synopsis = "",
     .summary = "tell the board to reboot",
     .usage = " [--port PATH | --simulate]\n"
@@ -27,10 +27,10 @@ const Command rebootCommand{
              "Exit status: 0 sent, 1 the port cannot be opened or went away, 2 bad usage.\n"
              "\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = rebootcommand::run,
 };
 
-namespace {
+namespace rebootcommand {
 
 int run(const Words& words)
 {
@@ -47,6 +47,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace rebootcommand
 
 } // namespace plovex::cli

@@ -21,16 +21,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace simulatecommand {
 
 constexpr const char* kName = "simulate";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace simulatecommand
 
 const Command simulateCommand{
-    .name = kName,
+    .name = simulatecommand::kName,
     .synopsis = "[--link PATH] [--paced]",
     .summary = "run a simulated board on a pseudo-terminal",
     .usage = " [--image-out FILE] [--seed N] [--diag-peer]\n"
@@ -71,10 +71,10 @@ const Command simulateCommand{
              "                    keeping the port open, as a board that hangs does\n"
              "  --answer-again-after S\n"
              "                    answer again S seconds after falling silent\n",
-    .run = run,
+    .run = simulatecommand::run,
 };
 
-namespace {
+namespace simulatecommand {
 
 // "3,7,12" as addresses 0..255; nullopt when any part is not one.
 std::optional<std::vector<int>> parseAddressList(const std::string& text)
@@ -326,6 +326,6 @@ int run(const Words& words)
     return result;
 }
 
-} // namespace
+} // namespace simulatecommand
 
 } // namespace plovex::cli

@@ -23,16 +23,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace uploadcommand {
 
 constexpr const char* kName = "upload";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace uploadcommand
 
 const Command uploadCommand{
-    .name = kName,
+    .name = uploadcommand::kName,
     .synopsis = "IMAGE [--no-snapshot]",
     .summary = "send a firmware image to the board",
     .usage = " [--port PATH | --simulate]\n"
@@ -53,10 +53,10 @@ const Command uploadCommand{
              "\n"
              "  --no-snapshot send without reading and saving the parameters first\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = uploadcommand::run,
 };
 
-namespace {
+namespace uploadcommand {
 
 // Whether image is a regular file this process can read, before the port is
 // opened for it. False, and the reason in *error, when it is not.
@@ -154,6 +154,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace uploadcommand
 
 } // namespace plovex::cli

@@ -14,16 +14,16 @@
 
 namespace plovex::cli {
 
-namespace {
+namespace writeparamcommand {
 
 constexpr const char* kName = "write-param";
 
 int run(const Words& words);
 
-} // namespace
+} // namespace writeparamcommand
 
 const Command writeParamCommand{
-    .name = kName,
+    .name = writeparamcommand::kName,
     .synopsis = "ADDR VALUE",
     .summary = "write one EEPROM parameter of the board, after confirmation",
     .usage = " [--yes] [--port PATH | --simulate]\n"
@@ -42,10 +42,10 @@ const Command writeParamCommand{
              "\n"
              "  --yes         write without asking (needed when standard input is not a terminal)\n" +
              portOptionsHelp(),
-    .run = run,
+    .run = writeparamcommand::run,
 };
 
-namespace {
+namespace writeparamcommand {
 
 int run(const Words& words)
 {
@@ -88,6 +88,6 @@ int run(const Words& words)
     return kExitOk;
 }
 
-} // namespace
+} // namespace writeparamcommand
 
 } // namespace plovex::cli

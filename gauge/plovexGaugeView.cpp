@@ -121,3 +121,6 @@ void plovexGaugeView::paintEvent(QPaintEvent* /*event*/)
 }
 
 } // namespace plovex
+
+// The meta-object code, here rather than in a file of its own: one compilation less.
+#include "moc_plovexGaugeView.cpp"

@@ -12,7 +12,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   qt6-base-dev qt6-svg-dev libgl1-mesa-dev fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   desktop-file-utils appstream dpkg-dev file groff-base systemd
   libmosquitto-dev mosquitto
   libcurl4-openssl-dev zlib1g-dev influxdb victoria-metrics

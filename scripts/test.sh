@@ -10,6 +10,8 @@
 # need. The sanitizer stages build with clang at -O1 with
 # line tables only: what a sanitizer report needs, in a quarter of the time
 # GCC takes with instrumentation.
+# Every stage links with LLVM's linker, which links the sixty-odd programs in
+# half the time the default one takes.
 #
 # While a stage's tests run (much of their time is spent waiting on lines,
 # boards and servers), the next stage is built beside them at a lower
@@ -44,7 +46,7 @@ configure() { # stage
     tsan) extra=(-DPLOVEX_SANITIZE=thread -DPLOVEX_WITH_QT=OFF -DPLOVEX_TEST_FUZZ_INPUTS=OFF "${sanitized[@]}") ;;
   esac
   cmake -S "$root" -B "$(stage_dir "$1")" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON \
-    -DPLOVEX_TEST_CODE_OPTIONS=-O0 "${extra[@]}" >/dev/null
+    -DPLOVEX_TEST_CODE_OPTIONS=-O0 -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld "${extra[@]}" >/dev/null
 }
 build() { # stage [nice]
   local start=$(date +%s)

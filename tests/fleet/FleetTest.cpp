@@ -49,7 +49,13 @@ struct Watcher {
         mosquitto_connect(client_, "127.0.0.1", port, 60);
         mosquitto_loop_start(client_);
     }
-    ~Watcher() { mosquitto_loop_stop(client_, true); mosquitto_destroy(client_); }
+    ~Watcher()
+    {
+        // Ended, not cancelled: a thread cancelled while it takes in a message leaks the message.
+        mosquitto_disconnect(client_);
+        mosquitto_loop_stop(client_, false);
+        mosquitto_destroy(client_);
+    }
     std::vector<Message> messages() { std::lock_guard lock(mutex_); return messages_; } // a copy: the client's thread adds
 
     // Whether it is subscribed, and whether the monitor has said goodbye, within 30 s.

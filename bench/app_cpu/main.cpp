@@ -2,7 +2,8 @@
 // board answering at 38400 baud with the window shown, minimised and hidden,
 // and with the window idle on a silent port (the board hears the polls but
 // never answers). Each run starts a fresh process, lets it settle, then reads
-// utime + stime of the process from /proc over the measured time. Prints
+// utime + stime of the process from /proc over the measured time, and the
+// time its main thread (the window's: delivery, drawing, timers) ran. Prints
 // figures measured in this run.
 //
 //   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]
@@ -77,6 +78,16 @@ std::optional<unsigned long long> cpuTicks(pid_t pid)
     if (!fields)
         return std::nullopt;
     return utime + stime;
+}
+
+// The time the process's main thread (the window's) ran, in seconds.
+std::optional<double> mainThreadSeconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/schedstat");
+    unsigned long long ns = 0;
+    if (!(in >> ns))
+        return std::nullopt;
+    return static_cast<double>(ns) / 1e9;
 }
 
 struct Child {
@@ -172,25 +183,29 @@ bool measure(const Options& o, const char* title, bool silent, Window window, co
 
     const auto t0 = Clock::now();
     const auto c0 = cpuTicks(child->pid);
+    const auto m0 = mainThreadSeconds(child->pid);
     const auto polls0 = board.counters().pollsAnswered;
     const auto reads0 = board.counters().readsAnswered;
     const auto heard0 = board.counters().bytesReceived;
     std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
     const auto c1 = cpuTicks(child->pid);
+    const auto m1 = mainThreadSeconds(child->pid);
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const auto counters = board.counters();
     const bool running = alive(child->pid);
     stop(*child);
 
-    if (!c0 || !c1 || !running) {
+    if (!c0 || !c1 || !m0 || !m1 || !running) {
         std::fprintf(stderr, "bench_app_cpu: plovex ended or could not be read during the %s run. Its output:\n%s\n",
                      title, tail(child->log).c_str());
         return false;
     }
     const double cpu = static_cast<double>(*c1 - *c0) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const double mainCpu = *m1 - *m0;
     const double records = static_cast<double>(counters.pollsAnswered - polls0 + counters.readsAnswered - reads0);
-    std::printf("%-34s %6.2f %% of one core  (%.2f s CPU in %.1f s; %.1f records/s; %.0f bytes/s from the host)\n",
-                title, 100.0 * cpu / wall, cpu, wall, records / wall,
+    std::printf("%-34s %6.2f %% of one core, main thread %.2f %%  (%.2f s CPU in %.1f s; %.1f records/s; "
+                "%.0f bytes/s from the host)\n",
+                title, 100.0 * cpu / wall, 100.0 * mainCpu / wall, cpu, wall, records / wall,
                 static_cast<double>(counters.bytesReceived - heard0) / wall);
     std::fflush(stdout);
     return true;

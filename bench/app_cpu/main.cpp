@@ -6,7 +6,7 @@
 // time its main thread (the window's: delivery, drawing, timers) ran. Prints
 // figures measured in this run.
 //
-//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]
+//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN]
 //
 // Defaults: 30 s measured per run, 2 s to settle, the plovex built beside it.
 // The shown and idle runs measure that plovex. Nothing outside a desktop can
@@ -50,6 +50,7 @@ struct Options {
     double settle = 2.0;
     std::string plovex = PLOVEX_PROGRAM;
     std::string self; // this program, for the minimised and hidden runs
+    std::string only; // one run alone: shown, idle, minimised or hidden
 };
 
 // How the measured window is shown.
@@ -237,7 +238,7 @@ int main(int argc, char** argv)
 {
     // A reader that stops early (| head) must not leave a plovex or a board behind.
     std::signal(SIGPIPE, SIG_IGN);
-    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port"}, {});
+    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port", "only"}, {});
     if (auto state = parsed.value("window"); state && parsed.error.empty()) {
         if ((*state != "minimised" && *state != "hidden") || !parsed.value("port")) {
             std::fprintf(stderr, "bench_app_cpu: --window takes minimised or hidden, with --port PATH\n");
@@ -255,14 +256,22 @@ int main(int argc, char** argv)
         return 2;
     }
     if (parsed.has("help")) {
-        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]\n"
+        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN]\n"
                   "CPU of the plovex process, offscreen, against the simulated board at 38400 baud\n"
                   "with the window shown, minimised and hidden, and idle on a silent port.\n"
-                  "Defaults: 30 s per run, 2 s to settle first.");
+                  "Defaults: 30 s per run, 2 s to settle first; --only shown, idle, minimised or\n"
+                  "hidden makes that run alone.");
         return 0;
     }
     if (auto p = parsed.value("plovex"))
         o.plovex = *p;
+    if (auto run = parsed.value("only")) {
+        if (*run != "shown" && *run != "idle" && *run != "minimised" && *run != "hidden") {
+            std::fprintf(stderr, "bench_app_cpu: --only takes shown, idle, minimised or hidden\n");
+            return 2;
+        }
+        o.only = *run;
+    }
     o.self = std::filesystem::read_symlink("/proc/self/exe").string();
 
     char tmpl[] = "/tmp/bench_app_cpu.XXXXXX";
@@ -273,10 +282,13 @@ int main(int argc, char** argv)
     const std::filesystem::path home = tmpl;
     std::printf("plovex, offscreen, %.0f s per run after %.1f s to settle, %ld cores\n", o.seconds, o.settle,
                 ::sysconf(_SC_NPROCESSORS_ONLN));
-    const bool ok = measure(o, "simulated board at 38400 baud:", false, Window::Shown, home) &&
-                    measure(o, "idle on a silent port:", true, Window::Shown, home) &&
-                    measure(o, "  the same, window minimised:", false, Window::Minimised, home) &&
-                    measure(o, "  the same, window hidden:", false, Window::Hidden, home);
+    const auto run = [&](const char* name, const char* title, bool silent, Window window) {
+        return (!o.only.empty() && o.only != name) || measure(o, title, silent, window, home);
+    };
+    const bool ok = run("shown", "simulated board at 38400 baud:", false, Window::Shown) &&
+                    run("idle", "idle on a silent port:", true, Window::Shown) &&
+                    run("minimised", "  the same, window minimised:", false, Window::Minimised) &&
+                    run("hidden", "  the same, window hidden:", false, Window::Hidden);
     std::error_code ec;
     std::filesystem::remove_all(home, ec);
     return ok ? 0 : 1;

@@ -33,6 +33,8 @@ DesktopApp::DesktopApp(DesktopConfig config)
     // Gauges and readouts are shown in one display pass: needle and number
     // agree on screen, and nothing is drawn while the window is out of sight.
     displayPass_.watch(main_.get());
+    displayPass_.onSightChanged(
+        [this](bool inSight) { handOver_.setGather(inSight ? kInSightGather : kOutOfSightGather); });
     DisplayPass* dp = &displayPass_;
     temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
     xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);
@@ -237,6 +239,15 @@ void DesktopApp::showLinkHealth()
         portPath_ = path;
         portShown_ = stablePortName(path, config_.discoveryRoots);
         main_->setWindowTitle(QStringLiteral("plovex — ") + QString::fromStdString(portShown_));
+    }
+    // Out of sight, the strip waits for the window to come back: then its
+    // figures are the link's at that time.
+    if (displayPass_.held()) {
+        displayPass_.defer(main_->healthStrip(), [this] {
+            if (const commPort* p = controller_->port())
+                main_->healthStrip()->showHealth(p->health(), std::chrono::steady_clock::now(), portShown_);
+        });
+        return;
     }
     main_->healthStrip()->showHealth(port->health(), std::chrono::steady_clock::now(), portShown_);
 }

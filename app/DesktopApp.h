@@ -121,8 +121,13 @@ private:
     // display frame while they stream in, and are posted from the queue when
     // the event loop is idle. The gathering time is a little longer than a
     // display pass's interval, so the pass showing a batch is due when the
-    // batch comes and runs in the same turn of the loop.
-    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame + std::chrono::milliseconds(1)};
+    // batch comes and runs in the same turn of the loop. While the window is
+    // out of sight nothing is drawn, and the records (each still delivered,
+    // for the recording, the alarms and the chart's history) come a few
+    // times a second.
+    static constexpr std::chrono::milliseconds kInSightGather = DisplayPass::kFrame + std::chrono::milliseconds(1);
+    static constexpr std::chrono::milliseconds kOutOfSightGather{250};
+    platform::IdleHandOver handOver_{&mainThread_, *queue_, kInSightGather};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

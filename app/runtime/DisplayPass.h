@@ -7,7 +7,8 @@
 //
 // While the watched window is minimised, hidden or not exposed, no pass runs:
 // what is asked for meanwhile waits (the last request per key) and is shown
-// in one pass when the window is back.
+// in one pass when the window is back. Whoever does work only for the
+// screen can be told when the window goes out of sight and comes back.
 
 #include <QObject>
 #include <QElapsedTimer>
@@ -32,6 +33,10 @@ public:
     // Holds the passes while window cannot be seen.
     void watch(QWidget* window);
 
+    // Tells inSight(false) when the watched window goes out of sight,
+    // inSight(true) when it is back (after the event that did it).
+    void onSightChanged(std::function<void(bool inSight)> inSight);
+
     // Runs show in the next pass, in place of what was asked for the same key before.
     void defer(const void* key, std::function<void()> show);
 
@@ -46,12 +51,16 @@ protected:
 private:
     void run();
     void arm();
+    void checkSight();
 
     std::chrono::milliseconds interval_;
     QTimer timer_;
     QElapsedTimer sinceLast_;
     QPointer<QWidget> window_;
     QObject* windowHandle_ = nullptr; // the window's QWindow, once it has one
+    std::function<void(bool)> inSight_;
+    bool toldInSight_ = true;
+    bool sightCheckDue_ = false;
     std::vector<std::pair<const void*, std::function<void()>>> deferred_;
     unsigned long passes_ = 0;
 };

@@ -4,6 +4,7 @@
 // The link's health runs on the test's clock: silence and the read-back's 3 s are exact.
 
 #include "app/windows/HealthStrip.h"
+#include "app/windows/WrappedText.h"
 #include "tests/support/OutletFakes.h"
 #include "tests/support/WindowRig.h"
 

@@ -1,9 +1,10 @@
 #pragma once
 // The display pass: what the controller asked to show since the last pass is
-// handed to Qt together, at most once per interval (by default a 60 Hz screen
-// refresh). A burst of records between two passes therefore costs one
-// repaint of each gauge and readout, showing the last state, as a screen
-// that refreshes at its own pace would. Asking never paints by itself.
+// handed to Qt together, at most once per interval (by default 30 times a
+// second: a needle moves smoothly at that rate, and a number that changed
+// faster could not be read). A burst of records between two passes
+// therefore costs one repaint of each gauge and readout, showing the last
+// state. Asking never paints by itself.
 //
 // While the watched window is minimised, hidden or not exposed, no pass runs:
 // what is asked for meanwhile waits (the last request per key) and is shown
@@ -25,8 +26,8 @@ namespace plovex {
 
 class DisplayPass final : public QObject {
 public:
-    // A 60 Hz screen refresh.
-    static constexpr std::chrono::milliseconds kFrame{16};
+    // 30 passes a second.
+    static constexpr std::chrono::milliseconds kFrame{33};
 
     explicit DisplayPass(std::chrono::milliseconds interval = kFrame);
 

@@ -3,6 +3,7 @@
 #include "app/windows/FoldingSplitter.h"
 #include "app/windows/HealthStrip.h"
 #include "app/windows/ParameterTableModel.h"
+#include "app/windows/ReadoutLabel.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QAction>
@@ -51,8 +52,7 @@ QFont scaledFont(const QWidget* w, double factor, bool bold)
 
 QLabel* makeReadout(QWidget* parent, const QString& initial)
 {
-    auto* label = new QLabel(initial, parent);
-    label->setTextFormat(Qt::PlainText);
+    auto* label = new ReadoutLabel(initial, parent);
     label->setFont(scaledFont(label, 1.6, false));
     label->setAlignment(Qt::AlignCenter);
     // A fixed size with room for "-180.01°": a new value then repaints the
@@ -312,9 +312,8 @@ QWidget* MainWindow::makeStatusRow()
     h->setContentsMargins(0, 4, 0, 4);
 
     auto* tempTitle = new QLabel(QStringLiteral("Temperature:"), row);
-    temperature_ = new QLabel(QStringLiteral("0.0 °C"), row);
+    temperature_ = new ReadoutLabel(QStringLiteral("0.0 °C"), row);
     temperature_->setObjectName(QStringLiteral("Temperature"));
-    temperature_->setTextFormat(Qt::PlainText);
     temperature_->setFont(scaledFont(temperature_, 1.2, false));
     temperature_->setFixedSize(temperature_->fontMetrics().horizontalAdvance(QStringLiteral("-8888.8 °C")) + 8,
                                temperature_->sizeHint().height());

@@ -31,11 +31,17 @@ void WrappedText::setText(const QString& text)
 {
     if (text == text_)
         return;
-    const int height = heightForWidth(width());
-    const int least = widestWord();
+    if (laidOutWidth_ != width()) {
+        laidOutWidth_ = width();
+        laidOutHeight_ = heightForWidth(width());
+        laidOutWidest_ = widestWord();
+    }
     text_ = text;
-    if (heightForWidth(width()) != height || widestWord() != least)
+    const int height = heightForWidth(width()), widest = widestWord();
+    if (height != laidOutHeight_ || widest != laidOutWidest_)
         updateGeometry();
+    laidOutHeight_ = height;
+    laidOutWidest_ = widest;
     update();
 }
 
@@ -72,8 +78,10 @@ void WrappedText::paintEvent(QPaintEvent*)
 
 void WrappedText::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
+        laidOutWidth_ = -1;
         updateGeometry();
+    }
     QWidget::changeEvent(event);
 }
 

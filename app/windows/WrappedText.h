@@ -31,6 +31,8 @@ private:
     int widestWord() const;
 
     QString text_;
+    // What the shown text needs: its height at laidOutWidth_ and its widest word.
+    int laidOutWidth_ = -1, laidOutHeight_ = 0, laidOutWidest_ = 0;
 };
 
 } // namespace plovex

@@ -54,7 +54,7 @@ TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
     MainSide main;
     plovex::QtMainThread hand;
     plovex::IdleDelivery delivery(main.queue);
-    platform::IdleHandOver sink(&hand, main.queue, 17ms); // gathering as the window does
+    platform::IdleHandOver sink(&hand, main.queue, 34ms); // gathering as the window does
     int tasksRun = 0, tasksAtFirstDelivery = -1;
     main.center.addObserver("inclinoData", [&](const platform::Notification&) {
         if (tasksAtFirstDelivery < 0)

@@ -102,6 +102,7 @@ public:
     AlarmActions& alarmActions() { return *alarms_; }
     ReadingTools& readingTools() { return *reading_; }
     FileReview& fileReview() { return *review_; }
+    const platform::IdleHandOver& recordHandOver() const { return handOver_; }
 
     // The link's health a few times a second: the controller's tick, the
     // strip's figures and the window title naming the port.

@@ -72,6 +72,12 @@ void IdleHandOver::setGather(std::chrono::milliseconds gather)
     batch_->gather = gather;
 }
 
+std::chrono::milliseconds IdleHandOver::gather() const
+{
+    std::lock_guard lock(batch_->mutex);
+    return batch_->gather;
+}
+
 unsigned long IdleHandOver::wakeUps() const
 {
     std::lock_guard lock(batch_->mutex);

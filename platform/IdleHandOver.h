@@ -39,6 +39,7 @@ public:
 
     // The gathering time from the next take on.
     void setGather(std::chrono::milliseconds gather);
+    std::chrono::milliseconds gather() const;
 
     // Batches handed to the main thread so far (each one a wake-up).
     unsigned long wakeUps() const;

@@ -43,9 +43,8 @@ bool DisplayPass::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Expose:
         if (!deferred_.empty())
             arm(); // back in sight: one pass shows what waited
-        [[fallthrough]];
-    case QEvent::Hide:
-        // Once the event has done its work on the window's state.
+        // Out of sight or back (a hidden window is unexposed too): told once
+        // the event has done its work on the window's state.
         if (inSight_ && !sightCheckDue_) {
             sightCheckDue_ = true;
             QMetaObject::invokeMethod(this, &DisplayPass::checkSight, Qt::QueuedConnection);

@@ -78,6 +78,11 @@ struct DesktopConfig {
     AlarmActions::Notify notify;
 };
 
+// The port as the window's title names it: the path the user chose (on the
+// command line or in the preferences) as it stands, but a simulated board's
+// by its name, as the preferences list it ("board2 (simulated)").
+std::string portTitle(const std::string& path, const std::string& name, const DiscoveryRoots& roots);
+
 class DesktopApp {
 public:
     // Needs a QApplication. Installs its hand-over as the process's main
@@ -105,7 +110,8 @@ public:
     const platform::IdleHandOver& recordHandOver() const { return handOver_; }
 
     // The link's health a few times a second: the controller's tick, the
-    // strip's figures and the window title naming the port.
+    // strip's figures (the port by its stable name) and the window title
+    // naming the port as the user chose it (portTitle).
     void showLinkHealth();
 
 private:

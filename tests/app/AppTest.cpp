@@ -140,6 +140,25 @@ TEST_F(Window, ShowsTheBoardLiveAndWritesAConfirmedParameter)
     EXPECT_TRUE(spinUntil([&] { return gather() == inSight; }, 30s));
 }
 
+TEST_F(Window, TheTitleNamesThePortAsTheUserChoseIt)
+{
+    // A path of the user's with a stable link to the same device: the path as
+    // chosen; a board chosen from the ones the runtime folder lists: its name.
+    plovex::sim::BoardOptions own;
+    own.linkPath = (machine.runtime() / "board2").string();
+    own.publish = false;
+    auto& mine = board(own);
+    auto& listed = board();
+    std::filesystem::create_directories(machine.dev() / "serial" / "by-id");
+    std::filesystem::create_symlink(mine.linkPath(), machine.dev() / "serial" / "by-id" / "usb-plovex-if00-port0");
+    ASSERT_EQ(plovex::stablePortName(mine.linkPath(), machine.roots()), (machine.dev() / "serial" / "by-id" / "usb-plovex-if00-port0").string());
+    auto& w = start(&mine);
+    EXPECT_EQ(w.windowTitle().toStdString(), "plovex — " + mine.linkPath());
+    choose(listed);
+    EXPECT_TRUE(spinUntil([&] { return w.windowTitle().toStdString() == "plovex — " + listed.displayName() + " (simulated)"; }, 30s))
+        << w.windowTitle().toStdString();
+}
+
 TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
 {
     auto& first = pacedBoard(21);

@@ -70,7 +70,6 @@ public:
 
 TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
 {
-    EXPECT_TRUE(w().windowTitle().endsWith(QString::fromStdString(b.linkPath()))) << w().windowTitle().toStdString();
     ASSERT_TRUE(spinUntil([&] { return tableShows(b); }, 30s));
     type("1", "5");
     const std::string figures = R"(\d+\.\d records/s, last -?\d+\.\d s ago, (\d+) timeouts, (\d+) reconnects, sent [\d.]+ [kM]?B, received [\d.]+ [kM]?B, port )" + b.linkPath();

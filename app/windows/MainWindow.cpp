@@ -166,7 +166,6 @@ void MainWindow::addBanner(QWidget* w)
 void MainWindow::addInstrument(QWidget* w)
 {
     auto* column = static_cast<QVBoxLayout*>(details_->layout());
-    w->setParent(details_);
     column->insertWidget(column->count() - 1, w); // above the stretch
 }
 

@@ -6,13 +6,14 @@
 // time its main thread (the window's: delivery, drawing, timers) ran. Prints
 // figures measured in this run.
 //
-//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN]
+//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN] [--screen FILE]
 //
 // Defaults: 30 s measured per run, 2 s to settle, the plovex built beside it.
 // The shown and idle runs measure that plovex. Nothing outside a desktop can
 // minimise or hide an offscreen window, so those runs measure this program
 // started again as the same application (--window minimised|hidden), whose
-// window it minimises or hides once it is up.
+// window it minimises or hides once it is up. The offscreen screen is Qt's
+// own unless --screen names a screen description (docs/screens/*.json).
 
 #include "app/DesktopApp.h"
 #include "app/runtime/SignalQuit.h"
@@ -50,7 +51,8 @@ struct Options {
     double settle = 2.0;
     std::string plovex = PLOVEX_PROGRAM;
     std::string self; // this program, for the minimised and hidden runs
-    std::string only; // one run alone: shown, idle, minimised or hidden
+    std::string only;   // one run alone: shown, idle, minimised or hidden
+    std::string screen; // the offscreen screen's description, when given
 };
 
 // How the measured window is shown.
@@ -105,7 +107,7 @@ std::optional<Child> spawnPlovex(const Options& o, const std::string& port, cons
         if (s.rfind("QT_QPA_PLATFORM=", 0) != 0 && s.rfind("XDG_CONFIG_HOME=", 0) != 0)
             env.push_back(s);
     }
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("QT_QPA_PLATFORM=offscreen" + (o.screen.empty() ? std::string() : ":configfile=" + o.screen));
     env.push_back("XDG_CONFIG_HOME=" + home.string()); // the user's preferences stay untouched
     std::vector<char*> envp;
     for (auto& s : env)
@@ -238,7 +240,7 @@ int main(int argc, char** argv)
 {
     // A reader that stops early (| head) must not leave a plovex or a board behind.
     std::signal(SIGPIPE, SIG_IGN);
-    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port", "only"}, {});
+    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port", "only", "screen"}, {});
     if (auto state = parsed.value("window"); state && parsed.error.empty()) {
         if ((*state != "minimised" && *state != "hidden") || !parsed.value("port")) {
             std::fprintf(stderr, "bench_app_cpu: --window takes minimised or hidden, with --port PATH\n");
@@ -256,15 +258,18 @@ int main(int argc, char** argv)
         return 2;
     }
     if (parsed.has("help")) {
-        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN]\n"
+        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN] [--screen FILE]\n"
                   "CPU of the plovex process, offscreen, against the simulated board at 38400 baud\n"
                   "with the window shown, minimised and hidden, and idle on a silent port.\n"
                   "Defaults: 30 s per run, 2 s to settle first; --only shown, idle, minimised or\n"
-                  "hidden makes that run alone.");
+                  "hidden makes that run alone; --screen FILE runs on the offscreen screen FILE\n"
+                  "describes (docs/screens/1366x768.json), else on Qt's own.");
         return 0;
     }
     if (auto p = parsed.value("plovex"))
         o.plovex = *p;
+    if (auto screen = parsed.value("screen"))
+        o.screen = std::filesystem::absolute(*screen).string();
     if (auto run = parsed.value("only")) {
         if (*run != "shown" && *run != "idle" && *run != "minimised" && *run != "hidden") {
             std::fprintf(stderr, "bench_app_cpu: --only takes shown, idle, minimised or hidden\n");

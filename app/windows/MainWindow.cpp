@@ -91,10 +91,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 2);
 
-    // The instruments: the two gauges with their readouts, the temperature
-    // and link state under them, the link's health.
-    // The details (temperature, link state, health strip, what is added)
-    // stand under the gauges, or beside them in a short window.
+    // The instruments: the two gauges with their readouts, and the details
+    // (the temperature and link state, the link's health, what is added)
+    // under them, or beside them in a short window.
     instruments_ = new QWidget(central);
     instruments_->setObjectName(QStringLiteral("instruments"));
     instrumentsBox_ = new QBoxLayout(QBoxLayout::TopToBottom, instruments_);

@@ -33,6 +33,8 @@ DesktopApp::DesktopApp(DesktopConfig config)
     // Gauges and readouts are shown in one display pass: needle and number
     // agree on screen, and nothing is drawn while the window is out of sight.
     displayPass_.watch(main_.get());
+    displayPass_.onSightChanged(
+        [this](bool inSight) { handOver_.setGather(inSight ? kInSightGather : kOutOfSightGather); });
     DisplayPass* dp = &displayPass_;
     temperature_ = std::make_unique<FloatReadout>(main_->temperature(), 1, QStringLiteral(" °C"), dp);
     xValue_ = std::make_unique<FloatReadout>(main_->xReadout(), 2, QStringLiteral("°"), dp);
@@ -226,6 +228,16 @@ void DesktopApp::storeLayout()
     prefs_->synchronize(); // says so itself when the file cannot be written
 }
 
+std::string portTitle(const std::string& path, const std::string& name, const DiscoveryRoots& roots)
+{
+    // The simulators' links live in the runtime folder under the name the
+    // preferences list them by; where that folder is says nothing to a user.
+    const std::filesystem::path p(path);
+    if (p.has_parent_path() && p.parent_path().lexically_normal() == roots.simulators.lexically_normal())
+        return (name.empty() ? p.filename().string() : name) + " (simulated)";
+    return path;
+}
+
 void DesktopApp::showLinkHealth()
 {
     controller_->linkTick();
@@ -236,7 +248,17 @@ void DesktopApp::showLinkHealth()
     if (const std::string path = port->commPortPath(); path != portPath_) {
         portPath_ = path;
         portShown_ = stablePortName(path, config_.discoveryRoots);
-        main_->setWindowTitle(QStringLiteral("plovex — ") + QString::fromStdString(portShown_));
+        main_->setWindowTitle(QStringLiteral("plovex — ") +
+                              QString::fromStdString(portTitle(path, port->commPortName(), config_.discoveryRoots)));
+    }
+    // Out of sight, the strip waits for the window to come back: then its
+    // figures are the link's at that time.
+    if (displayPass_.held()) {
+        displayPass_.defer(main_->healthStrip(), [this] {
+            if (const commPort* p = controller_->port())
+                main_->healthStrip()->showHealth(p->health(), std::chrono::steady_clock::now(), portShown_);
+        });
+        return;
     }
     main_->healthStrip()->showHealth(port->health(), std::chrono::steady_clock::now(), portShown_);
 }

@@ -78,6 +78,11 @@ struct DesktopConfig {
     AlarmActions::Notify notify;
 };
 
+// The port as the window's title names it: the path the user chose (on the
+// command line or in the preferences) as it stands, but a simulated board's
+// by its name, as the preferences list it ("board2 (simulated)").
+std::string portTitle(const std::string& path, const std::string& name, const DiscoveryRoots& roots);
+
 class DesktopApp {
 public:
     // Needs a QApplication. Installs its hand-over as the process's main
@@ -102,9 +107,11 @@ public:
     AlarmActions& alarmActions() { return *alarms_; }
     ReadingTools& readingTools() { return *reading_; }
     FileReview& fileReview() { return *review_; }
+    const platform::IdleHandOver& recordHandOver() const { return handOver_; }
 
     // The link's health a few times a second: the controller's tick, the
-    // strip's figures and the window title naming the port.
+    // strip's figures (the port by its stable name) and the window title
+    // naming the port as the user chose it (portTitle).
     void showLinkHealth();
 
 private:
@@ -121,8 +128,13 @@ private:
     // display frame while they stream in, and are posted from the queue when
     // the event loop is idle. The gathering time is a little longer than a
     // display pass's interval, so the pass showing a batch is due when the
-    // batch comes and runs in the same turn of the loop.
-    platform::IdleHandOver handOver_{&mainThread_, *queue_, DisplayPass::kFrame + std::chrono::milliseconds(1)};
+    // batch comes and runs in the same turn of the loop. While the window is
+    // out of sight nothing is drawn, and the records (each still delivered,
+    // for the recording, the alarms and the chart's history) come a few
+    // times a second.
+    static constexpr std::chrono::milliseconds kInSightGather = DisplayPass::kFrame + std::chrono::milliseconds(1);
+    static constexpr std::chrono::milliseconds kOutOfSightGather{250};
+    platform::IdleHandOver handOver_{&mainThread_, *queue_, kInSightGather};
     std::unique_ptr<IdleDelivery> delivery_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<PrefsWindow> prefsWindow_;

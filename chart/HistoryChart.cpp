@@ -27,6 +27,25 @@ constexpr int kLabelGap = 6;   // between a label and what it names
 constexpr int kItemGap = 24;   // between the statistics of X and Y
 constexpr int kMarkerEvery = 8; // pixels between the markers of a run beyond the range
 
+// A grid line's colour: the frame's laid over the background at alpha out
+// of 255, worked out here so that the line is drawn opaque. The raster
+// engine hands a line of more than about a hundred pixels' rows (a vertical
+// one) to its thread pool in parts when it must blend it, and waits for
+// them: for a few pixels, several thread wake-ups at every repaint.
+QColor gridColour(const QPalette& pal, int alpha)
+{
+    const QColor line = pal.color(QPalette::Mid), ground = pal.color(QPalette::Base);
+    const auto mix = [alpha](int a, int b) { return b + (a - b) * alpha / 255; };
+    return QColor(mix(line.red(), ground.red()), mix(line.green(), ground.green()), mix(line.blue(), ground.blue()));
+}
+
+// A vertical line a pixel wide, filled: a fill of an opaque colour is one
+// pass over its rows, where a line is a span a row.
+void verticalLine(QPainter& p, int x, int top, int bottom, const QColor& colour)
+{
+    p.fillRect(QRect(x, top, 1, bottom - top + 1), colour);
+}
+
 // The time of day a tick of step stands for: seconds while they matter.
 QString clockLabel(double t, double step)
 {
@@ -287,10 +306,15 @@ void HistoryChart::drawValueAxis(QPainter& p, const Layout& l) const
 {
     const QPalette& pal = palette();
     const QFontMetrics fm = fontMetrics();
-    p.setPen(pal.color(QPalette::Mid));
-    p.drawRect(l.plot.adjusted(0, 0, -1, -1));
-    QColor grid = pal.color(QPalette::Mid);
-    grid.setAlpha(70);
+    // The frame: its sides filled, its top and bottom drawn.
+    const QRect frame = l.plot.adjusted(0, 0, -1, -1);
+    const QColor mid = pal.color(QPalette::Mid);
+    verticalLine(p, frame.left(), frame.top(), frame.bottom(), mid);
+    verticalLine(p, frame.right(), frame.top(), frame.bottom(), mid);
+    p.setPen(mid);
+    p.drawLine(frame.topLeft(), frame.topRight());
+    p.drawLine(frame.bottomLeft(), frame.bottomRight());
+    const QColor grid = gridColour(pal, 70);
     for (const double v : l.valueTicks) {
         const int y = static_cast<int>(std::lround(l.yOf(v)));
         p.setPen(std::abs(v) < 1e-12 ? QPen(pal.color(QPalette::Mid), 1, Qt::DotLine) : QPen(grid));
@@ -312,13 +336,11 @@ void HistoryChart::drawTimeAxis(QPainter& p, const Layout& l) const
     // Ticks on the local clock's round times.
     const double offset =
         QDateTime::fromSecsSinceEpoch(static_cast<qint64>(l.now)).offsetFromUtc();
-    QColor grid = pal.color(QPalette::Mid);
-    grid.setAlpha(50);
+    const QColor grid = gridColour(pal, 50);
     const int labelTop = l.plot.bottom() + 4;
     for (const double t : ticksWithin(l.now - l.span, l.now, step, offset)) {
         const int x = static_cast<int>(std::lround(l.xOf(t)));
-        p.setPen(grid);
-        p.drawLine(x, l.plot.top() + 1, x, l.plot.bottom() - 1);
+        verticalLine(p, x, l.plot.top() + 1, l.plot.bottom() - 1, grid);
         p.setPen(pal.color(QPalette::Mid));
         p.drawLine(x, l.plot.bottom(), x, l.plot.bottom() + 3);
         const QString label = clockLabel(t, step);

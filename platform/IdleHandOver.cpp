@@ -13,7 +13,7 @@ struct IdleHandOver::Batch : std::enable_shared_from_this<Batch> {
     Batch(MainThread* m, NotificationQueue& q, std::chrono::milliseconds g) : mainThread(m), queue(q), gather(g) {}
     MainThread* const mainThread;
     NotificationQueue& queue;
-    const std::chrono::milliseconds gather;
+    std::chrono::milliseconds gather; // under mutex
 
     MainThread& main() const { return mainThread ? *mainThread : defaultMainThread(); }
 
@@ -28,17 +28,19 @@ struct IdleHandOver::Batch : std::enable_shared_from_this<Batch> {
     void take()
     {
         bool again = false;
+        std::chrono::milliseconds after{};
         {
             std::lock_guard lock(mutex);
             taking.swap(waiting);
-            again = gather.count() > 0 && !taking.empty();
+            after = gather;
+            again = after.count() > 0 && !taking.empty();
             wakeUpPosted = again; // records handed over meanwhile wait for the next take
         }
         for (auto& [name, record] : taking)
             queue.enqueueWhenIdle(name, std::move(record));
         taking.clear(); // keeps its capacity for the next batch
         if (again)
-            main().postAfter(gather, [self = shared_from_this()] { self->take(); });
+            main().postAfter(after, [self = shared_from_this()] { self->take(); });
     }
 };
 
@@ -62,6 +64,18 @@ void IdleHandOver::handOver(const char* name, RecordPtr record)
     if (!wake)
         return; // the task already on its way takes this record too
     batch_->main().post([batch = batch_] { batch->take(); });
+}
+
+void IdleHandOver::setGather(std::chrono::milliseconds gather)
+{
+    std::lock_guard lock(batch_->mutex);
+    batch_->gather = gather;
+}
+
+std::chrono::milliseconds IdleHandOver::gather() const
+{
+    std::lock_guard lock(batch_->mutex);
+    return batch_->gather;
 }
 
 unsigned long IdleHandOver::wakeUps() const

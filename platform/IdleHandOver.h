@@ -8,7 +8,9 @@
 // With a gathering time (the window's display frame), a main thread that has
 // just taken records comes back for the next ones after that time instead of
 // being woken for each: while records stream in, it wakes once a frame; the
-// first record after a quiet spell still wakes it at once.
+// first record after a quiet spell still wakes it at once. The gathering
+// time may change while records flow (the window gathers longer while it is
+// out of sight); a take already on its way keeps the time it was set with.
 //
 //   platform::IdleHandOver handOver(mainThread, queue);
 //   options.sink = &handOver;        // the commPort hands its records here
@@ -34,6 +36,10 @@ public:
                  std::chrono::milliseconds gather = std::chrono::milliseconds(0));
 
     void handOver(const char* name, RecordPtr record) override;
+
+    // The gathering time from the next take on.
+    void setGather(std::chrono::milliseconds gather);
+    std::chrono::milliseconds gather() const;
 
     // Batches handed to the main thread so far (each one a wake-up).
     unsigned long wakeUps() const;

@@ -43,11 +43,34 @@ bool DisplayPass::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Expose:
         if (!deferred_.empty())
             arm(); // back in sight: one pass shows what waited
+        // Out of sight or back (a hidden window is unexposed too): told once
+        // the event has done its work on the window's state.
+        if (inSight_ && !sightCheckDue_) {
+            sightCheckDue_ = true;
+            QMetaObject::invokeMethod(this, &DisplayPass::checkSight, Qt::QueuedConnection);
+        }
         break;
     default:
         break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+void DisplayPass::onSightChanged(std::function<void(bool inSight)> inSight)
+{
+    inSight_ = std::move(inSight);
+    toldInSight_ = true;
+    checkSight();
+}
+
+void DisplayPass::checkSight()
+{
+    sightCheckDue_ = false;
+    const bool inSight = !held();
+    if (inSight == toldInSight_ || !inSight_)
+        return;
+    toldInSight_ = inSight;
+    inSight_(inSight);
 }
 
 void DisplayPass::defer(const void* key, std::function<void()> show)

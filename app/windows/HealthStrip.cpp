@@ -1,5 +1,7 @@
 #include "app/windows/HealthStrip.h"
 
+#include "app/windows/WrappedText.h"
+
 #include <QLabel>
 #include <QPalette>
 #include <QVBoxLayout>
@@ -12,11 +14,9 @@ HealthStrip::HealthStrip(QWidget* parent) : QWidget(parent)
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
 
-    figures_ = new QLabel(QStringLiteral("No link yet"), this);
+    // New figures four times a second: they repaint themselves alone.
+    figures_ = new WrappedText(QStringLiteral("No link yet"), this);
     figures_->setObjectName(QStringLiteral("linkFigures"));
-    figures_->setTextFormat(Qt::PlainText);
-    figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    figures_->setWordWrap(true);
     QPalette quiet = figures_->palette();
     quiet.setColor(QPalette::WindowText, quiet.color(QPalette::Disabled, QPalette::WindowText).darker(130));
     figures_->setPalette(quiet);
@@ -39,9 +39,7 @@ HealthStrip::HealthStrip(QWidget* parent) : QWidget(parent)
 
 void HealthStrip::showHealth(const LinkHealth& h, std::chrono::steady_clock::time_point now, const std::string& port)
 {
-    const QString text = QString::fromStdString(line_.update(h, now, port));
-    if (figures_->text() != text)
-        figures_->setText(text);
+    figures_->setText(QString::fromStdString(line_.update(h, now, port)));
 }
 
 void HealthStrip::ProblemField::setStringValue(const std::string& text)

@@ -13,6 +13,8 @@ class QLabel;
 
 namespace plovex {
 
+class WrappedText;
+
 class HealthStrip final : public QWidget {
 public:
     explicit HealthStrip(QWidget* parent = nullptr);
@@ -24,7 +26,7 @@ public:
     // strip shows it while it is not empty.
     TextFieldOutlet& problemOutlet() { return problemOutlet_; }
 
-    QLabel* figures() const { return figures_; }
+    WrappedText* figures() const { return figures_; }
     QLabel* problem() const { return problem_; }
 
 private:
@@ -40,7 +42,7 @@ private:
         HealthStrip& strip_;
     };
 
-    QLabel* figures_ = nullptr;
+    WrappedText* figures_ = nullptr;
     QLabel* problem_ = nullptr;
     HealthLine line_;
     ProblemField problemOutlet_{*this};

@@ -3,6 +3,7 @@
 #include "app/windows/FoldingSplitter.h"
 #include "app/windows/HealthStrip.h"
 #include "app/windows/ParameterTableModel.h"
+#include "app/windows/ReadoutLabel.h"
 #include "gauge/plovexGaugeView.h"
 
 #include <QAction>
@@ -35,6 +36,10 @@ namespace {
 // beside the buttons.
 constexpr int kOpeningWorkWidth = 760;
 
+// Beside the gauges in a short window, the details' lines take this much
+// more than their longest word.
+constexpr int kDetailsRoom = 160;
+
 // The needle is 110 units long, drawn for a 240-unit dial: the gauges keep that size.
 constexpr int kGaugeSide = 240;
 
@@ -51,8 +56,7 @@ QFont scaledFont(const QWidget* w, double factor, bool bold)
 
 QLabel* makeReadout(QWidget* parent, const QString& initial)
 {
-    auto* label = new QLabel(initial, parent);
-    label->setTextFormat(Qt::PlainText);
+    auto* label = new ReadoutLabel(initial, parent);
     label->setFont(scaledFont(label, 1.6, false));
     label->setAlignment(Qt::AlignCenter);
     // A fixed size with room for "-180.01°": a new value then repaints the
@@ -87,23 +91,28 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(6, 6, 6, 2);
 
-    // The instruments: the two gauges with their readouts, the temperature
-    // and link state under them, the link's health.
+    // The instruments: the two gauges with their readouts, and the details
+    // (the temperature and link state, the link's health, what is added)
+    // under them, or beside them in a short window.
     instruments_ = new QWidget(central);
     instruments_->setObjectName(QStringLiteral("instruments"));
-    auto* column = new QVBoxLayout(instruments_);
-    column->setContentsMargins(0, 0, 0, 0);
+    instrumentsBox_ = new QBoxLayout(QBoxLayout::TopToBottom, instruments_);
+    instrumentsBox_->setContentsMargins(0, 0, 0, 0);
     auto* gauges = new QHBoxLayout;
     gauges->addStretch(1);
     gauges->addWidget(makeGaugePanel(QStringLiteral("X"), xGauge_, xReadout_));
     gauges->addSpacing(24);
     gauges->addWidget(makeGaugePanel(QStringLiteral("Y"), yGauge_, yReadout_));
     gauges->addStretch(1);
-    column->addLayout(gauges);
+    instrumentsBox_->addLayout(gauges);
+    details_ = new QWidget(instruments_);
+    auto* column = new QVBoxLayout(details_);
+    column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(makeStatusRow());
-    healthStrip_ = new HealthStrip(instruments_);
+    healthStrip_ = new HealthStrip(details_);
     column->addWidget(healthStrip_);
     column->addStretch(1);
+    instrumentsBox_->addWidget(details_, 1);
 
     // The work area: the panes added to the window (the chart's), then the
     // parameter table, one over the other.
@@ -155,7 +164,7 @@ void MainWindow::addBanner(QWidget* w)
 
 void MainWindow::addInstrument(QWidget* w)
 {
-    auto* column = static_cast<QVBoxLayout*>(instruments_->layout());
+    auto* column = static_cast<QVBoxLayout*>(details_->layout());
     column->insertWidget(column->count() - 1, w); // above the stretch
 }
 
@@ -169,7 +178,24 @@ int MainWindow::wideWidth() const
 {
     const auto minimum = [](const QWidget* w) { return w->minimumSizeHint().expandedTo(w->minimumSize()).width(); };
     const QMargins m = centralWidget()->layout()->contentsMargins();
-    return instruments_->sizeHint().width() + minimum(work_) + body_->handleWidth() + m.left() + m.right();
+    // Side by side with the work area, the details stand under the gauges.
+    const int instruments = compact_ ? normalInstrumentsWidth_ : instruments_->sizeHint().width();
+    return instruments + minimum(work_) + body_->handleWidth() + m.left() + m.right();
+}
+
+void MainWindow::setCompact(bool compact)
+{
+    if (compact == compact_)
+        return;
+    if (compact)
+        normalInstrumentsWidth_ = instruments_->sizeHint().width();
+    compact_ = compact;
+    instrumentsBox_->setDirection(compact ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    statusBox_->setDirection(compact ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    // The sizes asked for change now, not at the loop's next turn.
+    statusBox_->parentWidget()->updateGeometry();
+    details_->updateGeometry();
+    instruments_->layout()->activate();
 }
 
 namespace {
@@ -183,9 +209,27 @@ int leastHeight(const QWidget* w)
 
 void MainWindow::arrange()
 {
+    // What follows reads the splitters' sizes: as the window's size makes them.
+    layout()->activate();
+    centralWidget()->layout()->activate();
+    const bool wasCompact = compact_;
+    setCompact(false);
     const Qt::Orientation wanted = width() >= wideWidth() ? Qt::Horizontal : Qt::Vertical;
-    if (body_->orientation() != wanted) {
+    const bool turned = body_->orientation() != wanted;
+    if (turned)
         body_->setOrientation(wanted);
+    if (wanted == Qt::Vertical) {
+        // Too short for the instruments over the first pane (the chart's):
+        // the details go beside the gauges where the width allows it.
+        const int room = body_->height() - body_->handleWidth();
+        const int first = leastHeight(work_->widget(0));
+        if (leastHeight(instruments_) + first > room) {
+            setCompact(true);
+            if (instruments_->minimumSizeHint().width() > body_->width())
+                setCompact(false);
+        }
+    }
+    if (turned || compact_ != wasCompact) {
         // The instruments take the room they ask for; the work area the rest.
         const QSize hint = instruments_->sizeHint();
         const int along = wanted == Qt::Horizontal ? hint.width() : hint.height();
@@ -217,7 +261,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     arrange();
 }
 
-QSize MainWindow::openingSize(const QRect& available) const
+QSize MainWindow::openingSize(const QRect& available)
 {
     // The work area's panes at their preferred heights, the instruments
     // beside them where the screen is wide enough, all within the screen
@@ -234,6 +278,13 @@ QSize MainWindow::openingSize(const QRect& available) const
                      std::max(tools.height(), work.height()) + chrome);
     else
         size = QSize(std::max(tools.width(), work.width()) + 16, tools.height() + work.height() + chrome);
+    if (size.height() > room.height()) {
+        // Too short for all: the details beside the gauges, with room to
+        // spare for their lines where the screen has it.
+        setCompact(true);
+        size.setWidth(std::max(size.width(), instruments_->sizeHint().width() + 16 + kDetailsRoom));
+        setCompact(false);
+    }
     return size.boundedTo(room).expandedTo(least);
 }
 
@@ -308,18 +359,20 @@ QWidget* MainWindow::makeGaugePanel(const QString& axis, plovexGaugeView*& gauge
 QWidget* MainWindow::makeStatusRow()
 {
     auto* row = new QWidget(this);
-    auto* h = new QHBoxLayout(row);
+    auto* h = statusBox_ = new QBoxLayout(QBoxLayout::LeftToRight, row);
     h->setContentsMargins(0, 4, 0, 4);
+    auto* temperature = new QHBoxLayout;
 
     auto* tempTitle = new QLabel(QStringLiteral("Temperature:"), row);
-    temperature_ = new QLabel(QStringLiteral("0.0 °C"), row);
+    temperature_ = new ReadoutLabel(QStringLiteral("0.0 °C"), row);
     temperature_->setObjectName(QStringLiteral("Temperature"));
-    temperature_->setTextFormat(Qt::PlainText);
     temperature_->setFont(scaledFont(temperature_, 1.2, false));
     temperature_->setFixedSize(temperature_->fontMetrics().horizontalAdvance(QStringLiteral("-8888.8 °C")) + 8,
                                temperature_->sizeHint().height());
-    h->addWidget(tempTitle);
-    h->addWidget(temperature_);
+    temperature->addWidget(tempTitle);
+    temperature->addWidget(temperature_);
+    temperature->addStretch(1);
+    h->addLayout(temperature);
     h->addStretch(1);
 
     // A dark plate, so that the pure green and red of the link state both read well.

@@ -7,8 +7,11 @@
 //
 // The instruments stand beside the work area where the window is wide enough,
 // else over it; both are panes of a splitter, as the work area's panes are,
-// so that a small window folds panes instead of growing past the screen. The
-// write row and the status line never fold.
+// so that a small window folds panes instead of growing past the screen.
+// Over the work area in a window too short for them and its first pane (the
+// chart), the details (temperature, link state, health strip and what is
+// added there) move beside the gauges where the width allows. The write row
+// and the status line never fold.
 //
 // Where new parts go: a banner across the window over everything
 // (addBanner), a small indicator under the health strip (addInstrument), a
@@ -23,6 +26,7 @@
 #include <QSplitter>
 
 class QAction;
+class QBoxLayout;
 class QLabel;
 class QMenu;
 class QTableView;
@@ -86,14 +90,21 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The instruments beside the work area or over it, as the width allows.
+    // The instruments beside the work area or over it, as the width allows;
+    // over it in too little height, the details beside the gauges.
     void arrange();
-    QSize openingSize(const QRect& available) const;
+    void setCompact(bool compact);
+    QSize openingSize(const QRect& available);
     QWidget* makeGaugePanel(const QString& axis, plovexGaugeView*& gauge, QLabel*& readout);
     QWidget* makeStatusRow();
     void makeMenu();
 
     QWidget* instruments_ = nullptr;
+    QBoxLayout* instrumentsBox_ = nullptr;
+    QWidget* details_ = nullptr;
+    QBoxLayout* statusBox_ = nullptr;
+    bool compact_ = false;
+    int normalInstrumentsWidth_ = 0;
     QSplitter* work_ = nullptr;
     QSplitter* body_ = nullptr;
     plovexGaugeView* xGauge_ = nullptr;

@@ -2,16 +2,18 @@
 // board answering at 38400 baud with the window shown, minimised and hidden,
 // and with the window idle on a silent port (the board hears the polls but
 // never answers). Each run starts a fresh process, lets it settle, then reads
-// utime + stime of the process from /proc over the measured time. Prints
+// utime + stime of the process from /proc over the measured time, and the
+// time its main thread (the window's: delivery, drawing, timers) ran. Prints
 // figures measured in this run.
 //
-//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]
+//   bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN] [--screen FILE]
 //
 // Defaults: 30 s measured per run, 2 s to settle, the plovex built beside it.
 // The shown and idle runs measure that plovex. Nothing outside a desktop can
 // minimise or hide an offscreen window, so those runs measure this program
 // started again as the same application (--window minimised|hidden), whose
-// window it minimises or hides once it is up.
+// window it minimises or hides once it is up. The offscreen screen is Qt's
+// own unless --screen names a screen description (docs/screens/*.json).
 
 #include "app/DesktopApp.h"
 #include "app/runtime/SignalQuit.h"
@@ -49,6 +51,8 @@ struct Options {
     double settle = 2.0;
     std::string plovex = PLOVEX_PROGRAM;
     std::string self; // this program, for the minimised and hidden runs
+    std::string only;   // one run alone: shown, idle, minimised or hidden
+    std::string screen; // the offscreen screen's description, when given
 };
 
 // How the measured window is shown.
@@ -79,6 +83,16 @@ std::optional<unsigned long long> cpuTicks(pid_t pid)
     return utime + stime;
 }
 
+// The time the process's main thread (the window's) ran, in seconds.
+std::optional<double> mainThreadSeconds(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/schedstat");
+    unsigned long long ns = 0;
+    if (!(in >> ns))
+        return std::nullopt;
+    return static_cast<double>(ns) / 1e9;
+}
+
 struct Child {
     pid_t pid = -1;
     std::filesystem::path log;
@@ -93,7 +107,7 @@ std::optional<Child> spawnPlovex(const Options& o, const std::string& port, cons
         if (s.rfind("QT_QPA_PLATFORM=", 0) != 0 && s.rfind("XDG_CONFIG_HOME=", 0) != 0)
             env.push_back(s);
     }
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("QT_QPA_PLATFORM=offscreen" + (o.screen.empty() ? std::string() : ":configfile=" + o.screen));
     env.push_back("XDG_CONFIG_HOME=" + home.string()); // the user's preferences stay untouched
     std::vector<char*> envp;
     for (auto& s : env)
@@ -172,25 +186,29 @@ bool measure(const Options& o, const char* title, bool silent, Window window, co
 
     const auto t0 = Clock::now();
     const auto c0 = cpuTicks(child->pid);
+    const auto m0 = mainThreadSeconds(child->pid);
     const auto polls0 = board.counters().pollsAnswered;
     const auto reads0 = board.counters().readsAnswered;
     const auto heard0 = board.counters().bytesReceived;
     std::this_thread::sleep_for(std::chrono::duration<double>(o.seconds));
     const auto c1 = cpuTicks(child->pid);
+    const auto m1 = mainThreadSeconds(child->pid);
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const auto counters = board.counters();
     const bool running = alive(child->pid);
     stop(*child);
 
-    if (!c0 || !c1 || !running) {
+    if (!c0 || !c1 || !m0 || !m1 || !running) {
         std::fprintf(stderr, "bench_app_cpu: plovex ended or could not be read during the %s run. Its output:\n%s\n",
                      title, tail(child->log).c_str());
         return false;
     }
     const double cpu = static_cast<double>(*c1 - *c0) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const double mainCpu = *m1 - *m0;
     const double records = static_cast<double>(counters.pollsAnswered - polls0 + counters.readsAnswered - reads0);
-    std::printf("%-34s %6.2f %% of one core  (%.2f s CPU in %.1f s; %.1f records/s; %.0f bytes/s from the host)\n",
-                title, 100.0 * cpu / wall, cpu, wall, records / wall,
+    std::printf("%-34s %6.2f %% of one core, main thread %.2f %%  (%.2f s CPU in %.1f s; %.1f records/s; "
+                "%.0f bytes/s from the host)\n",
+                title, 100.0 * cpu / wall, 100.0 * mainCpu / wall, cpu, wall, records / wall,
                 static_cast<double>(counters.bytesReceived - heard0) / wall);
     std::fflush(stdout);
     return true;
@@ -222,7 +240,7 @@ int main(int argc, char** argv)
 {
     // A reader that stops early (| head) must not leave a plovex or a board behind.
     std::signal(SIGPIPE, SIG_IGN);
-    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port"}, {});
+    auto parsed = bench::readArgs(argc, argv, {"seconds", "settle", "plovex", "window", "port", "only", "screen"}, {});
     if (auto state = parsed.value("window"); state && parsed.error.empty()) {
         if ((*state != "minimised" && *state != "hidden") || !parsed.value("port")) {
             std::fprintf(stderr, "bench_app_cpu: --window takes minimised or hidden, with --port PATH\n");
@@ -240,14 +258,25 @@ int main(int argc, char** argv)
         return 2;
     }
     if (parsed.has("help")) {
-        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH]\n"
+        std::puts("usage: bench_app_cpu [--seconds S] [--settle S] [--plovex PATH] [--only RUN] [--screen FILE]\n"
                   "CPU of the plovex process, offscreen, against the simulated board at 38400 baud\n"
                   "with the window shown, minimised and hidden, and idle on a silent port.\n"
-                  "Defaults: 30 s per run, 2 s to settle first.");
+                  "Defaults: 30 s per run, 2 s to settle first; --only shown, idle, minimised or\n"
+                  "hidden makes that run alone; --screen FILE runs on the offscreen screen FILE\n"
+                  "describes (docs/screens/1366x768.json), else on Qt's own.");
         return 0;
     }
     if (auto p = parsed.value("plovex"))
         o.plovex = *p;
+    if (auto screen = parsed.value("screen"))
+        o.screen = std::filesystem::absolute(*screen).string();
+    if (auto run = parsed.value("only")) {
+        if (*run != "shown" && *run != "idle" && *run != "minimised" && *run != "hidden") {
+            std::fprintf(stderr, "bench_app_cpu: --only takes shown, idle, minimised or hidden\n");
+            return 2;
+        }
+        o.only = *run;
+    }
     o.self = std::filesystem::read_symlink("/proc/self/exe").string();
 
     char tmpl[] = "/tmp/bench_app_cpu.XXXXXX";
@@ -258,10 +287,13 @@ int main(int argc, char** argv)
     const std::filesystem::path home = tmpl;
     std::printf("plovex, offscreen, %.0f s per run after %.1f s to settle, %ld cores\n", o.seconds, o.settle,
                 ::sysconf(_SC_NPROCESSORS_ONLN));
-    const bool ok = measure(o, "simulated board at 38400 baud:", false, Window::Shown, home) &&
-                    measure(o, "idle on a silent port:", true, Window::Shown, home) &&
-                    measure(o, "  the same, window minimised:", false, Window::Minimised, home) &&
-                    measure(o, "  the same, window hidden:", false, Window::Hidden, home);
+    const auto run = [&](const char* name, const char* title, bool silent, Window window) {
+        return (!o.only.empty() && o.only != name) || measure(o, title, silent, window, home);
+    };
+    const bool ok = run("shown", "simulated board at 38400 baud:", false, Window::Shown) &&
+                    run("idle", "idle on a silent port:", true, Window::Shown) &&
+                    run("minimised", "  the same, window minimised:", false, Window::Minimised) &&
+                    run("hidden", "  the same, window hidden:", false, Window::Hidden);
     std::error_code ec;
     std::filesystem::remove_all(home, ec);
     return ok ? 0 : 1;

@@ -5,6 +5,8 @@
 #include "app/CommandLine.h"
 #include "app/DesktopApp.h"
 #include "app/windows/CaptureListPanel.h"
+#include "app/windows/ReadoutLabel.h"
+#include "app/windows/WrappedText.h"
 #include "chart/FileChart.h"
 #include "chart/HistoryChart.h"
 #include "app/runtime/DisplayPass.h"
@@ -31,6 +33,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -54,7 +57,7 @@ TEST(QtHandOver, RecordsFromAnotherThreadArriveOnceEachInOrderWhenTheLoopIsIdle)
     MainSide main;
     plovex::QtMainThread hand;
     plovex::IdleDelivery delivery(main.queue);
-    platform::IdleHandOver sink(&hand, main.queue, 17ms); // gathering as the window does
+    platform::IdleHandOver sink(&hand, main.queue, 34ms); // gathering as the window does
     int tasksRun = 0, tasksAtFirstDelivery = -1;
     main.center.addObserver("inclinoData", [&](const platform::Notification&) {
         if (tasksAtFirstDelivery < 0)
@@ -124,6 +127,36 @@ TEST_F(Window, ShowsTheBoardLiveAndWritesAConfirmedParameter)
     EXPECT_EQ(b.frames(plovex::sim::FrameKind::Write).size(), 1u) << "Cancel and a closed box sent nothing";
     EXPECT_TRUE(linkShows("Comms OK", QColor(0, 255, 0))) << "the records held while the box was up came in";
     EXPECT_EQ(stored.writes, 0) << "a port used for this run only is not stored";
+
+    // Out of sight nothing is drawn: the records come a few times a second,
+    // every one of them still; back in sight, once a display pass again.
+    const auto gather = [&] { return app->recordHandOver().gather(); };
+    const auto inSight = gather();
+    w.showMinimized();
+    ASSERT_TRUE(spinUntil([&] { return gather() > inSight; }, 30s));
+    const std::size_t before = main.delivered.size();
+    ASSERT_TRUE(spinUntil([&] { return main.delivered.size() >= before + 50; }, 30s));
+    w.showNormal();
+    EXPECT_TRUE(spinUntil([&] { return gather() == inSight; }, 30s));
+}
+
+TEST_F(Window, TheTitleNamesThePortAsTheUserChoseIt)
+{
+    // A path of the user's with a stable link to the same device: the path as
+    // chosen; a board chosen from the ones the runtime folder lists: its name.
+    plovex::sim::BoardOptions own;
+    own.linkPath = (machine.runtime() / "board2").string();
+    own.publish = false;
+    auto& mine = board(own);
+    auto& listed = board();
+    std::filesystem::create_directories(machine.dev() / "serial" / "by-id");
+    std::filesystem::create_symlink(mine.linkPath(), machine.dev() / "serial" / "by-id" / "usb-plovex-if00-port0");
+    ASSERT_EQ(plovex::stablePortName(mine.linkPath(), machine.roots()), (machine.dev() / "serial" / "by-id" / "usb-plovex-if00-port0").string());
+    auto& w = start(&mine);
+    EXPECT_EQ(w.windowTitle().toStdString(), "plovex — " + mine.linkPath());
+    choose(listed);
+    EXPECT_TRUE(spinUntil([&] { return w.windowTitle().toStdString() == "plovex — " + listed.displayName() + " (simulated)"; }, 30s))
+        << w.windowTitle().toStdString();
 }
 
 TEST_F(Window, WithoutARememberedPortItAsksForOneAndStoresWhatIsApplied)
@@ -328,6 +361,8 @@ TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState
     gauge->installEventFilter(&gaugePaints);
     plovex::DisplayPass pass;
     pass.watch(&window);
+    std::vector<bool> sight; // what the pass told of the window's sight
+    pass.onSightChanged([&](bool inSight) { sight.push_back(inSight); });
     plovex::FloatReadout readout(label, 2, QStringLiteral("°"), &pass);
     plovex::GaugeField needle(gauge, &pass);
     auto record = [&](float degrees) { // as the controller shows each record
@@ -359,6 +394,78 @@ TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState
     window.showNormal(); // ...and once the window is back it shows the last record
     ASSERT_TRUE(spinUntil([&] { return label->text() == "180.00°"; }, 30s));
     EXPECT_TRUE(spinUntil([&] { return needleShows(window, 180.0, ink) && !needleShows(window, 90.0, ink); }, 30s));
+    window.hide();
+    ASSERT_TRUE(spinUntil([&] { return sight.size() == 5; }, 30s));
+    EXPECT_EQ(sight, (std::vector<bool>{false, true, false, true, false})) << "unshown, shown, minimised, back, hidden";
+}
+
+// Where a widget's text is drawn (what differs from its background) and its darkest ink.
+std::pair<QRect, QRgb> inkOf(QWidget& w)
+{
+    const QImage image = w.grab().toImage();
+    QRect box;
+    QRgb darkest = qRgb(255, 255, 255);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (const QRgb p = image.pixel(x, y); p != image.pixel(0, 0)) {
+                box |= QRect(x, y, 1, 1);
+                darkest = qGray(p) < qGray(darkest) ? p : darkest;
+            }
+    return {box, darkest};
+}
+
+TEST(ReadoutLabel, DrawsItsNumberWhereAndAsALabelWould)
+{
+    ensureApplication();
+    for (const bool enabled : {true, false}) {
+        QLabel label(QStringLiteral("-12.34°"));
+        plovex::ReadoutLabel readout(label.text());
+        for (QLabel* l : {&label, static_cast<QLabel*>(&readout)}) {
+            QFont f = l->font();
+            f.setPointSizeF(f.pointSizeF() * 1.6);
+            l->setFont(f);
+            l->setAlignment(Qt::AlignCenter);
+            l->setFixedSize(160, 40);
+            l->setEnabled(enabled); // greyed
+        }
+        const auto [box, ink] = inkOf(label);
+        const auto [readoutBox, readoutInk] = inkOf(readout);
+        SCOPED_TRACE(enabled);
+        EXPECT_LE((readoutBox.center() - box.center()).manhattanLength(), 2);
+        EXPECT_LE(std::abs(readoutBox.width() - box.width()), 2);
+        EXPECT_EQ(readoutInk, ink);
+    }
+}
+
+TEST(WrappedText, IsShownWholeAndLaysOutTheWindowOnlyWhenItNeedsAnotherHeight)
+{
+    ensureApplication();
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* text = new plovex::WrappedText(QStringLiteral("1.0 records/s"), &window);
+    column->addWidget(text);
+    column->addStretch(1);
+    window.resize(200, 400);
+    window.show();
+    struct LayoutCounter : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override { return n += e->type() == QEvent::LayoutRequest, false; }
+    } layouts;
+    window.installEventFilter(&layouts);
+    const auto lines = [](int n) { return QStringLiteral("received %1 kB, port /dev/serial/by-id/usb-FTDI ").arg(n).repeated(4); };
+    const struct {
+        QString text;
+        bool laidOut;
+    } steps[] = {{QStringLiteral("2.0 records/s"), false}, {lines(52), true}, {lines(63), false}, {QStringLiteral("3.0 records/s"), true}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.text.toStdString());
+        QCoreApplication::processEvents();
+        layouts.n = 0;
+        text->setText(s.text);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(layouts.n > 0, s.laidOut);
+        EXPECT_EQ(text->height(), text->heightForWidth(text->width())) << "the text whole, in as many lines as it needs";
+    }
 }
 
 // The plovex program as a child process, without a display unless offscreen is asked for.

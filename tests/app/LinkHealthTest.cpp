@@ -4,6 +4,7 @@
 // The link's health runs on the test's clock: silence and the read-back's 3 s are exact.
 
 #include "app/windows/HealthStrip.h"
+#include "app/windows/WrappedText.h"
 #include "tests/support/OutletFakes.h"
 #include "tests/support/WindowRig.h"
 
@@ -69,7 +70,6 @@ public:
 
 TEST_F(LinkHealth, WhatTheLineDoesIsWhatTheWindowShows)
 {
-    EXPECT_TRUE(w().windowTitle().endsWith(QString::fromStdString(b.linkPath()))) << w().windowTitle().toStdString();
     ASSERT_TRUE(spinUntil([&] { return tableShows(b); }, 30s));
     type("1", "5");
     const std::string figures = R"(\d+\.\d records/s, last -?\d+\.\d s ago, (\d+) timeouts, (\d+) reconnects, sent [\d.]+ [kM]?B, received [\d.]+ [kM]?B, port )" + b.linkPath();

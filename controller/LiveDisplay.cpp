@@ -51,10 +51,20 @@ void plovexController::dataFromRell(const platform::Notification& notification)
     measuredX_ = xdeg;
     measuredY_ = ydeg;
     measured_ = true;
-    Xgauge->setAngle(reference_.zeroed(Axis::X, xdeg));
-    XvalueItem->setFloatValue(reference_.shown(Axis::X, xdeg));
-    Ygauge->setAngle(reference_.zeroed(Axis::Y, ydeg));
-    YvalueItem->setFloatValue(reference_.shown(Axis::Y, ydeg));
+    showTilt();
+}
+
+void plovexController::showTilt()
+{
+    if (!measured_)
+        return;
+    Xgauge->setAngle(reference_.zeroed(Axis::X, measuredX_));
+    Ygauge->setAngle(reference_.zeroed(Axis::Y, measuredY_));
+    // A value no longer current stays off the readouts, in any unit.
+    if (!linkDown_ && !silent_) {
+        XvalueItem->setFloatValue(reference_.shown(Axis::X, measuredX_));
+        YvalueItem->setFloatValue(reference_.shown(Axis::Y, measuredY_));
+    }
 
     // Setting an angle only stores it; marking the whole view is what
     // redraws the needle, on every record whether it moved or not.
@@ -105,6 +115,7 @@ bool plovexController::zeroAxes(bool x, bool y)
         reference_.setZero(Axis::Y, measuredY_);
     if (prefs)
         reference_.saveZero(*prefs);
+    showTilt();
     return true;
 }
 
@@ -114,6 +125,7 @@ void plovexController::clearZero()
     reference_.setZero(Axis::Y, std::nullopt);
     if (prefs)
         reference_.saveZero(*prefs);
+    showTilt();
 }
 
 void plovexController::setTiltUnit(board::TiltUnit unit)
@@ -121,6 +133,7 @@ void plovexController::setTiltUnit(board::TiltUnit unit)
     reference_.setUnit(unit);
     if (prefs)
         reference_.saveUnit(*prefs);
+    showTilt();
 }
 
 } // namespace plovex

@@ -150,6 +150,9 @@ private:
     void linkWentDown();
     // Greys the needles and empties the readouts: what they show is not current.
     void showNotCurrent();
+    // The last measurement on the needles, and on the readouts while it is
+    // current, in the present zero and unit.
+    void showTilt();
     // A read-back of address p with value d resolves a write waiting for it.
     void settleWrite(int p, int16_t d);
     // Makes ports the port table and adds them to the (empty) port menu.

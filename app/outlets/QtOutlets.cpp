@@ -125,6 +125,7 @@ void LabelField::setTextColor(Color color)
 FloatReadout::FloatReadout(QLabel* label, int decimals, QString unit, DisplayPass* pass)
     : label_(label), decimals_(decimals), unit_(std::move(unit)), pass_(pass)
 {
+    show(); // nothing measured yet
 }
 
 QString FloatReadout::format(float value, int decimals, const QString& unit)
@@ -162,8 +163,11 @@ void FloatReadout::setFormat(int decimals, QString unit)
 {
     decimals_ = decimals;
     unit_ = std::move(unit);
-    shown_ = false;
-    setFloatValue(value_);
+    shown_ = false; // a dash stays a dash: the value is not made current by a new format
+    if (pass_)
+        pass_->defer(this, [this] { show(); });
+    else
+        show();
 }
 
 void FloatReadout::setHeld(std::optional<float> value)

@@ -87,7 +87,7 @@ private:
     float value_ = 0.0f;
     float shownValue_ = 0.0f;
     bool shown_ = false;
-    bool noValue_ = false;      // asked for the dash
+    bool noValue_ = true;       // asked for the dash, or nothing measured yet
     bool shownNoValue_ = false; // the label shows it
     std::optional<float> held_;
 };

@@ -364,6 +364,7 @@ TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState
     std::vector<bool> sight; // what the pass told of the window's sight
     pass.onSightChanged([&](bool inSight) { sight.push_back(inSight); });
     plovex::FloatReadout readout(label, 2, QStringLiteral("°"), &pass);
+    EXPECT_EQ(label->text(), QStringLiteral("—")) << "nothing measured yet";
     plovex::GaugeField needle(gauge, &pass);
     auto record = [&](float degrees) { // as the controller shows each record
         readout.setFloatValue(degrees);
@@ -394,6 +395,11 @@ TEST(DisplayPass, ShowsOnlyWhatChangedAndNothingWhileMinimisedThenTheLatestState
     window.showNormal(); // ...and once the window is back it shows the last record
     ASSERT_TRUE(spinUntil([&] { return label->text() == "180.00°"; }, 30s));
     EXPECT_TRUE(spinUntil([&] { return needleShows(window, 180.0, ink) && !needleShows(window, 90.0, ink); }, 30s));
+    readout.setNoValue();
+    readout.setFormat(1, QStringLiteral(" mrad")); // another unit does not make the last value current again
+    passes = pass.passes();
+    ASSERT_TRUE(spinUntil([&] { return pass.passes() > passes; }, 30s));
+    EXPECT_EQ(label->text(), QStringLiteral("—"));
     window.hide();
     ASSERT_TRUE(spinUntil([&] { return sight.size() == 5; }, 30s));
     EXPECT_EQ(sight, (std::vector<bool>{false, true, false, true, false})) << "unshown, shown, minimised, back, hidden";

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace controllertest {
 
 TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
@@ -42,6 +44,25 @@ TEST(ZeroUnits, ZeroAndUnitSurviveARestart)
         EXPECT_FLOAT_EQ(next.YvalueItem.value, c.yValue);
         EXPECT_EQ(next.ctl().tiltReference().describeZero(Axis::X), c.clear ? "" : "X zeroed at 45.00°");
         EXPECT_EQ(next.ctl().measuredAngle(Axis::X), 90.0f); // the unzeroed angle stays at hand
+    }
+}
+
+TEST(ZeroUnits, AChangeShowsTheCurrentValueAnewAndNoValueWhileTheLinkIsDown)
+{
+    ControllerRig rig;
+    plovexController& ctl = rig.start();
+    rig.post(records::kInclinoData, records::measurementRecord({0, 0, 0, 8192, 0, 0, 0, -1638, 0}, 1));
+    ctl.setTiltUnit(board::TiltUnit::Milliradians);
+    EXPECT_NEAR(rig.XvalueItem.value, 785.4, 0.1) << "45.0027° in mrad, without waiting for the next record";
+    ASSERT_TRUE(ctl.zeroAxes(true, false));
+    EXPECT_EQ(std::make_pair(rig.XvalueItem.value, rig.Xgauge.angle()), std::make_pair(0.0f, 0.0f));
+
+    rig.post(records::kInclinoData, records::linkDownRecord(2));
+    for (const auto& change : std::initializer_list<std::function<void()>>{
+             [&] { ctl.setTiltUnit(board::TiltUnit::Percent); }, [&] { ctl.clearZero(); },
+             [&] { ctl.zeroAxes(true, true); }}) {
+        change();
+        EXPECT_TRUE(rig.XvalueItem.noValue && rig.YvalueItem.noValue) << "a value not current is not shown again";
     }
 }
 

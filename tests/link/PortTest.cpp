@@ -246,10 +246,14 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
     p.setBaudRate(38400);
     const int before = openDescriptorCount();
     std::atomic<bool> done{false};
+    std::atomic<int> opening{0}; // openers inside OpenPort
     auto opener = [&] {
         while (!done) {
-            if (!p.portOpenOK())
+            if (!p.portOpenOK()) {
+                ++opening;
                 p.OpenPort();
+                --opening;
+            }
             std::this_thread::yield();
         }
     };
@@ -265,7 +269,8 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
                  std::chrono::steady_clock::now() < until;) {
             }
         }
-        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+        // Once the loser of a race has also returned, it cannot note its failure late.
+        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0 && opening == 0; }));
         std::error_code ec;
         EXPECT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
             << "round " << round << ": the line in use is not the last one applied";

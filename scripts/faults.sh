@@ -28,8 +28,8 @@
 #
 #   -b BUILD_DIR  a configured or fresh build folder (default: build/); a
 #                 sanitizer build that scripts/test.sh made (build-tsan/) runs
-#                 the tests under that sanitizer: a race, such as
-#                 link-open-publishes-outside-the-lock, shows only there
+#                 the tests under that sanitizer: a data race that no
+#                 test's outcome shows is reported only there
 #   -o RESULTS    where to write the table as well
 #   -a            also run the whole suite with each fault and list every test
 #                 that fails (to find the test a new fault should name)

@@ -15,8 +15,9 @@
 #
 # First the tree is built without faults and every named test is run: each
 # must pass. Then, for each fault in turn (all of them, or the names given),
-# the script applies the patch, builds, runs the named test and reverts the
-# patch, whatever happens. A fault is "caught" when its named test fails with
+# the script applies the patch, builds what the named test runs (its test
+# program and the programs that program starts; the whole tree with -a), runs
+# the named test and reverts the patch, whatever happens. A fault is "caught" when its named test fails with
 # it (and passed without it), "MISSED" when the named test passes; a patch
 # that names no test or a test that does not exist, that no longer applies
 # (the product moved on) or no longer builds, or whose test fails without it,
@@ -27,8 +28,8 @@
 #
 #   -b BUILD_DIR  a configured or fresh build folder (default: build/); a
 #                 sanitizer build that scripts/test.sh made (build-tsan/) runs
-#                 the tests under that sanitizer: a race, such as
-#                 link-open-publishes-outside-the-lock, shows only there
+#                 the tests under that sanitizer: a data race that no
+#                 test's outcome shows is reported only there
 #   -o RESULTS    where to write the table as well
 #   -a            also run the whole suite with each fault and list every test
 #                 that fails (to find the test a new fault should name)
@@ -48,7 +49,7 @@ while getopts "b:o:ak" opt; do
     o) results="$(realpath -m "$OPTARG")" ;;
     a) whole=1 ;;
     k) keep_going=1 ;;
-    *) sed -n '2,37p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,39p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -81,6 +82,17 @@ build_tree() {
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$log" 2>&1 || return 1
   fi
   cmake --build "$build" -j "$jobs" >"$log" 2>&1
+}
+# Builds only what one test needs with a fault in: its test program, and with
+# it the programs that program starts as children (plovex-cli, plovex), which
+# tests/ declares as its dependencies (add_dependencies). A test that runs a
+# script over the build folder (packaging) needs the whole tree.
+build_for() {
+  local program="${program_of[$1]:-}"
+  case "$program" in
+    "$build"/*) cmake --build "$build" -j "$jobs" --target "$(basename "$program")" >"$log" 2>&1 ;;
+    *) build_tree ;;
+  esac
 }
 # The test a patch names ("" when none).
 named_test() {
@@ -116,6 +128,10 @@ fi
 # Without any fault, each named test must exist and pass.
 declare -A test_of=() broken=()
 listed="$(ctest --test-dir "$build" -N 2>/dev/null | sed -nE 's/^[[:space:]]*Test +#[0-9]+: //p')"
+# The program each test runs (its command's first word).
+declare -A program_of=()
+while IFS=$'\t' read -r t program; do program_of[$t]="$program"; done < <(
+  ctest --test-dir "$build" --show-only=json-v1 2>/dev/null | jq -r '.tests[] | select(.command) | [.name, .command[0]] | @tsv')
 pattern=""
 for name in "${names[@]}"; do
   [ -f "$patches/$name.patch" ] || continue
@@ -152,7 +168,8 @@ for name in "${names[@]}"; do
     result="no-apply" notes="the product changed here; update the patch"
   else
     git -C "$root" apply "$patch" && applied="$patch"
-    if ! build_tree; then
+    # The whole suite (-a) needs the whole tree; the named test, only its own programs.
+    if ! { if [ $whole -eq 1 ]; then build_tree; else build_for "$t"; fi; }; then
       result="no-build" notes="$(grep -m1 'error:' "$log")"
     else
       if [ -n "$(failing "$(exact "$t")")" ]; then result="caught"; else result="MISSED"; fi

@@ -4,7 +4,8 @@
 # appstreamcli, dpkg-deb and dpkg-shlibdeps, file, groff and systemd-analyze.
 # The fleet tests start a mosquitto broker, an InfluxDB 1.x and a
 # VictoriaMetrics of their own; the system services their packages install
-# are disabled and stopped again.
+# are disabled and stopped again. scripts/faults.sh reads ctest's listing
+# with jq.
 # Runs apt-get as root, through sudo otherwise.
 set -euo pipefail
 
@@ -16,6 +17,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev file groff-base systemd
   libmosquitto-dev mosquitto
   libcurl4-openssl-dev zlib1g-dev influxdb victoria-metrics
+  jq
 )
 
 missing=()

@@ -245,11 +245,40 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
     commPort p(main.options(LoopKind::None));
     p.setBaudRate(38400);
     const int before = openDescriptorCount();
+    {
+        // An open publishes its line under the port lock, never under an exchange
+        // that holds it: a path applied meanwhile wins, and an open refused by the
+        // winner's line is no failure, even when it says so after the winner published.
+        std::unique_lock held(commPortTestAccess::lock(p));
+        p.setCommPortPath(peers[0].slavePath());
+        std::thread stale([&] { p.OpenPort(); });
+        EXPECT_TRUE(waitUntilLockAwaited(commPortTestAccess::lock(p))) << "the open did not wait for the lock";
+        p.setCommPortPath(peers[1].slavePath());
+        held.unlock();
+        stale.join();
+        EXPECT_EQ(p.portOpenOK(), 0) << "an open of a path since replaced was kept";
+        held.lock();
+        std::unique_lock failures(commPortTestAccess::failureLock(p));
+        std::thread winner([&] { p.OpenPort(); });
+        EXPECT_TRUE(waitUntilLockAwaited(commPortTestAccess::lock(p)));
+        std::thread loser([&] { p.OpenPort(); });
+        EXPECT_TRUE(waitUntilLockAwaited(commPortTestAccess::failureLock(p)));
+        held.unlock();
+        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+        failures.unlock();
+        winner.join();
+        loser.join();
+        EXPECT_EQ(p.openFailure().kind, OpenProblem::None);
+    }
     std::atomic<bool> done{false};
+    std::atomic<int> opening{0}; // openers inside OpenPort
     auto opener = [&] {
         while (!done) {
-            if (!p.portOpenOK())
+            if (!p.portOpenOK()) {
+                ++opening;
                 p.OpenPort();
+                --opening;
+            }
             std::this_thread::yield();
         }
     };
@@ -265,7 +294,8 @@ TEST(SerialPort, OpensRacingPathChangesAndResetsLeakNothingAndUseTheLastPath)
                  std::chrono::steady_clock::now() < until;) {
             }
         }
-        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0; }));
+        // Once the loser of a race has also returned, it cannot note its failure late.
+        EXPECT_TRUE(waitFor([&] { return p.portOpenOK() != 0 && opening == 0; }));
         std::error_code ec;
         EXPECT_EQ(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(p.portDescriptor()), ec).string(), last)
             << "round " << round << ": the line in use is not the last one applied";

@@ -16,9 +16,11 @@
 #include <array>
 
 namespace plovex {
-// Lets tests hold the port lock, as an exchange of another thread would.
+// Lets tests hold the port lock, as an exchange of another thread would, and
+// the lock on the reason of the last failed open.
 struct commPortTestAccess {
     static std::mutex& lock(commPort& p) { return p.serialPortLock; }
+    static std::mutex& failureLock(commPort& p) { return p.failureMutex_; }
     static void closeLocked(commPort& p) { p.closeLocked(); }
 };
 } // namespace plovex

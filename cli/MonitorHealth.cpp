@@ -6,7 +6,7 @@ namespace plovex::cli {
 
 MonitorHealth::MonitorHealth(const char* command, const commPort& port, std::string portName, bool statusLines,
                              std::function<void(const std::string&)> tell)
-    : command_(command), port_(port), portName_(std::move(portName)), statusLines_(statusLines),
+    : port_(port), portName_(std::move(portName)), statusLines_(statusLines),
       tell_(std::move(tell)), lastMeasurementAt_(std::chrono::steady_clock::now()),
       nextStatusAt_(lastMeasurementAt_ + kStatusInterval)
 {

@@ -30,7 +30,6 @@ public:
     void check(std::chrono::steady_clock::time_point now);
 
 private:
-    const char* command_;
     const commPort& port_;
     std::string portName_;
     bool statusLines_;

@@ -245,12 +245,25 @@ void DesktopApp::showLinkHealth()
     if (!port)
         return;
     // The stable name is looked up again only when the path changes.
+    const auto now = std::chrono::steady_clock::now();
     if (const std::string path = port->commPortPath(); path != portPath_) {
+        stripShownAt_.reset(); // the new port's figures at once
         portPath_ = path;
         portShown_ = stablePortName(path, config_.discoveryRoots);
         main_->setWindowTitle(QStringLiteral("plovex — ") +
                               QString::fromStdString(portTitle(path, port->commPortName(), config_.discoveryRoots)));
     }
+    // The strip's figures are counts and rates: once a second is as often as
+    // they can be read, and laying out their text was most of this tick. What
+    // happened to the line (closed, opened again, a poll unanswered) shows at
+    // once.
+    const LinkHealth health = port->health();
+    const bool event = health.open != stripHealth_.open || health.reconnects != stripHealth_.reconnects ||
+                       health.framesAbandoned != stripHealth_.framesAbandoned;
+    if (!event && stripShownAt_ && now - *stripShownAt_ < kStripInterval)
+        return;
+    stripShownAt_ = now;
+    stripHealth_ = health;
     // Out of sight, the strip waits for the window to come back: then its
     // figures are the link's at that time.
     if (displayPass_.held()) {
@@ -260,7 +273,7 @@ void DesktopApp::showLinkHealth()
         });
         return;
     }
-    main_->healthStrip()->showHealth(port->health(), std::chrono::steady_clock::now(), portShown_);
+    main_->healthStrip()->showHealth(health, now, portShown_);
 }
 
 } // namespace plovex

@@ -151,6 +151,9 @@ private:
     std::unique_ptr<SessionPreferences> prefs_;
     std::unique_ptr<LabelField> statusLine_;
     QTimer linkTimer_;  // showLinkHealth
+    static constexpr std::chrono::seconds kStripInterval{1};
+    std::optional<std::chrono::steady_clock::time_point> stripShownAt_; // the strip's figures last written
+    LinkHealth stripHealth_;                                             // and the link's state they showed
     QTimer portsTimer_; // the port list follows the hardware while the preferences are open
     std::string portPath_, portShown_; // the port's path and the stable name shown for it
 

@@ -46,13 +46,6 @@ void verticalLine(QPainter& p, int x, int top, int bottom, const QColor& colour)
     p.fillRect(QRect(x, top, 1, bottom - top + 1), colour);
 }
 
-// The time of day a tick of step stands for: seconds while they matter.
-QString clockLabel(double t, double step)
-{
-    const QDateTime when = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(t * 1000.0)));
-    return when.toString(step < 60 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
-}
-
 } // namespace
 
 // Where the parts of one picture go.
@@ -128,6 +121,7 @@ bool HistoryChart::add(double t, float xDegrees, float yDegrees, bool valid)
 
 void HistoryChart::restart()
 {
+    headerDue_ = true;
     for (auto& r : reductions_)
         r.clear();
     if (frozen_)
@@ -138,6 +132,7 @@ void HistoryChart::restart()
 
 void HistoryChart::setSpan(Span span)
 {
+    headerDue_ = true;
     span_ = span;
     update();
 }
@@ -146,6 +141,7 @@ void HistoryChart::setPaused(bool paused)
 {
     if (paused == frozen_.has_value())
         return;
+    headerDue_ = true;
     if (paused) {
         // What is on screen: the picture last painted, at every span.
         frozen_ = reductions_;
@@ -158,12 +154,14 @@ void HistoryChart::setPaused(bool paused)
 
 void HistoryChart::setFixedRange(std::optional<double> halfRange)
 {
+    headerDue_ = true;
     fixedHalfRange_ = halfRange;
     update();
 }
 
 void HistoryChart::setPresentation(Presentation toShown, QString unitSymbol, int decimals)
 {
+    headerDue_ = true;
     toShown_ = std::move(toShown);
     unitSymbol_ = std::move(unitSymbol);
     decimals_ = decimals;
@@ -210,6 +208,35 @@ std::pair<double, double> HistoryChart::valueRange(const std::array<Stats, 2>& s
     return {lo - room, hi + room};
 }
 
+double HistoryChart::utcOffset(double now) const
+{
+    // Worked out again each minute: a change of the clock's zone or its
+    // summer time shows within a minute, and the labels of the old offset go.
+    if (!(std::abs(now - offsetAt_) < 60.0)) {
+        const int offset = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(now)).offsetFromUtc();
+        if (offset != offset_)
+            clockLabels_.clear();
+        offset_ = offset;
+        offsetAt_ = now;
+    }
+    return offset_;
+}
+
+const QString& HistoryChart::clockLabel(double t, double step) const
+{
+    // The time of day a tick stands for: seconds while they matter. The same
+    // ticks stay on screen for many repaints, so each is worked out once.
+    const qint64 ms = std::llround(t * 1000.0);
+    const bool seconds = step < 60;
+    const qint64 key = ms * 2 + (seconds ? 1 : 0);
+    if (auto it = clockLabels_.constFind(key); it != clockLabels_.constEnd())
+        return *it;
+    if (clockLabels_.size() >= 64)
+        clockLabels_.clear();
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(ms);
+    return *clockLabels_.insert(key, when.toString(seconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm")));
+}
+
 QString HistoryChart::number(double v, int decimals) const
 {
     QString text = QString::number(v, 'f', decimals);
@@ -231,13 +258,12 @@ QStringList HistoryChart::statsLines(const std::array<Stats, 2>& st, int width) 
     if (frozen_)
         items << QStringLiteral("Paused at %1").arg(clockLabel(frozenNow_, 1));
     // As many on a line as fit; the pause note goes right, where it stands out.
-    const QFontMetrics fm = fontMetrics();
     int used = 0;
     for (const QString& item : items)
-        used += fm.horizontalAdvance(item) + kItemGap;
+        used += text_.width(item, font()) + kItemGap;
     if (used - kItemGap <= width)
         return {items.join(QChar(u'\t'))};
-    if (frozen_ && fm.horizontalAdvance(items[1]) + kItemGap + fm.horizontalAdvance(items[2]) <= width)
+    if (frozen_ && text_.width(items[1], font()) + kItemGap + text_.width(items[2], font()) <= width)
         return {items[0], items[1] + QChar(u'\t') + items[2]};
     return items;
 }
@@ -261,7 +287,17 @@ void HistoryChart::paintEvent(QPaintEvent*)
     l.now = shownNow();
     l.span = current().span();
     std::tie(l.lo, l.hi) = valueRange(st);
-    l.header = statsLines(st, width() - 8);
+    // The figures above the plot are worked out at most four times a second
+    // (faster they cannot be read, and laying out new text is most of a
+    // repaint); the plot follows every repaint.
+    const int headerWidth = width() - 8;
+    if (headerDue_ || headerWidth != headerWidth_ || !(std::abs(l.now - headerAt_) < kHeaderInterval)) {
+        header_ = statsLines(st, headerWidth);
+        headerWidth_ = headerWidth;
+        headerAt_ = l.now;
+        headerDue_ = false;
+    }
+    l.header = header_;
     // The statistics, half a label's room for the top value label, the plot, the time labels.
     const int top = static_cast<int>(l.header.size()) * line + 4 + line / 2;
     const int plotHeight = std::max(1, height() - top - line - kLabelGap - 2);
@@ -269,9 +305,9 @@ void HistoryChart::paintEvent(QPaintEvent*)
     l.valueDecimals = std::max(0, decimalsForStep(step));
     l.valueTicks = ticksWithin(l.lo, l.hi, step);
     // The plot begins where the widest value label ends, whatever the unit.
-    int labels = fm.horizontalAdvance(number(0, l.valueDecimals));
+    int labels = text_.width(number(0, l.valueDecimals), font());
     for (const double v : l.valueTicks)
-        labels = std::max(labels, fm.horizontalAdvance(number(v, l.valueDecimals)));
+        labels = std::max(labels, text_.width(number(v, l.valueDecimals), font()));
     plotLeft_ = labels + 2 * kLabelGap;
     l.plot = QRect(plotLeft_, top, std::max(1, width() - plotLeft_ - kRight), plotHeight);
     paintedNow_ = l.now;
@@ -287,16 +323,16 @@ void HistoryChart::paintEvent(QPaintEvent*)
         int x = row.left();
         for (int k = 0; k < parts.size(); ++k) {
             const bool pauseNote = frozen_ && parts[k].startsWith(QStringLiteral("Paused"));
-            const int w = fm.horizontalAdvance(parts[k]);
+            const int w = text_.width(parts[k], font());
             if (pauseNote) {
                 const QRect note(row.right() - w - 8, row.top(), w + 8, row.height());
                 p.fillRect(note, palette().highlight());
                 p.setPen(palette().highlightedText().color());
-                p.drawText(note, Qt::AlignCenter, parts[k]);
+                text_.draw(p, note, Qt::AlignCenter, parts[k]);
                 continue;
             }
             p.setPen(kAxisColours[parts[k].startsWith(QLatin1String(kAxisNames[0])) ? 0 : 1]);
-            p.drawText(QRect(x, row.top(), w + 1, row.height()), Qt::AlignLeft | Qt::AlignVCenter, parts[k]);
+            text_.draw(p, QRect(x, row.top(), w + 1, row.height()), Qt::AlignLeft | Qt::AlignVCenter, parts[k]);
             x += w + kItemGap;
         }
     }
@@ -322,7 +358,7 @@ void HistoryChart::drawValueAxis(QPainter& p, const Layout& l) const
         // Centred on its tick, but never cut by the widget's edge.
         const int top = std::clamp(y - fm.height() / 2, 0, height() - fm.height());
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QRect(0, top, l.plot.left() - kLabelGap, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+        text_.draw(p, QRect(0, top, l.plot.left() - kLabelGap, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
                    number(v, l.valueDecimals));
     }
 }
@@ -331,11 +367,10 @@ void HistoryChart::drawTimeAxis(QPainter& p, const Layout& l) const
 {
     const QPalette& pal = palette();
     const QFontMetrics fm = fontMetrics();
-    const int labelWidth = fm.horizontalAdvance(QStringLiteral("88:88:88"));
+    const int labelWidth = text_.width(QStringLiteral("88:88:88"), font());
     const double step = timeTickStep(l.span, l.plot.width(), labelWidth + 2.0 * kItemGap);
     // Ticks on the local clock's round times.
-    const double offset =
-        QDateTime::fromSecsSinceEpoch(static_cast<qint64>(l.now)).offsetFromUtc();
+    const double offset = utcOffset(l.now);
     const QColor grid = gridColour(pal, 50);
     const int labelTop = l.plot.bottom() + 4;
     for (const double t : ticksWithin(l.now - l.span, l.now, step, offset)) {
@@ -343,11 +378,11 @@ void HistoryChart::drawTimeAxis(QPainter& p, const Layout& l) const
         verticalLine(p, x, l.plot.top() + 1, l.plot.bottom() - 1, grid);
         p.setPen(pal.color(QPalette::Mid));
         p.drawLine(x, l.plot.bottom(), x, l.plot.bottom() + 3);
-        const QString label = clockLabel(t, step);
-        const int w = fm.horizontalAdvance(label);
+        const QString& label = clockLabel(t, step);
+        const int w = text_.width(label, font());
         const int left = std::clamp(x - w / 2, 0, width() - w);
         p.setPen(pal.color(QPalette::Text));
-        p.drawText(QRect(left, labelTop, w + 1, fm.height()), Qt::AlignCenter, label);
+        text_.draw(p, QRect(left, labelTop, w + 1, fm.height()), Qt::AlignCenter, label);
     }
 }
 

@@ -27,12 +27,15 @@
 // screen, at every span, until it is set live again.
 
 #include "chart/ColumnReduction.h"
+#include "chart/TextCache.h"
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace plovex::chart {
@@ -70,6 +73,11 @@ public:
         bool any = false;
     };
     std::array<Stats, 2> stats() const;
+    // The figures above the plot as last painted, a line each (a tab parts
+    // left from right); they are worked out again at most four times a second
+    // of the records' time, and at once after a change of unit, span, range
+    // or pause.
+    const QStringList& shownFigures() const { return header_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -91,6 +99,10 @@ private:
     // The statistics above the plot, one line each axis or both on one.
     QStringList statsLines(const std::array<Stats, 2>& stats, int width) const;
     QString number(double v, int decimals) const;
+    // The local clock's offset from UTC at now, in seconds.
+    double utcOffset(double now) const;
+    // The time of day t, as a tick of step is labelled.
+    const QString& clockLabel(double t, double step) const;
     void drawValueAxis(QPainter& p, const Layout& l) const;
     void drawTimeAxis(QPainter& p, const Layout& l) const;
     void drawLines(QPainter& p, const Layout& l, const std::vector<ColumnPair>& columns) const;
@@ -109,6 +121,17 @@ private:
     long long lastPixelColumn_ = -1;
     static constexpr double kRepaintInterval = 0.1; // seconds
     double lastRepaint_ = -kRepaintInterval;
+    // What the repaints work out again and again, kept between them.
+    mutable TextCache text_;
+    // The figures above the plot, as last worked out.
+    static constexpr double kHeaderInterval = 0.25; // seconds
+    QStringList header_;
+    int headerWidth_ = -1;
+    double headerAt_ = 0.0;
+    bool headerDue_ = true;
+    mutable QHash<qint64, QString> clockLabels_;
+    mutable int offset_ = 0;
+    mutable double offsetAt_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 } // namespace plovex::chart

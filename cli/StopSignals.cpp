@@ -1,21 +1,28 @@
 #include "cli/StopSignals.h"
 
+#include <atomic>
+
 namespace plovex::cli {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// The kernel hands a process's signal to any of its threads that does not
+// block it, often the link's: the flag is read on the main thread, so it is
+// an atomic (lock-free, so safe in a handler), not a volatile sig_atomic_t,
+// which is safe only within one thread.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void onStopSignal(int)
 {
-    stopRequested = 1;
+    stopRequested.store(true, std::memory_order_relaxed);
 }
 
 } // namespace
 
 StopSignals::StopSignals()
 {
-    stopRequested = 0;
+    stopRequested.store(false, std::memory_order_relaxed);
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
@@ -32,7 +39,7 @@ StopSignals::~StopSignals()
 
 bool StopSignals::requested()
 {
-    return stopRequested != 0;
+    return stopRequested.load(std::memory_order_relaxed);
 }
 
 } // namespace plovex::cli

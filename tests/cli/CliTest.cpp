@@ -9,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <csignal>
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace testsupport;
 using plovex::sim::FrameKind;
@@ -248,6 +251,21 @@ TEST(Cli, MonitorShowsAMissingPortAsDownAndEndsOnASignal)
         monitor->signal(sig);
         EXPECT_EQ(monitor->finish().exitCode, 0);
     }
+
+    // The kernel may hand the signal to any thread, the link's among them: it
+    // still ends the monitor cleanly (and, under ThreadSanitizer, without a
+    // race between the handler's thread and the main loop).
+    Board third;
+    CliProcess onLinkThread({"monitor", "--port", third.path(), "--format", "jsonl"});
+    ASSERT_TRUE(onLinkThread.readLine(30s));
+    pid_t linkThread = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(onLinkThread.pid()) + "/task"))
+        if (const pid_t tid = std::stoi(task.path().filename().string()); tid != onLinkThread.pid())
+            linkThread = tid;
+    ASSERT_NE(linkThread, 0) << "the monitor runs its link on a thread of its own";
+    ASSERT_EQ(::syscall(SYS_tgkill, onLinkThread.pid(), linkThread, SIGTERM), 0);
+    const auto r3 = onLinkThread.finish();
+    EXPECT_EQ(r3.exitCode, 0) << r3.err;
 }
 
 TEST(Cli, UploadShowsItsBlocksAndRebootSendsTwoBytes)

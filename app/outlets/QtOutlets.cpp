@@ -144,19 +144,13 @@ void FloatReadout::setFloatValue(float value)
 {
     value_ = value;
     noValue_ = false;
-    if (pass_)
-        pass_->defer(this, [this] { show(); });
-    else
-        show();
+    showInNextPass();
 }
 
 void FloatReadout::setNoValue()
 {
     noValue_ = true;
-    if (pass_)
-        pass_->defer(this, [this] { show(); });
-    else
-        show();
+    showInNextPass();
 }
 
 void FloatReadout::setFormat(int decimals, QString unit)
@@ -164,6 +158,11 @@ void FloatReadout::setFormat(int decimals, QString unit)
     decimals_ = decimals;
     unit_ = std::move(unit);
     shown_ = false; // a dash stays a dash: the value is not made current by a new format
+    showInNextPass();
+}
+
+void FloatReadout::showInNextPass()
+{
     if (pass_)
         pass_->defer(this, [this] { show(); });
     else

@@ -79,6 +79,8 @@ public:
 
 private:
     void show();
+    // show() in the window's next display pass (at once without one).
+    void showInNextPass();
 
     QLabel* label_;
     int decimals_;
